@@ -1,0 +1,29 @@
+# Sourced by run.sh and test.sh: installs the Debian packages that are missing and
+# configures a build directory. Not meant to be run on its own.
+set -eu
+
+KELVRA_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KELVRA_PACKAGES="build-essential cmake ninja-build pkg-config libgtk-3-dev libgtk-3-bin \
+libgtest-dev xvfb xauth fonts-dejavu-core"
+
+install_missing_packages() {
+    local missing=""
+    for p in $KELVRA_PACKAGES "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}
+
+# configure_build DIR [cmake options...]: the window descriptions are taken from
+# the source tree, so nothing has to be installed to run or test.
+configure_build() {
+    local dir=$1
+    shift
+    cmake -S "$KELVRA_SRC" -B "$dir" -G Ninja -DKELVRA_UI_DIR="$KELVRA_SRC/ui/" "$@" >/dev/null
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite three times:
+# a normal build, with AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# threaded tests with ThreadSanitizer. GUI tests run under Xvfb.
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+install_missing_packages
+jobs=${KELVRA_JOBS:-2}
+
+run_suite() { # DIR LABEL [ctest options...]
+    local dir=$1 label=$2
+    shift 2
+    echo "== $label"
+    ninja -C "$dir" -j"$jobs"
+    (cd "$dir" && ctest --output-on-failure --timeout 900 "$@")
+}
+
+configure_build "$KELVRA_SRC/build"
+run_suite "$KELVRA_SRC/build" "tests"
+
+configure_build "$KELVRA_SRC/build-asan" -DKELVRA_SANITIZE=address -DKELVRA_BUILD_BENCH=OFF
+run_suite "$KELVRA_SRC/build-asan" "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+
+configure_build "$KELVRA_SRC/build-tsan" -DKELVRA_SANITIZE=thread -DKELVRA_BUILD_BENCH=OFF
+TSAN_OPTIONS="halt_on_error=1 suppressions=$KELVRA_SRC/tests/tsan.supp" \
+    run_suite "$KELVRA_SRC/build-tsan" "threaded tests under ThreadSanitizer" -L threads

@@ -1,0 +1,162 @@
+// Start-up and shut-down of the main window.
+#include "startup.h"
+
+#include "common_Routines.h"
+#include "ecr_Routines.h"
+#include "fields.h"
+#include "gdk_lock.h"
+#include "korvex.h"
+#include "signals.h"
+#include "ui_components.h"
+
+#include <string>
+
+const char* g_ui_dir = KELVRA_UI_DIR;
+
+namespace {
+
+constexpr const char* kProgramName = "kelvra";
+constexpr const char* kProgramVersion = "02.01b";
+
+// The signal connections of the main window, in the order they are made.
+struct Connection {
+    GtkWidget** widget;
+    const char* signal;
+    GCallback handler;
+};
+
+const Connection kConnections[] = {
+    {&MainEcrWindow, "destroy", G_CALLBACK(Application_closed)},
+};
+
+// The entries whose text is kept in the settings file, in the record's order.
+struct SavedEntry {
+    GtkWidget** entry;
+    char* field;
+    std::size_t width;
+};
+
+#define SAVED(entry, field) {&entry, g_SettingStruct.field, sizeof g_SettingStruct.field}
+const SavedEntry kSavedEntries[] = {
+    SAVED(txt_txn_input_amount1_label, Amount1Label),
+    SAVED(txt_txn_input_amount2_label, Amount2Label),
+    SAVED(txt_txn_input_amount3_label, Amount3Label),
+    SAVED(txt_txn_input_amount4_label, Amount4Label),
+    SAVED(txt_txn_input_custom_line1, CustomLine1),
+    SAVED(txt_txn_input_cashier_id, CashierId),
+    SAVED(txt_txn_input_table_id, TableId),
+    SAVED(txt_new_ip_address, TerminalIPAddress),
+    SAVED(txt_ssl_certificate_path, CertificationPath),
+    SAVED(txt_new_folder_path, LogFileFolderPath),
+    SAVED(txt_mt_txn_csh_id, MobileTopupCashierId),
+    SAVED(txt_mt_txn_gsm_pwd, MobileTopupGSMPw),
+    SAVED(txt_tfr_inp_form_nbr, TFRFormNumber),
+};
+#undef SAVED
+
+GtkTextBuffer* text_buffer_of(GtkWidget* view) {
+    return view ? gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)) : nullptr;
+}
+
+void create_bold_tag(GtkTextBuffer* buffer) {
+    if (buffer)
+        gtk_text_buffer_create_tag(buffer, "BOLD", "font", "Courier New 10", "weight", 700,
+                                   nullptr);
+}
+
+void set_spin_range(GtkWidget* spin, double low, double high) {
+    if (!spin)
+        return;
+    gtk_spin_button_set_increments(GTK_SPIN_BUTTON(spin), 1, 0);
+    gtk_spin_button_set_range(GTK_SPIN_BUTTON(spin), low, high);
+}
+
+void set_sensitive(GtkWidget* widget, bool sensitive) {
+    if (widget)
+        gtk_widget_set_sensitive(widget, sensitive);
+}
+
+void prepare_widgets() {
+    buf_host_msg = text_buffer_of(txt_txn_output_text_msg);
+    create_bold_tag(buf_host_msg);
+    set_sensitive(btn_set_ssl_certificate, false); // until a certificate file is chosen
+    buf_print_information = text_buffer_of(txt_print_information_buffer);
+    set_spin_range(spbtn_get_terminal_status_per_time, 1, 99);
+    set_spin_range(sp_dt_hour, 0, 23);
+    set_spin_range(sp_dt_min, 0, 59);
+    set_spin_range(sp_dt_sec, 0, 59);
+    set_time_from_system();
+    set_sensitive(txt_Sign_Status, false); // it only displays
+    buf_mt_cfg_custom_text = text_buffer_of(tv_mt_cfg_custom_text);
+    create_bold_tag(buf_mt_cfg_custom_text);
+    buf_print_job = text_buffer_of(txt_do_print_job);
+    set_sensitive(btn_set_logFile_folder_path, true);
+}
+
+} // namespace
+
+bool ecr_start(int* argc, char*** argv) {
+    gdk_lock_record_main_thread();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gdk_threads_init();
+#pragma GCC diagnostic pop
+    gtk_init(argc, argv);
+
+    GtkBuilder* builder = gtk_builder_new();
+    if (!builder)
+        return false;
+    const std::string description = std::string(g_ui_dir) + "EcrUi.xml";
+    GError* error = nullptr;
+    if (!gtk_builder_add_from_file(builder, description.c_str(), &error))
+        g_error("%s", error->message); // ends the process
+
+    bind_widgets(builder);
+    for (const Connection& c : kConnections)
+        if (*c.widget)
+            g_signal_connect(*c.widget, c.signal, c.handler, nullptr);
+    prepare_widgets();
+    createPrintFormatTags();
+    StartPrnServer();
+    Application_opened();
+
+    const std::string title = std::string(kProgramName) + " V" + kProgramVersion;
+    gtk_window_set_title(GTK_WINDOW(MainEcrWindow), title.c_str());
+    gtk_widget_show_all(MainEcrWindow);
+    gtk_window_maximize(GTK_WINDOW(MainEcrWindow));
+    return true;
+}
+
+void ecr_run_main_loop() {
+    // gtk_main releases the lock while its loop runs and takes it back after, so
+    // it is entered with the lock held.
+    gdk_lock_enter();
+    gtk_main();
+    gdk_lock_leave();
+}
+
+void Application_opened() {
+    g_SettingStruct = SettingsSave{};
+    ReadSettingFile();
+    for (const SavedEntry& s : kSavedEntries)
+        if (*s.entry)
+            gtk_entry_set_text(GTK_ENTRY(*s.entry), field_text(s.field, s.width).c_str());
+
+    // Start-up goes on whatever the library answers to these two calls.
+    SetTerminalIPAddress_InOut address{};
+    field_copy_terminated(address.IPAddressIn, g_SettingStruct.TerminalIPAddress);
+    SetIPAddress(&address);
+    SetSSLCertificate_InOut certificate{};
+    field_copy_terminated(certificate.PathIn, g_SettingStruct.CertificationPath);
+    SetPath(&certificate);
+}
+
+void Application_closed(GtkWidget*, gpointer) {
+    g_SettingStruct = SettingsSave{};
+    for (const SavedEntry& s : kSavedEntries)
+        if (*s.entry)
+            field_copy_terminated(s.field, s.width, gtk_entry_get_text(GTK_ENTRY(*s.entry)));
+    SaveSettingFile();
+    StopPrintServer();
+    gtk_main_quit();
+}

@@ -1,0 +1,22 @@
+#include "ui_components.h"
+
+#define W(kind, id) GtkWidget* id = nullptr;
+#define L(id) GtkListStore* id = nullptr;
+#include "widgets.def"
+#undef W
+#undef L
+
+GtkTextBuffer* buf_host_msg = nullptr;
+GtkTextBuffer* buf_print_information = nullptr;
+GtkTextBuffer* buf_mt_cfg_custom_text = nullptr;
+GtkTextBuffer* buf_print_job = nullptr;
+
+void bind_widgets(GtkBuilder* builder) {
+    // Plain casts: a wrong kind in the description must not abort start-up here;
+    // the widget test reports it.
+#define W(kind, id) id = reinterpret_cast<GtkWidget*>(gtk_builder_get_object(builder, #id));
+#define L(id) id = reinterpret_cast<GtkListStore*>(gtk_builder_get_object(builder, #id));
+#include "widgets.def"
+#undef W
+#undef L
+}

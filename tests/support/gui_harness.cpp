@@ -1,0 +1,237 @@
+// main() of the GUI tests: starts the real console window once, then runs the tests
+// on the main thread. The same binary doubles as a console child process for the
+// tests of start-up failure and shut-down (see run_console_child).
+#include "gui_harness.h"
+
+#include "gdk_lock.h"
+#include "korvex.h"
+#include "korvex_sim.h"
+#include "startup.h"
+#include "test_env.h"
+#include "ui_components.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace gui {
+namespace {
+
+constexpr const char* kChildFlag = "--console-child=";
+constexpr const char* kMissingUiDir = "/nonexistent/kelvra-ui/";
+
+std::mutex dialogs_mutex;
+bool answering = false;
+int answer_response = GTK_RESPONSE_OK;
+std::vector<DialogAnswer> dialogs_seen;
+StartupCalls startup;
+
+std::string last_request(const char* call, std::size_t size) {
+    std::string bytes(size, '\0');
+    bytes.resize(korvex_sim_last_request(call, bytes.data(), bytes.size()));
+    return bytes;
+}
+
+void take_startup_calls() {
+    startup.ip_calls = korvex_sim_request_count("SetIPAddress");
+    startup.path_calls = korvex_sim_request_count("SetPath");
+    startup.ip_request = last_request("SetIPAddress", sizeof(SetTerminalIPAddress_InOut));
+    startup.path_request = last_request("SetPath", sizeof(SetSSLCertificate_InOut));
+}
+
+std::string string_property(GObject* object, const char* name) {
+    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(object), name))
+        return {};
+    gchar* value = nullptr;
+    g_object_get(object, name, &value, nullptr);
+    std::string result = value ? value : "";
+    g_free(value);
+    return result;
+}
+
+// Runs with the lock held (gdk_threads_add_timeout), also inside gtk_dialog_run.
+gboolean answer_visible_dialog(gpointer) {
+    std::lock_guard guard(dialogs_mutex);
+    if (!answering)
+        return G_SOURCE_CONTINUE;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next) {
+        GtkWidget* window = GTK_WIDGET(w->data);
+        if (!GTK_IS_DIALOG(window) || !gtk_widget_get_visible(window))
+            continue;
+        DialogAnswer seen;
+        const char* title = gtk_window_get_title(GTK_WINDOW(window));
+        seen.title = title ? title : "";
+        seen.text = string_property(G_OBJECT(window), "text");
+        seen.secondary_text = string_property(G_OBJECT(window), "secondary-text");
+        dialogs_seen.push_back(seen);
+        gtk_dialog_response(GTK_DIALOG(window), answer_response);
+        break; // one dialog per tick: answering may destroy others
+    }
+    g_list_free(windows);
+    return G_SOURCE_CONTINUE;
+}
+
+int run_child(const std::string& mode, int argc, char** argv) {
+    if (mode == "missing-ui")
+        g_ui_dir = kMissingUiDir;
+    if (!ecr_start(&argc, &argv))
+        return 2;
+    if (mode == "missing-ui") {
+        std::fputs("window shown\n", stderr);
+        return 3;
+    }
+    // The operator closes the window shortly after it appeared.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
+        gtk_window_close(GTK_WINDOW(MainEcrWindow));
+        return G_SOURCE_REMOVE;
+    }, nullptr);
+#pragma GCC diagnostic pop
+    ecr_run_main_loop();
+    return 0;
+}
+
+} // namespace
+
+const StartupCalls& startup_calls() { return startup; }
+
+Locked::Locked() { gdk_lock_enter(); }
+Locked::~Locked() { gdk_lock_leave(); }
+
+void pump(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        if (ms > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } while (std::chrono::steady_clock::now() < until);
+}
+
+bool pump_until(const std::function<bool()>& done, int timeout_ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        pump();
+        {
+            Locked lock;
+            if (done())
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void click(GtkWidget* button) {
+    Locked lock;
+    gtk_button_clicked(GTK_BUTTON(button));
+}
+
+std::string text(GtkWidget* entry) {
+    Locked lock;
+    return gtk_entry_get_text(GTK_ENTRY(entry));
+}
+
+void set_text(GtkWidget* entry, const std::string& value) {
+    Locked lock;
+    gtk_entry_set_text(GTK_ENTRY(entry), value.c_str());
+}
+
+std::string buffer_text(GtkTextBuffer* buffer) {
+    Locked lock;
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    gchar* all = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+    std::string result = all;
+    g_free(all);
+    return result;
+}
+
+void set_active(GtkWidget* combo_box, int row) {
+    Locked lock;
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo_box), row);
+}
+
+bool toggled(GtkWidget* toggle_button) {
+    Locked lock;
+    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(toggle_button));
+}
+
+bool sensitive(GtkWidget* widget) {
+    Locked lock;
+    return gtk_widget_get_sensitive(widget);
+}
+
+std::string text_color(GtkWidget* widget) {
+    Locked lock;
+    GdkRGBA rgba;
+    GtkStyleContext* context = gtk_widget_get_style_context(widget);
+    gtk_style_context_get_color(context, gtk_style_context_get_state(context), &rgba);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(rgba.red * 255 + 0.5),
+                  static_cast<int>(rgba.green * 255 + 0.5), static_cast<int>(rgba.blue * 255 + 0.5));
+    return hex;
+}
+
+void answer_dialogs(int response) {
+    std::lock_guard guard(dialogs_mutex);
+    answering = true;
+    answer_response = response;
+}
+
+void stop_answering_dialogs() {
+    std::lock_guard guard(dialogs_mutex);
+    answering = false;
+}
+
+std::vector<DialogAnswer> answered_dialogs() {
+    std::lock_guard guard(dialogs_mutex);
+    return std::exchange(dialogs_seen, {});
+}
+
+ChildRun run_console_child(const std::string& mode, const std::string& work_dir) {
+    const std::string flag = kChildFlag + mode;
+    gchar* argv[] = {const_cast<gchar*>("/proc/self/exe"), const_cast<gchar*>(flag.c_str()),
+                     nullptr};
+    gchar* err = nullptr;
+    ChildRun run;
+    GError* error = nullptr;
+    if (!g_spawn_sync(work_dir.c_str(), argv, nullptr, G_SPAWN_STDOUT_TO_DEV_NULL, nullptr,
+                      nullptr, nullptr, &err, &run.status, &error)) {
+        run.err = error->message;
+        g_error_free(error);
+        return run;
+    }
+    run.err = err ? err : "";
+    g_free(err);
+    return run;
+}
+
+} // namespace gui
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strncmp(argv[1], gui::kChildFlag, std::strlen(gui::kChildFlag)) == 0)
+        return gui::run_child(argv[1] + std::strlen(gui::kChildFlag), argc - 1, argv + 1);
+
+    testing::InitGoogleTest(&argc, argv);
+    test_work_dir(); // private working directory before the console reads its files
+    g_ui_dir = KELVRA_SOURCE_UI_DIR;
+    if (!ecr_start(&argc, &argv)) {
+        std::fputs("the console could not start\n", stderr);
+        return 1;
+    }
+    gui::take_startup_calls();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gdk_threads_add_timeout(20, gui::answer_visible_dialog, nullptr);
+#pragma GCC diagnostic pop
+    gui::pump(200); // let the window map and the print server come up
+    return RUN_ALL_TESTS();
+}

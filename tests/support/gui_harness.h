@@ -1,0 +1,72 @@
+// Drives the real console window in GUI tests. The test body runs on the main
+// thread without the toolkit lock, like the main loop between two events; every
+// helper that touches widgets takes the lock for its own duration, and pumping
+// the loop leaves it free so the workers can take it.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace gui {
+
+// Holds the toolkit lock in a test body (the test thread is the main thread, on
+// which the console's own guard refuses to run).
+class Locked {
+  public:
+    Locked();
+    ~Locked();
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
+
+// Runs the main loop for about `ms` milliseconds (at least one pass).
+void pump(int ms = 0);
+// Runs the main loop until `done` holds (checked under the lock) or the time is up.
+bool pump_until(const std::function<bool()>& done, int timeout_ms = 10000);
+
+// Clicks a button (its handler runs at once, with the lock held as GTK would).
+void click(GtkWidget* button);
+std::string text(GtkWidget* entry);
+void set_text(GtkWidget* entry, const std::string& text);
+std::string buffer_text(GtkTextBuffer* buffer);
+void set_active(GtkWidget* combo_box, int row);
+bool toggled(GtkWidget* toggle_button);
+bool sensitive(GtkWidget* widget);
+// The entry's text colour as "#rrggbb".
+std::string text_color(GtkWidget* widget);
+
+// Modal dialogs that the console runs (message boxes, questions): while armed, the
+// first visible dialog is answered with `response` and its text is recorded.
+struct DialogAnswer {
+    std::string title;
+    std::string text;           // primary text of a message dialog
+    std::string secondary_text; // its secondary text, if any
+};
+void answer_dialogs(int response);
+void stop_answering_dialogs();
+// Dialogs answered since the last call, oldest first.
+std::vector<DialogAnswer> answered_dialogs();
+
+// Runs the program's own main() start-up again in a child process with the given
+// mode of the harness ("close" or "missing-ui"); returns its wait status and
+// stderr. The child runs in `work_dir`.
+struct ChildRun {
+    int status = -1;
+    std::string err;
+};
+ChildRun run_console_child(const std::string& mode, const std::string& work_dir);
+
+// What the console told the terminal library while it started, taken before the
+// first test runs (later tests may reset the simulated terminal).
+struct StartupCalls {
+    std::string ip_request;   // bytes of the SetIPAddress record
+    std::string path_request; // bytes of the SetPath record
+    std::size_t ip_calls = 0;
+    std::size_t path_calls = 0;
+};
+const StartupCalls& startup_calls();
+
+} // namespace gui

@@ -1,0 +1,43 @@
+#include "test_env.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+struct WorkDir {
+    std::string path;
+    WorkDir() {
+        char pattern[] = "/tmp/kelvra-test-XXXXXX";
+        if (!mkdtemp(pattern)) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        path = pattern;
+        if (chdir(path.c_str()) != 0) {
+            std::perror("chdir");
+            std::abort();
+        }
+        setenv("HOME", path.c_str(), 1);
+        setenv("KORVEX_SIM_STATE_DIR", (path + "/sim-state").c_str(), 1);
+        setenv("KORVEX_SIM_DELAY", "0", 0);
+    }
+    ~WorkDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+WorkDir& work_dir() {
+    static WorkDir dir;
+    return dir;
+}
+
+// Set up before main() runs, before any library call reads the environment.
+const bool initialised = (work_dir(), true);
+
+} // namespace
+
+const std::string& test_work_dir() { return work_dir().path; }
