@@ -1,0 +1,423 @@
+#include "common_Routines.h"
+
+#include "fields.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+SettingsSave g_SettingStruct;
+
+// ===========================================================================
+// Settings file
+
+namespace {
+
+constexpr const char* kSettingsFileName = "ECRConf";
+
+struct SettingField {
+    const char* key;
+    char* field;
+    std::size_t width;
+};
+
+// One row per field in the record's declared order, which is the order of the
+// written lines. Keys are distinct and compared exactly, so the reader can walk
+// the same table: the order of the comparisons cannot change which field a line
+// goes to.
+#define SETTING(name)                                                                              \
+    { #name, g_SettingStruct.name, sizeof g_SettingStruct.name }
+const SettingField kSettingFields[] = {
+    SETTING(Amount1Label),      SETTING(Amount2Label),         SETTING(Amount3Label),
+    SETTING(Amount4Label),      SETTING(CustomLine1),          SETTING(CashierId),
+    SETTING(TableId),           SETTING(TerminalIPAddress),    SETTING(CertificationPath),
+    SETTING(LogFileFolderPath), SETTING(MobileTopupCashierId), SETTING(MobileTopupGSMPw),
+    SETTING(TFRFormNumber),
+};
+#undef SETTING
+
+// Stores the value of one "Key:value" line. A line without a colon, a key longer
+// than the 30 characters of the key buffer, and an unknown key are ignored.
+void apply_setting_line(const char* line) {
+    const char* colon = std::strchr(line, ':');
+    if (!colon)
+        return;
+    const std::size_t key_length = static_cast<std::size_t>(colon - line);
+    if (key_length >= kSettingsKeySize)
+        return; // longer than any key: it cannot match, and it is not cut to look like one
+    char key[kSettingsKeySize];
+    std::memcpy(key, line, key_length);
+    key[key_length] = '\0';
+
+    char value[kSettingsValueSize];
+    field_copy_terminated(value, colon + 1);
+
+    for (const SettingField& s : kSettingFields) {
+        if (std::strcmp(key, s.key) == 0) {
+            field_copy_terminated(s.field, s.width, value);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int read_line_bounded(char* Buffer, std::size_t BufferSize, int* lineLength, FILE* File) {
+    if (!Buffer || !File || BufferSize == 0)
+        return 0;
+    std::size_t stored = 0;
+    int consumed = 0;
+    int c;
+    while ((c = std::fgetc(File)) != EOF) {
+        if (consumed < INT_MAX)
+            ++consumed;
+        if (c == '\n')
+            break;
+        if (c == '\r')
+            continue;
+        // A line longer than the buffer is read to its end; the excess is dropped so
+        // that the next call starts on the next line.
+        if (stored + 1 < BufferSize)
+            Buffer[stored++] = static_cast<char>(c);
+    }
+    Buffer[stored] = '\0';
+    if (lineLength)
+        *lineLength = static_cast<int>(stored);
+    return consumed;
+}
+
+int read_line(char* Buffer, int* lineLength, FILE* File) {
+    return read_line_bounded(Buffer, kSettingsLineSize, lineLength, File);
+}
+
+void ReadSettingFile() {
+    FILE* file = std::fopen(kSettingsFileName, "r");
+    if (!file) {
+        // Defaults only when there is no file at all; a file without these keys
+        // leaves the labels empty.
+        field_copy_terminated(g_SettingStruct.Amount1Label, "Amount1");
+        field_copy_terminated(g_SettingStruct.Amount2Label, "Amount2");
+        field_copy_terminated(g_SettingStruct.Amount3Label, "Amount3");
+        field_copy_terminated(g_SettingStruct.Amount4Label, "Amount4");
+        return;
+    }
+    char line[kSettingsLineSize];
+    int length = 0;
+    while (read_line(line, &length, file) > 0)
+        apply_setting_line(line);
+    std::fclose(file);
+}
+
+void SaveSettingFile() {
+    std::string contents;
+    for (const SettingField& s : kSettingFields) {
+        contents += s.key;
+        contents += ':';
+        // At most width - 1 characters, the record's own rule, even for a field that
+        // was filled without its terminator.
+        contents.append(s.field, strnlen(s.field, s.width - 1));
+        contents += '\n';
+    }
+    // The file holds the mobile top-up password, so it is readable by its owner
+    // only. It is written to a temporary file in the same folder and renamed over
+    // the old one: a close that fails half-way, or a file that cannot be replaced,
+    // leaves the previous file whole. Failures are not reported: the settings are
+    // saved silently when the window closes.
+    GError* error = nullptr;
+    if (!g_file_set_contents_full(kSettingsFileName, contents.data(),
+                                  static_cast<gssize>(contents.size()),
+                                  G_FILE_SET_CONTENTS_CONSISTENT, 0600, &error))
+        g_clear_error(&error);
+}
+
+// ===========================================================================
+// Result codes and colours
+
+namespace {
+
+const char* const kDiagnosisTexts[] = {
+    "OK",                         // 0
+    "Unable To Connect",          // 1
+    "Unable To Send Request",     // 2
+    "Bad Request Format",         // 3
+    "Bad Request Size",           // 4
+    "Reception Timeout",          // 5
+    "Reception Error",            // 6
+    "Bad Response Format",        // 7
+    "Bad Response Size",          // 8
+    "PED Not Authenticated",      // 9
+    "No Received Data",           // 10
+    "Failure To Start Server",    // 11
+    "Server Already Started",     // 12
+    "Failure to Stop Server",     // 13
+    "Server Already Stopped",     // 14
+    "Error Winsock Library",      // 15
+    "Error Socket Creation",      // 16
+    "Error Binding Socket",       // 17
+    "Error Listening Socket",     // 18
+    "Error To Accept Connection", // 19
+    "Event Server Is Down",       // 20
+};
+constexpr int kDiagnosisCount = static_cast<int>(std::size(kDiagnosisTexts));
+
+} // namespace
+
+void display_diagnosis_string(GtkWidget* txt_ReqOutput, short DiagRequestOut) {
+    if (!txt_ReqOutput || !GTK_IS_ENTRY(txt_ReqOutput))
+        return;
+    const bool known = DiagRequestOut >= 0 && DiagRequestOut < kDiagnosisCount;
+    gtk_entry_set_text(GTK_ENTRY(txt_ReqOutput),
+                       known ? kDiagnosisTexts[DiagRequestOut] : "Unknown");
+    setColor(txt_ReqOutput, DiagRequestOut == 0 ? "green" : "red");
+}
+
+// The per-widget override sits above the theme and is kept across set_text, which
+// is the lifetime wanted here; its replacement (a CSS provider per widget) would do
+// the same with more code. Deprecation silenced here only.
+void setColor(GtkWidget* widget, const char* clr) {
+    if (!widget || !clr)
+        return;
+    GdkRGBA color;
+    if (!gdk_rgba_parse(&color, clr))
+        return;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gtk_widget_override_color(widget, GTK_STATE_FLAG_NORMAL, &color);
+#pragma GCC diagnostic pop
+}
+
+// ===========================================================================
+// Code tables
+
+const char tabTxnTypeStringNumber[16][3] = {
+    "00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12", "13", "14", "15",
+};
+
+const char tabTxnType[17][19] = {
+    "SALE",
+    "REFUND",
+    "VOID",
+    "DUPLICATA",
+    "CASH ADVANCE",
+    "PWCB",
+    "PRE-AUTH",
+    "COMPLETION",
+    "VERIFY ACCOUNT",
+    "REVERSAL",
+    "FORCE",
+    "MOTO SALE",
+    "MOTO REFUND",
+    "PRE-AUTH REVERSAL",
+    "CANCEL",
+    "PRE-AUTH INCREMENT",
+    "",
+};
+
+const char tabTxnStatus[17][30] = {
+    "Authorised",
+    "Not authorised",
+    "Not processed",
+    "Unable to authorise",
+    "Unable to process",
+    "Unable to connect",
+    "Void",
+    "Cancelled",
+    "Invalid Password",
+    "Amount Exceed Maximum Limit",
+    "Connection Failure",
+    "Timeout Reached",
+    "Invoice Not Found",
+    "CashBack Exceed Maximum Limit",
+    "CashBack Not Allowed",
+    "Unknown",
+    "",
+};
+
+const char tabEntryMethod[8][18] = {
+    "None",    "keyed", "Swiped", "Inserted", "Waved", "Keyed not present", "Swiped Fallback",
+    "Unknown",
+};
+
+const char tabReadTrackStatus[11][16] = {
+    "ISO_OK",  "DEF_SEP",     "DEF_PAR",      "DEF_LRC",     "DEF_LUH",         "DEF_NUM",
+    "NO_DATA", "USER_CANCEL", "NO_ISO_TRACK", "NOT_ALLOWED", "UNKNOWN STATUS!",
+};
+
+const CurrencySymbol tabCurrencySymbol[24] = {
+    {36, "AUD"},  {124, "CAD"}, {156, "CNY"},          {203, "CZK"}, {208, "DKK"},
+    {344, "HKD"}, {348, "HUF"}, {376, "ILS"},          {392, "JPY"}, {410, "KRW"},
+    {554, "NZD"}, {578, "NOK"}, {643, "RUB"},          {682, "SAR"}, {702, "SGD"},
+    {710, "ZAR"}, {752, "SEK"}, {756, "CHF"},          {784, "AED"}, {826, "\xC2\xA3"},
+    {840, "$"},   {949, "TRY"}, {978, "\xE2\x82\xAC"}, {985, "PLN"},
+};
+
+namespace {
+constexpr int kTxnTypeCount = 16;
+constexpr int kTxnTypeOutOfRange = 16;
+constexpr long kTxnStatusCount = 15;
+constexpr int kTxnStatusUnknown = 15;
+constexpr int kTxnStatusEmpty = 16;
+constexpr int kEntryMethodUnknown = 7;
+constexpr int kReadTrackStatusUnknown = 10;
+} // namespace
+
+const char* get_transaction_type(GtkComboBox* combo_box) {
+    const int row = combo_box ? gtk_combo_box_get_active(combo_box) : -1;
+    if (row < 0 || row >= kTxnTypeCount)
+        return tabTxnTypeStringNumber[0];
+    return tabTxnTypeStringNumber[row];
+}
+
+const char* get_txn_type(int idx) {
+    if (idx < 0 || idx >= kTxnTypeCount)
+        return tabTxnType[kTxnTypeOutOfRange];
+    return tabTxnType[idx];
+}
+
+namespace {
+
+// Reads a decimal number the way the C library's atoi does (leading blanks, one
+// sign, digits up to the first non-digit, no digits giving 0), but over at most
+// `width` bytes and saturating where atoi would overflow.
+long decimal_value(const char* text, std::size_t width) {
+    std::size_t i = 0;
+    while (i < width && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < width && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    long value = 0;
+    for (; i < width && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value < LONG_MAX / 10 ? value * 10 + (text[i] - '0') : LONG_MAX;
+    return negative ? -value : value;
+}
+
+} // namespace
+
+const char* DiagTxnStatus(const char* TxnStatus, std::size_t width) {
+    if (!TxnStatus || width == 0 || TxnStatus[0] == '\0')
+        return tabTxnStatus[kTxnStatusEmpty];
+    const long value = decimal_value(TxnStatus, width);
+    if (value < 0 || value >= kTxnStatusCount)
+        return tabTxnStatus[kTxnStatusUnknown];
+    return tabTxnStatus[value];
+}
+
+const char* DiagTxnStatus(const char* TxnStatus) {
+    return DiagTxnStatus(TxnStatus, SIZE_MAX);
+}
+
+const char* GetEntryMethod(int EntryMethodVal) {
+    if (EntryMethodVal < 0 || EntryMethodVal >= kEntryMethodUnknown)
+        return tabEntryMethod[kEntryMethodUnknown];
+    return tabEntryMethod[EntryMethodVal];
+}
+
+const char* DiagReadTrackStatus(int Status) {
+    if (Status < 0 || Status >= kReadTrackStatusUnknown)
+        return tabReadTrackStatus[kReadTrackStatusUnknown];
+    return tabReadTrackStatus[Status];
+}
+
+void GetCurrencySymbol(int CurrencyNum, char* CurrencySymbol) {
+    if (!CurrencySymbol)
+        return;
+    CurrencySymbol[0] = '\0';
+    for (const auto& entry : tabCurrencySymbol) {
+        if (entry.code == CurrencyNum) {
+            std::memcpy(CurrencySymbol, entry.text, sizeof entry.text); // 4 bytes, NUL included
+            return;
+        }
+    }
+}
+
+void get_bool_string(unsigned char BoolVal, char* BoolString) {
+    if (!BoolString)
+        return;
+    const char* text = BoolVal == 0 ? "FALSE" : BoolVal == 1 ? "TRUE" : "UNKNOWN";
+    std::memcpy(BoolString, text, std::strlen(text) + 1); // at most 8 bytes
+}
+
+// ===========================================================================
+// Text helpers
+
+namespace {
+
+// Copies valid UTF-8 into a buffer of `size` bytes; a text that does not fit is cut
+// before the character that would cross the end, never inside it.
+void copy_utf8_bounded(char* destination, std::size_t size, const char* source) {
+    std::size_t length = std::strlen(source);
+    if (length >= size) {
+        length = size - 1;
+        while (length > 0 && (static_cast<unsigned char>(source[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(destination, source, length);
+    destination[length] = '\0';
+}
+
+} // namespace
+
+void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult, std::size_t ResultSize) {
+    g_assert(Buffer != nullptr);
+    const bool can_write = BufferResult && ResultSize > 0;
+
+    if (g_utf8_validate(Buffer, -1, nullptr)) {
+        if (can_write)
+            copy_utf8_bounded(BufferResult, ResultSize, Buffer);
+        return;
+    }
+
+    const char* charset = std::getenv("SMB_CODESET");
+    if (!charset || charset[0] == '\0') {
+        charset = nullptr;
+        g_get_charset(&charset);
+        if (!charset || charset[0] == '\0')
+            charset = "ISO-8859-1";
+    }
+    if (std::strcmp(charset, "ISO-") == 0)
+        charset = "ISO-8859-1";
+
+    ReplaceNonPrintableCharacters(Buffer);
+
+    GError* error = nullptr;
+    gchar* converted = g_convert(Buffer, -1, "UTF-8", charset, nullptr, nullptr, &error);
+    if (!converted) {
+        // The caller keeps what its result buffer held.
+        g_clear_error(&error);
+        return;
+    }
+    if (can_write)
+        copy_utf8_bounded(BufferResult, ResultSize, converted);
+    g_free(converted);
+}
+
+void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult) {
+    g_assert(Buffer != nullptr);
+    ConvertExtendedAsciiChars(Buffer, BufferResult, 3 * std::strlen(Buffer) + 1);
+}
+
+void ReplaceNonPrintableCharacters(gchar* Buffer) {
+    if (!Buffer)
+        return;
+    for (unsigned char* p = reinterpret_cast<unsigned char*>(Buffer); *p; ++p)
+        if (*p < 32 && *p != '\n')
+            *p = ' ';
+}
+
+void LeftPadBuffer(char* Buffer, int BufferLen, char PaddingChar) {
+    if (!Buffer || BufferLen < 2)
+        return;
+    const std::size_t target = static_cast<std::size_t>(BufferLen) - 1;
+    const std::size_t length = strnlen(Buffer, target);
+    if (length == 0 || length >= target)
+        return;
+    const std::size_t padding = target - length;
+    std::memmove(Buffer + padding, Buffer, length);
+    std::memset(Buffer, PaddingChar, padding);
+    Buffer[target] = '\0';
+}
