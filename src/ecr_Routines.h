@@ -1,7 +1,12 @@
 // Console-side records and the workers of the operations.
 #pragma once
 
+#include "korvex.h"
+
 #include <gtk/gtk.h>
+#include <pthread.h>
+
+#include <atomic>
 
 // Applies the saved settings to the window and the terminal library (start-up).
 void Application_opened();
@@ -9,7 +14,197 @@ void Application_opened();
 // Presets the terminal date and time selectors with the machine's local time.
 void set_time_from_system();
 
+// ---------------------------------------------------------------------------
+// Payment transactions
+
+// The transaction request as the console stages it before the library record.
+struct TxnRequest {
+    char MessageNumberIn[3];
+    char Amount1In[13];
+    char Amount2In[13];
+    char Amount3In[13];
+    char Amount4In[13];
+    char Amount1LabelIn[20];
+    char Amount2LabelIn[20];
+    char Amount3LabelIn[20];
+    char Amount4LabelIn[20];
+    char TransactionTypeIn[3];
+    char CustomLine1In[40];
+    char InvoiceNumberIn[7];
+    char CashierIdIn[5];
+    char TableIdIn[3];
+    char CommercialCodeIn[3];
+    char PreAuthRefNumIn[9];
+    unsigned char SuspectedFraudIndicatorIn; // first character of the input, 0 when empty
+    char AuthorisationCodeIn[7];
+};
+
+// The console's copy of the last transaction response: the library's fields in its
+// order, each 16-bit field but the result code kept as its low byte.
+struct TxnResponse {
+    short DiagRequestOut;
+    char MessageNumberOut[3];
+    char TransactionStatusOut[3];
+    char EntryMethodOut[2];
+    char AcquirerMerchantIDOut[17];
+    char DateTimeOut[13];
+    char CardSchemeNameOut[25];
+    char PANOut[20];
+    char StartDateOut[5];
+    char ExpiryDateOut[5];
+    char AuthorisationCodeOut[7];
+    char AcquirerResponseCodeOut[2];
+    char MerchantNameOut[25];
+    char MerchantAddress1Out[25];
+    char MerchantAddress2Out[25];
+    char MerchantAddress3Out[25];
+    char MerchantAddress4Out[25];
+    char TransactionCurrencyCodeOut[4];
+    unsigned char TransactionCurrenyExponentOut;
+    char CardCurrencyCodeOut[4];
+    unsigned char CardCurrencyExpOut;
+    char TotalAmountOut[13];
+    char AdditionalAmountOut[13];
+    char EMVCardExpDateOut[7];
+    char AppEffectiveDateOut[7];
+    char AIDOut[33];
+    char AppPreferredNameOut[17];
+    char AppLabelOut[17];
+    char TerminalIdentifierOut[17];
+    char EMVTxnTypeOut[3];
+    char AppCryptogramOut[17];
+    char RetrievalReferenceNumberOut[13];
+    char InvoiceNumberOut[7];
+    char BatchNumberOut[4];
+    char AcquirerNameOut[17];
+    char CustomLine1Out[40];
+    char CustomLine2Out[40];
+    char CustomLine3Out[40];
+    char CustomLine4Out[40];
+    unsigned char IsDCCTxnOut;
+    char DCCAmountOut[13];
+    char ConversionRateOut[9];
+    unsigned char FXExponentAppliedOut;
+    char CommissionOut[5];
+    char TerminalCountryCodeOut[4];
+    char TerminalCurrencyCodeOut[4];
+    unsigned char TerminalCurrencyExponentOut;
+    char FXmarkupOut[4];
+    char PANSequenceNumberOut[3];
+    char CashierIdOut[5];
+    char TableIdOut[3];
+    char CardholderNameOut[27];
+    char AvailableBalanceOut[13];
+    char ApplicationIdOut[9];
+    char PreAuthRefNumOut[9];
+    char HostTextOut[17];
+    unsigned char IsTaxFreeRequiredOut;
+    unsigned char IsExchangeRateUpdateRequiredOut;
+    char CommercialCodeDataOut[61];
+    char DonationAmountOut[13];
+    char AVSResponseOut[2];
+    char PartialAmountOut[13];
+};
+
+// Busy flags of the transaction worker and of the last-transaction worker, and the
+// handles of their latest threads.
+extern std::atomic<bool> Txnstate;
+extern pthread_t Txn;
+extern std::atomic<bool> TxnRecovery;
+extern pthread_t GLTD;
+// The staged request and the kept response of the latest transaction.
+extern TxnRequest TxnDataIn;
+extern TxnResponse TxnDataOut;
+// Set when the cashier has answered a signature check; every transaction clears it
+// at its start.
+extern std::atomic<bool> IsSignatureSet;
+
+// Worker of the start button: launches the transaction and shows its response.
+void* DoTxn(void* arg);
+// Worker of the last-transaction button.
+void* TransactionRecovery(void* arg);
+
+// ---------------------------------------------------------------------------
+// Terminal events: the event server, its loop and the cashier's answers
+
+// Busy flag of the start and stop workers (one for both), true while the event
+// loop runs, true while a DCC quotation is fetched and shown.
+extern std::atomic<bool> StartStopEventServer;
+extern std::atomic<bool> WaitEventState;
+extern std::atomic<bool> DCCQuotationState;
+// Handles of the latest thread of each kind; nobody waits for them.
+extern pthread_t StartStopEventServerTh;
+extern pthread_t WaitEventTh;
+extern pthread_t SignVerifTh;
+extern pthread_t VoiceRefTh;
+extern pthread_t DCCQuotationTh;
+extern pthread_t SetPwTh;
+extern pthread_t ParAuthTh;
+extern pthread_t AVSRejectionTh;
+
+// Start and stop workers of the event server's buttons.
+void* StartEventServer(void* arg);
+void* StopEventServer(void* arg);
+// The event loop: waits for the terminal's events and dispatches each.
+void* WaitEvent(void* arg);
+// Handler threads of the events that need the cashier (1, 2, 3, 6, 7, 8).
+void* SignatureVerification(void* arg);
+void* VoiceReferral(void* arg);
+void* GetDCCQuotation(void* arg);
+void* PasswordEvt(void* arg);
+void* PartialAuth(void* arg);
+void* AVSRejection(void* arg);
+
+// Dialogs and windows of the events; called with the toolkit lock held.
+void display_signature_dialog(const char* TransactionTypeOut);
+void display_set_password_dialog(PasswordParamsOut params);
+void display_voice_referral_assistant(VoiceReferralInfos_out referral);
+void display_Partial_Auth_dlg(PartialAuthOut partial);
+void display_AVS_Rej_dlg(AVSRejectionOut avs);
+
+// Widgets of the newest voice referral, partial authorisation and AVS windows,
+// named like their identifiers in the window descriptions; null while closed.
+extern GtkWidget* p_voiceReferral_childwin;
+extern GtkWidget* lb_Phone;
+extern GtkWidget* lb_MerchId;
+extern GtkWidget* lb_hostMsg;
+extern GtkWidget* accept_check;
+extern GtkWidget* cb_ref_state;
+extern GtkWidget* txt_auth_code;
+extern GtkWidget* btn_auth_ok;
+extern GtkWidget* btn_auth_cancel;
+extern GtkWidget* p_hp_childwin;
+extern GtkWidget* lb_hp_mid;
+extern GtkWidget* lb_hp_amt;
+extern GtkWidget* btn_hp_acc;
+extern GtkWidget* btn_hp_dec;
+extern GtkWidget* p_avs_childwin;
+extern GtkWidget* lb_avs_resp;
+extern GtkWidget* btn_avs_acc;
+extern GtkWidget* btn_avs_dec;
+
 // Receipt view and print server
 void createPrintFormatTags();
 void StartPrnServer();
 void StopPrintServer();
+
+// Style of one receipt line. The print server produces 0 to 7; the marker style
+// runs on into the next line in the receipt view.
+enum PrintJobFont {
+    DEFAULT = 0,
+    BOLD = 1,
+    DOUBLE_HEIGHT = 2,
+    RIGHT_JUSTIFY = 3,
+    CENTER_TEXT = 4,
+    HALF_SIZE = 5,
+    DOUBLE_SIZE = 6,
+    DOUBLE_WIDTH = 7,
+    SPECIFIC_MARKER_FONT = 8,
+};
+
+// Appends one receipt line (UTF-8, with its own line feed) to the receipt view with
+// the style's text tag and scrolls to it. Main thread, without the toolkit lock:
+// it takes the lock itself.
+void displayReceipt(PrintJobFont msgFont, gchar* msg);
+// Writes the tag name of a style into FontProprety (at least 20 bytes).
+void FormatReceivedData(PrintJobFont msgFont, char* FontProprety);

@@ -6,3 +6,27 @@
 
 // Main window
 void Application_closed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+
+// Payment transactions
+void btn_doTransaction_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_get_last_txn_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+
+// Terminal events
+void btn_StartEventServer_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_StopEventServer_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void rad_sign_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+// Voice referral window
+void accept_check_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void cb_ref_state_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_auth_ok_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void Cancel_Voice_Referral(GtkWidget* widget = nullptr, gpointer data = nullptr);
+// Partial authorisation and AVS windows (closing a window declines)
+void btn__Partial_Auth_accept_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void Decline_Partial_Auth(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_avs_accept_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void decline_avs(GtkWidget* widget = nullptr, gpointer data = nullptr);
+
+// Receipt print server and receipt view
+void rbtn_prn_state_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_clear_print_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_save_print_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);

@@ -27,6 +27,17 @@ struct Connection {
 
 const Connection kConnections[] = {
     {&MainEcrWindow, "destroy", G_CALLBACK(Application_closed)},
+    {&btn_start_txn, "clicked", G_CALLBACK(btn_doTransaction_clicked)},
+    {&btn_get_last_txn_data, "clicked", G_CALLBACK(btn_get_last_txn_clicked)},
+    {&btn_start_ecr_event_server, "clicked", G_CALLBACK(btn_StartEventServer_clicked)},
+    {&btn_stop_ecr_event_server, "clicked", G_CALLBACK(btn_StopEventServer_clicked)},
+    {&rad_sign_nok, "clicked", G_CALLBACK(rad_sign_clicked)},
+    {&rad_sign_ok, "clicked", G_CALLBACK(rad_sign_clicked)},
+    {&rbtn_prn_state_ok, "clicked", G_CALLBACK(rbtn_prn_state_clicked)},
+    {&rbtn_prn_state_mp, "clicked", G_CALLBACK(rbtn_prn_state_clicked)},
+    {&rbtn_prn_state_err, "clicked", G_CALLBACK(rbtn_prn_state_clicked)},
+    {&btn_prn_clear, "clicked", G_CALLBACK(btn_clear_print_clicked)},
+    {&btn_prn_save, "clicked", G_CALLBACK(btn_save_print_clicked)},
 };
 
 // The entries whose text is kept in the settings file, in the record's order.

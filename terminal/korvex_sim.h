@@ -36,6 +36,11 @@ KORVEX_API void korvex_sim_hold(const char* call, int hold);
 /* Scales the simulated step times: 1 is realistic, 0 answers at once. */
 KORVEX_API void korvex_sim_set_delay_scale(double scale);
 
+/* Forgets the batch and the last transaction held in memory and reads them again
+ * from the state folder, looked up afresh from the environment
+ * (KORVEX_SIM_STATE_DIR): what a restart of the terminal does. */
+KORVEX_API void korvex_sim_reload_state(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -13,6 +13,12 @@ struct Terminal {
     std::mutex mutex;
     std::string ip_address = "127.0.0.1";
     std::string certificate_path;
+    // Where the terminal is in a transaction, as GetTerminalState reports it
+    // (sim::TerminalState in sim_payment.h); set by the payment engine.
+    short state = 1;
+    bool transaction_running = false; // a second transaction meanwhile is refused
+    // Receipts of each transaction go to the till's print server (sim_printer.h).
+    bool print_receipts = true;
 };
 Terminal& terminal();
 

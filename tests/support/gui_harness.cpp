@@ -18,6 +18,8 @@
 #include <mutex>
 #include <thread>
 
+#include <pthread.h>
+
 namespace gui {
 namespace {
 
@@ -63,12 +65,19 @@ gboolean answer_visible_dialog(gpointer) {
         GtkWidget* window = GTK_WIDGET(w->data);
         if (!GTK_IS_DIALOG(window) || !gtk_widget_get_visible(window))
             continue;
-        DialogAnswer seen;
-        const char* title = gtk_window_get_title(GTK_WINDOW(window));
-        seen.title = title ? title : "";
-        seen.text = string_property(G_OBJECT(window), "text");
-        seen.secondary_text = string_property(G_OBJECT(window), "secondary-text");
-        dialogs_seen.push_back(seen);
+        // A dialog run from a worker stays on screen until that worker has taken
+        // the lock back and destroyed it; it is recorded once but answered again
+        // on each tick, because an answer given before the worker's dialog loop
+        // started running is lost.
+        if (!g_object_get_data(G_OBJECT(window), "gui-answered")) {
+            g_object_set_data(G_OBJECT(window), "gui-answered", GINT_TO_POINTER(1));
+            DialogAnswer seen;
+            const char* title = gtk_window_get_title(GTK_WINDOW(window));
+            seen.title = title ? title : "";
+            seen.text = string_property(G_OBJECT(window), "text");
+            seen.secondary_text = string_property(G_OBJECT(window), "secondary-text");
+            dialogs_seen.push_back(seen);
+        }
         gtk_dialog_response(GTK_DIALOG(window), answer_response);
         break; // one dialog per tick: answering may destroy others
     }
@@ -180,6 +189,61 @@ std::string text_color(GtkWidget* widget) {
     return hex;
 }
 
+namespace {
+const char* builder_id(GtkWidget* widget) {
+    return GTK_IS_BUILDABLE(widget) ? gtk_buildable_get_name(GTK_BUILDABLE(widget)) : nullptr;
+}
+
+GtkWidget* find_below(GtkWidget* widget, const std::string& id) {
+    const char* name = builder_id(widget);
+    if (name && id == name)
+        return widget;
+    if (!GTK_IS_CONTAINER(widget))
+        return nullptr;
+    struct Search {
+        const std::string* id;
+        GtkWidget* found;
+    } search{&id, nullptr};
+    gtk_container_forall(
+        GTK_CONTAINER(widget),
+        [](GtkWidget* child, gpointer data) {
+            auto* s = static_cast<Search*>(data);
+            if (!s->found)
+                s->found = find_below(child, *s->id);
+        },
+        &search);
+    return search.found;
+}
+} // namespace
+
+GtkWidget* find_window(const std::string& id) {
+    Locked lock;
+    GtkWidget* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w && !found; w = w->next) {
+        GtkWidget* window = GTK_WIDGET(w->data);
+        const char* name = builder_id(window);
+        if (name && id == name && gtk_widget_get_visible(window))
+            found = window;
+    }
+    g_list_free(windows);
+    return found;
+}
+
+GtkWidget* find_child(GtkWidget* root, const std::string& id) {
+    Locked lock;
+    return root ? find_below(root, id) : nullptr;
+}
+
+void close_window(GtkWidget* window) {
+    Locked lock;
+    GdkEvent* event = gdk_event_new(GDK_DELETE);
+    event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    event->any.send_event = TRUE;
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
 void answer_dialogs(int response) {
     std::lock_guard guard(dialogs_mutex);
     answering = true;
@@ -203,8 +267,11 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir)
     gchar* err = nullptr;
     ChildRun run;
     GError* error = nullptr;
-    if (!g_spawn_sync(work_dir.c_str(), argv, nullptr, G_SPAWN_STDOUT_TO_DEV_NULL, nullptr,
-                      nullptr, nullptr, &err, &run.status, &error)) {
+    gchar** env = g_environ_setenv(g_get_environ(), "KELVRA_TEST_CHILD", "1", TRUE);
+    const bool spawned = g_spawn_sync(work_dir.c_str(), argv, env, G_SPAWN_STDOUT_TO_DEV_NULL,
+                                      nullptr, nullptr, nullptr, &err, &run.status, &error);
+    g_strfreev(env);
+    if (!spawned) {
         run.err = error->message;
         g_error_free(error);
         return run;
@@ -216,10 +283,25 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir)
 
 } // namespace gui
 
+namespace gui {
+namespace {
+// The toolkit lock as a plain POSIX mutex instead of GDK's own futex-based one: the
+// same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
+// not reported as racing the main loop.
+pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
+void toolkit_lock() { pthread_mutex_lock(&toolkit_mutex); }
+void toolkit_unlock() { pthread_mutex_unlock(&toolkit_mutex); }
+} // namespace
+} // namespace gui
+
 int main(int argc, char** argv) {
     if (argc > 1 && std::strncmp(argv[1], gui::kChildFlag, std::strlen(gui::kChildFlag)) == 0)
         return gui::run_child(argv[1] + std::strlen(gui::kChildFlag), argc - 1, argv + 1);
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gdk_threads_set_lock_functions(G_CALLBACK(gui::toolkit_lock), G_CALLBACK(gui::toolkit_unlock));
+#pragma GCC diagnostic pop
     testing::InitGoogleTest(&argc, argv);
     test_work_dir(); // private working directory before the console reads its files
     g_ui_dir = KELVRA_SOURCE_UI_DIR;

@@ -38,6 +38,14 @@ bool sensitive(GtkWidget* widget);
 // The entry's text colour as "#rrggbb".
 std::string text_color(GtkWidget* widget);
 
+// Windows that the console only shows (built from descriptions of their own and
+// answered by their buttons): the visible toplevel whose builder id is `id`, or null.
+GtkWidget* find_window(const std::string& id);
+// The widget with builder id `id` inside `root` (internal children included), or null.
+GtkWidget* find_child(GtkWidget* root, const std::string& id);
+// Closes a window the way its title-bar button does: a delete event, handled at once.
+void close_window(GtkWidget* window);
+
 // Modal dialogs that the console runs (message boxes, questions): while armed, the
 // first visible dialog is answered with `response` and its text is recorded.
 struct DialogAnswer {

@@ -9,7 +9,14 @@ namespace {
 
 struct WorkDir {
     std::string path;
+    bool owned = true;
     WorkDir() {
+        // A console child started by a test runs in the folder its parent chose.
+        if (std::getenv("KELVRA_TEST_CHILD")) {
+            path = std::filesystem::current_path().string();
+            owned = false;
+            return;
+        }
         char pattern[] = "/tmp/kelvra-test-XXXXXX";
         if (!mkdtemp(pattern)) {
             std::perror("mkdtemp");
@@ -25,6 +32,8 @@ struct WorkDir {
         setenv("KORVEX_SIM_DELAY", "0", 0);
     }
     ~WorkDir() {
+        if (!owned)
+            return;
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }

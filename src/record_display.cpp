@@ -1,0 +1,94 @@
+#include "record_display.h"
+
+#include "common_Routines.h"
+#include "fields.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::int16_t signed16_at(const unsigned char* field) {
+    std::int16_t value;
+    std::memcpy(&value, field, sizeof value); // the records are little-endian, like the host
+    return value;
+}
+
+// Entries take UTF-8 only; a terminal that sends other bytes must not break the
+// window, so invalid sequences are shown as replacement characters.
+void set_entry_text(GtkWidget* entry, const std::string& text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+        gtk_entry_set_text(GTK_ENTRY(entry), text.c_str());
+        return;
+    }
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    gtk_entry_set_text(GTK_ENTRY(entry), valid);
+    g_free(valid);
+}
+
+void append_host_text(GtkWidget* view, const std::string& text) {
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    GtkTextIter end;
+    gtk_text_buffer_get_end_iter(buffer, &end);
+    gtk_text_buffer_insert_with_tags_by_name(buffer, &end, valid, -1, "BOLD", nullptr);
+    g_free(valid);
+    gtk_text_buffer_get_end_iter(buffer, &end);
+    GtkTextMark* mark = gtk_text_buffer_create_mark(buffer, nullptr, &end, FALSE);
+    gtk_text_view_scroll_to_mark(GTK_TEXT_VIEW(view), mark, 0.0, FALSE, 0.0, 0.0);
+    gtk_text_buffer_delete_mark(buffer, mark);
+}
+
+void show_field(const unsigned char* record, const FieldDisplay& f) {
+    GtkWidget* widget = *f.widget;
+    if (!widget)
+        return;
+    const char* field = reinterpret_cast<const char*>(record + f.offset);
+    switch (f.rule) {
+    case Rule::Text:
+        set_entry_text(widget, field_text(field, f.width));
+        break;
+    case Rule::TxnStatus:
+        set_entry_text(widget, DiagTxnStatus(field, f.width));
+        break;
+    case Rule::CurrencySymbol: {
+        char symbol[8] = "";
+        if (field[0] != '\0')
+            GetCurrencySymbol(std::atoi(field_text(field, f.width).c_str()), symbol);
+        set_entry_text(widget, symbol);
+        break;
+    }
+    case Rule::Signed16:
+        set_entry_text(widget, std::to_string(signed16_at(record + f.offset)));
+        break;
+    case Rule::Bool16: {
+        char text[8];
+        get_bool_string(static_cast<unsigned char>(signed16_at(record + f.offset) & 0xFF), text);
+        set_entry_text(widget, text);
+        break;
+    }
+    case Rule::TxnTypeName:
+        if (field[0] != '\0')
+            set_entry_text(widget, get_txn_type(std::atoi(field_text(field, f.width).c_str())));
+        break;
+    case Rule::HostText:
+        append_host_text(widget, field_text(field, f.width));
+        break;
+    }
+}
+
+} // namespace
+
+void show_record(const void* record, const FieldDisplay* table, std::size_t count) {
+    const auto* bytes = static_cast<const unsigned char*>(record);
+    for (std::size_t i = 0; i < count; ++i)
+        show_field(bytes, table[i]);
+}
+
+void clear_entries(GtkWidget** const* entries, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (*entries[i])
+            gtk_entry_set_text(GTK_ENTRY(*entries[i]), "");
+}

@@ -1,0 +1,47 @@
+// Shows a fixed-layout response record in the window, field by field, from a
+// constant table per record: where the field lies, how wide it is, which widget
+// shows it and by which rule. One walker serves every record, so the same field
+// is shown the same way wherever it stands.
+//
+// Widgets are written: call from the main thread, or from a worker that holds the
+// toolkit lock.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <cstddef>
+
+enum class Rule {
+    Text,           // the characters up to the first NUL, or the whole width
+    TxnStatus,      // status name of a decimal status field (DiagTxnStatus)
+    CurrencySymbol, // symbol of a numeric currency code; an empty field shows empty
+    Signed16,       // a signed 16-bit number in decimal
+    Bool16,         // "FALSE", "TRUE" or "UNKNOWN" of the low byte of a 16-bit field
+    TxnTypeName,    // name of a two-digit type code; an empty field leaves the entry as it is
+    HostText,       // appended in bold at the end of a text view, scrolled into view
+};
+
+struct FieldDisplay {
+    GtkWidget** widget;
+    std::size_t offset;
+    std::size_t width;
+    Rule rule;
+};
+
+// A table row for field `field` of record type `Record`.
+#define RECORD_FIELD(Record, field, widget, rule)                                                  \
+    FieldDisplay {                                                                                 \
+        &(widget), offsetof(Record, field), sizeof(Record::field), (rule)                          \
+    }
+
+// Shows every field of the table, in the table's order. A null widget is skipped.
+void show_record(const void* record, const FieldDisplay* table, std::size_t count);
+template <std::size_t N> void show_record(const void* record, const FieldDisplay (&table)[N]) {
+    show_record(record, table, N);
+}
+
+// Sets each entry of the list to the empty text, in the list's order.
+void clear_entries(GtkWidget** const* entries, std::size_t count);
+template <std::size_t N> void clear_entries(GtkWidget** const (&entries)[N]) {
+    clear_entries(entries, N);
+}

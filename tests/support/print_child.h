@@ -1,0 +1,141 @@
+// The print server's real child process on a loopback port of its own, for tests
+// that talk to it over sockets without a window: the test reads the pipe lines
+// that the window process would get.
+#pragma once
+
+#include "print_job.h"
+#include "print_server.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace print_test {
+
+inline int port_of(int fd) {
+    sockaddr_in where{};
+    socklen_t size = sizeof where;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&where), &size);
+    return ntohs(where.sin_port);
+}
+
+inline std::string le(std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return out;
+}
+
+// A job as a terminal sends it, built here by hand: message_length, version,
+// type, Tag, Length (all little-endian), then the print line.
+inline std::string job(const std::string& line, std::uint32_t version = 0x0200,
+                       std::uint32_t type = 0x2100, std::uint32_t length_field = 0xFFFFFFFF,
+                       int length_adjust = 0) {
+    const std::uint32_t length =
+        length_field == 0xFFFFFFFF ? static_cast<std::uint32_t>(line.size()) : length_field;
+    return le(static_cast<std::uint32_t>(8 + line.size() + length_adjust), 4) + le(version, 2) +
+           le(type, 2) + le(0x00080015, 4) + le(length, 4) + line;
+}
+
+class PrintChild {
+  public:
+    // The child reads its status from state_file (which may be missing).
+    explicit PrintChild(const std::string& state_file) : state_file_(state_file) {
+        ListenStep failed;
+        std::string error;
+        const int listen_fd = print_server_listen(0, "127.0.0.1", &failed, &error);
+        if (listen_fd < 0) {
+            ADD_FAILURE() << "no loopback port for the print server: " << error;
+            return;
+        }
+        port_ = port_of(listen_fd);
+        int fds[2];
+        if (pipe(fds) != 0) {
+            ADD_FAILURE() << "pipe failed";
+            close(listen_fd);
+            return;
+        }
+        g_printer_state_file = state_file_.c_str(); // the child's copy keeps it
+        const pid_t parent = getpid();
+        child_ = fork();
+        if (child_ == 0) {
+            close(fds[0]);
+            print_child_serve(listen_fd, fds[1], parent);
+        }
+        close(listen_fd);
+        close(fds[1]); // a dead child then shows as the end of the pipe, not a hang
+        pipe_ = fds[0];
+    }
+    ~PrintChild() {
+        if (child_ > 0) {
+            kill(child_, SIGTERM);
+            waitpid(child_, nullptr, 0);
+        }
+        if (pipe_ >= 0)
+            close(pipe_);
+    }
+    PrintChild(const PrintChild&) = delete;
+    PrintChild& operator=(const PrintChild&) = delete;
+
+    int port() const { return port_; }
+    pid_t pid() const { return child_; }
+
+    // Sends raw bytes in one write and returns the reply bytes.
+    std::string send(const std::string& bytes, int timeout_ms = 5000) {
+        std::string reply, error;
+        EXPECT_TRUE(send_print_job("127.0.0.1", port_, bytes, &reply, &error, timeout_ms)) << error;
+        return reply;
+    }
+
+    // The next pipe line, line feed included, or nothing within the time.
+    std::optional<std::string> next_line(int timeout_ms = 3000) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        for (;;) {
+            const std::size_t end = pending_.find('\n');
+            if (end != std::string::npos) {
+                std::string line = pending_.substr(0, end + 1);
+                pending_.erase(0, end + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  until - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0 || pipe_ < 0)
+                return std::nullopt;
+            pollfd p{pipe_, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left)) <= 0)
+                return std::nullopt;
+            char chunk[512];
+            const ssize_t n = read(pipe_, chunk, sizeof chunk);
+            if (n <= 0)
+                return std::nullopt;
+            pending_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+  private:
+    std::string state_file_;
+    int port_ = 0;
+    pid_t child_ = -1;
+    int pipe_ = -1;
+    std::string pending_;
+};
+
+// The 17 bytes a terminal expects back, written out as they go on the wire.
+inline std::string reply_with(unsigned char status) {
+    return std::string("\x09\x00\x00\x00\x00\x02\x01\x21\x16\x00\x08\x00\x01\x00\x00\x00", 16) +
+           static_cast<char>(status);
+}
+
+} // namespace print_test
