@@ -1,0 +1,311 @@
+// The print server: a TCP listener on port 5187 to which the terminal sends each
+// receipt line as one small job per connection. A child process owns the listening
+// socket, answers every job with the operator's print status and hands the decoded
+// line to the window process through a pipe, which the main loop watches
+// (read_from_channel, receipt_view.cpp).
+#include "print_server.h"
+
+#include "print_job.h"
+#include "worker.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+std::atomic<int> sockfd{-1};
+std::atomic<pid_t> pid{0};
+pthread_t PPP_Print;
+const char* g_printer_state_file = "PrinterState";
+
+namespace {
+
+constexpr int kListenBacklog = 10;
+
+std::atomic<PrintServerState> server_state{PrintServerState::NotStarted};
+
+// Serialises the set-up thread with StopPrintServer, so that a window closed during
+// start-up neither leaves a child behind nor closes a socket twice.
+std::mutex server_mutex;
+bool stop_requested = false;
+
+// The window process keeps the pipe's write end open for its whole life, so the
+// watch never sees the end of the pipe even if the child ends.
+int window_pipe_write_end = -1;
+
+void report(const char* what) {
+    std::fprintf(stderr, "kelvra: print server not started: %s\n", what);
+}
+
+// --- child process: plain POSIX calls only -------------------------------------
+
+ssize_t send_whole(int fd, const unsigned char* data, std::size_t size, int flags = 0) {
+    std::size_t sent = 0;
+    while (sent < size) {
+        // MSG_NOSIGNAL: a terminal that hung up must not end the child.
+        const ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL | flags);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return static_cast<ssize_t>(sent);
+        sent += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(sent);
+}
+
+// First byte of the printer-state file; 0 when it is missing or empty.
+unsigned char read_printer_state() {
+    const int fd = open(g_printer_state_file, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    unsigned char status = 0;
+    ssize_t n;
+    do
+        n = read(fd, &status, 1);
+    while (n < 0 && errno == EINTR);
+    close(fd);
+    return n == 1 ? status : 0;
+}
+
+void send_print_reply(int sock) {
+    unsigned char reply[kPrintReplySize];
+    build_print_reply(reply, 0);
+    // MSG_MORE: the header waits in the kernel for the rest, so the terminal gets
+    // the reply in one segment and wakes up once.
+    if (send_whole(sock, reply, kPrintReplyHeaderSize, MSG_MORE) !=
+        static_cast<ssize_t>(kPrintReplyHeaderSize))
+        return;
+    reply[kPrintReplySize - 1] = read_printer_state();
+    send_whole(sock, reply + kPrintReplyHeaderSize, kPrintReplySize - kPrintReplyHeaderSize);
+}
+
+bool write_pipe_line(int fd, const char* line) {
+    const std::size_t size = std::strlen(line);
+    std::size_t written = 0;
+    while (written < size) {
+        // Lines are shorter than PIPE_BUF, so each arrives whole.
+        const ssize_t n = write(fd, line + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void set_timeout(int fd, int option, int seconds) {
+    timeval tv{seconds, 0};
+    setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv);
+}
+
+void prepare_child_process() {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &action, nullptr);
+    // The window process's handlers (if any) are toolkit code, unusable here.
+    action.sa_handler = SIG_DFL;
+    sigaction(SIGTERM, &action, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+} // namespace
+
+PrintServerState print_server_state() {
+    return server_state.load();
+}
+
+PrintJobFont processReceivedData(int sock, char* retMsg) {
+    unsigned char received[kPrintBufferSize] = {};
+    unsigned char line[kPrintBufferSize] = {};
+    char collected[kPrintBufferSize] = {};
+    PrintJobFont font = DEFAULT;
+
+    ssize_t got;
+    do
+        got = recv(sock, received, kPrintReadSize, 0);
+    while (got < 0 && errno == EINTR);
+
+    if (got > 0) {
+        std::size_t line_size = 0;
+        unsigned short tag = 0;
+        unsigned short length = 0;
+        if (TLVFieldUnpack(received, static_cast<int>(got), &tag, &length, line))
+            line_size = static_cast<std::size_t>(got) - kPrintHeaderSize - kPrintTlvHeaderSize;
+        // A rejected job still gives a (blank) receipt line in the default style.
+        font = scan_print_line(line, line_size, collected, kPipeTextMax + 1);
+        if (retMsg)
+            format_pipe_line(retMsg, kPrintBufferSize, collected, font);
+    }
+    // The terminal gets its answer before the line is forwarded, also when nothing
+    // was read.
+    send_print_reply(sock);
+    return font;
+}
+
+void print_child_serve(int listen_fd, int pipe_fd, pid_t parent) {
+    prepare_child_process();
+    // accept wakes up every few seconds to notice a window process that has gone,
+    // so that no orphan keeps the print port.
+    set_timeout(listen_fd, SO_RCVTIMEO, kPrintClientIdleSeconds);
+    for (;;) {
+        const int conn = accept(listen_fd, nullptr, nullptr);
+        if (conn < 0) {
+            const int err = errno;
+            if (err == EAGAIN || err == EWOULDBLOCK) {
+                if (getppid() != parent)
+                    _exit(0);
+            } else if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EOPNOTSUPP) {
+                _exit(1); // the listening socket is gone: nothing more can be served
+            } else if (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM) {
+                const timespec pause{0, 10 * 1000 * 1000}; // let descriptors free up
+                nanosleep(&pause, nullptr);
+            }
+            continue;
+        }
+        // A terminal that sends nothing, or reads nothing, is answered and closed
+        // after a few seconds instead of holding up the others.
+        set_timeout(conn, SO_RCVTIMEO, kPrintClientIdleSeconds);
+        set_timeout(conn, SO_SNDTIMEO, kPrintClientIdleSeconds);
+
+        char msgToPrint[kPrintBufferSize] = {};
+        processReceivedData(conn, msgToPrint);
+        if (msgToPrint[0] && !write_pipe_line(pipe_fd, msgToPrint))
+            _exit(0); // the window process has gone
+        close(conn);
+    }
+}
+
+// --- window process -------------------------------------------------------------
+
+int print_server_listen(int port, const char* address, ListenStep* failed, std::string* error) {
+    auto fail = [&](ListenStep step, const std::string& what, int fd) {
+        const int err = errno;
+        if (failed)
+            *failed = step;
+        if (error)
+            *error = what + ": " + std::strerror(err);
+        if (fd >= 0)
+            close(fd);
+        return -1;
+    };
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return fail(ListenStep::Socket, "cannot create a socket for port " + std::to_string(port),
+                    -1);
+    const int optval = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &optval, sizeof optval);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(static_cast<uint16_t>(port));
+    where.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (address && inet_pton(AF_INET, address, &where.sin_addr) != 1) {
+        errno = EINVAL;
+        return fail(ListenStep::Bind, std::string("bad address ") + address, fd);
+    }
+    // A failed bind must not fall through to listen, which would pick another port.
+    if (bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0)
+        return fail(ListenStep::Bind, "cannot bind port " + std::to_string(port), fd);
+    if (listen(fd, kListenBacklog) != 0)
+        return fail(ListenStep::Listen, "cannot listen on port " + std::to_string(port), fd);
+    return fd;
+}
+
+bool print_server_attach(int listen_fd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        report((std::string("cannot create its pipe: ") + std::strerror(errno)).c_str());
+        close(listen_fd);
+        if (sockfd.load() == listen_fd)
+            sockfd.store(-1);
+        server_state.store(PrintServerState::Failed);
+        return false;
+    }
+    GIOChannel* channel_for_read = g_io_channel_unix_new(fds[0]);
+    // Pipe lines may carry text in the terminal's character set (converted on this
+    // side) and end at line feeds only: binary reads, "\n" as the only terminator.
+    g_io_channel_set_encoding(channel_for_read, nullptr, nullptr);
+    g_io_channel_set_line_term(channel_for_read, "\n", 1);
+    g_io_add_watch(channel_for_read, G_IO_IN, read_from_channel, nullptr);
+
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        close(listen_fd);
+        std::fflush(nullptr);
+        _exit(0); // no print server, no console: ends as it always has, without a message
+    }
+    if (child == 0) {
+        close(fds[0]);
+        print_child_serve(listen_fd, fds[1], parent);
+    }
+    // From here on only the child holds the listening socket.
+    close(listen_fd);
+    if (sockfd.load() == listen_fd)
+        sockfd.store(-1);
+    window_pipe_write_end = fds[1];
+    pid.store(child);
+    server_state.store(PrintServerState::Serving);
+    return true;
+}
+
+void* PrintThread(void*) {
+    std::lock_guard lock(server_mutex);
+    if (stop_requested) {
+        server_state.store(PrintServerState::NotStarted);
+        return nullptr;
+    }
+    ListenStep failed = ListenStep::Socket;
+    std::string error;
+    const int fd = print_server_listen(kPrintPort, nullptr, &failed, &error);
+    if (fd < 0) {
+        if (failed == ListenStep::Listen) {
+            std::fflush(nullptr);
+            _exit(0); // a socket that binds but cannot listen ends the console silently
+        }
+        // A busy port: the operator learns why no receipts arrive, and the console
+        // goes on without its print server.
+        report(error.c_str());
+        server_state.store(PrintServerState::Failed);
+        return nullptr;
+    }
+    sockfd.store(fd);
+    print_server_attach(fd);
+    return nullptr;
+}
+
+void StartPrnServer() {
+    {
+        std::lock_guard lock(server_mutex);
+        stop_requested = false;
+    }
+    server_state.store(PrintServerState::Starting);
+    if (!start_worker(&PPP_Print, PrintThread)) {
+        report("cannot start its set-up thread");
+        server_state.store(PrintServerState::Failed);
+    }
+}
+
+void StopPrintServer() {
+    std::lock_guard lock(server_mutex);
+    stop_requested = true;
+    const int fd = sockfd.exchange(-1);
+    if (fd >= 0)
+        close(fd);
+    const pid_t child = pid.exchange(0);
+    if (child > 0)
+        kill(child, SIGTERM);
+    if (server_state.load() != PrintServerState::Failed)
+        server_state.store(PrintServerState::NotStarted);
+}

@@ -1,0 +1,218 @@
+// The receipt view: every line that the print server receives, in the order
+// received, with a text tag named after its style; clearing, saving, and the
+// operator's print status that the print server answers to the terminal.
+#include "common_Routines.h"
+#include "gdk_lock.h"
+#include "print_job.h"
+#include "print_server.h"
+#include "signals.h"
+#include "ui_components.h"
+#include "worker.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+pthread_t PRJS;
+pthread_t SAVE_PRINT_JOB;
+
+namespace {
+
+constexpr const char* kReceiptFont = "Courier New 10";
+constexpr int kBoldWeight = 700;
+constexpr std::size_t kTagNameSize = 20;
+constexpr const char* kEndMark = "receipt-end";
+
+// Tag names indexed by PrintJobFont; the default and the marker style, and any
+// value out of range, use "FONT".
+constexpr const char* kTagOfStyle[] = {
+    "FONT",      "BOLD",        "DOUBLE_HEIGHT", "RIGHT_JUSTIFY", "CENTER_TEXT",
+    "HALF_SIZE", "DOUBLE_SIZE", "DOUBLE_WIDTH",  "FONT",
+};
+
+const char* tag_name(PrintJobFont font) {
+    const int index = static_cast<int>(font);
+    constexpr int count = sizeof kTagOfStyle / sizeof kTagOfStyle[0];
+    return index >= 0 && index < count ? kTagOfStyle[index] : "FONT";
+}
+
+// Two clicks in quick succession start two PrintstTh threads; taking the radio
+// buttons and writing the file under one mutex keeps the last choice on disk.
+std::mutex printer_state_mutex;
+
+} // namespace
+
+void createPrintFormatTags() {
+    if (!buf_print_job)
+        return;
+    gtk_text_buffer_create_tag(buf_print_job, "BOLD", "font", kReceiptFont, "weight", kBoldWeight,
+                               nullptr);
+    for (const char* name : {"DOUBLE_HEIGHT", "RIGHT_JUSTIFY", "CENTER_TEXT", "HALF_SIZE",
+                             "DOUBLE_SIZE", "DOUBLE_WIDTH", "FONT"})
+        gtk_text_buffer_create_tag(buf_print_job, name, "font", kReceiptFont, nullptr);
+}
+
+void FormatReceivedData(PrintJobFont msgFont, char* FontProprety) {
+    if (FontProprety)
+        g_strlcpy(FontProprety, tag_name(msgFont), kTagNameSize);
+}
+
+void displayReceipt(PrintJobFont msgFont, gchar* msg) {
+    if (!buf_print_job || !msg)
+        return;
+    char tag[kTagNameSize] = {};
+    FormatReceivedData(msgFont, tag);
+    // Called from the pipe watch, which the main loop runs without the lock.
+    gdk_lock_enter();
+    GtkTextIter end;
+    gtk_text_buffer_get_end_iter(buf_print_job, &end);
+    gtk_text_buffer_insert_with_tags_by_name(buf_print_job, &end, msg, -1, tag, nullptr);
+    if (txt_do_print_job) {
+        // A mark, not the iterator: the view scrolls once its lines are measured,
+        // and a burst of lines costs one scroll per frame instead of one per line.
+        GtkTextMark* mark = gtk_text_buffer_get_mark(buf_print_job, kEndMark);
+        if (!mark)
+            mark = gtk_text_buffer_create_mark(buf_print_job, kEndMark, &end, FALSE);
+        else
+            gtk_text_buffer_move_mark(buf_print_job, mark, &end);
+        gtk_text_view_scroll_to_mark(GTK_TEXT_VIEW(txt_do_print_job), mark, 0.0, FALSE, 0.0, 0.0);
+    }
+    gdk_lock_leave();
+}
+
+PrintJobFont receipt_text_from_pipe_line(const char* line, std::size_t length, char* out,
+                                         std::size_t out_size) {
+    std::size_t text_length = 0;
+    const PrintJobFont font = split_pipe_line(line, length, &text_length);
+    if (!out || out_size < 3)
+        return font;
+    out[0] = '\0';
+
+    // The collected text as the child sent it (its 128-byte buffer).
+    char collected[kPrintBufferSize] = {};
+    const std::size_t kept =
+        utf8_prefix_length(line ? line : "", text_length, sizeof collected - 1);
+    if (kept)
+        std::memcpy(collected, line, kept);
+
+    // Room is kept for the line feed that ends the receipt line.
+    ConvertExtendedAsciiChars(collected, out, out_size - 1);
+    if (out[0] == '\0' && collected[0] != '\0') {
+        gchar* converted =
+            g_convert(collected, -1, "UTF-8", "ISO-8859-2", nullptr, nullptr, nullptr);
+        if (converted) {
+            const std::size_t size =
+                utf8_prefix_length(converted, std::strlen(converted), out_size - 2);
+            std::memcpy(out, converted, size);
+            out[size] = '\0';
+            g_free(converted);
+        }
+    }
+    if (font != SPECIFIC_MARKER_FONT) {
+        const std::size_t size = std::strlen(out);
+        out[size] = '\n';
+        out[size + 1] = '\0';
+    }
+    ReplaceNonPrintableCharacters(out);
+    return font;
+}
+
+gboolean read_from_channel(GIOChannel* gio, GIOCondition, gpointer) {
+    gchar* line = nullptr;
+    gsize length = 0;
+    gsize terminator = 0;
+    const GIOStatus status = g_io_channel_read_line(gio, &line, &length, &terminator, nullptr);
+    if (status == G_IO_STATUS_EOF || status == G_IO_STATUS_ERROR) {
+        // Cannot happen while this process holds the write end; a watch on a dead
+        // pipe would only spin the main loop.
+        g_free(line);
+        return FALSE;
+    }
+    if (!line)
+        return TRUE;
+    // terminator is 0 only for a last line without its line feed.
+    const std::size_t body = terminator > 0 ? terminator : length;
+    char _LineToPrint[kReceiptLineSize];
+    const PrintJobFont font =
+        receipt_text_from_pipe_line(line, body, _LineToPrint, sizeof _LineToPrint);
+    displayReceipt(font, _LineToPrint);
+    g_free(line);
+    return TRUE;
+}
+
+void btn_clear_print_clicked(GtkWidget*, gpointer) {
+    if (!buf_print_job)
+        return;
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buf_print_job, &start, &end);
+    gtk_text_buffer_delete(buf_print_job, &start, &end);
+}
+
+bool save_to_file(const char* data, const char* filename) {
+    if (!data || !filename)
+        return false;
+    FILE* file = std::fopen(filename, "wb");
+    if (!file)
+        return false;
+    const std::size_t size = std::strlen(data);
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
+}
+
+void* SavePrintThread(void*) {
+    GdkLock lock; // the dialog is built and run under the lock, held once
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        "Save Printed Data", nullptr, GTK_FILE_CHOOSER_ACTION_SAVE, "gtk-cancel",
+        GTK_RESPONSE_CANCEL, "gtk-save", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    const char* home = g_getenv("HOME");
+    gtk_file_chooser_set_current_folder(chooser, home && *home ? home : g_get_home_dir());
+    gtk_file_chooser_set_current_name(chooser, "PrintedData.txt");
+
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        // The text as it is when the operator accepts, lines received meanwhile included.
+        gchar* text = nullptr;
+        if (buf_print_job) {
+            GtkTextIter start, end;
+            gtk_text_buffer_get_bounds(buf_print_job, &start, &end);
+            text = gtk_text_buffer_get_text(buf_print_job, &start, &end, FALSE);
+        }
+        gchar* filename = gtk_file_chooser_get_filename(chooser);
+        {
+            GdkUnlock unlock; // the window stays live while the file is written
+            save_to_file(text ? text : "", filename);
+        }
+        g_free(filename);
+        g_free(text);
+    }
+    gtk_widget_destroy(dialog);
+    return nullptr;
+}
+
+void btn_save_print_clicked(GtkWidget*, gpointer) {
+    start_worker(&SAVE_PRINT_JOB, SavePrintThread);
+}
+
+void* PrintstTh(void*) {
+    std::lock_guard serial(printer_state_mutex);
+    int status = -1;
+    {
+        GdkLock lock;
+        GtkWidget* const buttons[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
+        for (int i = 0; i < 3 && status < 0; ++i)
+            if (buttons[i] && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(buttons[i])))
+                status = i;
+    }
+    if (status < 0)
+        return nullptr; // none active: the file keeps its content
+    // Replaced in one step, so the child never reads a half-written (empty) file.
+    const char byte = static_cast<char>(status);
+    g_file_set_contents_full(g_printer_state_file, &byte, 1, G_FILE_SET_CONTENTS_CONSISTENT, 0644,
+                             nullptr);
+    return nullptr;
+}
+
+void rbtn_prn_state_clicked(GtkWidget*, gpointer) {
+    start_worker(&PRJS, PrintstTh);
+}
