@@ -1,0 +1,295 @@
+// The three windows with which the cashier answers the terminal during a
+// transaction: voice referral (event 2), partial authorisation (event 7) and AVS
+// rejection (event 8). Each is built from a window description of its own, shown
+// (not run modally) and answered on the main thread by its buttons; the answer
+// goes to the terminal library from the button handler, then the window goes.
+#include "common_Routines.h"
+#include "ecr_Routines.h"
+#include "fields.h"
+#include "gdk_lock.h"
+#include "korvex.h"
+#include "signals.h"
+#include "startup.h"
+#include "ui_components.h"
+
+#include <string>
+
+// Widgets of the newest window of each kind; null while none is open.
+GtkWidget* p_voiceReferral_childwin;
+GtkWidget* lb_Phone;
+GtkWidget* lb_MerchId;
+GtkWidget* lb_hostMsg;
+GtkWidget* accept_check;
+GtkWidget* cb_ref_state;
+GtkWidget* txt_auth_code;
+GtkWidget* btn_auth_ok;
+GtkWidget* btn_auth_cancel;
+
+GtkWidget* p_hp_childwin;
+GtkWidget* lb_hp_mid;
+GtkWidget* lb_hp_amt;
+GtkWidget* btn_hp_acc;
+GtkWidget* btn_hp_dec;
+
+GtkWidget* p_avs_childwin;
+GtkWidget* lb_avs_resp;
+GtkWidget* btn_avs_acc;
+GtkWidget* btn_avs_dec;
+
+namespace {
+
+// Loads one window description from the descriptions folder. Null when no builder
+// could be made; a description that cannot be loaded ends the program with the
+// loader's message, as for the main window.
+GtkBuilder* load_description(const char* file) {
+    GtkBuilder* builder = gtk_builder_new();
+    if (!builder)
+        return nullptr;
+    const std::string path = std::string(g_ui_dir) + file;
+    GError* error = nullptr;
+    if (!gtk_builder_add_from_file(builder, path.c_str(), &error))
+        g_error("%s", error->message); // ends the process
+    return builder;
+}
+
+GtkWidget* widget_of(GtkBuilder* builder, const char* id) {
+    return GTK_WIDGET(gtk_builder_get_object(builder, id));
+}
+
+void show_centred(GtkWidget* window) {
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+    gtk_widget_show_all(window);
+    gtk_window_present(GTK_WINDOW(window));
+}
+
+// A label takes UTF-8 only: bytes the terminal sent otherwise show as replacement
+// characters instead of breaking the window.
+void set_label(GtkWidget* label, const std::string& text) {
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    gtk_label_set_text(GTK_LABEL(label), valid);
+    g_free(valid);
+}
+
+// Closing a window by its title bar answers like its cancel or decline button.
+// The handler has destroyed the window already, so the default one must not run.
+template <void (*Answer)(GtkWidget*, gpointer)>
+gboolean answer_on_close(GtkWidget*, GdkEvent*, gpointer) {
+    Answer(nullptr, nullptr);
+    return TRUE;
+}
+
+void destroy_voice_referral_window() {
+    if (p_voiceReferral_childwin)
+        gtk_widget_destroy(p_voiceReferral_childwin);
+    p_voiceReferral_childwin = lb_Phone = lb_MerchId = lb_hostMsg = nullptr;
+    accept_check = cb_ref_state = txt_auth_code = btn_auth_ok = btn_auth_cancel = nullptr;
+}
+
+void destroy_partial_auth_window() {
+    if (p_hp_childwin)
+        gtk_widget_destroy(p_hp_childwin);
+    p_hp_childwin = lb_hp_mid = lb_hp_amt = btn_hp_acc = btn_hp_dec = nullptr;
+}
+
+void destroy_avs_window() {
+    if (p_avs_childwin)
+        gtk_widget_destroy(p_avs_childwin);
+    p_avs_childwin = lb_avs_resp = btn_avs_acc = btn_avs_dec = nullptr;
+}
+
+// The outcome of each item of "cb_ref_state": 0 authorised with the code typed,
+// 1 declined, 2 (and anything else) no authorisation.
+short referral_status_of_item(int item) {
+    switch (item) {
+    case 0:
+        return 2;
+    case 1:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+short send_authorisation(const VoiceReferralStatus_in& status) {
+    VoiceReferralStatus_out out{};
+    SetAuthorisation(&status, &out);
+    return out.DiagRequestOut;
+}
+
+void send_partial_auth_status(short status) {
+    PartialAuthOut out{};
+    SetPartialAuthStatus(PartialAuthIn{status}, &out);
+    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+    destroy_partial_auth_window();
+}
+
+void send_avs_status(short status) {
+    AVSRejectionOut out{};
+    SetAVSRejectionStatus(AVSRejectionIn{status}, &out);
+    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+    destroy_avs_window();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Voice referral (event 2)
+
+void* VoiceReferral(void*) {
+    VoiceReferralInfos_out referral{};
+    CheckVoiceReferralReq(&referral);
+    GdkLock lock;
+    display_diagnosis_string(txt_request_output, referral.DiagRequestOut);
+    // From here on the window's handlers carry the referral, on the main thread.
+    if (referral.DiagRequestOut == 0)
+        display_voice_referral_assistant(referral);
+    return nullptr;
+}
+
+void display_voice_referral_assistant(VoiceReferralInfos_out referral) {
+    GtkBuilder* builder = load_description("VoiceReferral.xml");
+    if (!builder)
+        return;
+    p_voiceReferral_childwin = widget_of(builder, "win_voice_ref");
+    lb_hostMsg = widget_of(builder, "lb_hostMsg");
+    lb_MerchId = widget_of(builder, "lb_MerchId");
+    lb_Phone = widget_of(builder, "lb_Phone");
+    accept_check = widget_of(builder, "accept_check");
+    g_signal_connect(accept_check, "clicked", G_CALLBACK(accept_check_clicked), nullptr);
+    cb_ref_state = widget_of(builder, "cb_ref_state");
+    g_signal_connect(cb_ref_state, "changed", G_CALLBACK(cb_ref_state_changed), nullptr);
+    gtk_widget_set_sensitive(cb_ref_state, FALSE);
+    txt_auth_code = widget_of(builder, "txt_auth_code");
+    gtk_widget_set_sensitive(txt_auth_code, FALSE);
+    btn_auth_ok = widget_of(builder, "btn_auth_ok");
+    gtk_widget_set_sensitive(btn_auth_ok, FALSE);
+    g_signal_connect(btn_auth_ok, "clicked", G_CALLBACK(btn_auth_ok_clicked), nullptr);
+    btn_auth_cancel = widget_of(builder, "btn_auth_cancel");
+    g_signal_connect(btn_auth_cancel, "clicked", G_CALLBACK(Cancel_Voice_Referral), nullptr);
+    g_object_unref(builder); // the shown window keeps itself alive
+
+    show_centred(p_voiceReferral_childwin);
+    set_label(lb_hostMsg, field_text(referral.HostMessageOut));
+    set_label(lb_MerchId, field_text(referral.MerchantIdOut));
+    set_label(lb_Phone, field_text(referral.PhoneNumberOut));
+    g_signal_connect(p_voiceReferral_childwin, "delete_event",
+                     G_CALLBACK(answer_on_close<Cancel_Voice_Referral>), nullptr);
+}
+
+void accept_check_clicked(GtkWidget*, gpointer) {
+    if (!accept_check || !cb_ref_state)
+        return;
+    gtk_widget_set_sensitive(cb_ref_state,
+                             gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(accept_check)));
+}
+
+void cb_ref_state_changed(GtkWidget*, gpointer) {
+    if (!cb_ref_state)
+        return;
+    // Once opened for item 0, the code entry stays open whatever is chosen later.
+    if (gtk_combo_box_get_active(GTK_COMBO_BOX(cb_ref_state)) == 0)
+        gtk_widget_set_sensitive(txt_auth_code, TRUE);
+    gtk_widget_set_sensitive(btn_auth_ok, TRUE);
+}
+
+void btn_auth_ok_clicked(GtkWidget*, gpointer) {
+    if (!cb_ref_state)
+        return;
+    VoiceReferralStatus_in status{};
+    status.AuthorisationStatusIn =
+        referral_status_of_item(gtk_combo_box_get_active(GTK_COMBO_BOX(cb_ref_state)));
+    if (status.AuthorisationStatusIn == 2)
+        field_copy(status.AuthorisationCodeIn, gtk_entry_get_text(GTK_ENTRY(txt_auth_code)));
+    short result = send_authorisation(status);
+    if (result == 3) { // "Bad Request Format": fall back to a declined referral once
+        status = VoiceReferralStatus_in{};
+        status.AuthorisationStatusIn = 1;
+        result = send_authorisation(status);
+    }
+    display_diagnosis_string(txt_request_output, result);
+    destroy_voice_referral_window();
+}
+
+void Cancel_Voice_Referral(GtkWidget*, gpointer) {
+    display_diagnosis_string(txt_request_output, send_authorisation(VoiceReferralStatus_in{}));
+    destroy_voice_referral_window();
+}
+
+// ---------------------------------------------------------------------------
+// Partial authorisation (event 7)
+
+void* PartialAuth(void*) {
+    PartialAuthOut partial{};
+    GetPartialAuthData(&partial);
+    GdkLock lock;
+    display_diagnosis_string(txt_request_output, partial.DiagRequestOut);
+    // Shown whatever the result: the terminal still waits for an answer.
+    display_Partial_Auth_dlg(partial);
+    return nullptr;
+}
+
+void display_Partial_Auth_dlg(PartialAuthOut partial) {
+    GtkBuilder* builder = load_description("ParAuth.xml");
+    if (!builder)
+        return;
+    p_hp_childwin = widget_of(builder, "partial_auth_dlg");
+    lb_hp_mid = widget_of(builder, "lb_hp_mid");
+    lb_hp_amt = widget_of(builder, "lb_hp_amt");
+    btn_hp_acc = widget_of(builder, "btn_hp_acc");
+    btn_hp_dec = widget_of(builder, "btn_hp_dec");
+    g_signal_connect(btn_hp_acc, "clicked", G_CALLBACK(btn__Partial_Auth_accept_clicked), nullptr);
+    g_signal_connect(btn_hp_dec, "clicked", G_CALLBACK(Decline_Partial_Auth), nullptr);
+    g_object_unref(builder);
+
+    show_centred(p_hp_childwin);
+    set_label(lb_hp_mid, field_text(partial.AcquirerMerchantIDOut));
+    set_label(lb_hp_amt, field_text(partial.PartialAmountOut));
+    g_signal_connect(p_hp_childwin, "delete_event",
+                     G_CALLBACK(answer_on_close<Decline_Partial_Auth>), nullptr);
+}
+
+void btn__Partial_Auth_accept_clicked(GtkWidget*, gpointer) {
+    send_partial_auth_status(0);
+}
+
+void Decline_Partial_Auth(GtkWidget*, gpointer) {
+    send_partial_auth_status(1);
+}
+
+// ---------------------------------------------------------------------------
+// AVS rejection (event 8)
+
+void* AVSRejection(void*) {
+    AVSRejectionOut avs{};
+    GetAVSRejectionData(&avs);
+    GdkLock lock;
+    display_diagnosis_string(txt_request_output, avs.DiagRequestOut);
+    display_AVS_Rej_dlg(avs);
+    return nullptr;
+}
+
+void display_AVS_Rej_dlg(AVSRejectionOut avs) {
+    GtkBuilder* builder = load_description("AvsIj.xml");
+    if (!builder)
+        return;
+    p_avs_childwin = widget_of(builder, "avs_rej_dlg");
+    lb_avs_resp = widget_of(builder, "lb_avs_resp");
+    btn_avs_acc = widget_of(builder, "btn_avs_acc");
+    btn_avs_dec = widget_of(builder, "btn_avs_dec");
+    g_signal_connect(btn_avs_acc, "clicked", G_CALLBACK(btn_avs_accept_clicked), nullptr);
+    g_signal_connect(btn_avs_dec, "clicked", G_CALLBACK(decline_avs), nullptr);
+    g_object_unref(builder);
+
+    show_centred(p_avs_childwin);
+    set_label(lb_avs_resp, field_text(avs.AVSResponseOut));
+    g_signal_connect(p_avs_childwin, "delete_event", G_CALLBACK(answer_on_close<decline_avs>),
+                     nullptr);
+}
+
+void btn_avs_accept_clicked(GtkWidget*, gpointer) {
+    send_avs_status(0);
+}
+
+void decline_avs(GtkWidget*, gpointer) {
+    send_avs_status(1);
+}

@@ -1,0 +1,253 @@
+// Terminal events: the event server's start and stop workers, the event loop and
+// its dispatch, the announcements, the suspected-fraud question, the password
+// request and the DCC quotation panel. The signature check lives in signature.cpp,
+// the voice referral, partial authorisation and AVS windows in event_windows.cpp.
+#include "common_Routines.h"
+#include "ecr_Routines.h"
+#include "gdk_lock.h"
+#include "korvex.h"
+#include "record_display.h"
+#include "signals.h"
+#include "ui_components.h"
+#include "worker.h"
+
+#include <glib.h>
+
+#include <cstdio>
+
+std::atomic<bool> StartStopEventServer{false};
+std::atomic<bool> WaitEventState{false};
+std::atomic<bool> DCCQuotationState{false};
+
+pthread_t StartStopEventServerTh;
+pthread_t WaitEventTh;
+pthread_t SignVerifTh;
+pthread_t VoiceRefTh;
+pthread_t DCCQuotationTh;
+pthread_t SetPwTh;
+pthread_t ParAuthTh;
+pthread_t AVSRejectionTh;
+
+namespace {
+
+// A modal information box without a parent; returns when the operator closed it.
+// Called with the toolkit lock held (gtk_dialog_run releases it while it waits).
+void run_message_dialog(GtkMessageType type, GtkButtonsType buttons, const char* title,
+                        const char* text, int* response = nullptr) {
+    GtkWidget* dialog =
+        gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, buttons, "%s", text);
+    if (title)
+        gtk_window_set_title(GTK_WINDOW(dialog), title);
+    const int answer = gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    if (response)
+        *response = answer;
+}
+
+// An announcement shown by the event loop itself; the loop fetches no further
+// event until the operator has closed it.
+void show_information(const char* text) {
+    char MessageToDisplay[50];
+    g_strlcpy(MessageToDisplay, text, sizeof MessageToDisplay);
+    GdkLock lock;
+    run_message_dialog(GTK_MESSAGE_INFO, GTK_BUTTONS_OK, nullptr, MessageToDisplay);
+}
+
+// Event 9, on the loop thread. The lock is kept over the library call, so the
+// window stays still until the terminal has the answer.
+void ask_suspected_fraud() {
+    SuspectedFraudInOut fraud{};
+    GdkLock lock;
+    display_diagnosis_string(txt_request_output, fraud.DiagRequestOut);
+    int answer = GTK_RESPONSE_NONE;
+    run_message_dialog(GTK_MESSAGE_WARNING, GTK_BUTTONS_YES_NO, "SUSPECTED FRAUD",
+                       "Void due to suspected fraud?", &answer);
+    fraud.SuspectedFraudStatusIn = answer == GTK_RESPONSE_YES ? 0 : 1;
+    SetSuspectedFraudStatus(&fraud);
+}
+
+// What the loop does with each event code. A handler thread returns the loop to
+// the terminal at once; a dialog keeps it until the operator closes it.
+struct EventAction {
+    short code;
+    void* (*worker)(void*);  // started on a thread of its own, or null
+    pthread_t* handle;       // where the worker's handle goes
+    const char* information; // announcement shown after the worker started, or null
+    void (*on_loop)();       // run on the loop thread itself, or null
+};
+
+const EventAction kEventActions[] = {
+    {1, SignatureVerification, &SignVerifTh, nullptr, nullptr},
+    {2, VoiceReferral, &VoiceRefTh, nullptr, nullptr},
+    {3, GetDCCQuotation, &DCCQuotationTh, "A DCC quotation request is received", nullptr},
+    {4, nullptr, nullptr, "An automatic EFT settlement request is received", nullptr},
+    {5, nullptr, nullptr, "An automatic MTU settlement request is received", nullptr},
+    {6, PasswordEvt, &SetPwTh, nullptr, nullptr},
+    {7, PartialAuth, &ParAuthTh, nullptr, nullptr},
+    {8, AVSRejection, &AVSRejectionTh, nullptr, nullptr},
+    {9, nullptr, nullptr, nullptr, ask_suspected_fraud},
+    {10, nullptr, nullptr, "An automatic batch close event was received", nullptr},
+};
+
+void dispatch_event(short code) {
+    for (const EventAction& action : kEventActions) {
+        if (action.code != code)
+            continue;
+        if (action.worker)
+            start_worker(action.handle, action.worker);
+        if (action.information)
+            show_information(action.information);
+        if (action.on_loop)
+            action.on_loop();
+        return;
+    }
+    // Codes outside the table are the terminal's business; the loop goes on.
+}
+
+void show_result(short DiagRequestOut) {
+    GdkLock lock;
+    display_diagnosis_string(txt_request_output, DiagRequestOut);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Event server start and stop
+
+void btn_StartEventServer_clicked(GtkWidget*, gpointer) {
+    // The flag is taken here already, so that a second click before the worker
+    // runs is refused too.
+    if (StartStopEventServer.exchange(true))
+        return;
+    gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
+    if (!start_worker(&StartStopEventServerTh, StartEventServer))
+        StartStopEventServer = false;
+}
+
+void btn_StopEventServer_clicked(GtkWidget*, gpointer) {
+    if (StartStopEventServer.exchange(true))
+        return;
+    gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
+    if (!start_worker(&StartStopEventServerTh, StopEventServer))
+        StartStopEventServer = false;
+}
+
+void* StartEventServer(void*) {
+    StartStopEventServer = true;
+    TerminalEventOut server{};
+    StartServer(&server);
+    show_result(server.DiagRequestOut);
+    if (server.DiagRequestOut == 0)
+        start_worker(&WaitEventTh, WaitEvent);
+    StartStopEventServer = false;
+    return nullptr;
+}
+
+void* StopEventServer(void*) {
+    StartStopEventServer = true;
+    TerminalEventOut server{};
+    StopServer(&server);
+    show_result(server.DiagRequestOut);
+    StartStopEventServer = false;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Event loop
+
+void* WaitEvent(void*) {
+    WaitEventState = true;
+    TerminalEventOut event{};
+    WaitTerminalEvent(&event);
+    // A stop of the server answers with no event (or a failure); that ends the loop.
+    while (event.DiagRequestOut == 0 && event.EventIdentifierOut != 0) {
+        dispatch_event(event.EventIdentifierOut);
+        show_result(event.DiagRequestOut);
+        WaitTerminalEvent(&event);
+    }
+    WaitEventState = false;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Password request (event 6): the cashier answers with the main window's
+// password command; nothing is sent from here.
+
+void display_set_password_dialog(PasswordParamsOut params) {
+    static const char* const kPasswordNames[] = {"User Password", "SUPERVISOR Password",
+                                                 "REFUND Password", "VOID Password"};
+    char unknown[26]; // "Unknown Password (-32768)"
+    const char* name = unknown;
+    if (params.PasswordTypeOut >= 0 && params.PasswordTypeOut < 4)
+        name = kPasswordNames[params.PasswordTypeOut];
+    else
+        std::snprintf(unknown, sizeof unknown, "Unknown Password (%d)", params.PasswordTypeOut);
+    char text[100];
+    std::snprintf(text, sizeof text,
+                  "Password request entry is received\nPassword Type : %s.\nAttempt : %u/%u", name,
+                  static_cast<unsigned>(params.AttemptNumberOut),
+                  static_cast<unsigned>(params.MaximumAttemptOut));
+    run_message_dialog(GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "PASSWORD EVENT", text);
+}
+
+void* PasswordEvt(void*) {
+    PasswordParamsOut params{};
+    GetPasswordParams(&params);
+    GdkLock lock;
+    display_diagnosis_string(txt_request_output, params.DiagRequestOut);
+    if (params.DiagRequestOut == 0)
+        display_set_password_dialog(params);
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// DCC quotation (event 3): shown in the DCC panel, nothing is sent back.
+
+namespace {
+
+#define DCC(field, widget, rule) RECORD_FIELD(DCCQuotationDataOut, field, widget, Rule::rule)
+// The panel in the record's order; the currency codes are shown as their digits,
+// the exponents as signed numbers (whole, also beyond four digits).
+const FieldDisplay kDccQuotationDisplay[] = {
+    DCC(MerchantNameOut, txt_dcc_merchant_name, Text),
+    DCC(MerchantAddress1Out, txt_dcc_merchant_adr1, Text),
+    DCC(MerchantAddress2Out, txt_dcc_merchant_adr2, Text),
+    DCC(MerchantAddress3Out, txt_dcc_merchant_adr3, Text),
+    DCC(MerchantAddress4Out, txt_dcc_merchant_adr4, Text),
+    DCC(AcquirerMerchantIdOut, txt_dcc_acq_merch_id, Text),
+    DCC(TerminalIdentifierOut, txt_dcc_term_idf, Text),
+    DCC(SchemeLabelOut, txt_dcc_shm_lbl, Text),
+    DCC(Last4DigitsCardOut, txt_dcc_last_dgts_crd, Text),
+    DCC(CardExpiryDateOut, txt_dcc_card_exp_date, Text),
+    DCC(CurrentDCCDateOut, txt_dcc_cur_dcc_date, Text),
+    DCC(CurrentDCCTimeOut, txt_dcc_cur_dcc_time, Text),
+    DCC(DCCTxnCurrencyNameOut, txt_dcc_txn_cur_name, Text),
+    DCC(LocalCurrencyAmountValueOut, txt_dcc_loc_cur_amt_val, Text),
+    DCC(TerminalCurrencyCodeOut, txt_dcc_term_cur_code, Text),
+    DCC(TerminalCurrencyExponentOut, txt_dcc_term_cur_exp, Signed16),
+    DCC(ConversionRateValueOut, txt_dcc_conv_rate_value, Text),
+    DCC(CommissionValueOut, txt_dcc_com_value, Text),
+    DCC(ExchangeRateMarkUpValueOut, txt_dcc_ex_rate_markup_val, Text),
+    DCC(ReferenceRateProviderOut, txt_dcc_ref_rate_provider, Text),
+    DCC(CurrencyConversionProviderOut, txt_dcc_cur_conv_provider, Text),
+    DCC(DCCAmountOut, txt_dcc_dcc_amt, Text),
+    DCC(CardCurrencyCodeOut, txt_dcc_card_cur_code, Text),
+    DCC(CardCurrencyExpOut, txt_dcc_card_cur_exp, Signed16),
+    DCC(FXExponentAppliedOut, txt_dcc_fx_exp_applied, Signed16),
+};
+#undef DCC
+
+} // namespace
+
+void* GetDCCQuotation(void*) {
+    DCCQuotationState = true;
+    DCCQuotationDataOut quotation{};
+    DCCQuotation(&quotation);
+    {
+        GdkLock lock;
+        show_record(&quotation, kDccQuotationDisplay);
+        display_diagnosis_string(txt_request_output, quotation.DiagRequestOut);
+    }
+    DCCQuotationState = false;
+    return nullptr;
+}
