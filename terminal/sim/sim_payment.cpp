@@ -487,7 +487,7 @@ class Transaction {
         if (!rule_.online) {
             t_.auth_code = r_.auth_code; // obtained by phone, typed by the cashier
             t_.acquirer_response = "00";
-            return true;
+            return host_approved();
         }
         step(kStateSending, kStepSending);
         step(kStateAuthorising, kStepAuthorising + (magic ? magic->wait_ms : 0));
@@ -496,9 +496,42 @@ class Transaction {
             return false;
         }
         step(kStateReceiving, kStepReceiving);
-        if (magic && magic->kind == Magic::Cashier && magic->scenario == Scenario::VoiceReferral)
-            return play(Scenario::VoiceReferral);
+        if (magic && magic->kind == Magic::Cashier && magic->scenario == Scenario::VoiceReferral &&
+            !play(Scenario::VoiceReferral))
+            return false;
+        return host_approved();
+    }
+
+    // The host's approval numbers the transaction at once, so that what the cashier
+    // is shown afterwards (the signature check) already carries its numbers.
+    bool host_approved() {
+        Terminal& terminal_state = terminal();
+        std::lock_guard lock(terminal_state.mutex);
+        number_locked(batch(), true);
         return true;
+    }
+
+    // Gives the transaction its invoice number, retrieval reference and, when the
+    // host approved, its authorisation code; once per transaction.
+    void number_locked(Batch& b, bool with_auth_code) {
+        char text[32];
+        if (sequence_ < 0) {
+            sequence_ = b.next_sequence++;
+            if (t_.invoice.empty()) {
+                std::snprintf(text, sizeof text, "%06ld", b.next_invoice++ % 1000000);
+                t_.invoice = text;
+            }
+            const std::time_t now = std::time(nullptr);
+            std::tm local{};
+            localtime_r(&now, &local);
+            std::snprintf(text, sizeof text, "%02d%03d%07ld", local.tm_year % 100,
+                          local.tm_yday + 1, sequence_ % 10000000);
+            t_.rrn = text;
+        }
+        if (with_auth_code && t_.auth_code.empty()) {
+            std::snprintf(text, sizeof text, "%06ld", (sequence_ * 7919 + 104729) % 1000000);
+            t_.auth_code = text;
+        }
     }
 
     void approve() {
@@ -529,23 +562,9 @@ class Transaction {
         std::snprintf(text, sizeof text, "%03d", b.batch_number % 1000);
         t_.batch_number = text;
         if (reached_host_) {
-            const long sequence = b.next_sequence++;
-            if (t_.invoice.empty()) {
-                std::snprintf(text, sizeof text, "%06ld", b.next_invoice++ % 1000000);
-                t_.invoice = text;
-            }
-            const std::time_t now = std::time(nullptr);
-            std::tm local{};
-            localtime_r(&now, &local);
-            std::snprintf(text, sizeof text, "%02d%03d%07ld", local.tm_year % 100,
-                          local.tm_yday + 1, sequence % 10000000);
-            t_.rrn = text;
-            if (approved_ && t_.auth_code.empty()) {
-                std::snprintf(text, sizeof text, "%06ld", (sequence * 7919 + 104729) % 1000000);
-                t_.auth_code = text;
-            }
+            number_locked(b, approved_);
             if (approved_ && t_.is(TxnType::PreAuth)) {
-                std::snprintf(text, sizeof text, "%08ld", sequence % 100000000);
+                std::snprintf(text, sizeof text, "%08ld", sequence_ % 100000000);
                 t_.pre_auth_ref = text;
                 t_.held_amount = t_.total;
             }
@@ -656,6 +675,7 @@ class Transaction {
     long held_ = 0;
     bool reached_host_ = false; // numbered, printed
     bool approved_ = false;
+    long sequence_ = -1; // batch sequence number, once numbered
 };
 
 void answer(const TxnRecord& t, short result, Transaction_out& out) {

@@ -715,6 +715,9 @@ TEST_F(TerminalEventsSale, SignatureCheckedByTheCashier) {
                std::string("Signature In Progress");
     }));
     EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000010011") << "the receipt data";
+    // The host approved before the cashier is asked: the receipt carries its numbers.
+    EXPECT_EQ(gui::text(txt_txn_output_auth_code).size(), 6u);
+    EXPECT_EQ(gui::text(txt_txn_output_invoice_num).size(), 6u);
     gui::click(rad_sign_ok);
     ASSERT_TRUE(sale_shows("Authorised"));
     EXPECT_EQ(gui::text(txt_request_output), "OK");
