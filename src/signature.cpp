@@ -19,67 +19,9 @@
 
 namespace {
 
-// Emptied before the receipt data is fetched, in this order. The donation, AVS
-// and partial amount entries are not in it: the fill overwrites them.
-GtkWidget** const kSignatureClearedEntries[] = {
-    &txt_txn_output_msg_number,
-    &txt_txn_output_txn_status,
-    &txt_txn_output_total_amount,
-    &txt_txn_output_additional_amount,
-    &txt_txn_output_available_balance,
-    &txt_txn_output_cashier_id,
-    &txt_txn_output_table_id,
-    &txt_txn_output_txn_currency_code,
-    &txt_txn_output_txn_currency_exp,
-    &txt_txn_output_date_time,
-    &txt_txn_output_acq_merchant_id,
-    &txt_txn_output_acq_merchant_name,
-    &txt_txn_output_auth_code,
-    &txt_txn_output_acq_response_code,
-    &txt_txn_output_retreival_ref_num,
-    &txt_txn_output_emv_txn_type,
-    &txt_txn_output_invoice_num,
-    &txt_txn_output_batch_num,
-    &txt_txn_output_pre_auth_ref_num,
-    &txt_txn_output_tax_free_requirement,
-    &txt_txn_output_exchange_rate_update_requirement,
-    &txt_txn_output_is_dcc_txn,
-    &txt_txn_output_dcc_amount,
-    &txt_txn_output_conversion_rate,
-    &txt_txn_output_fx_exp_applied,
-    &txt_txn_output_commission,
-    &txt_txn_output_terminal_country_code,
-    &txt_txn_output_terminal_currency_code,
-    &txt_txn_output_terminal_currency_exp,
-    &txt_txn_output_fx_markup,
-    &txt_txn_output_custom_line1,
-    &txt_txn_output_custom_line2,
-    &txt_txn_output_custom_line3,
-    &txt_txn_output_custom_line4,
-    &txt_txn_output_merchant_name,
-    &txt_txn_output_merchant_address1,
-    &txt_txn_output_merchant_address2,
-    &txt_txn_output_merchant_address3,
-    &txt_txn_output_merchant_address4,
-    &txt_txn_output_terminal_id,
-    &txt_txn_output_application_id,
-    &txt_txn_output_commercial_code_data,
-    &txt_txn_output_cardholder_name,
-    &txt_txn_output_card_scheme_name,
-    &txt_txn_output_card_currency_code,
-    &txt_txn_output_card_currency_exp,
-    &txt_txn_output_app_label,
-    &txt_txn_output_app_preferred_name,
-    &txt_txn_output_aid,
-    &txt_txn_output_app_effective_date,
-    &txt_txn_output_pan,
-    &txt_txn_output_app_cryptogram,
-    &txt_txn_output_pan_seq_num,
-    &txt_txn_output_start_date,
-    &txt_txn_output_expiry_date,
-    &txt_txn_output_emv_card_exp_date,
-    &txt_txn_output_entry_method,
-};
+// Emptied before the receipt data is fetched: the transaction output entries but
+// the last three (donation, AVS and partial amount), which the fill overwrites.
+constexpr std::size_t kSignatureClearedCount = kTxnOutputEntryCount - 3;
 
 #define SIGN(field, widget, rule) RECORD_FIELD(CheckSignReceiptInfo_out, field, widget, Rule::rule)
 // The receipt data in the transaction output panel, in the order it is shown; the
@@ -184,7 +126,7 @@ void* SignatureVerification(void*) {
     CheckSignReceiptInfo_out receipt{};
     {
         GdkLock lock;
-        clear_entries(kSignatureClearedEntries);
+        clear_entries(kTxnOutputEntries, kSignatureClearedCount);
         if (buf_host_msg)
             gtk_text_buffer_set_text(buf_host_msg, "", 0);
         gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");

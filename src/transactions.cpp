@@ -33,7 +33,9 @@ constexpr int kAmountBufferLen = 13;
 // before its display ends, so two workers may meet at the kept response.
 std::mutex txn_data_out_mutex;
 
-// The transaction output entries, in the order in which they are emptied.
+} // namespace
+
+// Sized by its initialisers: a missing entry conflicts with the declaration.
 GtkWidget** const kTxnOutputEntries[] = {
     &txt_txn_output_msg_number,
     &txt_txn_output_txn_status,
@@ -96,7 +98,8 @@ GtkWidget** const kTxnOutputEntries[] = {
     &txt_txn_output_avs_response,
     &txt_txn_output_partial_auth_amount,
 };
-static_assert(std::size(kTxnOutputEntries) == 60);
+
+namespace {
 
 // The last transaction's request side, in the order in which it is emptied.
 GtkWidget** const kLastTxnRequestEntries[] = {
