@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include <pthread.h>
@@ -45,16 +46,6 @@ void take_startup_calls() {
     startup.path_request = last_request("SetPath", sizeof(SetSSLCertificate_InOut));
 }
 
-std::string string_property(GObject* object, const char* name) {
-    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(object), name))
-        return {};
-    gchar* value = nullptr;
-    g_object_get(object, name, &value, nullptr);
-    std::string result = value ? value : "";
-    g_free(value);
-    return result;
-}
-
 // Runs with the lock held (gdk_threads_add_timeout), also inside gtk_dialog_run.
 gboolean answer_visible_dialog(gpointer) {
     std::lock_guard guard(dialogs_mutex);
@@ -71,12 +62,12 @@ gboolean answer_visible_dialog(gpointer) {
         // started running is lost.
         if (!g_object_get_data(G_OBJECT(window), "gui-answered")) {
             g_object_set_data(G_OBJECT(window), "gui-answered", GINT_TO_POINTER(1));
-            DialogAnswer seen;
             const char* title = gtk_window_get_title(GTK_WINDOW(window));
-            seen.title = title ? title : "";
-            seen.text = string_property(G_OBJECT(window), "text");
-            seen.secondary_text = string_property(G_OBJECT(window), "secondary-text");
-            dialogs_seen.push_back(seen);
+            gchar* text = nullptr;
+            if (GTK_IS_MESSAGE_DIALOG(window))
+                g_object_get(window, "text", &text, nullptr);
+            dialogs_seen.push_back({title ? title : "", text ? text : ""});
+            g_free(text);
         }
         gtk_dialog_response(GTK_DIALOG(window), answer_response);
         break; // one dialog per tick: answering may destroy others
@@ -138,6 +129,20 @@ bool pump_until(const std::function<bool()>& done, int timeout_ms) {
     }
 }
 
+std::vector<GtkWidget*> entries_named(const std::string& prefix) {
+    std::vector<GtkWidget*> entries;
+#define W(kind, id)                                                                                \
+    if (std::string_view(#kind) == "Entry" && std::string_view(#id).starts_with(prefix))           \
+        entries.push_back(id);
+#define L(id)
+#include "widgets.def"
+#undef W
+#undef L
+    return entries;
+}
+
+std::string id_of(GtkWidget* widget) { return gtk_buildable_get_name(GTK_BUILDABLE(widget)); }
+
 void click(GtkWidget* button) {
     Locked lock;
     gtk_button_clicked(GTK_BUTTON(button));
@@ -180,13 +185,25 @@ bool sensitive(GtkWidget* widget) {
 
 std::string text_color(GtkWidget* widget) {
     Locked lock;
-    GdkRGBA rgba;
     GtkStyleContext* context = gtk_widget_get_style_context(widget);
-    gtk_style_context_get_color(context, gtk_style_context_get_state(context), &rgba);
+    gtk_style_context_save(context);
+    gtk_style_context_set_state(context, GTK_STATE_FLAG_NORMAL);
+    GdkRGBA rgba;
+    gtk_style_context_get_color(context, GTK_STATE_FLAG_NORMAL, &rgba);
+    gtk_style_context_restore(context);
     char hex[8];
     std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(rgba.red * 255 + 0.5),
                   static_cast<int>(rgba.green * 255 + 0.5), static_cast<int>(rgba.blue * 255 + 0.5));
     return hex;
+}
+
+bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms) {
+    return pump_until([&] { return text == gtk_entry_get_text(GTK_ENTRY(entry)); }, timeout_ms);
+}
+
+std::string label_text(GtkWidget* label) {
+    Locked lock;
+    return label ? gtk_label_get_text(GTK_LABEL(label)) : "(no label)";
 }
 
 namespace {
@@ -228,6 +245,14 @@ GtkWidget* find_window(const std::string& id) {
     }
     g_list_free(windows);
     return found;
+}
+
+GtkWidget* wait_for_window(const std::string& id, int timeout_ms) {
+    GtkWidget* window = nullptr;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!(window = find_window(id)) && std::chrono::steady_clock::now() < until)
+        pump(10);
+    return window;
 }
 
 GtkWidget* find_child(GtkWidget* root, const std::string& id) {
@@ -281,9 +306,6 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir)
     return run;
 }
 
-} // namespace gui
-
-namespace gui {
 namespace {
 // The toolkit lock as a plain POSIX mutex instead of GDK's own futex-based one: the
 // same lock, but ThreadSanitizer sees it, so the workers' locked widget access is

@@ -27,6 +27,11 @@ void pump(int ms = 0);
 // Runs the main loop until `done` holds (checked under the lock) or the time is up.
 bool pump_until(const std::function<bool()>& done, int timeout_ms = 10000);
 
+// The entries of the window whose builder ids start with `prefix`, in list order.
+std::vector<GtkWidget*> entries_named(const std::string& prefix);
+// A widget's builder id.
+std::string id_of(GtkWidget* widget);
+
 // Clicks a button (its handler runs at once, with the lock held as GTK would).
 void click(GtkWidget* button);
 std::string text(GtkWidget* entry);
@@ -35,14 +40,21 @@ std::string buffer_text(GtkTextBuffer* buffer);
 void set_active(GtkWidget* combo_box, int row);
 bool toggled(GtkWidget* toggle_button);
 bool sensitive(GtkWidget* widget);
-// The entry's text colour as "#rrggbb".
+// The text colour that the widget shows in its normal state (whatever state it is
+// in now, e.g. insensitive), as "#rrggbb".
 std::string text_color(GtkWidget* widget);
+// Runs the main loop until the entry shows `text` or the time is up.
+bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms = 10000);
 
 // Windows that the console only shows (built from descriptions of their own and
 // answered by their buttons): the visible toplevel whose builder id is `id`, or null.
 GtkWidget* find_window(const std::string& id);
+// Runs the main loop until that window shows; null when it does not within the time.
+GtkWidget* wait_for_window(const std::string& id, int timeout_ms = 5000);
 // The widget with builder id `id` inside `root` (internal children included), or null.
 GtkWidget* find_child(GtkWidget* root, const std::string& id);
+// The text of a label (or "(no label)" for null).
+std::string label_text(GtkWidget* label);
 // Closes a window the way its title-bar button does: a delete event, handled at once.
 void close_window(GtkWidget* window);
 
@@ -50,8 +62,7 @@ void close_window(GtkWidget* window);
 // first visible dialog is answered with `response` and its text is recorded.
 struct DialogAnswer {
     std::string title;
-    std::string text;           // primary text of a message dialog
-    std::string secondary_text; // its secondary text, if any
+    std::string text; // primary text of a message dialog
 };
 void answer_dialogs(int response);
 void stop_answering_dialogs();

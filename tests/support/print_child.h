@@ -101,27 +101,21 @@ class PrintChild {
     // The next pipe line, line feed included, or nothing within the time.
     std::optional<std::string> next_line(int timeout_ms = 3000) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        for (;;) {
-            const std::size_t end = pending_.find('\n');
-            if (end != std::string::npos) {
-                std::string line = pending_.substr(0, end + 1);
-                pending_.erase(0, end + 1);
-                return line;
-            }
+        std::size_t end;
+        while ((end = pending_.find('\n')) == std::string::npos) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  until - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0 || pipe_ < 0)
-                return std::nullopt;
+                until - std::chrono::steady_clock::now());
             pollfd p{pipe_, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left)) <= 0)
-                return std::nullopt;
             char chunk[512];
-            const ssize_t n = read(pipe_, chunk, sizeof chunk);
-            if (n <= 0)
+            ssize_t n = 0;
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
+                (n = read(pipe_, chunk, sizeof chunk)) <= 0)
                 return std::nullopt;
             pending_.append(chunk, static_cast<std::size_t>(n));
         }
+        std::string line = pending_.substr(0, end + 1);
+        pending_.erase(0, end + 1);
+        return line;
     }
 
   private:
