@@ -50,6 +50,22 @@ Terminal& terminal() {
     return t;
 }
 
+std::time_t clock_now() {
+    return std::time(nullptr) + terminal().clock_offset.load();
+}
+
+std::tm clock_local() {
+    const std::time_t now = clock_now();
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+bool application_enabled(App app) {
+    // Every application is enabled until the terminal management calls can switch one off.
+    return static_cast<int>(app) >= 0 && static_cast<int>(app) < kAppCount;
+}
+
 double delay_scale() {
     Control& c = control();
     std::lock_guard lock(c.mutex);

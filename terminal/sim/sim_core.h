@@ -2,7 +2,9 @@
 // the record of requests. Each group of calls lives in a file of its own.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <ctime>
 #include <mutex>
 #include <string>
 
@@ -19,8 +21,29 @@ struct Terminal {
     bool transaction_running = false; // a second transaction meanwhile is refused
     // Receipts of each transaction go to the till's print server (sim_printer.h).
     bool print_receipts = true;
+    // The terminal's clock runs this many seconds ahead of the system's (SetTimeDate
+    // moves it); read without the mutex, so atomic.
+    std::atomic<long> clock_offset{0};
 };
 Terminal& terminal();
+
+// The terminal's clock: every date and time the terminal reports comes from here.
+std::time_t clock_now();
+// clock_now() broken down in local time.
+std::tm clock_local();
+
+// The terminal's applications, by the number CheckAppEnablement takes.
+enum class App : short {
+    Payment = 0,     // card payments (EMV, magnetic stripe, contactless)
+    Dcc = 1,         // dynamic currency conversion and its exchange rates
+    Donation = 2,    // charity donation rounded up at the sale
+    MobileTopUp = 3, // mobile top-up vouchers
+    TaxFree = 4,     // tax-free refund forms
+};
+inline constexpr int kAppCount = 5;
+// Whether an application is enabled on this terminal (every one, unless a tester
+// disabled it; see the terminal management calls).
+bool application_enabled(App app);
 
 // Waits `ms` milliseconds scaled by the delay setting (KORVEX_SIM_DELAY, 1 by
 // default, 0 in tests).

@@ -419,9 +419,7 @@ DCCQuotationDataOut quotation_for(const TxnRecord& txn, const std::string& dcc_a
     put(q.SchemeLabelOut, txn.card_scheme);
     put(q.Last4DigitsCardOut, txn.pan);
     put(q.CardExpiryDateOut, txn.expiry_date);
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = clock_local();
     char text[16];
     std::strftime(text, sizeof text, "%Y%m%d", &local);
     put(q.CurrentDCCDateOut, text);

@@ -191,9 +191,7 @@ void step(TerminalState state, int ms) {
 }
 
 std::string now_text() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = clock_local();
     char text[16];
     std::strftime(text, sizeof text, "%y%m%d%H%M%S", &local);
     return text;
@@ -521,9 +519,7 @@ class Transaction {
                 std::snprintf(text, sizeof text, "%06ld", b.next_invoice++ % 1000000);
                 t_.invoice = text;
             }
-            const std::time_t now = std::time(nullptr);
-            std::tm local{};
-            localtime_r(&now, &local);
+            const std::tm local = clock_local();
             std::snprintf(text, sizeof text, "%02d%03d%07ld", local.tm_year % 100,
                           local.tm_yday + 1, sequence_ % 10000000);
             t_.rrn = text;

@@ -1,0 +1,63 @@
+#include "activity.h"
+
+#include <glib.h>
+
+#include <atomic>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+struct Running {
+    unsigned long id;
+    std::string name;
+};
+
+std::mutex activity_mutex;
+std::vector<Running> running;
+unsigned long next_id = 1;
+bool notify_pending = false;
+std::atomic<void (*)()> activity_listener{nullptr};
+
+gboolean notify_listener(gpointer) {
+    {
+        std::lock_guard lock(activity_mutex);
+        notify_pending = false;
+    }
+    if (auto listener = activity_listener.load())
+        listener();
+    return G_SOURCE_REMOVE;
+}
+
+// Called with activity_mutex held: one idle call however many changes come first.
+void schedule_notify() {
+    if (notify_pending || !activity_listener.load())
+        return;
+    notify_pending = true;
+    g_idle_add(notify_listener, nullptr);
+}
+
+} // namespace
+
+OperationActivity::OperationActivity(std::string name) {
+    std::lock_guard lock(activity_mutex);
+    id_ = next_id++;
+    running.push_back({id_, std::move(name)});
+    schedule_notify();
+}
+
+OperationActivity::~OperationActivity() {
+    std::lock_guard lock(activity_mutex);
+    std::erase_if(running, [this](const Running& r) { return r.id == id_; });
+    schedule_notify();
+}
+
+std::vector<std::string> running_operations() {
+    std::lock_guard lock(activity_mutex);
+    std::vector<std::string> names;
+    for (const Running& r : running)
+        names.push_back(r.name);
+    return names;
+}
+
+void set_activity_listener(void (*listener)()) { activity_listener.store(listener); }
