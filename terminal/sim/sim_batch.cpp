@@ -166,27 +166,6 @@ bool same_invoice(const std::string& a, const std::string& b) {
     return a == b;
 }
 
-bool make_dirs(const std::string& path) {
-    std::string partial;
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos + 1);
-        partial = path.substr(0, pos);
-        if (partial.empty())
-            continue;
-        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// A lost batch is something a tester must hear about; the library has no other
-// channel than the standard error stream for it.
-void report(const std::string& what) {
-    std::fprintf(stderr, "korvex-sim: %s: %s\n", what.c_str(), std::strerror(errno));
-}
-
 long number_or(const std::string& text, long fallback) {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
@@ -238,19 +217,6 @@ int TxnRecord::type_number() const {
     return n < kTxnTypeCount ? n : -1;
 }
 
-std::string state_dir() {
-    if (const char* dir = std::getenv("KORVEX_SIM_STATE_DIR"); dir && *dir)
-        return dir;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/')
-        return std::string(xdg) + "/korvex-sim";
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        const passwd* pw = getpwuid(getuid());
-        home = pw ? pw->pw_dir : "/tmp";
-    }
-    return std::string(home) + "/.local/state/korvex-sim";
-}
-
 std::string batch_file_path() {
     return state_dir() + "/" + kFileName;
 }
@@ -287,26 +253,8 @@ bool save_batch() {
         text += "last\t" + serialize(*b.last) + "\n";
 
     const std::string path = batch_file_path();
-    const std::string temporary = path + ".tmp." + std::to_string(getpid());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        report("cannot write " + temporary);
-        return false;
-    }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<std::size_t>(n);
-    }
-    const bool complete = written == text.size() && fsync(fd) == 0;
-    close(fd);
-    if (!complete || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!write_file_atomically(path, text)) {
         report("cannot save the batch to " + path);
-        unlink(temporary.c_str());
         return false;
     }
     return true;

@@ -93,9 +93,6 @@ bool save_batch();
 // state folder up afresh (what a restart of the terminal does).
 void reload_batch();
 
-// The folder of the simulator's state files: $KORVEX_SIM_STATE_DIR, else
-// $XDG_STATE_HOME/korvex-sim, else ~/.local/state/korvex-sim.
-std::string state_dir();
 std::string batch_file_path();
 
 // The transaction of the batch with this invoice number (compared as a number when

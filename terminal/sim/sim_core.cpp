@@ -2,6 +2,15 @@
 
 #include "korvex_sim.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -95,6 +104,102 @@ bool intercept(const char* call, const void* request, std::size_t request_size, 
     script->second.pop_front();
     std::memset(response, 0, response_size);
     std::memcpy(response, answer.data(), std::min(answer.size(), response_size));
+    return true;
+}
+
+std::string state_dir() {
+    if (const char* dir = std::getenv("KORVEX_SIM_STATE_DIR"); dir && *dir)
+        return dir;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/')
+        return std::string(xdg) + "/korvex-sim";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* pw = getpwuid(getuid());
+        home = pw ? pw->pw_dir : "/tmp";
+    }
+    return std::string(home) + "/.local/state/korvex-sim";
+}
+
+bool make_dirs(const std::string& path) {
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty())
+            continue;
+        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A lost state file is something a tester must hear about; the library has no other
+// channel than the standard error stream for it.
+void report(const std::string& what) {
+    std::fprintf(stderr, "korvex-sim: %s: %s\n", what.c_str(), std::strerror(errno));
+}
+
+bool write_file_atomically(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".tmp." + std::to_string(getpid());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += static_cast<std::size_t>(n);
+    }
+    const bool complete = written == text.size() && fsync(fd) == 0;
+    close(fd);
+    if (!complete || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+std::mutex settings_mutex;
+constexpr const char* kSettingsFile = "terminal.conf";
+
+std::map<std::string, std::string> read_settings() {
+    std::map<std::string, std::string> settings;
+    std::ifstream in(state_dir() + "/" + kSettingsFile);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos)
+            settings[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return settings;
+}
+} // namespace
+
+std::string stored_setting(const std::string& key, const std::string& fallback) {
+    std::lock_guard lock(settings_mutex);
+    const auto settings = read_settings();
+    const auto it = settings.find(key);
+    return it == settings.end() ? fallback : it->second;
+}
+
+bool store_setting(const std::string& key, const std::string& value) {
+    std::lock_guard lock(settings_mutex);
+    auto settings = read_settings();
+    settings[key] = value;
+    std::string text;
+    for (const auto& [k, v] : settings)
+        text += k + "=" + v + "\n";
+    const std::string dir = state_dir();
+    if (!make_dirs(dir) || !write_file_atomically(dir + "/" + kSettingsFile, text)) {
+        report("cannot save the terminal's settings in " + dir);
+        return false;
+    }
     return true;
 }
 

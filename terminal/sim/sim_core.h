@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -56,6 +57,23 @@ double delay_scale();
 // For in/out records request and response are the same record.
 bool intercept(const char* call, const void* request, std::size_t request_size, void* response,
                std::size_t response_size);
+
+// The folder of the simulator's state files: $KORVEX_SIM_STATE_DIR, else
+// $XDG_STATE_HOME/korvex-sim, else ~/.local/state/korvex-sim.
+std::string state_dir();
+// Creates a folder and its parents (owner-only); true when it exists afterwards.
+bool make_dirs(const std::string& path);
+// Writes a file through a temporary file renamed over it, after an fsync: a crash
+// leaves the old or the new contents. False when it could not.
+bool write_file_atomically(const std::string& path, const std::string& text);
+// Says on standard error that something the tester relies on was lost, with errno.
+void report(const std::string& what);
+
+// Small settings that survive a restart of the terminal (clock offset, receipt
+// printing, donation mode, ...): one "key=value" line each in terminal.conf of the
+// state folder, read afresh at each call. Thread-safe; need no terminal mutex.
+std::string stored_setting(const std::string& key, const std::string& fallback = "");
+bool store_setting(const std::string& key, const std::string& value);
 
 // Text of a fixed-width request field (up to its first NUL or its whole width).
 std::string text_of(const char* field, std::size_t width);
