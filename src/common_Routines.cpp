@@ -237,6 +237,16 @@ const char tabTxnStatus[17][30] = {
     "",
 };
 
+// "Not Authorised " keeps the trailing blank with which the terminal's tables have it.
+const char tabMtTxnStatus[8][20] = {
+    "Authorised",       "Not Authorised ",    "Unable To Authorise", "Unable To Connect",
+    "Invalid Password", "Connection Failure", "Timeout Reached",     "Unknown",
+};
+const char tabMtuSettStatus[8][20] = {
+    "Authorised",     "Not Authorised ", "Unable To Connect", "Cancelled",
+    "No Transaction", "Unknown",         "Unknown",           "Unknown",
+};
+
 const char tabEntryMethod[8][18] = {
     "None",    "keyed", "Swiped", "Inserted", "Waved", "Keyed not present", "Swiped Fallback",
     "Unknown",
@@ -309,6 +319,38 @@ const char* DiagTxnStatus(const char* TxnStatus, std::size_t width) {
 
 const char* DiagTxnStatus(const char* TxnStatus) {
     return DiagTxnStatus(TxnStatus, SIZE_MAX);
+}
+
+namespace {
+
+constexpr long kMtStatusUnknown = 7;
+
+const char* mt_status_text(const char (&table)[8][20], const char* status, std::size_t width) {
+    if (!status || width == 0 || status[0] == '\0')
+        return "";
+    const long value = decimal_value(status, width);
+    return table[value < 0 || value >= kMtStatusUnknown ? kMtStatusUnknown : value];
+}
+
+} // namespace
+
+const char* DiagMtTxnStatus(const char* TxnStatus, std::size_t width) {
+    return mt_status_text(tabMtTxnStatus, TxnStatus, width);
+}
+
+const char* DiagMtuSettStatus(const char* TxnStatus, std::size_t width) {
+    return mt_status_text(tabMtuSettStatus, TxnStatus, width);
+}
+
+const char* get_donation_mode_string(int DonationMode) {
+    switch (DonationMode) {
+    case 0:
+        return "Round Up";
+    case 1:
+        return "Top Up";
+    default:
+        return "Unknown";
+    }
 }
 
 const char* GetEntryMethod(int EntryMethodVal) {

@@ -112,6 +112,21 @@ const char* DiagTxnStatus(const char* TxnStatus);
 // two-digit field): at most `width` bytes are read.
 const char* DiagTxnStatus(const char* TxnStatus, std::size_t width);
 
+// Status texts of the mobile top-up voucher sale and of the top-up settlement: the
+// two terminals' tables differ from row 2 on. Row 7 is "Unknown" (out of range).
+extern const char tabMtTxnStatus[8][20];
+extern const char tabMtuSettStatus[8][20];
+
+// Text of a voucher sale's status field of `width` bytes: "" when empty, otherwise
+// its decimal value (as DiagTxnStatus reads it) selects the row; anything outside
+// 0 to 6 gives "Unknown".
+const char* DiagMtTxnStatus(const char* TxnStatus, std::size_t width);
+// Same with the top-up settlement's table.
+const char* DiagMtuSettStatus(const char* TxnStatus, std::size_t width);
+
+// Text of a donation mode: 0 "Round Up", 1 "Top Up", anything else "Unknown".
+const char* get_donation_mode_string(int DonationMode);
+
 // Entry method text: 0 to 6 give their row, anything else "Unknown".
 const char* GetEntryMethod(int EntryMethodVal);
 

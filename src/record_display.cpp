@@ -41,6 +41,17 @@ void append_host_text(GtkWidget* view, const std::string& text) {
     gtk_text_buffer_delete_mark(buffer, mark);
 }
 
+// The top-up host writes its messages in ISO-8859-2.
+std::string latin2_to_utf8(const std::string& text) {
+    gchar* converted = g_convert(text.data(), static_cast<gssize>(text.size()), "UTF-8",
+                                 "ISO-8859-2", nullptr, nullptr, nullptr);
+    if (!converted)
+        return "";
+    std::string utf8 = converted;
+    g_free(converted);
+    return utf8;
+}
+
 void show_field(const unsigned char* record, const FieldDisplay& f) {
     GtkWidget* widget = *f.widget;
     if (!widget)
@@ -75,6 +86,25 @@ void show_field(const unsigned char* record, const FieldDisplay& f) {
         break;
     case Rule::HostText:
         append_host_text(widget, field_text(field, f.width));
+        break;
+    case Rule::Unsigned8:
+        set_entry_text(widget, std::to_string(record[f.offset]));
+        break;
+    case Rule::Unsigned16:
+        set_entry_text(widget, std::to_string(static_cast<std::uint16_t>(
+                                   signed16_at(record + f.offset))));
+        break;
+    case Rule::DonationMode:
+        set_entry_text(widget, get_donation_mode_string(record[f.offset]));
+        break;
+    case Rule::MtTxnStatus:
+        set_entry_text(widget, DiagMtTxnStatus(field, f.width));
+        break;
+    case Rule::MtuSettStatus:
+        set_entry_text(widget, DiagMtuSettStatus(field, f.width));
+        break;
+    case Rule::Latin2Text:
+        set_entry_text(widget, latin2_to_utf8(field_text(field, f.width)));
         break;
     }
 }

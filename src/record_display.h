@@ -19,6 +19,12 @@ enum class Rule {
     Bool16,         // "FALSE", "TRUE" or "UNKNOWN" of the low byte of a 16-bit field
     TxnTypeName,    // name of a two-digit type code; an empty field leaves the entry as it is
     HostText,       // appended in bold at the end of a text view, scrolled into view
+    Unsigned8,      // an unsigned 8-bit number in decimal
+    Unsigned16,     // an unsigned 16-bit number in decimal
+    DonationMode,   // "Round Up", "Top Up" or "Unknown" of an 8-bit mode
+    MtTxnStatus,    // status name of a voucher sale (DiagMtTxnStatus)
+    MtuSettStatus,  // status name of a top-up settlement (DiagMtuSettStatus)
+    Latin2Text,     // ISO-8859-2 text converted to UTF-8; empty when it cannot be
 };
 
 struct FieldDisplay {

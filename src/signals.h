@@ -30,3 +30,15 @@ void decline_avs(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void rbtn_prn_state_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_clear_print_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_save_print_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+
+// Value-added services: pennies donation and mobile top-up. The record selectors'
+// "changed" handlers also run inside a worker's locked section and never take
+// the lock themselves.
+void btn_pe_set_donation_mode_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_pe_get_pennies_config_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void cmb_mt_cfg_rec_nbr_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void cmb_mt_txn_resp_rec_nbr_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_mt_cfg_get_config_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_mt_txn_do_transaction_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void cmb_mtu_set_resp_rec_nbr_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_mtu_set_req_do_set_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);

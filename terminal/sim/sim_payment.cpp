@@ -3,6 +3,7 @@
 // KORVEX_SIM_DELAY), is answered by a simulated host whose answer the amount
 // chooses (kMagicAmounts), and is kept in the batch, which outlives the process.
 #include "sim_payment.h"
+#include "sim_vas.h"
 
 #include "korvex.h"
 #include "sim_batch.h"
@@ -545,6 +546,8 @@ class Transaction {
             t_.available_balance = kAvailableBalance;
         if ((t_.is(TxnType::Sale) || t_.is(TxnType::MotoSale)) && r_.amount1 >= kTaxFreeThreshold)
             t_.tax_free_required = "1";
+        if (t_.is(TxnType::Sale))
+            t_.donation_amount = donation_for_sale(r_.amount1); // sim_donation.cpp
         approved_ = true;
     }
 
@@ -644,6 +647,7 @@ class Transaction {
                               " " + d.substr(6, 2) + ":" + d.substr(8, 2) + ":" + d.substr(10, 2);
         facts.status_text = status_text(t_.status);
         facts.approved = t_.status == status::kAuthorised;
+        facts.donation_minor = amount_of(t_.donation_amount);
         return facts;
     }
 

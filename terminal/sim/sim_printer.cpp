@@ -298,6 +298,10 @@ std::vector<PrintLine> build_receipt(const ReceiptFacts& facts, ReceiptCopy copy
     add(PrintStyle::Normal, "");
     add(PrintStyle::DoubleSize,
         "TOTAL " + format_amount(facts.amount_minor, facts.currency_exponent, facts.currency_code));
+    if (facts.donation_minor > 0)
+        add(PrintStyle::Bold, label_value("DONATION", format_amount(facts.donation_minor,
+                                                                    facts.currency_exponent,
+                                                                    facts.currency_code)));
     add(PrintStyle::Normal, "");
     add(PrintStyle::Centered, facts.approved ? "APPROVED" : "DECLINED");
     if (!facts.status_text.empty())

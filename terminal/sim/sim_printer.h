@@ -75,6 +75,7 @@ struct ReceiptFacts {
     std::string date_time;   // as printed, e.g. "2024-05-01 14:03:59"
     std::string status_text; // "Authorised", "Not authorised", ...
     bool approved = false;
+    long long donation_minor = 0; // charity donation added to the sale, 0 for none
 };
 
 enum class ReceiptCopy { Merchant, Customer };
