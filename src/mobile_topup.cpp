@@ -210,10 +210,13 @@ void clear_custom_text() {
 }
 
 // Appends rows "1" to "count" and makes the first one active: the selector's
-// "changed" handler runs at once, on this thread, and shows record 1.
+// "changed" handler runs at once, on this thread, and shows record 1. The rows of
+// an earlier worker of the same operation go first, so that two workers at once
+// leave the rows of the latest answer rather than both lists one after the other.
 void fill_selector(GtkWidget* combo_box, GtkListStore* store, int count) {
     if (!store || count <= 0)
         return;
+    clear_store(store);
     for (int i = 0; i < count; ++i) {
         GtkTreeIter row;
         gtk_list_store_append(store, &row);
