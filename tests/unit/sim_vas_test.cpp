@@ -1,0 +1,335 @@
+// The simulated terminal's value-added services through the library's own calls:
+// the donation added to a sale, the top-up products, the checks of a voucher sale,
+// voucher numbering and receipts, the top-up settlement, and what survives in the
+// state folder.
+#include "korvex.h"
+#include "print_child.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <set>
+#include <vector>
+
+namespace {
+
+class SimVas : public SimStateTest {
+    ScopedEnv no_till_{"KORVEX_SIM_PRINT_PORT", "1"};
+};
+
+// ---------------------------------------------------------------------------
+// Donation
+
+short set_donation_mode(short mode) {
+    PenniesDonationModeIn in{mode};
+    PenniesDonationModeOut out{};
+    SetPenniesDonationMode(&in, &out);
+    return out.DiagRequestOut;
+}
+
+PenniesConfigDataOut donation_configuration() {
+    PenniesConfigDataOut out{};
+    GetPenniesConfiguration(&out);
+    EXPECT_EQ(out.DiagRequestOut, 0);
+    return out;
+}
+
+Transaction_out launch(const char* type, const char* amount) {
+    Transaction_in in{};
+    put(in.MessageNumberIn, "1");
+    put(in.TransactionTypeIn, type);
+    put(in.Amount1In, amount);
+    Transaction_out out{};
+    Transaction_Launch(&in, &out);
+    return out;
+}
+
+TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
+    struct Case {
+        short mode; // -1: never set
+        const char* type;
+        const char* amount;
+        const char* donation;
+    };
+    const Case cases[] = {
+        {-1, "00", "1230", ""},             // donation not set up yet
+        {0, "00", "1230", "000000000070"},  // 12.30 rounded up to 13.00
+        {0, "00", "1299", "000000000001"},
+        {0, "00", "1200", ""},              // nothing to round up
+        {0, "01", "1230", ""},              // refunds carry none
+        {0, "00", "10001", ""},             // declined: none
+        {1, "00", "1200", "000000000050"},  // the fixed top-up amount
+        {1, "00", "1", "000000000050"},
+    };
+    long count = 0;
+    long value = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("mode ") + std::to_string(c.mode) + " amount " + c.amount);
+        if (c.mode >= 0) {
+            ASSERT_EQ(set_donation_mode(c.mode), 0);
+        }
+        const Transaction_out out = launch(c.type, c.amount);
+        EXPECT_EQ(text_of(out.DonationAmountOut), c.donation);
+        if (*c.donation) {
+            ++count;
+            value += std::atol(c.donation);
+        }
+        const PenniesConfigDataOut config = donation_configuration();
+        EXPECT_EQ(std::atol(text_of(config.TxnCountOut).c_str()), count);
+        EXPECT_EQ(std::atol(text_of(config.TxnValueOut).c_str()), value);
+        EXPECT_EQ(config.TxnUploadRequiredOut, count > 0 ? 1 : 0);
+    }
+}
+
+TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
+    ASSERT_EQ(set_donation_mode(1), 0);
+    launch("00", "1000");
+    EXPECT_EQ(set_donation_mode(2), 3) << "only 0 and 1 are modes";
+    EXPECT_EQ(set_donation_mode(-1), 3);
+    korvex_sim_reset();
+    korvex_sim_reload_state();
+    const PenniesConfigDataOut config = donation_configuration();
+    EXPECT_EQ(config.DonationModeOut, 1) << "a refused mode changes nothing";
+    EXPECT_EQ(text_of(config.TxnCountOut), "00001");
+    EXPECT_EQ(text_of(config.TxnValueOut), "00050");
+    EXPECT_EQ(text_of(config.TerminalIdentifierOut), "SIM00001");
+    EXPECT_EQ(text_of(config.TopUpAmountOut), "50");
+    // The top-up amount lies within the scheme's range, on one of its steps.
+    const long low = std::atol(text_of(config.MinTopUpAmountOut).c_str());
+    const long high = std::atol(text_of(config.MaxTopUpAmountOut).c_str());
+    EXPECT_LE(low, 50);
+    EXPECT_GE(high, 50);
+    ASSERT_GT(config.TopUpAmountIncrementStepOut, 0);
+    EXPECT_EQ((50 - low) % config.TopUpAmountIncrementStepOut, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Mobile top-up
+
+struct Sale {
+    int count;
+    const char* amount;
+    const char* product;
+    const char* password = "1234";
+};
+
+MobileTopUpRespOut sell(const Sale& s) {
+    MobileTopUpReqIn in{};
+    put(in.MessageNumberIn, "07");
+    put(in.VoucherAmountIn, s.amount);
+    in.VoucherNumbersIn = static_cast<unsigned char>(s.count);
+    put(in.ProductIdIn, s.product);
+    put(in.CashierIdIn, "C1");
+    put(in.GSMPasswordIn, s.password);
+    MobileTopUpRespOut out{};
+    DoMobileTopUpTransaction(&in, &out);
+    return out;
+}
+
+VoucherRecordOut voucher(short number) {
+    VoucherRecordOut out{};
+    GetVoucherRecord(number, &out);
+    return out;
+}
+
+MobileTopUpConfigurationDataOut configuration(short mode) {
+    MobileTopUpConfigurationDataIn in{mode};
+    MobileTopUpConfigurationDataOut out{};
+    GetMobileTopUpConfiguration(&in, &out);
+    return out;
+}
+
+MobileTopUpSettlementRespOut settle() {
+    MobileTopUpSettlementRespIn in{};
+    put(in.MessageNumberIn, "09");
+    MobileTopUpSettlementRespOut out{};
+    DoMobileTopUpSettlement(&in, &out);
+    return out;
+}
+
+MTPSettlementDataRecordOut detail(short number) {
+    MTPSettlementDataRecordOut out{};
+    GetSettlementProductData(number, &out);
+    return out;
+}
+
+TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
+    struct Case {
+        Sale sale;
+        short result;
+        const char* status;
+        const char* response_code;
+    };
+    const Case cases[] = {
+        {{1, "1000", "1001"}, 0, "0", "00"},
+        {{5, "5000", "1001"}, 0, "0", "00"},
+        {{1, "500", "1003"}, 0, "0", "00"},  // variable amount: its lowest
+        {{1, "10000", "1003"}, 0, "0", "00"}, // and its highest
+        {{0, "1000", "1001"}, 3, "1", ""},
+        {{6, "1000", "1001"}, 3, "1", ""},
+        {{44, "1000", "1001"}, 3, "1", ""},   // 300 typed at the till arrives as 44
+        {{1, "", "1001"}, 3, "1", ""},
+        {{1, "10a0", "1001"}, 3, "1", ""},
+        {{1, "1000", "9999"}, 0, "1", "12"},
+        {{1, "2000", "1004"}, 0, "1", "12"},  // not offered before the host's configuration
+        {{1, "1200", "1001"}, 0, "1", "13"},  // not one of the product's amounts
+        {{1, "499", "1003"}, 0, "1", "13"},
+        {{1, "10001", "1003"}, 0, "1", "13"},
+        {{1, "1000", "1001", "1235"}, 0, "4", "55"},
+        {{1, "1000", "1001", ""}, 0, "4", "55"},
+        {{1, "1000", "1001", "12345"}, 0, "4", "55"},
+        {{1, "9903", "1003"}, 0, "3", ""},    // the host cannot be reached
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.sale.product) + " " + c.sale.amount + " x" +
+                     std::to_string(c.sale.count) + " pw " + c.sale.password);
+        const MobileTopUpRespOut out = sell(c.sale);
+        EXPECT_EQ(out.DiagRequestOut, c.result);
+        EXPECT_EQ(text_of(out.TransactionStatusOut), c.status);
+        EXPECT_EQ(text_of(out.ResponseCodeOut), c.response_code);
+        EXPECT_EQ(text_of(out.MessageNumberOut), "07");
+        const bool approved = std::string(c.status) == "0";
+        EXPECT_EQ(out.VoucherNumberOut, approved ? c.sale.count : 0);
+        EXPECT_EQ(voucher(1).DiagRequestOut, approved ? 0 : 10)
+            << "the vouchers to fetch are those of this sale";
+    }
+}
+
+TEST_F(SimVas, VouchersAreUniqueAndFetchedOneToNOfTheLastSale) {
+    std::set<std::string> serials, codes, invoices;
+    const std::tm today = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm t{};
+        localtime_r(&now, &t);
+        return t;
+    }();
+    for (int count : {2, 3}) {
+        const MobileTopUpRespOut out = sell({count, "1500", "1002"});
+        ASSERT_EQ(out.VoucherNumberOut, count);
+        EXPECT_NE(text_of(out.HostOptionalMessageOut).find('\xB3'), std::string::npos)
+            << "the host writes ISO-8859-2";
+        for (short n = 1; n <= count; ++n) {
+            const VoucherRecordOut v = voucher(n);
+            ASSERT_EQ(v.DiagRequestOut, 0);
+            EXPECT_EQ(text_of(v.VoucherSerialNumberOut),
+                      text_of(out.VoucherRecordsOut[n - 1].VoucherSerialNumberOut));
+            serials.insert(text_of(v.VoucherSerialNumberOut));
+            codes.insert(text_of(v.VoucherCodeOut));
+            invoices.insert(text_of(v.InvoiceNumberOut));
+            EXPECT_EQ(text_of(v.VoucherExpDateOut).substr(0, 4),
+                      std::to_string(today.tm_year + 1900 + 1))
+                << "valid for a year";
+            EXPECT_EQ(text_of(v.AuthCodeOut).size(), 6u);
+        }
+        EXPECT_EQ(voucher(0).DiagRequestOut, 10);
+        EXPECT_EQ(voucher(static_cast<short>(count + 1)).DiagRequestOut, 10);
+    }
+    EXPECT_EQ(serials.size(), 5u);
+    EXPECT_EQ(codes.size(), 5u);
+    EXPECT_EQ(invoices.size(), 5u);
+}
+
+TEST_F(SimVas, TheSettlementTotalsTheVouchersSinceTheLastOne) {
+    MobileTopUpSettlementRespOut empty = settle();
+    EXPECT_EQ(empty.DiagRequestOut, 0);
+    EXPECT_EQ(text_of(empty.TransactionStatusOut), "4") << "No Transaction";
+    EXPECT_EQ(empty.TransactionDetailDataRecordNumberOut, 0);
+
+    sell({1, "750", "1003"});
+    sell({2, "1000", "1001"});
+    sell({1, "1000", "1001", "0000"}); // refused: not counted
+    sell({1, "1500", "1002"});
+    const MobileTopUpSettlementRespOut out = settle();
+    EXPECT_EQ(out.DiagRequestOut, 0);
+    EXPECT_EQ(text_of(out.TransactionStatusOut), "0");
+    EXPECT_EQ(text_of(out.MessageNumberOut), "09");
+    EXPECT_EQ(text_of(out.VoucherSaleCountOut), "00000004");
+    EXPECT_EQ(text_of(out.VoucherSaleAmountOut), "000000004250");
+    EXPECT_EQ(text_of(out.VoucherRefundCountOut), "00000000");
+    ASSERT_EQ(out.TransactionDetailDataRecordNumberOut, 4);
+    // Grouped by product, each product's vouchers in the order sold.
+    const char* products[] = {"1001", "1001", "1002", "1003"};
+    const char* amounts[] = {"000000001000", "000000001000", "000000001500", "000000000750"};
+    for (short n = 1; n <= 4; ++n) {
+        const MTPSettlementDataRecordOut d = detail(n);
+        EXPECT_EQ(d.DiagRequestOut, 0);
+        EXPECT_EQ(text_of(d.ProductIdOut), products[n - 1]);
+        EXPECT_EQ(text_of(d.VoucherAmountOut), amounts[n - 1]);
+        EXPECT_EQ(d.TransactionTypeOut, 1);
+    }
+    EXPECT_EQ(detail(5).DiagRequestOut, 10);
+
+    const MobileTopUpSettlementRespOut next = settle();
+    EXPECT_EQ(text_of(next.TransactionStatusOut), "4") << "a new period has begun";
+    EXPECT_EQ(detail(1).DiagRequestOut, 10);
+    EXPECT_EQ(text_of(sell({1, "1000", "1001"}).BatchNumberOut), "000002");
+}
+
+TEST_F(SimVas, TheTopUpPeriodLivesInTheStateFolder) {
+    sell({3, "2000", "1001"});
+    {
+        ScopedEnv other("KORVEX_SIM_STATE_DIR", (state_dir_ + "-other").c_str());
+        EXPECT_EQ(text_of(settle().TransactionStatusOut), "4");
+    }
+    korvex_sim_reset();
+    EXPECT_EQ(voucher(3).DiagRequestOut, 0) << "the last sale is kept too";
+    std::ofstream(state_dir_ + "/topup.state", std::ios::app) << "period\tbroken line\n";
+    const MobileTopUpSettlementRespOut out = settle();
+    EXPECT_EQ(text_of(out.VoucherSaleCountOut), "00000003") << "a broken line is skipped";
+}
+
+TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
+    struct Case {
+        short mode;
+        short result;
+        int products;
+    };
+    const Case cases[] = {{0, 0, 3}, {2, 3, 0}, {1, 0, 4}, {0, 0, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode));
+        const MobileTopUpConfigurationDataOut out = configuration(c.mode);
+        EXPECT_EQ(out.DiagRequestOut, c.result);
+        EXPECT_EQ(out.MobileTopUpProductNumberOut, c.products);
+        for (short n = 1; n <= c.products; ++n) {
+            ProductDataRecordOut p{};
+            GetProductData(n, &p);
+            EXPECT_EQ(p.DiagRequestOut, 0);
+            const std::string amounts = text_of(p.AmountsInfoOut);
+            EXPECT_EQ(amounts.find('-') != std::string::npos, p.VarAmountEntryOut == 1) << amounts;
+            EXPECT_NE(text_of(p.CustomTextOut).find('\n'), std::string::npos);
+        }
+        if (c.result != 0)
+            continue;
+        ProductDataRecordOut beyond{};
+        GetProductData(static_cast<short>(c.products + 1), &beyond);
+        EXPECT_EQ(beyond.DiagRequestOut, 10);
+    }
+    EXPECT_EQ(sell({1, "2000", "1004"}).VoucherNumberOut, 1);
+}
+
+TEST_F(SimVas, EachVoucherPrintsItsOwnReceipt) {
+    print_test::PrintChild till(test_work_dir() + "/PrinterState-sim-vas");
+    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
+    auto printed = [&] {
+        std::string all;
+        while (const auto line = till.next_line(300))
+            all += *line;
+        return all;
+    };
+    sell({3, "1000", "1001"});
+    const std::string receipts = printed();
+    std::size_t count = 0;
+    for (auto at = receipts.find("MOBILE TOP-UP VOUCHER"); at != std::string::npos;
+         at = receipts.find("MOBILE TOP-UP VOUCHER", at + 1))
+        ++count;
+    EXPECT_EQ(count, 3u) << receipts;
+    for (short n = 1; n <= 3; ++n)
+        EXPECT_NE(receipts.find(text_of(voucher(n).VoucherCodeOut)), std::string::npos);
+    EXPECT_NE(receipts.find("VOUCHER 3 OF 3"), std::string::npos);
+
+    sell({1, "1000", "1001", "9999"});
+    EXPECT_EQ(printed(), "") << "a refused sale prints nothing";
+}
+
+} // namespace
