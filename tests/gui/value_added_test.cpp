@@ -1,0 +1,274 @@
+// The value-added services in the window: what the donation, top-up configuration,
+// voucher sale and top-up settlement panels send, how they show the answers
+// (character set of the host message, the two status tables, custom texts), their
+// record selectors, and workers of one operation running at once.
+#include "gui_harness.h"
+#include "korvex.h"
+#include "test_util.h"
+#include "ui_components.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int rows(GtkListStore* store) {
+    gui::Locked lock;
+    return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr);
+}
+
+int active(GtkWidget* combo_box) {
+    gui::Locked lock;
+    return gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box));
+}
+
+short last_record_number(const char* call) {
+    short number = 0;
+    EXPECT_EQ(korvex_sim_last_request(call, &number, sizeof number), sizeof number) << call;
+    return number;
+}
+
+class ValueAdded : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        korvex_sim_reset();
+        korvex_sim_set_delay_scale(0);
+    }
+
+    // Sells with a scripted answer and waits until the worker has shown it.
+    static void sale_answered(const MobileTopUpRespOut& answer) {
+        script("DoMobileTopUpTransaction", answer);
+        gui::click(btn_mt_txn_do_transaction);
+        ASSERT_TRUE(gui::wait_for_text(txt_mt_txn_resp_vch_nbr,
+                                       std::to_string(answer.VoucherNumberOut)));
+    }
+    static void settlement_answered(const MobileTopUpSettlementRespOut& answer) {
+        script("DoMobileTopUpSettlement", answer);
+        gui::click(btn_mtu_set_req_do_set);
+        ASSERT_TRUE(gui::wait_for_text(
+            txt_mtu_set_resp_txn_detl_data_rec_nbr,
+            std::to_string(answer.TransactionDetailDataRecordNumberOut)));
+    }
+};
+
+TEST_F(ValueAdded, TheHostMessageIsReadAsIso8859_2) {
+    struct Case {
+        const char* bytes;
+        const char* shown;
+    };
+    // Every one of these bytes is invalid as UTF-8 on its own: shown unconverted,
+    // they would turn into replacement characters.
+    const Case cases[] = {
+        {"\xB3", "ł"},
+        {"Do\xB3" "adowanie przyj\xEA" "te", "Doładowanie przyjęte"},
+        {"\xA9\xE8\xBE\xF9", "Ščžů"},
+        {"\xFF", "˙"},
+        {"PLAIN TEXT", "PLAIN TEXT"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        MobileTopUpRespOut answer{};
+        put(answer.HostOptionalMessageOut, c.bytes);
+        answer.VoucherNumberOut = 0;
+        sale_answered(answer);
+        EXPECT_EQ(gui::text(txt_mt_txn_resp_host_opt_msg), c.shown);
+    }
+    // A message that fills its whole field (no terminator) is read to its end.
+    MobileTopUpRespOut full{};
+    std::memset(full.HostOptionalMessageOut, '\xB3', sizeof full.HostOptionalMessageOut);
+    sale_answered(full);
+    std::string expected;
+    for (std::size_t i = 0; i < sizeof full.HostOptionalMessageOut; ++i)
+        expected += "ł";
+    EXPECT_TRUE(gui::text(txt_mt_txn_resp_host_opt_msg) == expected) << "257 letters ł";
+}
+
+TEST_F(ValueAdded, TheSaleSendsItsInputsCutAndTheCountsLowByte) {
+    struct Case {
+        const char* typed;
+        unsigned char sent;
+    };
+    const Case cases[] = {{"300", 44}, {"2", 2}, {"256", 0}, {"abc", 0}, {"", 0}, {"5x", 5}};
+    gui::set_text(txt_mt_txn_msg_nbr, "1234");
+    gui::set_text(txt_mt_txn_vch_amt, "1234567");
+    gui::set_text(txt_mt_txn_prd_id, "100199");
+    gui::set_text(txt_mt_txn_csh_id, "C1");
+    gui::set_text(txt_mt_txn_gsm_pwd, "123456");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        gui::set_text(txt_mt_txn_vch_nbr, c.typed);
+        sale_answered(MobileTopUpRespOut{});
+        const auto sent = last_request<MobileTopUpReqIn>("DoMobileTopUpTransaction");
+        EXPECT_EQ(sent.VoucherNumbersIn, c.sent);
+        EXPECT_EQ(std::string(sent.MessageNumberIn, 3), "123");
+        EXPECT_EQ(std::string(sent.VoucherAmountIn, 6), "123456");
+        EXPECT_EQ(std::string(sent.ProductIdIn, 5), "10019");
+        EXPECT_EQ(std::string(sent.CashierIdIn, 5), std::string("C1\0\0\0", 5));
+        EXPECT_EQ(std::string(sent.GSMPasswordIn, 5), "12345");
+    }
+}
+
+TEST_F(ValueAdded, SaleAndSettlementReadTheirStatusesFromDifferentTables) {
+    struct Case {
+        const char* status;
+        const char* sale;
+        const char* settlement;
+    };
+    const Case cases[] = {
+        {"0", "Authorised", "Authorised"},
+        {"1", "Not Authorised ", "Not Authorised "},
+        {"2", "Unable To Authorise", "Unable To Connect"},
+        {"3", "Unable To Connect", "Cancelled"},
+        {"4", "Invalid Password", "No Transaction"},
+        {"5", "Connection Failure", "Unknown"},
+        {"6", "Timeout Reached", "Unknown"},
+        {"7", "Unknown", "Unknown"},
+        {"-1", "Unknown", "Unknown"},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("status '") + c.status + "'");
+        MobileTopUpRespOut sale{};
+        put(sale.TransactionStatusOut, c.status);
+        sale_answered(sale);
+        EXPECT_EQ(gui::text(txt_mt_txn_resp_txn_status), c.sale);
+        MobileTopUpSettlementRespOut settlement{};
+        put(settlement.TransactionStatusOut, c.status);
+        settlement_answered(settlement);
+        EXPECT_EQ(gui::text(txt_mtu_set_resp_txn_resp), c.settlement);
+    }
+}
+
+TEST_F(ValueAdded, EachProductReplacesTheCustomTextOfTheOneBefore) {
+    MobileTopUpConfigurationDataOut configuration{};
+    configuration.MobileTopUpProductNumberOut = 3;
+    configuration.BarcodeHeightOut = 65535;
+    script("GetMobileTopUpConfiguration", configuration);
+    const char* texts[] = {"FIRST PRODUCT\nline two", "THIRD PRODUCT"};
+    for (const char* text : texts) {
+        ProductDataRecordOut product{};
+        put(product.CustomTextOut, text);
+        script("GetProductData", product);
+    }
+    gui::click(btn_mt_cfg_get_config);
+    ASSERT_TRUE(gui::pump_until([] { return calls("GetProductData") == 1; }));
+    ASSERT_TRUE(gui::wait_for_text(txt_mt_cfg_barcode_height, "65535"));
+    EXPECT_EQ(rows(ls_mt_rec), 3);
+    EXPECT_EQ(last_record_number("GetProductData"), 1);
+    EXPECT_EQ(gui::buffer_text(buf_mt_cfg_custom_text), texts[0]);
+
+    gui::set_active(cmb_mt_cfg_rec_nbr, 2);
+    EXPECT_EQ(last_record_number("GetProductData"), 3);
+    EXPECT_EQ(gui::buffer_text(buf_mt_cfg_custom_text), texts[1]);
+
+    script("GetMobileTopUpConfiguration", MobileTopUpConfigurationDataOut{});
+    gui::click(btn_mt_cfg_get_config);
+    ASSERT_TRUE(gui::wait_for_text(txt_mt_cfg_mob_topup_prd_nbr, "0"));
+    EXPECT_EQ(rows(ls_mt_rec), 0);
+    EXPECT_EQ(gui::buffer_text(buf_mt_cfg_custom_text), "");
+    EXPECT_EQ(calls("GetProductData"), 2u);
+}
+
+TEST_F(ValueAdded, VouchersAndDetailRecordsAreFetchedOneBySelection) {
+    MobileTopUpRespOut sale{};
+    sale.VoucherNumberOut = 2;
+    VoucherRecordOut first{};
+    put(first.VoucherSerialNumberOut, "SERIAL-1");
+    script("GetVoucherRecord", first);
+    sale_answered(sale);
+    EXPECT_EQ(rows(ls_mtu_prd), 2);
+    EXPECT_EQ(active(cmb_mt_txn_resp_rec_nbr), 0);
+    EXPECT_EQ(gui::text(txt_mt_txn_resp_vch_ser_nbr), "SERIAL-1");
+    gui::set_active(cmb_mt_txn_resp_rec_nbr, 1);
+    EXPECT_EQ(last_record_number("GetVoucherRecord"), 2);
+
+    MobileTopUpSettlementRespOut none{};
+    settlement_answered(none);
+    EXPECT_EQ(rows(ls_mtu_set_resp_rec), 0);
+    EXPECT_EQ(calls("GetSettlementProductData"), 0u);
+    EXPECT_EQ(gui::text(txt_mtu_set_resp_prd_prd_id), "");
+}
+
+TEST_F(ValueAdded, TheDonationConfigurationShowsItsCodedFields) {
+    struct Case {
+        unsigned char mode;
+        const char* shown;
+    };
+    const Case cases[] = {{0, "Round Up"}, {1, "Top Up"}, {2, "Unknown"}, {255, "Unknown"}};
+    for (const Case& c : cases) {
+        PenniesConfigDataOut config{};
+        config.DonationModeOut = c.mode;
+        config.TopUpAmountIncrementStepOut = 5;
+        config.TxnUploadRequiredOut = 1;
+        script("GetPenniesConfiguration", config);
+        gui::click(btn_pe_get_pennies_config);
+        ASSERT_TRUE(gui::wait_for_text(txt_pe_top_up_amt_inc_step, "5"));
+        EXPECT_EQ(gui::text(txt_pe_don_mode), c.shown);
+        EXPECT_EQ(gui::text(txt_pe_txn_up_req), "1");
+    }
+    gui::set_active(cmb_pe_donation_mode, -1);
+    gui::click(btn_pe_set_donation_mode);
+    ASSERT_TRUE(gui::pump_until([] { return calls("SetPenniesDonationMode") == 1; }));
+    EXPECT_EQ(last_request<PenniesDonationModeIn>("SetPenniesDonationMode").DonationModeIn, 0);
+    gui::set_active(cmb_pe_donation_mode, 1);
+    gui::click(btn_pe_set_donation_mode);
+    ASSERT_TRUE(gui::pump_until([] { return calls("SetPenniesDonationMode") == 2; }));
+    EXPECT_EQ(last_request<PenniesDonationModeIn>("SetPenniesDonationMode").DonationModeIn, 1);
+}
+
+class ValueAddedWorkers : public ValueAdded {};
+
+// Two workers of each operation run at once: both calls are made while neither has
+// answered, and each worker's first record is fetched on its own thread inside its
+// locked section (a selector that took the lock itself would hang here).
+TEST_F(ValueAddedWorkers, TwoWorkersOfOneOperationRunAtOnce) {
+    struct Operation {
+        GtkWidget** button;
+        const char* call;
+        const char* record_call;
+    };
+    const Operation operations[] = {
+        {&btn_mt_cfg_get_config, "GetMobileTopUpConfiguration", "GetProductData"},
+        {&btn_mt_txn_do_transaction, "DoMobileTopUpTransaction", "GetVoucherRecord"},
+        {&btn_mtu_set_req_do_set, "DoMobileTopUpSettlement", "GetSettlementProductData"},
+        {&btn_pe_get_pennies_config, "GetPenniesConfiguration", nullptr},
+    };
+    MobileTopUpConfigurationDataOut configuration{};
+    configuration.MobileTopUpProductNumberOut = 2;
+    MobileTopUpRespOut sale{};
+    sale.VoucherNumberOut = 3;
+    MobileTopUpSettlementRespOut settlement{};
+    settlement.TransactionDetailDataRecordNumberOut = 4;
+    for (int i = 0; i < 2; ++i) {
+        script("GetMobileTopUpConfiguration", configuration);
+        script("DoMobileTopUpTransaction", sale);
+        script("DoMobileTopUpSettlement", settlement);
+    }
+    for (const Operation& op : operations)
+        korvex_sim_hold(op.call, 1);
+    for (const Operation& op : operations) {
+        gui::click(*op.button);
+        gui::click(*op.button);
+    }
+    for (const Operation& op : operations)
+        EXPECT_TRUE(gui::pump_until([&] { return calls(op.call) == 2; })) << op.call;
+    for (const Operation& op : operations)
+        korvex_sim_hold(op.call, 0);
+    for (const Operation& op : operations) {
+        if (op.record_call) {
+            EXPECT_TRUE(gui::pump_until([&] { return calls(op.record_call) == 2; }))
+                << op.record_call;
+        }
+    }
+    EXPECT_TRUE(gui::wait_for_text(txt_pe_term_identifier, "SIM00001"));
+    // The rows are those of one answer, not both lists one after the other.
+    EXPECT_EQ(rows(ls_mt_rec), 2);
+    EXPECT_EQ(rows(ls_mtu_prd), 3);
+    EXPECT_EQ(rows(ls_mtu_set_resp_rec), 4);
+    EXPECT_EQ(active(cmb_mtu_set_resp_rec_nbr), 0);
+}
+
+} // namespace
