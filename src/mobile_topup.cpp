@@ -58,8 +58,8 @@ const FieldDisplay kProductDisplay[] = {
     PRD(ProductIdOut, txt_mt_cfg_prd_id, Text),
     PRD(ProductNameOut, txt_mt_cfg_prd_name, Text),
     PRD(AmountsInfoOut, txt_mt_cfg_amt_infs, Text),
-    PRD(CustomTextOut, tv_mt_cfg_custom_text, HostText),
     PRD(VarAmountEntryOut, txt_mt_cfg_var_amt_entry, Unsigned8),
+    PRD(CustomTextOut, tv_mt_cfg_custom_text, HostText),
 };
 #undef PRD
 

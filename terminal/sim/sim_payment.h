@@ -43,6 +43,35 @@ enum TerminalState : short {
 // Sets the state that GetTerminalState reports (takes the terminal's mutex).
 void set_terminal_state(TerminalState state);
 
+// Holds the terminal for one transaction (a card payment or a voucher sale): a
+// second one meanwhile is refused.
+class Occupied {
+  public:
+    Occupied() {
+        Terminal& t = terminal();
+        std::lock_guard lock(t.mutex);
+        taken_ = !t.transaction_running;
+        if (taken_) {
+            t.transaction_running = true;
+            t.state = kStateBusy;
+        }
+    }
+    ~Occupied() {
+        if (!taken_)
+            return;
+        Terminal& t = terminal();
+        std::lock_guard lock(t.mutex);
+        t.transaction_running = false;
+        t.state = kStateIdle;
+    }
+    Occupied(const Occupied&) = delete;
+    Occupied& operator=(const Occupied&) = delete;
+    bool taken() const { return taken_; }
+
+  private:
+    bool taken_ = false;
+};
+
 // The transaction status codes of the response.
 namespace status {
 inline constexpr const char* kAuthorised = "00";

@@ -81,7 +81,9 @@ constexpr const char* kApprovedHostText = "Do\xB3" "adowanie przyj\xEA" "te. Dzi
 
 constexpr int kStepRequest = 300;
 constexpr int kStepDownload = 2500;
-constexpr int kStepHost = 2300;
+constexpr int kStepSending = 400;
+constexpr int kStepAuthorising = 1500;
+constexpr int kStepReceiving = 400;
 constexpr int kStepRecord = 50;
 constexpr int kStepSettlement = 2000;
 
@@ -302,6 +304,7 @@ void print_vouchers(const Product& p, const std::vector<Voucher>& vouchers) {
             return;
     }
     const int count = static_cast<int>(vouchers.size());
+    set_terminal_state(kStatePrintingCustomerCopy);
     for (int i = 0; i < count; ++i)
         if (print_document(voucher_receipt(p, vouchers[i], i + 1, count)).outcome ==
             PrintOutcome::NoPrinter)
@@ -368,15 +371,27 @@ bool check_sale(const MobileTopUpReqIn& in, const Product*& product, long& amoun
     return true;
 }
 
+void step(TerminalState state, int ms) {
+    set_terminal_state(state);
+    step_delay(ms);
+}
+
 void sell(const MobileTopUpReqIn& in, MobileTopUpRespOut& out) {
     const std::string date_time = date_time_now();
     put_sale_header(in, date_time, out);
+    Occupied occupied;
+    if (!occupied.taken()) {
+        refuse(out, kResultOk, "2", "", "TERMINAL BUSY");
+        return;
+    }
     step_delay(kStepRequest);
     const Product* product = nullptr;
     long amount = 0;
     bool approved = check_sale(in, product, amount, out);
     if (approved) {
-        step_delay(kStepHost);
+        step(kStateSending, kStepSending);
+        step(kStateAuthorising, kStepAuthorising);
+        step(kStateReceiving, kStepReceiving);
         for (const HostFailure& failure : kHostFailures)
             if (variable_amount(*product) && amount == failure.amount) {
                 refuse(out, kResultOk, failure.status, failure.response_code, failure.host_text);

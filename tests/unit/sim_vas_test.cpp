@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
+#include <future>
 #include <set>
 #include <vector>
 
@@ -264,6 +266,27 @@ TEST_F(SimVas, TheSettlementTotalsTheVouchersSinceTheLastOne) {
     EXPECT_EQ(text_of(next.TransactionStatusOut), "4") << "a new period has begun";
     EXPECT_EQ(detail(1).DiagRequestOut, 10);
     EXPECT_EQ(text_of(sell({1, "1000", "1001"}).BatchNumberOut), "000002");
+}
+
+TEST_F(SimVas, NoVoucherIsSoldWhileACardPaymentHoldsTheTerminal) {
+    TerminalEventOut server{};
+    StartServer(&server);
+    ASSERT_EQ(server.DiagRequestOut, 0);
+    // A sale that waits for the cashier's signature check keeps the terminal busy.
+    auto payment = std::async(std::launch::async, [] { return launch("00", "10011"); });
+    TerminalEventOut event{};
+    WaitTerminalEvent(&event);
+    ASSERT_EQ(event.EventIdentifierOut, 1);
+    const MobileTopUpRespOut busy = sell({1, "1000", "1001"});
+    EXPECT_EQ(text_of(busy.TransactionStatusOut), "2");
+    EXPECT_EQ(text_of(busy.HostOptionalMessageOut), "TERMINAL BUSY");
+    Sign_Status_in accepted{1};
+    Sign_Status_out answer{};
+    SetSignStatus(&accepted, &answer);
+    ASSERT_EQ(payment.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(text_of(payment.get().TransactionStatusOut), "00");
+    StopServer(&server);
+    EXPECT_EQ(sell({1, "1000", "1001"}).VoucherNumberOut, 1) << "free again";
 }
 
 TEST_F(SimVas, TheTopUpPeriodLivesInTheStateFolder) {
