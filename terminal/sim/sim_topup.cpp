@@ -104,7 +104,9 @@ bool variable_amount(const Product& p) { return p.amounts[0] == 0; }
 bool amount_offered(const Product& p, long amount) {
     if (variable_amount(p))
         return amount >= p.min_amount && amount <= p.max_amount;
-    return std::find(std::begin(p.amounts), std::end(p.amounts), amount) != std::end(p.amounts);
+    // The list ends at its first 0, which is no amount.
+    return amount > 0 &&
+           std::find(std::begin(p.amounts), std::end(p.amounts), amount) != std::end(p.amounts);
 }
 
 // "500;1000;2000" for fixed amounts, "500-10000" for a variable amount.

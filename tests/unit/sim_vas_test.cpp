@@ -176,6 +176,7 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
         {{1, "1000", "9999"}, 0, "1", "12"},
         {{1, "2000", "1004"}, 0, "1", "12"},  // not offered before the host's configuration
         {{1, "1200", "1001"}, 0, "1", "13"},  // not one of the product's amounts
+        {{1, "0", "1001"}, 0, "1", "13"},
         {{1, "499", "1003"}, 0, "1", "13"},
         {{1, "10001", "1003"}, 0, "1", "13"},
         {{1, "1000", "1001", "1235"}, 0, "4", "55"},
