@@ -3,13 +3,13 @@
 // KORVEX_SIM_DELAY), is answered by a simulated host whose answer the amount
 // chooses (kMagicAmounts), and is kept in the batch, which outlives the process.
 #include "sim_payment.h"
-#include "sim_vas.h"
 
 #include "korvex.h"
 #include "sim_batch.h"
 #include "sim_core.h"
 #include "sim_events.h"
 #include "sim_printer.h"
+#include "sim_vas.h"
 
 #include <cstdio>
 #include <cstdlib>
