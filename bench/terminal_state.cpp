@@ -133,13 +133,15 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(folder);
 
     const Figures i = figures(idle), b = figures(busy);
-    std::printf("GetTerminalState latency, %ld calls per condition\n", options.calls * options.rounds);
+    std::printf("GetTerminalState latency, %ld calls per condition\n",
+                options.calls * options.rounds);
     std::printf("%-28s %10s %10s %10s %8s\n", "", "p50 (us)", "p99 (us)", "max (us)", "states");
     std::printf("%-28s %10.1f %10.1f %10.1f %8zu\n", "idle terminal (reference)", i.p50_us,
                 i.p99_us, i.max_us, idle_states.size());
     std::printf("%-28s %10.1f %10.1f %10.1f %8zu\n", "while a sale runs", b.p50_us, b.p99_us,
                 b.max_us, busy_states.size());
     std::printf("ratio p99 (sale / idle): %.2f\n", b.p99_us / i.p99_us);
-    std::printf("target p99 under 1 ms while a sale runs: %s\n", b.p99_us < 1000 ? "met" : "NOT met");
+    std::printf("target p99 under 1 ms while a sale runs: %s\n",
+                b.p99_us < 1000 ? "met" : "NOT met");
     return 0;
 }

@@ -46,5 +46,4 @@ void btn_check_eligibility_clicked(GtkWidget* widget = nullptr, gpointer data = 
 void btn_PedAuth_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_ReadTracks_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_PrintInfo_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
-void btn_check_application_enablement_Clicked(GtkWidget* widget = nullptr,
-                                              gpointer data = nullptr);
+void btn_check_application_enablement_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);

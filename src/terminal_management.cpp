@@ -56,9 +56,9 @@ constexpr short kPedNotAuthenticated = 9;
 
 // The single query's names of the states.
 const CodedText kSingleStates[] = {
-    {"Unknown", "yellow"},  {"Idle", "green"},      {"Busy", "red"},
-    {"Card Insert", "red"}, {"Pin Verify", "red"},  {"Authorizing", "red"},
-    {"Completion", "red"},  {"Cancelled", "red"},   {"Error", "red"}, // any other
+    {"Unknown", "yellow"},  {"Idle", "green"},     {"Busy", "red"},
+    {"Card Insert", "red"}, {"Pin Verify", "red"}, {"Authorizing", "red"},
+    {"Completion", "red"},  {"Cancelled", "red"},  {"Error", "red"}, // any other
 };
 
 // The polling loop's names of the states.
@@ -158,9 +158,9 @@ void read_date_time(TimeDate_in& in) {
 // A modal file chooser without a parent, starting in the home folder; the chosen
 // path (to be freed with g_free), or null when the operator cancels.
 gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter* filter) {
-    GtkWidget* chooser = gtk_file_chooser_dialog_new(title, nullptr, action, "gtk-cancel",
-                                                     GTK_RESPONSE_CANCEL, "gtk-open",
-                                                     GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* chooser =
+        gtk_file_chooser_dialog_new(title, nullptr, action, "gtk-cancel", GTK_RESPONSE_CANCEL,
+                                    "gtk-open", GTK_RESPONSE_ACCEPT, nullptr);
     gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
     if (const char* home = std::getenv("HOME"))
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), home);
@@ -393,9 +393,9 @@ void* UpdateTxnReceiptPrintStatus(void*) {
     {
         GdkLock lock;
         set_entry(txt_request_output, "");
-        io.StatusIn = toggle_active(rad_print_txn_receipt_disabled) ? 0
+        io.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
                       : toggle_active(rad_print_txn_receipt_enabled) ? 1
-                                                                      : 0;
+                                                                     : 0;
     }
     {
         OperationActivity activity("Receipt printing");

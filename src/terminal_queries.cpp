@@ -49,9 +49,9 @@ void start_query(std::atomic<bool>& busy, GtkWidget** const (&outputs)[N], pthre
 // Eligibility
 
 GtkWidget** const kEligibilityEntries[] = {
-    &txt_check_elig_elig_result,        &txt_check_elig_check_elig_curr_symbol,
-    &txt_check_elig_cash_back_elig,     &txt_check_elig_cash_ceiling_limit,
-    &txt_check_elig_ceiling_limit,      &txt_check_elig_comm_code_requirement,
+    &txt_check_elig_elig_result,    &txt_check_elig_check_elig_curr_symbol,
+    &txt_check_elig_cash_back_elig, &txt_check_elig_cash_ceiling_limit,
+    &txt_check_elig_ceiling_limit,  &txt_check_elig_comm_code_requirement,
 };
 
 // EligibilityResultOut and CashBackEligibilityOut: 0, 1, any other.
@@ -224,9 +224,9 @@ void* GetPEDSerialNumber(void*) {
     {
         GdkLock lock;
         // Up to 9 characters; 9 or more fill the field without a terminator.
-        field_copy(in.pedSerialNbrIn,
-                   txt_ped_serial_number ? gtk_entry_get_text(GTK_ENTRY(txt_ped_serial_number))
-                                         : "");
+        field_copy(in.pedSerialNbrIn, txt_ped_serial_number
+                                          ? gtk_entry_get_text(GTK_ENTRY(txt_ped_serial_number))
+                                          : "");
     }
     {
         OperationActivity activity("PED authentication");

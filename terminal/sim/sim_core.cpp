@@ -170,8 +170,9 @@ CallScope::CallScope(const char* call, const void* request, std::size_t request_
 
 CallScope::~CallScope() {
     if (!trace_folder_.empty())
-        write_trace_entry(trace_folder_, call_, request_,
-                          std::string(static_cast<const char*>(response_), response_ ? response_size_ : 0));
+        write_trace_entry(
+            trace_folder_, call_, request_,
+            std::string(static_cast<const char*>(response_), response_ ? response_size_ : 0));
 }
 
 std::string state_dir() {

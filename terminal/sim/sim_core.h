@@ -91,7 +91,7 @@ class CallScope {
 };
 
 // Opens the call's scope and returns at once when a test script answered it.
-#define SIM_CALL(call, request, request_size, response, response_size)                            \
+#define SIM_CALL(call, request, request_size, response, response_size)                             \
     const ::sim::CallScope sim_call_scope_(call, request, request_size, response, response_size);  \
     if (sim_call_scope_.scripted())                                                                \
     return

@@ -134,8 +134,8 @@ std::optional<Question> ask(Question question) {
     const unsigned long id = question.id = ++s.questions_asked;
     s.question = std::move(question);
     const Clock::time_point cashier_deadline =
-        Clock::now() + std::max(scaled(kCashierWaitMs), std::chrono::microseconds(
-                                                            kCashierWaitFloorMs * 1000));
+        Clock::now() +
+        std::max(scaled(kCashierWaitMs), std::chrono::microseconds(kCashierWaitFloorMs * 1000));
     constexpr Clock::time_point kNoDeadline = Clock::time_point::max();
     Clock::time_point server_deadline = kNoDeadline; // while a server is there to ask
     for (;;) {

@@ -58,8 +58,8 @@ std::optional<std::tm> requested_time(const TimeDate_in& in) {
     const int year = two_digits(in.YearIn), month = two_digits(in.MonthIn),
               day = two_digits(in.DayIn), hour = two_digits(in.HourIn),
               minute = two_digits(in.MinuteIn), second = two_digits(in.SecondIn);
-    if (year < 0 || month < 1 || month > 12 || hour < 0 || hour > 23 || minute < 0 ||
-        minute > 59 || second < 0 || second > 59)
+    if (year < 0 || month < 1 || month > 12 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59)
         return std::nullopt;
     if (day < 1 || day > days_in_month(2000 + year, month))
         return std::nullopt;
@@ -135,8 +135,8 @@ enum TrackStatus : short {
 // The simulated magnetic card: the same account as the chip card, its PAN whole.
 constexpr const char* kSwipePan = "6799990000044564";
 constexpr const char* kSwipeName = "SIMPAY/TEST CARD";
-constexpr const char* kSwipeExpiry = "2812";        // YYMM
-constexpr const char* kSwipeServiceCode = "201";    // international, chip card, no restriction
+constexpr const char* kSwipeExpiry = "2812";     // YYMM
+constexpr const char* kSwipeServiceCode = "201"; // international, chip card, no restriction
 constexpr const char* kSwipeDiscretionary = "0000000000";
 
 std::string track1() {
@@ -332,8 +332,8 @@ KORVEX_API void CheckPEDAuthenticity(const PEDAuthentication_in* in, PEDAuthenti
     sim::step_delay(sim::kStepQuery);
     // The whole field is compared: a 9-character serial fills it, with or without
     // the terminator that would follow it.
-    const bool authentic = std::memcmp(in->pedSerialNbrIn, sim::kPedSerialNumber,
-                                       sizeof in->pedSerialNbrIn) == 0;
+    const bool authentic =
+        std::memcmp(in->pedSerialNbrIn, sim::kPedSerialNumber, sizeof in->pedSerialNbrIn) == 0;
     out->StateOut = authentic ? sim::kPedAuthentic : sim::kPedNotAuthentic;
     out->DiagRequestOut = sim::kResultOk;
 }

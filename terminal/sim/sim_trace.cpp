@@ -38,8 +38,8 @@ Trace& trace() {
 // The time of the terminal's clock, with milliseconds from the system's.
 std::string trace_time() {
     const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-    const long ms =
-        static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count() % 1000);
+    const long ms = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count() % 1000);
     const std::tm local = clock_local();
     char text[40];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);

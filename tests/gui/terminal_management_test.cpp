@@ -132,9 +132,9 @@ TEST_F(TerminalManagement, OneChangeOfTheReceiptPrintButtonsSendsOneRequest) {
         short sent;
     };
     std::size_t expected_calls = 0;
-    for (const Step& step : {Step{rad_print_txn_receipt_disabled, 0},
-                             Step{rad_print_txn_receipt_enabled, 1},
-                             Step{rad_print_txn_receipt_enabled, 1}}) { // already active
+    for (const Step& step :
+         {Step{rad_print_txn_receipt_disabled, 0}, Step{rad_print_txn_receipt_enabled, 1},
+          Step{rad_print_txn_receipt_enabled, 1}}) { // already active
         gui::click(step.button);
         ASSERT_TRUE(idle(TxnReceiptPrint));
         EXPECT_EQ(calls("SetTxnReceiptPrintStatus"), ++expected_calls);
@@ -166,7 +166,8 @@ TEST_F(TerminalManagement, TheTracingCheckButtonIsCorrectedAfterAFailureWithoutA
     // terminal itself refuses that folder too.
     gui::click(checkbtn_trace_tlv_enablement);
     EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 2u);
-    auto sent = last_request<SetTraceTlvMessagesEnabelement_InOut>("SetTraceTlvMessagesEnabelement");
+    auto sent =
+        last_request<SetTraceTlvMessagesEnabelement_InOut>("SetTraceTlvMessagesEnabelement");
     EXPECT_EQ(sent.TraceEnabelementINOut, 1);
     EXPECT_EQ(text_of(sent.FolderPathInOut), "/refused");
     EXPECT_FALSE(gui::toggled(checkbtn_trace_tlv_enablement));
@@ -193,8 +194,8 @@ TEST_F(TerminalManagement, PrintInformationEscapesLineFeedsUpToItsLimit) {
     for (const Case& c : std::vector<Case>{
              {"A\nB", "A\\nB", 0, " PRINT OK "},
              {x245 + "\n\n\n\n\n", x245 + "\\n\\n\\n\\n\n", 1, " PRINT NOK "},
-             {z252 + "\n", z252 + "\\n", 0, " PRINT OK "},        // 253 bytes: escaped
-             {z252 + "z\n", z252 + "z\n", 0, " PRINT OK "},       // 254 bytes: sent as is
+             {z252 + "\n", z252 + "\\n", 0, " PRINT OK "},  // 253 bytes: escaped
+             {z252 + "z\n", z252 + "z\n", 0, " PRINT OK "}, // 254 bytes: sent as is
              {y100 + "\n" + std::string(199, 'y'), y100 + "\n" + std::string(154, 'y'), 0,
               " PRINT OK "}}) { // 300 bytes: the first 255
         SCOPED_TRACE(c.typed.size());
@@ -229,8 +230,8 @@ TEST_F(TerminalManagement, TrackStatusesAreNamedAndColoured) {
     script("ReadSwipeCardTracks", answer);
     gui::click(btn_read_mag_card_tracks);
     ASSERT_TRUE(idle(ReadTracksState));
-    for (const auto& [entry, text, colour] : std::vector<std::tuple<GtkWidget*, const char*,
-                                                                    const char*>>{
+    for (const auto& [entry, text, colour] :
+         std::vector<std::tuple<GtkWidget*, const char*, const char*>>{
              {txt_read_track1_status, "ISO_OK", kGreen},
              {txt_read_track2_status, "USER_CANCEL", kOrange},
              {txt_read_track3_status, "UNKNOWN STATUS!", kRed}}) {

@@ -34,8 +34,8 @@ Transaction_out sale(const std::string& amount, const std::string& type = "00",
     return out;
 }
 
-TimeDate_out set_time(const char* y, const char* mo, const char* d, const char* h,
-                      const char* mi, const char* s) {
+TimeDate_out set_time(const char* y, const char* mo, const char* d, const char* h, const char* mi,
+                      const char* s) {
     TimeDate_in in{};
     put(in.YearIn, y);
     put(in.MonthIn, mo);
@@ -331,7 +331,8 @@ TEST_F(SimManagement, PrintInformationPrintsOneJobPerLine) {
     std::filesystem::remove(state);
     PrintChild till(state);
     ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
-    const PrintInformation_out out = print_information("OPEN 9-18\\nCLOSED SUNDAY\\n\\nEND\nLAST\\n");
+    const PrintInformation_out out =
+        print_information("OPEN 9-18\\nCLOSED SUNDAY\\n\\nEND\nLAST\\n");
     EXPECT_EQ(out.DiagRequestOut, 0);
     EXPECT_EQ(out.StatusOut, 0);
     // Each job's text and style digit (0, the normal style); the empty line is a line.
@@ -341,8 +342,7 @@ TEST_F(SimManagement, PrintInformationPrintsOneJobPerLine) {
 
     for (const char status : {'\x01', '\x02'}) { // out of paper, printer error
         std::ofstream(state, std::ios::binary | std::ios::trunc) << status;
-        EXPECT_EQ(print_information("A\\nB").StatusOut, status) << "printer status "
-                                                                 << int(status);
+        EXPECT_EQ(print_information("A\\nB").StatusOut, status) << "printer status " << int(status);
     }
 }
 
@@ -377,14 +377,15 @@ TEST_F(SimManagement, EligibilityAnswersWhatThePaymentEngineDoes) {
         const char* type;
         bool cash_back;
     };
-    for (const Case c : {Case{"00", false}, Case{"01", false}, Case{"04", false},
-                         Case{"05", true}, Case{"06", false}, Case{"10", false},
-                         Case{"11", false}, Case{"12", false}}) {
+    for (const Case c :
+         {Case{"00", false}, Case{"01", false}, Case{"04", false}, Case{"05", true},
+          Case{"06", false}, Case{"10", false}, Case{"11", false}, Case{"12", false}}) {
         SCOPED_TRACE(c.type);
         const CheckEligibility_out out = eligibility(c.type);
         ASSERT_EQ(out.DiagRequestOut, 0);
         EXPECT_EQ(out.EligibilityResultOut, 1);
-        EXPECT_EQ(text_of(out.CurrencyCodeOut), text_of(sale("1500", c.type, "500").TerminalCurrencyCodeOut));
+        EXPECT_EQ(text_of(out.CurrencyCodeOut),
+                  text_of(sale("1500", c.type, "500").TerminalCurrencyCodeOut));
         EXPECT_EQ(out.IsCommercialCodeRequiredOut, 0) << "approved without one";
         EXPECT_EQ(out.CashBackEligibilityOut, c.cash_back ? 1 : 0);
 
@@ -400,9 +401,8 @@ TEST_F(SimManagement, EligibilityAnswersWhatThePaymentEngineDoes) {
             EXPECT_EQ(cash, sim::kCashBackLimit);
             EXPECT_EQ(text_of(sale("50000", c.type, std::to_string(cash)).TransactionStatusOut),
                       "00");
-            EXPECT_EQ(
-                text_of(sale("50000", c.type, std::to_string(cash + 1)).TransactionStatusOut),
-                "13");
+            EXPECT_EQ(text_of(sale("50000", c.type, std::to_string(cash + 1)).TransactionStatusOut),
+                      "13");
         } else {
             EXPECT_EQ(text_of(out.CashCeilingLimitOut), digits12(0));
         }
