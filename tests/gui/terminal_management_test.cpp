@@ -20,7 +20,6 @@ namespace {
 constexpr const char* kRed = "#ff0000";
 constexpr const char* kGreen = "#008000";
 constexpr const char* kYellow = "#ffff00";
-constexpr const char* kOrange = "#ffa500";
 
 void set_toggle(GtkWidget* toggle, bool active) {
     gui::Locked lock;
@@ -220,24 +219,6 @@ TEST_F(TerminalManagement, APedSerialNumberIsSentOnItsNineBytes) {
     EXPECT_EQ(std::string(in.pedSerialNbrIn, sizeof in.pedSerialNbrIn), "SIMPED001");
     EXPECT_EQ(gui::text(txt_ped_authentication_status), "AUTH OK");
     EXPECT_EQ(gui::settled_color(txt_ped_authentication_status, kGreen), kGreen);
-}
-
-TEST_F(TerminalManagement, TrackStatusesAreNamedAndColoured) {
-    ReadTracks_out answer{};
-    answer.Track1StatusOut = 0;
-    answer.Track2StatusOut = 7;
-    answer.Track3StatusOut = 10;
-    script("ReadSwipeCardTracks", answer);
-    gui::click(btn_read_mag_card_tracks);
-    ASSERT_TRUE(idle(ReadTracksState));
-    for (const auto& [entry, text, colour] :
-         std::vector<std::tuple<GtkWidget*, const char*, const char*>>{
-             {txt_read_track1_status, "ISO_OK", kGreen},
-             {txt_read_track2_status, "USER_CANCEL", kOrange},
-             {txt_read_track3_status, "UNKNOWN STATUS!", kRed}}) {
-        EXPECT_EQ(gui::text(entry), text);
-        EXPECT_EQ(gui::settled_color(entry, colour), colour) << text;
-    }
 }
 
 TEST_F(TerminalManagement, ASecondPressWhileAWorkerRunsChangesNothing) {
