@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -123,6 +124,36 @@ TEST_F(TerminalStatus, AStopFollowedAtOnceByAStartLeavesOneLoop) {
     gui::click(btn_get_status);
     EXPECT_EQ(label(), "Get Status");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
+    {
+        gui::Locked lock;
+        gtk_calendar_select_month(GTK_CALENDAR(cal_terminal_date), 11, 2026); // December
+        gtk_calendar_select_day(GTK_CALENDAR(cal_terminal_date), 4);
+    }
+    set_spin(sp_dt_hour, 9);
+    set_spin(sp_dt_min, 5);
+    set_spin(sp_dt_sec, 0);
+    for (const auto& [status, shown, colour] :
+         std::vector<std::tuple<short, const char*, const char*>>{{0, "Success", kGreen},
+                                                                  {1, "Fail", kRed}}) {
+        script("SetTimeDate", TimeDate_out{0, status}); // the terminal's clock stays
+        gui::click(btn_set_terminal_date_time);
+        ASSERT_TRUE(idle(TimerState));
+        EXPECT_EQ(gui::text(txt_set_terminal_date_time_status), shown);
+        EXPECT_EQ(gui::settled_color(txt_set_terminal_date_time_status, colour), colour);
+    }
+    const auto in = last_request<TimeDate_in>("SetTimeDate");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&in), sizeof in), std::string("26\0"
+                                                                                      "12\0"
+                                                                                      "04\0"
+                                                                                      "09\0"
+                                                                                      "05\0"
+                                                                                      "00\0",
+                                                                                      18));
+    gui::Locked lock;
+    set_time_from_system();
 }
 
 TEST_F(TerminalManagement, OneChangeOfTheReceiptPrintButtonsSendsOneRequest) {
