@@ -32,6 +32,16 @@ void set_spin(GtkWidget* spin, double value) {
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), value);
 }
 
+// Whether a dialog is on screen (toolkit lock held).
+bool dialog_open() {
+    GList* windows = gtk_window_list_toplevels();
+    bool open = false;
+    for (GList* w = windows; w; w = w->next)
+        open = open || (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)));
+    g_list_free(windows);
+    return open;
+}
+
 bool idle(const std::atomic<bool>& busy) {
     return gui::pump_until([&] { return !busy; });
 }
@@ -313,10 +323,15 @@ TEST_F(TerminalManagement, TheTerminalsPasswordRequestIsAnsweredFromItsPage) {
     EXPECT_TRUE(gui::wait_for_text(txt_request_output, "No Received Data"));
     EXPECT_EQ(last_request<SetPasswordIn>("SetPassword").EntryStatusIn, 0);
 
+    // Each attempt was announced in a message box, answered here as the cashier would.
+    std::size_t announced = 0;
+    EXPECT_TRUE(gui::pump_until([&] {
+        announced += gui::answered_dialogs().size();
+        return announced == 2 && !dialog_open();
+    }));
     gui::click(btn_stop_ecr_event_server);
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
     gui::stop_answering_dialogs();
-    gui::answered_dialogs();
 }
 
 } // namespace
