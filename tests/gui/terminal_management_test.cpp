@@ -221,6 +221,7 @@ TEST_F(TerminalManagement, TheTracingCheckButtonIsCorrectedAfterAFailureWithoutA
         EXPECT_EQ(gui::text(txt_request_output), "OK");
     }
     EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 4u);
+    gui::set_text(txt_new_folder_path, ""); // as the window started
 }
 
 TEST_F(TerminalManagement, PrintInformationEscapesLineFeedsUpToItsLimit) {
