@@ -42,3 +42,20 @@ void btn_mt_cfg_get_config_clicked(GtkWidget* widget = nullptr, gpointer data = 
 void btn_mt_txn_do_transaction_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void cmb_mtu_set_resp_rec_nbr_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_mtu_set_req_do_set_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+
+// Terminal management: status, configuration, card and terminal queries
+void btn_GetStatus_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_SetTime_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_set_ip_address_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_ssl_certificate_path_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_set_ssl_certificate_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_set_passw_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void rad_print_txn_receipt_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_log_folder_path_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_set_logFile_folder_path_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void checkbtn_trace_tlv_enablement_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_check_eligibility_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_PedAuth_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_ReadTracks_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_PrintInfo_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_check_application_enablement_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);

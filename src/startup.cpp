@@ -28,9 +28,23 @@ struct Connection {
 const Connection kConnections[] = {
     {&MainEcrWindow, "destroy", G_CALLBACK(Application_closed)},
     {&btn_start_txn, "clicked", G_CALLBACK(btn_doTransaction_clicked)},
+    {&btn_set_ip_address, "clicked", G_CALLBACK(btn_set_ip_address_clicked)},
+    {&btn_ssl_certificate_path, "clicked", G_CALLBACK(btn_ssl_certificate_path_clicked)},
+    {&btn_set_ssl_certificate, "clicked", G_CALLBACK(btn_set_ssl_certificate_clicked)},
+    {&btn_set_passw, "clicked", G_CALLBACK(btn_set_passw_clicked)},
+    {&btn_check_eligibilit, "clicked", G_CALLBACK(btn_check_eligibility_clicked)},
+    {&btn_ped_authentication, "clicked", G_CALLBACK(btn_PedAuth_clicked)},
+    {&btn_read_mag_card_tracks, "clicked", G_CALLBACK(btn_ReadTracks_clicked)},
+    {&btn_print_information, "clicked", G_CALLBACK(btn_PrintInfo_clicked)},
+    {&btn_get_status, "clicked", G_CALLBACK(btn_GetStatus_clicked)},
+    {&btn_set_terminal_date_time, "clicked", G_CALLBACK(btn_SetTime_clicked)},
     {&btn_get_last_txn_data, "clicked", G_CALLBACK(btn_get_last_txn_clicked)},
     {&btn_start_ecr_event_server, "clicked", G_CALLBACK(btn_StartEventServer_clicked)},
     {&btn_stop_ecr_event_server, "clicked", G_CALLBACK(btn_StopEventServer_clicked)},
+    {&btn_check_application_enablement, "clicked",
+     G_CALLBACK(btn_check_application_enablement_Clicked)},
+    {&rad_print_txn_receipt_disabled, "clicked", G_CALLBACK(rad_print_txn_receipt_clicked)},
+    {&rad_print_txn_receipt_enabled, "clicked", G_CALLBACK(rad_print_txn_receipt_clicked)},
     {&rad_sign_nok, "clicked", G_CALLBACK(rad_sign_clicked)},
     {&rad_sign_ok, "clicked", G_CALLBACK(rad_sign_clicked)},
     {&btn_pe_set_donation_mode, "clicked", G_CALLBACK(btn_pe_set_donation_mode_clicked)},
@@ -46,6 +60,9 @@ const Connection kConnections[] = {
     {&rbtn_prn_state_err, "clicked", G_CALLBACK(rbtn_prn_state_clicked)},
     {&btn_prn_clear, "clicked", G_CALLBACK(btn_clear_print_clicked)},
     {&btn_prn_save, "clicked", G_CALLBACK(btn_save_print_clicked)},
+    {&btn_log_folder_path, "clicked", G_CALLBACK(btn_log_folder_path_clicked)},
+    {&btn_set_logFile_folder_path, "clicked", G_CALLBACK(btn_set_logFile_folder_path_clicked)},
+    {&checkbtn_trace_tlv_enablement, "clicked", G_CALLBACK(checkbtn_trace_tlv_enablement_clicked)},
 };
 
 // The entries whose text is kept in the settings file, in the record's order.

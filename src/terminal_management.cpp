@@ -1,9 +1,269 @@
-// Terminal management: the terminal's date and time, address, certificate,
-// passwords, receipt printing, trace settings, status and card queries.
-#include "ecr_Routines.h"
-#include "ui_components.h"
+// Terminal management: the terminal's status (once or polled), its date and time,
+// address, certificate, password answer, receipt printing and the tracing of the
+// library's messages.
+#include "terminal_management.h"
 
+#include "activity.h"
+#include "common_Routines.h"
+#include "ecr_Routines.h"
+#include "fields.h"
+#include "gdk_lock.h"
+#include "korvex.h"
+#include "signals.h"
+#include "ui_components.h"
+#include "worker.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <iterator>
+#include <thread>
+
+std::atomic<bool> SingleState{false};
+std::atomic<bool> periodicFlag{false};
+std::atomic<int> TimeLapse{2};
+pthread_t GetStatus;
+pthread_t Periodic;
+
+std::atomic<bool> TimerState{false};
+std::atomic<bool> TxnReceiptPrint{false};
+bool IsTraceTlvEnabled = false;
+bool IsTraceTlvFailed = false;
+pthread_t Timer;
+pthread_t SetPAss;
+pthread_t ITRPS;
+
+void show_coded(GtkWidget* entry, const CodedText& row) {
+    if (!entry)
+        return;
+    gtk_entry_set_text(GTK_ENTRY(entry), row.text);
+    setColor(entry, row.colour);
+}
+
+void set_entry(GtkWidget* entry, const char* text) {
+    if (entry)
+        gtk_entry_set_text(GTK_ENTRY(entry), text);
+}
+
+namespace {
+
+constexpr short kPedNotAuthenticated = 9;
+
+// ---------------------------------------------------------------------------
+// Status
+
+// The single query's names of the states.
+const CodedText kSingleStates[] = {
+    {"Unknown", "yellow"},  {"Idle", "green"},     {"Busy", "red"},
+    {"Card Insert", "red"}, {"Pin Verify", "red"}, {"Authorizing", "red"},
+    {"Completion", "red"},  {"Cancelled", "red"},  {"Error", "red"}, // any other
+};
+
+// The polling loop's names of the states.
+const CodedText kPeriodicStates[] = {
+    {"UNKNOWN", "red"},
+    {"IDLE", "green"},
+    {"BUSY", "red"},
+    {"CARD_INSERT", "red"},
+    {"PIN_ENTRY_FIRST_ATTEMPT", "red"},
+    {"PIN_ENTRY_SECOND_ATTEMPT", "red"},
+    {"PIN_ENTRY_THIRD_ATTEMPT", "red"},
+    {"PIN_ENTRY_FAILED", "red"},
+    {"GRATUITY_ENTRY", "red"},
+    {"AUTHORISING", "red"},
+    {"COMPLETION", "red"},
+    {"CANCELLED", "red"},
+    {"AMOUNT_CONFIRMATION", "red"},
+    {"SENDING", "red"},
+    {"RECEIVING", "red"},
+    {"UNSPECIFIED_INPUT", "red"},
+    {"PROCESSING", "red"},
+    {"CARD_REMOVAL", "red"},
+    {"PRINTING_MERCHANT_COPY", "red"},
+    {"PRINTING_CUSTOMER_COPY", "red"},
+    {"ERROR", "red"}, // any other
+};
+
+constexpr const char* kGetStatusLabel = "Get Status";
+constexpr const char* kStopPollingLabel = "Stop Periodic Status";
+constexpr const char* kStatusActivity = "Terminal status";
+
+// Each start of polling gets a new number; a loop runs only while its number is
+// the latest, so that a stop ends it even when a new start follows within its
+// sleep (at most one loop at a time).
+std::atomic<std::uintptr_t> polling_generation{0};
+
+bool polling_goes_on(std::uintptr_t generation) {
+    return periodicFlag && polling_generation == generation;
+}
+
+Status_out query_terminal_state() {
+    Status_out out{};
+    OperationActivity activity(kStatusActivity);
+    GetTerminalState(&out);
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Configuration
+
+// StatusOut of the date and time: 0 accepted, any other refused.
+const CodedText kDateTimeStatus[] = {{"Success", "green"}, {"Fail", "red"}};
+
+// EntryStatusIn by the row of cmb_setpw_entry_status: "Password entered" sends 1,
+// "Entry cancelled" 0.
+constexpr short kEntryStatusByRow[] = {1, 0};
+
+// Years the two-digit YearIn can carry.
+constexpr int kFirstYear = 2000;
+constexpr int kLastYear = 2099;
+
+const char* entry_text(GtkWidget* entry) {
+    return entry ? gtk_entry_get_text(GTK_ENTRY(entry)) : "";
+}
+
+bool toggle_active(GtkWidget* toggle) {
+    return toggle && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(toggle));
+}
+
+int spin_value(GtkWidget* spin) {
+    return spin ? static_cast<int>(gtk_spin_button_get_value(GTK_SPIN_BUTTON(spin))) : 0;
+}
+
+// Two decimal digits; a value that does not fit leaves the field empty, which the
+// terminal refuses, rather than sending a wrong date.
+void put_two_digits(char (&field)[3], int value) {
+    if (value < 0 || value > 99)
+        return;
+    field[0] = static_cast<char>('0' + value / 10);
+    field[1] = static_cast<char>('0' + value % 10);
+    field[2] = '\0';
+}
+
+void read_date_time(TimeDate_in& in) {
+    guint year = 0, month = 0, day = 0;
+    if (cal_terminal_date)
+        gtk_calendar_get_date(GTK_CALENDAR(cal_terminal_date), &year, &month, &day);
+    const int y = static_cast<int>(year);
+    put_two_digits(in.YearIn, y >= kFirstYear && y <= kLastYear ? y - kFirstYear : -1);
+    put_two_digits(in.MonthIn, static_cast<int>(month) + 1);
+    put_two_digits(in.DayIn, static_cast<int>(day));
+    put_two_digits(in.HourIn, spin_value(sp_dt_hour));
+    put_two_digits(in.MinuteIn, spin_value(sp_dt_min));
+    put_two_digits(in.SecondIn, spin_value(sp_dt_sec));
+}
+
+// A modal file chooser without a parent, starting in the home folder; the chosen
+// path (to be freed with g_free), or null when the operator cancels.
+gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter* filter) {
+    GtkWidget* chooser =
+        gtk_file_chooser_dialog_new(title, nullptr, action, "gtk-cancel", GTK_RESPONSE_CANCEL,
+                                    "gtk-open", GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+    if (const char* home = std::getenv("HOME"))
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), home);
+    if (filter)
+        gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), filter);
+    gchar* path = nullptr;
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT)
+        path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
+    gtk_widget_destroy(chooser);
+    return path;
+}
+
+// Sends the log folder and a tracing state; takes the library's answer into the
+// folder entry and IsTraceTlvEnabled, and after a failure makes the check button
+// show the state the library reports (main thread).
+void send_trace_settings(bool enabled) {
+    SetTraceTlvMessagesEnabelement_InOut io{};
+    field_copy_terminated(io.FolderPathInOut, entry_text(txt_new_folder_path));
+    io.TraceEnabelementINOut = enabled ? 1 : 0;
+    SetTraceTlvMessagesEnabelement(&io);
+    display_diagnosis_string(txt_request_output, io.DiagRequestOut);
+    set_entry(txt_new_folder_path, field_text(io.FolderPathInOut).c_str());
+    IsTraceTlvEnabled = io.TraceEnabelementINOut != 0;
+    if (io.DiagRequestOut != 0) {
+        IsTraceTlvFailed = true; // the "clicked" of the correction is not a command
+        if (checkbtn_trace_tlv_enablement)
+            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(checkbtn_trace_tlv_enablement),
+                                         IsTraceTlvEnabled);
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Status
+
+void btn_GetStatus_clicked(GtkWidget*, gpointer) {
+    if (toggle_active(chb_periodic_get_terminal_status)) {
+        start_periodic_get_state();
+        return;
+    }
+    if (SingleState)
+        return;
+    set_entry(txt_get_terminal_status, "");
+    set_entry(txt_request_output, "");
+    SingleState = true; // a second press before the worker runs is refused too
+    if (!start_worker(&GetStatus, GS))
+        SingleState = false;
+}
+
+void start_periodic_get_state() {
+    if (periodicFlag) {
+        periodicFlag = false;
+        ++polling_generation; // the running loop ends after its sleep
+        gtk_button_set_label(GTK_BUTTON(btn_get_status), kGetStatusLabel);
+        return;
+    }
+    gtk_button_set_label(GTK_BUTTON(btn_get_status), kStopPollingLabel);
+    TimeLapse = spin_value(spbtn_get_terminal_status_per_time);
+    // Set here rather than by the loop, so that a press before the loop runs stops it.
+    periodicFlag = true;
+    const std::uintptr_t generation = ++polling_generation;
+    if (!start_worker(&Periodic, GetState, reinterpret_cast<void*>(generation))) {
+        periodicFlag = false;
+        gtk_button_set_label(GTK_BUTTON(btn_get_status), kGetStatusLabel);
+    }
+}
+
+void* GS(void*) {
+    SingleState = true;
+    const Status_out out = query_terminal_state();
+    {
+        GdkLock lock;
+        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+        if (out.DiagRequestOut != kPedNotAuthenticated)
+            show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
+    }
+    SingleState = false;
+    return nullptr;
+}
+
+void* GetState(void* arg) {
+    const auto generation = reinterpret_cast<std::uintptr_t>(arg);
+    while (polling_goes_on(generation)) {
+        {
+            GdkLock lock;
+            set_entry(txt_get_terminal_status, "");
+            set_entry(txt_request_output, "");
+        }
+        const Status_out out = query_terminal_state();
+        {
+            GdkLock lock;
+            display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+            if (out.DiagRequestOut != kPedNotAuthenticated)
+                show_coded(txt_get_terminal_status, coded_text(kPeriodicStates, out.StateOut));
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(TimeLapse.load()));
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Date and time
 
 void set_time_from_system() {
     const std::time_t now = std::time(nullptr);
@@ -20,4 +280,154 @@ void set_time_from_system() {
                                   local.tm_year + 1900);
         gtk_calendar_select_day(GTK_CALENDAR(cal_terminal_date), local.tm_mday);
     }
+}
+
+void btn_SetTime_clicked(GtkWidget*, gpointer) {
+    if (TimerState)
+        return;
+    set_entry(txt_set_terminal_date_time_status, "");
+    TimerState = true; // a second press before the worker runs is refused too
+    if (!start_worker(&Timer, SetTime))
+        TimerState = false;
+}
+
+void* SetTime(void*) {
+    TimerState = true;
+    TimeDate_in in{};
+    TimeDate_out out{};
+    {
+        GdkLock lock;
+        read_date_time(in);
+    }
+    {
+        OperationActivity activity("Set date and time");
+        SetTimeDate(&in, &out);
+    }
+    {
+        GdkLock lock;
+        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+        if (out.DiagRequestOut != kPedNotAuthenticated)
+            show_coded(txt_set_terminal_date_time_status,
+                       coded_text(kDateTimeStatus, out.StatusOut));
+    }
+    TimerState = false;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Address and certificate (main thread: the window waits for the library)
+
+void btn_set_ip_address_clicked(GtkWidget*, gpointer) {
+    SetTerminalIPAddress_InOut io{};
+    field_copy_terminated(io.IPAddressIn, entry_text(txt_new_ip_address));
+    SetIPAddress(&io);
+    display_diagnosis_string(txt_request_output, io.DiagRequestOut);
+}
+
+void btn_ssl_certificate_path_clicked(GtkWidget*, gpointer) {
+    set_entry(txt_ssl_certificate_path, "");
+    set_entry(txt_request_output, "");
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, "Certificate files");
+    gtk_file_filter_add_pattern(filter, "*.pem");
+    gchar* path = choose_path("Set SSL Certificate", GTK_FILE_CHOOSER_ACTION_OPEN, filter);
+    set_entry(txt_ssl_certificate_path, path ? path : "");
+    if (btn_set_ssl_certificate)
+        gtk_widget_set_sensitive(btn_set_ssl_certificate, path != nullptr);
+    g_free(path);
+}
+
+void btn_set_ssl_certificate_clicked(GtkWidget*, gpointer) {
+    SetSSLCertificate_InOut io{};
+    field_copy_terminated(io.PathIn, entry_text(txt_ssl_certificate_path));
+    SetPath(&io);
+    display_diagnosis_string(txt_request_output, io.DiagRequestOut);
+}
+
+// ---------------------------------------------------------------------------
+// Password: the answer to the terminal's password request
+
+void btn_set_passw_clicked(GtkWidget*, gpointer) {
+    start_worker(&SetPAss, SetPassFct); // no busy flag: every click sends
+}
+
+void* SetPassFct(void*) {
+    SetPasswordIn in{};
+    SetPasswordOut out{};
+    {
+        GdkLock lock;
+        // Up to 9 characters; a 9-character one is ended by the record's zero byte.
+        field_copy(in.PasswordIn, entry_text(txt_set_password));
+        const int row = cmb_setpw_entry_status
+                            ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_setpw_entry_status))
+                            : -1;
+        if (row >= 0 && row < static_cast<int>(std::size(kEntryStatusByRow)))
+            in.EntryStatusIn = kEntryStatusByRow[row];
+    }
+    {
+        OperationActivity activity("Set password");
+        SetPassword(&in, &out);
+    }
+    GdkLock lock;
+    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Receipt printing
+
+void rad_print_txn_receipt_clicked(GtkWidget*, gpointer) {
+    // One change of choice calls this twice (the button chosen and the one left);
+    // the flag, set here, lets only the first start a worker, which reads the
+    // buttons once both calls are over.
+    if (TxnReceiptPrint)
+        return;
+    set_entry(txt_request_output, "");
+    TxnReceiptPrint = true;
+    if (!start_worker(&ITRPS, UpdateTxnReceiptPrintStatus))
+        TxnReceiptPrint = false;
+}
+
+void* UpdateTxnReceiptPrintStatus(void*) {
+    InitTxnReceiptPrint_InOut io{};
+    {
+        GdkLock lock;
+        set_entry(txt_request_output, "");
+        io.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
+                      : toggle_active(rad_print_txn_receipt_enabled) ? 1
+                                                                     : 0;
+    }
+    {
+        OperationActivity activity("Receipt printing");
+        SetTxnReceiptPrintStatus(&io);
+    }
+    {
+        GdkLock lock;
+        display_diagnosis_string(txt_request_output, io.DiagRequestOut);
+    }
+    TxnReceiptPrint = false;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Log folder and message tracing (main thread)
+
+void btn_log_folder_path_clicked(GtkWidget*, gpointer) {
+    gchar* path = choose_path("Set LogFile Folder", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, nullptr);
+    if (path)
+        set_entry(txt_new_folder_path, path);
+    g_free(path);
+}
+
+void btn_set_logFile_folder_path_clicked(GtkWidget*, gpointer) {
+    send_trace_settings(IsTraceTlvEnabled);
+}
+
+void checkbtn_trace_tlv_enablement_clicked(GtkWidget*, gpointer) {
+    if (IsTraceTlvFailed) {
+        IsTraceTlvFailed = false; // the console's own correction
+        return;
+    }
+    IsTraceTlvEnabled = !IsTraceTlvEnabled;
+    send_trace_settings(IsTraceTlvEnabled);
 }

@@ -418,6 +418,8 @@ void keep_response(const Transaction_out& from, TxnResponse& to) {
 }
 #undef COPY
 
+} // namespace
+
 void show_no_type_message() {
     GtkWidget* dialog =
         gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
@@ -425,8 +427,6 @@ void show_no_type_message() {
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }
-
-} // namespace
 
 void btn_doTransaction_clicked(GtkWidget*, gpointer) {
     if (Txnstate)

@@ -324,4 +324,5 @@ extern "C" KORVEX_API void korvex_sim_reload_state(void) {
     sim::Terminal& t = sim::terminal();
     std::lock_guard lock(t.mutex);
     sim::reload_batch();
+    sim::reload_kept_settings(t);
 }

@@ -1,6 +1,7 @@
 #include "sim_core.h"
 
 #include "korvex_sim.h"
+#include "sim_trace.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -38,6 +39,10 @@ struct Control {
     double scale = -1; // < 0: not yet read from the environment
 };
 
+// True while the calling thread is inside a CallScope: intercept() called alone
+// (by a call without a scope) writes its trace entry itself, without the response.
+thread_local bool in_call_scope = false;
+
 Control& control() {
     static Control c;
     return c;
@@ -54,9 +59,31 @@ double scale_from_environment() {
 
 } // namespace
 
+// Keys of the kept settings (terminal.conf).
+constexpr const char* kClockOffsetKey = "clock_offset";
+constexpr const char* kPrintReceiptsKey = "print_receipts";
+
+void reload_kept_settings(Terminal& t) {
+    t.clock_offset = std::strtol(stored_setting(kClockOffsetKey, "0").c_str(), nullptr, 10);
+    t.print_receipts = stored_setting(kPrintReceiptsKey, "1") != "0";
+}
+
 Terminal& terminal() {
     static Terminal t;
+    static std::once_flag loaded;
+    std::call_once(loaded, [] {
+        std::lock_guard lock(t.mutex);
+        reload_kept_settings(t);
+    });
     return t;
+}
+
+bool keep_clock_offset(long offset) {
+    return store_setting(kClockOffsetKey, std::to_string(offset));
+}
+
+bool keep_print_receipts(bool on) {
+    return store_setting(kPrintReceiptsKey, on ? "1" : "0");
 }
 
 std::time_t clock_now() {
@@ -71,8 +98,24 @@ std::tm clock_local() {
 }
 
 bool application_enabled(App app) {
-    // Every application is enabled until the terminal management calls can switch one off.
-    return static_cast<int>(app) >= 0 && static_cast<int>(app) < kAppCount;
+    const int number = static_cast<int>(app);
+    if (number < 0 || number >= kAppCount)
+        return false;
+    const char* disabled = std::getenv("KORVEX_SIM_DISABLED_APPS");
+    if (!disabled)
+        return true;
+    // A list of numbers separated by anything that is not a digit: "1,3", "1 3".
+    for (const char* p = disabled; *p;) {
+        if (*p < '0' || *p > '9') {
+            ++p;
+            continue;
+        }
+        char* end = nullptr;
+        if (std::strtol(p, &end, 10) == number)
+            return false;
+        p = end;
+    }
+    return true;
 }
 
 double delay_scale() {
@@ -91,6 +134,13 @@ void step_delay(int ms) {
 
 bool intercept(const char* call, const void* request, std::size_t request_size, void* response,
                std::size_t response_size) {
+    if (!in_call_scope) {
+        if (const std::string folder = trace_folder(); !folder.empty())
+            write_trace_entry(folder, call,
+                              request ? std::string(static_cast<const char*>(request), request_size)
+                                      : std::string(),
+                              std::nullopt);
+    }
     Control& c = control();
     std::unique_lock lock(c.mutex);
     const auto* bytes = static_cast<const unsigned char*>(request);
@@ -105,6 +155,24 @@ bool intercept(const char* call, const void* request, std::size_t request_size, 
     std::memset(response, 0, response_size);
     std::memcpy(response, answer.data(), std::min(answer.size(), response_size));
     return true;
+}
+
+CallScope::CallScope(const char* call, const void* request, std::size_t request_size,
+                     void* response, std::size_t response_size)
+    : call_(call), response_(response), response_size_(response_size),
+      trace_folder_(trace_folder()) {
+    if (!trace_folder_.empty() && request)
+        request_.assign(static_cast<const char*>(request), request_size);
+    in_call_scope = true;
+    scripted_ = intercept(call, request, request_size, response, response_size);
+    in_call_scope = false;
+}
+
+CallScope::~CallScope() {
+    if (!trace_folder_.empty())
+        write_trace_entry(
+            trace_folder_, call_, request_,
+            std::string(static_cast<const char*>(response_), response_ ? response_size_ : 0));
 }
 
 std::string state_dir() {

@@ -17,16 +17,26 @@ struct Terminal {
     std::string ip_address = "127.0.0.1";
     std::string certificate_path;
     // Where the terminal is in a transaction, as GetTerminalState reports it
-    // (sim::TerminalState in sim_payment.h); set by the payment engine.
-    short state = 1;
+    // (sim::TerminalState in sim_payment.h); set by the payment engine. Atomic:
+    // GetTerminalState answers without waiting for the mutex.
+    std::atomic<short> state{1};
     bool transaction_running = false; // a second transaction meanwhile is refused
     // Receipts of each transaction go to the till's print server (sim_printer.h).
+    // Kept across restarts (SetTxnReceiptPrintStatus).
     bool print_receipts = true;
     // The terminal's clock runs this many seconds ahead of the system's (SetTimeDate
-    // moves it); read without the mutex, so atomic.
+    // moves it, and it is kept across restarts); read without the mutex, so atomic.
     std::atomic<long> clock_offset{0};
 };
+// The terminal; its kept settings (clock offset, receipt printing) are loaded on
+// first use.
 Terminal& terminal();
+// Loads the kept settings again from the state folder (a restart of the terminal).
+// Called with the terminal's mutex held.
+void reload_kept_settings(Terminal& t);
+// Keep a setting for the next start; false (and a report) when it cannot be written.
+bool keep_clock_offset(long offset);
+bool keep_print_receipts(bool on);
 
 // The terminal's clock: every date and time the terminal reports comes from here.
 std::time_t clock_now();
@@ -42,8 +52,8 @@ enum class App : short {
     TaxFree = 4,     // tax-free refund forms
 };
 inline constexpr int kAppCount = 5;
-// Whether an application is enabled on this terminal (every one, unless a tester
-// disabled it; see the terminal management calls).
+// Whether an application is enabled on this terminal: every one, unless a tester
+// lists its number in KORVEX_SIM_DISABLED_APPS (e.g. "1,3"), read at each call.
 bool application_enabled(App app);
 
 // Waits `ms` milliseconds scaled by the delay setting (KORVEX_SIM_DELAY, 1 by
@@ -57,6 +67,34 @@ double delay_scale();
 // For in/out records request and response are the same record.
 bool intercept(const char* call, const void* request, std::size_t request_size, void* response,
                std::size_t response_size);
+
+// One library call from its start to its answer: intercept() at the start and,
+// while message tracing is on (sim_trace.h), the call's trace entry with its
+// request and its final response when the scope ends. Every exported call opens
+// one as its first statement, through SIM_CALL.
+class CallScope {
+  public:
+    CallScope(const char* call, const void* request, std::size_t request_size, void* response,
+              std::size_t response_size);
+    ~CallScope();
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    bool scripted() const { return scripted_; }
+
+  private:
+    const char* call_;
+    std::string request_; // copied at the start: in/out records are overwritten
+    const void* response_;
+    std::size_t response_size_;
+    std::string trace_folder_; // empty: not traced
+    bool scripted_ = false;
+};
+
+// Opens the call's scope and returns at once when a test script answered it.
+#define SIM_CALL(call, request, request_size, response, response_size)                             \
+    const ::sim::CallScope sim_call_scope_(call, request, request_size, response, response_size);  \
+    if (sim_call_scope_.scripted())                                                                \
+    return
 
 // The folder of the simulator's state files: $KORVEX_SIM_STATE_DIR, else
 // $XDG_STATE_HOME/korvex-sim, else ~/.local/state/korvex-sim.

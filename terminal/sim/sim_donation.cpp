@@ -104,9 +104,7 @@ extern "C" {
 
 KORVEX_API void SetPenniesDonationMode(const PenniesDonationModeIn* in,
                                        PenniesDonationModeOut* out) {
-    if (sim::intercept("SetPenniesDonationMode", in, in ? sizeof *in : 0, out,
-                       out ? sizeof *out : 0))
-        return;
+    SIM_CALL("SetPenniesDonationMode", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = PenniesDonationModeOut{};
@@ -121,8 +119,7 @@ KORVEX_API void SetPenniesDonationMode(const PenniesDonationModeIn* in,
 }
 
 KORVEX_API void GetPenniesConfiguration(PenniesConfigDataOut* out) {
-    if (sim::intercept("GetPenniesConfiguration", nullptr, 0, out, out ? sizeof *out : 0))
-        return;
+    SIM_CALL("GetPenniesConfiguration", nullptr, 0, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = PenniesConfigDataOut{};

@@ -134,7 +134,8 @@ std::optional<Question> ask(Question question) {
     const unsigned long id = question.id = ++s.questions_asked;
     s.question = std::move(question);
     const Clock::time_point cashier_deadline =
-        Clock::now() + std::chrono::milliseconds(kCashierWaitMs);
+        Clock::now() +
+        std::max(scaled(kCashierWaitMs), std::chrono::microseconds(kCashierWaitFloorMs * 1000));
     constexpr Clock::time_point kNoDeadline = Clock::time_point::max();
     Clock::time_point server_deadline = kNoDeadline; // while a server is there to ask
     for (;;) {
@@ -510,29 +511,31 @@ using sim::Question;
 extern "C" {
 
 KORVEX_API void StartServer(TerminalEventOut* out) {
-    if (sim::intercept("StartServer", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("StartServer", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::start_server(*out);
 }
 
 KORVEX_API void StopServer(TerminalEventOut* out) {
-    if (sim::intercept("StopServer", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("StopServer", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::stop_server(*out);
 }
 
 KORVEX_API void WaitTerminalEvent(TerminalEventOut* inout) {
-    if (sim::intercept("WaitTerminalEvent", inout, inout ? sizeof *inout : 0, inout,
-                       inout ? sizeof *inout : 0) ||
-        !inout)
+    SIM_CALL("WaitTerminalEvent", inout, inout ? sizeof *inout : 0, inout,
+             inout ? sizeof *inout : 0);
+    if (!inout)
         return;
     sim::wait_event(*inout);
 }
 
 KORVEX_API void SetSuspectedFraudStatus(SuspectedFraudInOut* inout) {
-    if (sim::intercept("SetSuspectedFraudStatus", inout, inout ? sizeof *inout : 0, inout,
-                       inout ? sizeof *inout : 0) ||
-        !inout)
+    SIM_CALL("SetSuspectedFraudStatus", inout, inout ? sizeof *inout : 0, inout,
+             inout ? sizeof *inout : 0);
+    if (!inout)
         return;
     const short status = inout->SuspectedFraudStatusIn;
     inout->DiagRequestOut =
@@ -540,14 +543,15 @@ KORVEX_API void SetSuspectedFraudStatus(SuspectedFraudInOut* inout) {
 }
 
 KORVEX_API void CheckSignReq(CheckSignReceiptInfo_out* out) {
-    if (sim::intercept("CheckSignReq", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("CheckSignReq", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::fetch(sim::kEventSignature, &Question::sign, *out);
 }
 
 KORVEX_API void SetSignStatus(const Sign_Status_in* in, Sign_Status_out* out) {
-    if (sim::intercept("SetSignStatus", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0) ||
-        !out)
+    SIM_CALL("SetSignStatus", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     *out = Sign_Status_out{};
     if (!in) {
@@ -560,14 +564,15 @@ KORVEX_API void SetSignStatus(const Sign_Status_in* in, Sign_Status_out* out) {
 }
 
 KORVEX_API void CheckVoiceReferralReq(VoiceReferralInfos_out* out) {
-    if (sim::intercept("CheckVoiceReferralReq", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("CheckVoiceReferralReq", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::fetch(sim::kEventVoiceReferral, &Question::referral, *out);
 }
 
 KORVEX_API void SetAuthorisation(const VoiceReferralStatus_in* in, VoiceReferralStatus_out* out) {
-    if (sim::intercept("SetAuthorisation", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0) ||
-        !out)
+    SIM_CALL("SetAuthorisation", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     *out = VoiceReferralStatus_out{};
     if (!in) {
@@ -582,13 +587,15 @@ KORVEX_API void SetAuthorisation(const VoiceReferralStatus_in* in, VoiceReferral
 }
 
 KORVEX_API void GetPasswordParams(PasswordParamsOut* out) {
-    if (sim::intercept("GetPasswordParams", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("GetPasswordParams", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::fetch(sim::kEventPassword, &Question::password, *out);
 }
 
 KORVEX_API void SetPassword(const SetPasswordIn* in, SetPasswordOut* out) {
-    if (sim::intercept("SetPassword", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("SetPassword", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     *out = SetPasswordOut{};
     if (!in) {
@@ -601,13 +608,15 @@ KORVEX_API void SetPassword(const SetPasswordIn* in, SetPasswordOut* out) {
 }
 
 KORVEX_API void GetPartialAuthData(PartialAuthOut* out) {
-    if (sim::intercept("GetPartialAuthData", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("GetPartialAuthData", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::fetch(sim::kEventPartialAuth, &Question::partial, *out);
 }
 
 KORVEX_API void SetPartialAuthStatus(PartialAuthIn in, PartialAuthOut* out) {
-    if (sim::intercept("SetPartialAuthStatus", &in, sizeof in, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("SetPartialAuthStatus", &in, sizeof in, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     const short status = in.PartialAuthStatusIn; // 0 accept, 1 decline
     sim::fetch(sim::kEventPartialAuth, &Question::partial, *out);
@@ -616,13 +625,15 @@ KORVEX_API void SetPartialAuthStatus(PartialAuthIn in, PartialAuthOut* out) {
 }
 
 KORVEX_API void GetAVSRejectionData(AVSRejectionOut* out) {
-    if (sim::intercept("GetAVSRejectionData", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("GetAVSRejectionData", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::fetch(sim::kEventAvsRejection, &Question::avs, *out);
 }
 
 KORVEX_API void SetAVSRejectionStatus(AVSRejectionIn in, AVSRejectionOut* out) {
-    if (sim::intercept("SetAVSRejectionStatus", &in, sizeof in, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("SetAVSRejectionStatus", &in, sizeof in, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     const short status = in.AVSRejectionStatusIn; // 0 accept, 1 decline
     sim::fetch(sim::kEventAvsRejection, &Question::avs, *out);
@@ -631,7 +642,8 @@ KORVEX_API void SetAVSRejectionStatus(AVSRejectionIn in, AVSRejectionOut* out) {
 }
 
 KORVEX_API void DCCQuotation(DCCQuotationDataOut* out) {
-    if (sim::intercept("DCCQuotation", nullptr, 0, out, out ? sizeof *out : 0) || !out)
+    SIM_CALL("DCCQuotation", nullptr, 0, out, out ? sizeof *out : 0);
+    if (!out)
         return;
     sim::EventServer& s = sim::server();
     std::lock_guard lock(s.mutex);

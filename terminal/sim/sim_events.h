@@ -28,11 +28,13 @@ enum EventCode : short {
     kEventBatchClose = 10,
 };
 
-// How long a question waits for an event server to be started (at delay scale 1;
-// the delay scale applies), and how long for a cashier who has been asked (not
-// scaled: a person answers).
+// How long a question waits for an event server to be started, and how long for a
+// cashier who has been asked (both at delay scale 1; the delay scale applies). The
+// cashier is given at least kCashierWaitFloorMs however small the scale: a person
+// answers.
 inline constexpr int kNoServerWaitMs = 10000;
 inline constexpr int kCashierWaitMs = 180000;
+inline constexpr int kCashierWaitFloorMs = 10000;
 // How long the cardholder looks at a DCC quotation before choosing (scaled).
 inline constexpr int kDccChoiceMs = 3000;
 

@@ -117,6 +117,8 @@ struct TypeRule {
     Reference reference;
     bool online; // asks the host (FORCE carries an authorisation obtained by phone)
     const char* emv_txn_type;
+    bool cash_back = false;       // a cash-back part in the second amount
+    bool commercial_code = false; // refused without a commercial code
 };
 constexpr TypeRule kTypeRules[kTxnTypeCount] = {
     {"SALE", Card::Chip, true, AmountUse::Required, Reference::None, true, "00"},
@@ -124,7 +126,7 @@ constexpr TypeRule kTypeRules[kTxnTypeCount] = {
     {"VOID", Card::None, false, AmountUse::None, Reference::Invoice, true, ""},
     {"DUPLICATA", Card::None, false, AmountUse::None, Reference::Last, false, ""},
     {"CASH ADVANCE", Card::Chip, true, AmountUse::Required, Reference::None, true, "01"},
-    {"PWCB", Card::Chip, true, AmountUse::Required, Reference::None, true, "09"},
+    {"PWCB", Card::Chip, true, AmountUse::Required, Reference::None, true, "09", true},
     {"PRE-AUTH", Card::Chip, true, AmountUse::Required, Reference::None, true, "00"},
     {"COMPLETION", Card::None, false, AmountUse::Optional, Reference::PreAuth, true, "00"},
     {"VERIFY ACCOUNT", Card::Chip, true, AmountUse::None, Reference::None, true, "00"},
@@ -251,7 +253,7 @@ const char* malformed(Request& r) {
             return "AMOUNT REQUIRED";
         r.amount1 = amount.value_or(0);
     }
-    if (r.txn.is(TxnType::Pwcb)) {
+    if (rule.cash_back) {
         const std::optional<long> cash_back = parse_amount(r.txn.amount2, missing);
         if (missing)
             return "CASHBACK REQUIRED";
@@ -259,6 +261,8 @@ const char* malformed(Request& r) {
             return "INVALID CASHBACK";
         r.amount2 = *cash_back;
     }
+    if (rule.commercial_code && r.txn.commercial_code.empty())
+        return "COMM CODE REQ";
     if (r.txn.is(TxnType::Force) && r.auth_code.empty())
         return "AUTH CODE NEEDED";
     if (rule.reference == Reference::PreAuth && r.pre_auth_ref.empty())
@@ -413,7 +417,7 @@ class Transaction {
             end(status::kAmountOverLimit, "AMOUNT TOO HIGH");
             return false;
         }
-        if (t_.is(TxnType::Pwcb)) {
+        if (rule_.cash_back) {
             if (r_.amount2 > kCashBackLimit) {
                 end(status::kCashBackOverLimit, "CASHBACK TOO HIGH");
                 return false;
@@ -696,9 +700,19 @@ void answer(const TxnRecord& t, short result, Transaction_out& out) {
 } // namespace
 
 void set_terminal_state(TerminalState state) {
-    Terminal& t = terminal();
-    std::lock_guard lock(t.mutex);
-    t.state = state;
+    terminal().state = state;
+}
+
+std::optional<TypeTerms> type_terms(const std::string& type_code) {
+    TxnRecord probe;
+    probe.type = type_code;
+    const int type = probe.type_number();
+    if (type < 0)
+        return std::nullopt;
+    const TypeRule& rule = kTypeRules[type];
+    return TypeTerms{.takes_amount = rule.amount != AmountUse::None,
+                     .cash_back = rule.cash_back,
+                     .commercial_code_required = rule.commercial_code};
 }
 
 ScenarioOutcome cashier_scenario(Scenario scenario, TxnRecord& txn) {
@@ -762,8 +776,7 @@ void last_transaction(GetLastTxnData_out& out) {
 extern "C" {
 
 KORVEX_API void Transaction_Launch(const Transaction_in* in, Transaction_out* out) {
-    if (sim::intercept("Transaction_Launch", in, in ? sizeof *in : 0, out, sizeof *out))
-        return;
+    SIM_CALL("Transaction_Launch", in, in ? sizeof *in : 0, out, sizeof *out);
     if (!out)
         return;
     if (!in) {
@@ -775,8 +788,7 @@ KORVEX_API void Transaction_Launch(const Transaction_in* in, Transaction_out* ou
 }
 
 KORVEX_API void GetLastTxnData_Launch(GetLastTxnData_out* out) {
-    if (sim::intercept("GetLastTxnData_Launch", nullptr, 0, out, out ? sizeof *out : 0))
-        return;
+    SIM_CALL("GetLastTxnData_Launch", nullptr, 0, out, out ? sizeof *out : 0);
     if (out)
         sim::last_transaction(*out);
 }

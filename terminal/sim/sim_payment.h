@@ -8,6 +8,7 @@
 #include "sim_core.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace sim {
@@ -40,7 +41,7 @@ enum TerminalState : short {
     kStatePrintingCustomerCopy = 19,
 };
 
-// Sets the state that GetTerminalState reports (takes the terminal's mutex).
+// Sets the state that GetTerminalState reports (atomic: needs no mutex).
 void set_terminal_state(TerminalState state);
 
 // Holds the terminal for one transaction (a card payment or a voucher sale): a
@@ -71,6 +72,15 @@ class Occupied {
   private:
     bool taken_ = false;
 };
+
+// What the engine asks of a transaction type: the eligibility check answers from it.
+struct TypeTerms {
+    bool takes_amount;             // the first amount, within kAmountLimit
+    bool cash_back;                // a cash-back part, within kCashBackLimit
+    bool commercial_code_required; // refused without a commercial code
+};
+// The terms of a two-digit type code; empty for a code the engine does not know.
+std::optional<TypeTerms> type_terms(const std::string& type_code);
 
 // The transaction status codes of the response.
 namespace status {

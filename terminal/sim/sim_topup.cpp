@@ -493,9 +493,7 @@ extern "C" {
 
 KORVEX_API void GetMobileTopUpConfiguration(const MobileTopUpConfigurationDataIn* in,
                                             MobileTopUpConfigurationDataOut* out) {
-    if (sim::intercept("GetMobileTopUpConfiguration", in, in ? sizeof *in : 0, out,
-                       out ? sizeof *out : 0))
-        return;
+    SIM_CALL("GetMobileTopUpConfiguration", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = MobileTopUpConfigurationDataOut{};
@@ -523,9 +521,7 @@ KORVEX_API void GetMobileTopUpConfiguration(const MobileTopUpConfigurationDataIn
 }
 
 KORVEX_API void GetProductData(short record_number, ProductDataRecordOut* out) {
-    if (sim::intercept("GetProductData", &record_number, sizeof record_number, out,
-                       out ? sizeof *out : 0))
-        return;
+    SIM_CALL("GetProductData", &record_number, sizeof record_number, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = ProductDataRecordOut{};
@@ -544,9 +540,7 @@ KORVEX_API void GetProductData(short record_number, ProductDataRecordOut* out) {
 }
 
 KORVEX_API void DoMobileTopUpTransaction(const MobileTopUpReqIn* in, MobileTopUpRespOut* out) {
-    if (sim::intercept("DoMobileTopUpTransaction", in, in ? sizeof *in : 0, out,
-                       out ? sizeof *out : 0))
-        return;
+    SIM_CALL("DoMobileTopUpTransaction", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = MobileTopUpRespOut{};
@@ -558,9 +552,7 @@ KORVEX_API void DoMobileTopUpTransaction(const MobileTopUpReqIn* in, MobileTopUp
 }
 
 KORVEX_API void GetVoucherRecord(short record_number, VoucherRecordOut* out) {
-    if (sim::intercept("GetVoucherRecord", &record_number, sizeof record_number, out,
-                       out ? sizeof *out : 0))
-        return;
+    SIM_CALL("GetVoucherRecord", &record_number, sizeof record_number, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = VoucherRecordOut{};
@@ -575,9 +567,7 @@ KORVEX_API void GetVoucherRecord(short record_number, VoucherRecordOut* out) {
 
 KORVEX_API void DoMobileTopUpSettlement(const MobileTopUpSettlementRespIn* in,
                                         MobileTopUpSettlementRespOut* out) {
-    if (sim::intercept("DoMobileTopUpSettlement", in, in ? sizeof *in : 0, out,
-                       out ? sizeof *out : 0))
-        return;
+    SIM_CALL("DoMobileTopUpSettlement", in, in ? sizeof *in : 0, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = MobileTopUpSettlementRespOut{};
@@ -589,9 +579,7 @@ KORVEX_API void DoMobileTopUpSettlement(const MobileTopUpSettlementRespIn* in,
 }
 
 KORVEX_API void GetSettlementProductData(short record_number, MTPSettlementDataRecordOut* out) {
-    if (sim::intercept("GetSettlementProductData", &record_number, sizeof record_number, out,
-                       out ? sizeof *out : 0))
-        return;
+    SIM_CALL("GetSettlementProductData", &record_number, sizeof record_number, out, out ? sizeof *out : 0);
     if (!out)
         return;
     *out = MTPSettlementDataRecordOut{};

@@ -201,6 +201,15 @@ bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms) {
     return pump_until([&] { return text == gtk_entry_get_text(GTK_ENTRY(entry)); }, timeout_ms);
 }
 
+std::string settled_color(GtkWidget* widget, const std::string& expected) {
+    std::string colour = text_color(widget);
+    for (int i = 0; i < 100 && colour != expected; ++i) {
+        pump(20);
+        colour = text_color(widget);
+    }
+    return colour;
+}
+
 std::string label_text(GtkWidget* label) {
     Locked lock;
     return label ? gtk_label_get_text(GTK_LABEL(label)) : "(no label)";

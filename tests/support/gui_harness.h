@@ -45,6 +45,9 @@ bool sensitive(GtkWidget* widget);
 std::string text_color(GtkWidget* widget);
 // Runs the main loop until the entry shows `text` or the time is up.
 bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms = 10000);
+// The widget's text colour once a change to `expected` has finished its transition
+// (or the colour it keeps showing after about two seconds).
+std::string settled_color(GtkWidget* widget, const std::string& expected);
 
 // Windows that the console only shows (built from descriptions of their own and
 // answered by their buttons): the visible toplevel whose builder id is `id`, or null.

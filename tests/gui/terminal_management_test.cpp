@@ -1,0 +1,338 @@
+// Terminal management in the real window: the status of the terminal (the two
+// state tables, polling that stops and restarts), the receipt-print radio
+// buttons, the tracing check button after a failure, the print-information
+// escaping at its limit, the PED serial number field, and the busy flags.
+#include "ecr_Routines.h"
+#include "gui_harness.h"
+#include "korvex.h"
+#include "test_util.h"
+#include "ui_components.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+constexpr const char* kRed = "#ff0000";
+constexpr const char* kGreen = "#008000";
+constexpr const char* kYellow = "#ffff00";
+
+void set_toggle(GtkWidget* toggle, bool active) {
+    gui::Locked lock;
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(toggle), active);
+}
+
+void set_spin(GtkWidget* spin, double value) {
+    gui::Locked lock;
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), value);
+}
+
+// Whether a dialog is on screen (toolkit lock held).
+bool dialog_open() {
+    GList* windows = gtk_window_list_toplevels();
+    bool open = false;
+    for (GList* w = windows; w; w = w->next)
+        open = open || (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)));
+    g_list_free(windows);
+    return open;
+}
+
+bool idle(const std::atomic<bool>& busy) {
+    return gui::pump_until([&] { return !busy; });
+}
+
+class TerminalManagement : public ::testing::Test {
+  protected:
+    void SetUp() override { korvex_sim_reset(); }
+    void TearDown() override { korvex_sim_reset(); }
+};
+
+// Status queries run the worker, the polling thread and the window together: these
+// also run under ThreadSanitizer.
+class TerminalStatus : public TerminalManagement {
+  protected:
+    void SetUp() override {
+        TerminalManagement::SetUp();
+        set_toggle(chb_periodic_get_terminal_status, false);
+    }
+    void TearDown() override {
+        if (periodicFlag) { // stops a loop a failed test left running
+            set_toggle(chb_periodic_get_terminal_status, true);
+            gui::click(btn_get_status);
+        }
+        TerminalManagement::TearDown();
+    }
+    std::string label() {
+        gui::Locked lock;
+        return gtk_button_get_label(GTK_BUTTON(btn_get_status));
+    }
+};
+
+TEST_F(TerminalStatus, TheSingleQueryNamesTheStatesOfItsTable) {
+    struct Case {
+        Status_out answer;
+        const char* text;
+        const char* colour;
+    };
+    for (const Case& c : std::vector<Case>{{{0, 0}, "Unknown", kYellow},
+                                           {{1, 0}, "Idle", kGreen},
+                                           {{5, 0}, "Authorizing", kRed},
+                                           {{7, 0}, "Cancelled", kRed},
+                                           {{8, 0}, "Error", kRed},
+                                           {{-1, 0}, "Error", kRed},
+                                           {{1, 9}, "", nullptr}}) {
+        SCOPED_TRACE(c.text);
+        script("GetTerminalState", c.answer);
+        gui::click(btn_get_status);
+        ASSERT_TRUE(idle(SingleState));
+        EXPECT_EQ(gui::text(txt_get_terminal_status), c.text);
+        if (c.colour) {
+            EXPECT_EQ(gui::settled_color(txt_get_terminal_status, c.colour), c.colour);
+        }
+    }
+    EXPECT_EQ(gui::text(txt_request_output), "PED Not Authenticated");
+}
+
+TEST_F(TerminalStatus, PollingNamesTheStatesOfItsOwnTableAndGoesOnAfterFailures) {
+    for (const Status_out answer : {Status_out{8, 0}, {19, 0}, {20, 0}, {1, 9}, {1, 0}})
+        script("GetTerminalState", answer);
+    set_spin(spbtn_get_terminal_status_per_time, 1);
+    set_toggle(chb_periodic_get_terminal_status, true);
+    gui::click(btn_get_status);
+    EXPECT_EQ(label(), "Stop Periodic Status");
+    for (const auto& [text, colour] : std::vector<std::pair<const char*, const char*>>{
+             {"GRATUITY_ENTRY", kRed}, {"PRINTING_CUSTOMER_COPY", kRed}, {"ERROR", kRed}}) {
+        ASSERT_TRUE(gui::wait_for_text(txt_get_terminal_status, text, 3000)) << text;
+        EXPECT_EQ(gui::settled_color(txt_get_terminal_status, colour), colour);
+    }
+    ASSERT_TRUE(gui::wait_for_text(txt_request_output, "PED Not Authenticated", 3000));
+    EXPECT_EQ(gui::text(txt_get_terminal_status), "");
+    EXPECT_TRUE(gui::wait_for_text(txt_get_terminal_status, "IDLE", 3000)) << "polling goes on";
+    gui::click(btn_get_status);
+    EXPECT_EQ(label(), "Get Status");
+}
+
+TEST_F(TerminalStatus, AStopFollowedAtOnceByAStartLeavesOneLoop) {
+    set_spin(spbtn_get_terminal_status_per_time, 1);
+    set_toggle(chb_periodic_get_terminal_status, true);
+    gui::click(btn_get_status);
+    ASSERT_TRUE(gui::pump_until([] { return calls("GetTerminalState") == 1; }));
+    gui::click(btn_get_status); // stop, while the first loop sleeps
+    gui::click(btn_get_status); // and start again
+    const auto started = std::chrono::steady_clock::now();
+    gui::pump(2500);
+    // The new loop asks at once and after 1 and 2 seconds; the first one, had it
+    // gone on, would have asked twice more.
+    const std::size_t asked = calls("GetTerminalState");
+    EXPECT_GE(asked, 3u);
+    EXPECT_LE(asked, 4u);
+    gui::click(btn_get_status);
+    EXPECT_EQ(label(), "Get Status");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
+    {
+        gui::Locked lock;
+        gtk_calendar_select_month(GTK_CALENDAR(cal_terminal_date), 11, 2026); // December
+        gtk_calendar_select_day(GTK_CALENDAR(cal_terminal_date), 4);
+    }
+    set_spin(sp_dt_hour, 9);
+    set_spin(sp_dt_min, 5);
+    set_spin(sp_dt_sec, 0);
+    for (const auto& [status, shown, colour] :
+         std::vector<std::tuple<short, const char*, const char*>>{{0, "Success", kGreen},
+                                                                  {1, "Fail", kRed}}) {
+        script("SetTimeDate", TimeDate_out{0, status}); // the terminal's clock stays
+        gui::click(btn_set_terminal_date_time);
+        ASSERT_TRUE(idle(TimerState));
+        EXPECT_EQ(gui::text(txt_set_terminal_date_time_status), shown);
+        EXPECT_EQ(gui::settled_color(txt_set_terminal_date_time_status, colour), colour);
+    }
+    const auto in = last_request<TimeDate_in>("SetTimeDate");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&in), sizeof in), std::string("26\0"
+                                                                                      "12\0"
+                                                                                      "04\0"
+                                                                                      "09\0"
+                                                                                      "05\0"
+                                                                                      "00\0",
+                                                                                      18));
+    gui::Locked lock;
+    set_time_from_system();
+}
+
+TEST_F(TerminalManagement, OneChangeOfTheReceiptPrintButtonsSendsOneRequest) {
+    struct Step {
+        GtkWidget* button;
+        short sent;
+    };
+    std::size_t expected_calls = 0;
+    for (const Step& step :
+         {Step{rad_print_txn_receipt_disabled, 0}, Step{rad_print_txn_receipt_enabled, 1},
+          Step{rad_print_txn_receipt_enabled, 1}}) { // already active
+        gui::click(step.button);
+        ASSERT_TRUE(idle(TxnReceiptPrint));
+        EXPECT_EQ(calls("SetTxnReceiptPrintStatus"), ++expected_calls);
+        EXPECT_EQ(last_request<InitTxnReceiptPrint_InOut>("SetTxnReceiptPrintStatus").StatusIn,
+                  step.sent);
+        EXPECT_EQ(gui::text(txt_request_output), "OK");
+    }
+}
+
+TEST_F(TerminalManagement, TheTracingCheckButtonIsCorrectedAfterAFailureWithoutARequest) {
+    const std::string folder = test_work_dir() + "/trace-gui";
+    std::filesystem::create_directories(folder);
+    ASSERT_FALSE(IsTraceTlvEnabled);
+    gui::set_text(txt_new_folder_path, folder);
+    SetTraceTlvMessagesEnabelement_InOut failed{};
+    put(failed.FolderPathInOut, "/refused");
+    failed.DiagRequestOut = 3; // and tracing off
+    script("SetTraceTlvMessagesEnabelement", failed);
+
+    gui::click(checkbtn_trace_tlv_enablement);
+    EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 1u);
+    EXPECT_FALSE(gui::toggled(checkbtn_trace_tlv_enablement)) << "shows the library's state";
+    EXPECT_FALSE(IsTraceTlvFailed) << "the correction's click was taken as such";
+    EXPECT_EQ(gui::text(txt_request_output), "Bad Request Format");
+    EXPECT_EQ(gui::settled_color(txt_request_output, kRed), kRed);
+    EXPECT_EQ(gui::text(txt_new_folder_path), "/refused");
+
+    // The next click asks again to switch on, with the folder written back; the
+    // terminal itself refuses that folder too.
+    gui::click(checkbtn_trace_tlv_enablement);
+    EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 2u);
+    auto sent =
+        last_request<SetTraceTlvMessagesEnabelement_InOut>("SetTraceTlvMessagesEnabelement");
+    EXPECT_EQ(sent.TraceEnabelementINOut, 1);
+    EXPECT_EQ(text_of(sent.FolderPathInOut), "/refused");
+    EXPECT_FALSE(gui::toggled(checkbtn_trace_tlv_enablement));
+
+    // A folder the terminal takes: on, and off again.
+    gui::set_text(txt_new_folder_path, folder);
+    for (const bool on : {true, false}) {
+        gui::click(checkbtn_trace_tlv_enablement);
+        EXPECT_EQ(gui::toggled(checkbtn_trace_tlv_enablement), on);
+        EXPECT_EQ(IsTraceTlvEnabled, on);
+        EXPECT_EQ(gui::text(txt_request_output), "OK");
+    }
+    EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 4u);
+    gui::set_text(txt_new_folder_path, ""); // as the window started
+}
+
+TEST_F(TerminalManagement, PrintInformationEscapesLineFeedsUpToItsLimit) {
+    struct Case {
+        std::string typed;
+        std::string sent;
+        short status;
+        const char* shown;
+    };
+    const std::string x245(245, 'x'), z252(252, 'z'), y100(100, 'y');
+    for (const Case& c : std::vector<Case>{
+             {"A\nB", "A\\nB", 0, " PRINT OK "},
+             {x245 + "\n\n\n\n\n", x245 + "\\n\\n\\n\\n\n", 1, " PRINT NOK "},
+             {z252 + "\n", z252 + "\\n", 0, " PRINT OK "},  // 253 bytes: escaped
+             {z252 + "z\n", z252 + "z\n", 0, " PRINT OK "}, // 254 bytes: sent as is
+             {y100 + "\n" + std::string(199, 'y'), y100 + "\n" + std::string(154, 'y'), 0,
+              " PRINT OK "}}) { // 300 bytes: the first 255
+        SCOPED_TRACE(c.typed.size());
+        {
+            gui::Locked lock;
+            gtk_text_buffer_set_text(buf_print_information, c.typed.c_str(), -1);
+        }
+        script("PrintInformationsLaunch", PrintInformation_out{0, c.status});
+        gui::click(btn_print_information);
+        ASSERT_TRUE(idle(PrintInfoState));
+        const auto in = last_request<PrintInformation_in>("PrintInformationsLaunch");
+        EXPECT_EQ(text_of(in.PrintBufferIn), c.sent);
+        EXPECT_EQ(gui::text(txt_print_information_status), c.shown);
+    }
+}
+
+TEST_F(TerminalManagement, APedSerialNumberIsSentOnItsNineBytes) {
+    gui::set_text(txt_ped_serial_number, "SIMPED001XYZ");
+    gui::click(btn_ped_authentication);
+    ASSERT_TRUE(idle(GetPEDSerialNumState));
+    const auto in = last_request<PEDAuthentication_in>("CheckPEDAuthenticity");
+    EXPECT_EQ(std::string(in.pedSerialNbrIn, sizeof in.pedSerialNbrIn), "SIMPED001");
+    EXPECT_EQ(gui::text(txt_ped_authentication_status), "AUTH OK");
+    EXPECT_EQ(gui::settled_color(txt_ped_authentication_status, kGreen), kGreen);
+}
+
+TEST_F(TerminalManagement, ASecondPressWhileAWorkerRunsChangesNothing) {
+    gui::set_active(cmb_txn_type, 0);
+    set_toggle(chb_periodic_get_terminal_status, false);
+    // Scripted where the terminal would otherwise move its clock or print.
+    script("SetTimeDate", TimeDate_out{0, 0});
+    script("PrintInformationsLaunch", PrintInformation_out{0, 0});
+    struct Case {
+        GtkWidget* button;
+        const char* call;
+        const std::atomic<bool>& busy;
+    };
+    for (const Case& c : std::vector<Case>{
+             {btn_get_status, "GetTerminalState", SingleState},
+             {btn_set_terminal_date_time, "SetTimeDate", TimerState},
+             {btn_check_eligibilit, "CheckEligibilityLaunch", CheckEligState},
+             {btn_ped_authentication, "CheckPEDAuthenticity", GetPEDSerialNumState},
+             {btn_read_mag_card_tracks, "ReadSwipeCardTracks", ReadTracksState},
+             {btn_print_information, "PrintInformationsLaunch", PrintInfoState},
+             {btn_check_application_enablement, "CheckAppEnablement", AppEnablement}}) {
+        SCOPED_TRACE(c.call);
+        korvex_sim_hold(c.call, 1);
+        gui::click(c.button);
+        ASSERT_TRUE(gui::pump_until([&] { return calls(c.call) == 1; }));
+        gui::click(c.button);
+        gui::pump(50);
+        korvex_sim_hold(c.call, 0);
+        ASSERT_TRUE(idle(c.busy));
+        EXPECT_EQ(calls(c.call), 1u);
+        EXPECT_EQ(gui::text(txt_request_output), "OK");
+    }
+}
+
+TEST_F(TerminalManagement, TheTerminalsPasswordRequestIsAnsweredFromItsPage) {
+    korvex_sim_set_delay_scale(0);
+    gui::answer_dialogs(GTK_RESPONSE_OK); // the password event's message boxes
+    gui::click(btn_start_ecr_event_server);
+    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    gui::set_active(cmb_txn_type, 0);
+    gui::set_text(txt_txn_input_amount1, "10016");
+    gui::click(btn_start_txn);
+
+    gui::set_active(cmb_setpw_entry_status, 0); // "Password entered"
+    for (const auto& [attempt, password] :
+         std::vector<std::pair<std::size_t, const char*>>{{1, "0000"}, {2, "1234"}}) {
+        ASSERT_TRUE(gui::pump_until([&] { return calls("GetPasswordParams") == attempt; }));
+        gui::set_text(txt_set_password, password);
+        gui::click(btn_set_passw);
+        ASSERT_TRUE(gui::pump_until([&] { return calls("SetPassword") == attempt; }));
+    }
+    EXPECT_TRUE(gui::wait_for_text(txt_txn_output_txn_status, "Authorised"));
+    ASSERT_TRUE(gui::pump_until([] { return !Txnstate; }));
+    const auto sent = last_request<SetPasswordIn>("SetPassword");
+    EXPECT_EQ(text_of(sent.PasswordIn), "1234");
+    EXPECT_EQ(sent.EntryStatusIn, 1);
+
+    // Nothing asked any more: the terminal says so.
+    gui::set_active(cmb_setpw_entry_status, 1); // "Entry cancelled"
+    gui::click(btn_set_passw);
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "No Received Data"));
+    EXPECT_EQ(last_request<SetPasswordIn>("SetPassword").EntryStatusIn, 0);
+
+    // Each attempt was announced in a message box, answered here as the cashier would.
+    std::size_t announced = 0;
+    EXPECT_TRUE(gui::pump_until([&] {
+        announced += gui::answered_dialogs().size();
+        return announced == 2 && !dialog_open();
+    }));
+    gui::click(btn_stop_ecr_event_server);
+    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+    gui::stop_answering_dialogs();
+}
+
+} // namespace
