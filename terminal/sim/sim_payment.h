@@ -15,6 +15,9 @@ namespace sim {
 // The host's limits, in minor units of the terminal currency.
 inline constexpr long kAmountLimit = 500000;  // 5000.00: above it, "Amount Exceed Maximum Limit"
 inline constexpr long kCashBackLimit = 10000; // 100.00: above it, "CashBack Exceed Maximum Limit"
+// Purchases from this total on may be refunded their tax: the sale's answer says so,
+// and the tax-free refund takes no smaller amount.
+inline constexpr long kTaxFreeThreshold = 17500;
 
 // The terminal's states while it works, as GetTerminalState reports them.
 enum TerminalState : short {
