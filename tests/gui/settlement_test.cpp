@@ -49,6 +49,16 @@ class EndOfDay : public ::testing::Test {
         korvex_sim_reset();
         korvex_sim_set_delay_scale(0);
     }
+    // The window is shared by every test of the process: the inputs go back to how
+    // start-up left them.
+    void TearDown() override {
+        for (const char* prefix : {"txt_ata_", "txt_tfr_inp_"})
+            for (GtkWidget* entry : gui::entries_named(prefix))
+                gui::set_text(entry, "");
+        for (GtkWidget* combo : {cmb_get_settlement_data_record_type, cmb_exr_update_mth,
+                                 cmb_tfr_inp_pay_mth})
+            gui::set_active(combo, 0);
+    }
     static void press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
         const std::size_t before = calls(call);
         gui::click(button);
