@@ -692,35 +692,26 @@ void answer(const TxnRecord& t, short result, Transaction_out& out) {
     fill_txn_fields(t, out);
 }
 
-// Holds the terminal for one transaction; a second one meanwhile is refused.
-class Occupied {
-  public:
-    Occupied() {
-        Terminal& t = terminal();
-        std::lock_guard lock(t.mutex);
-        taken_ = !t.transaction_running;
-        if (taken_) {
-            t.transaction_running = true;
-            t.state = kStateBusy;
-        }
-    }
-    ~Occupied() {
-        if (!taken_)
-            return;
-        Terminal& t = terminal();
-        std::lock_guard lock(t.mutex);
-        t.transaction_running = false;
-        t.state = kStateIdle;
-    }
-    Occupied(const Occupied&) = delete;
-    Occupied& operator=(const Occupied&) = delete;
-    bool taken() const { return taken_; }
-
-  private:
-    bool taken_ = false;
-};
-
 } // namespace
+
+Occupied::Occupied() {
+    Terminal& t = terminal();
+    std::lock_guard lock(t.mutex);
+    taken_ = !t.transaction_running;
+    if (taken_) {
+        t.transaction_running = true;
+        t.state = kStateBusy;
+    }
+}
+
+Occupied::~Occupied() {
+    if (!taken_)
+        return;
+    Terminal& t = terminal();
+    std::lock_guard lock(t.mutex);
+    t.transaction_running = false;
+    t.state = kStateIdle;
+}
 
 void set_terminal_state(TerminalState state) {
     Terminal& t = terminal();

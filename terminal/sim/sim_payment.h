@@ -46,6 +46,21 @@ enum TerminalState : short {
 // Sets the state that GetTerminalState reports (takes the terminal's mutex).
 void set_terminal_state(TerminalState state);
 
+// Holds the terminal for one operation that walks through its states (a
+// transaction, a settlement, a rate download): while one holds it, another is
+// refused. The state goes back to IDLE when it is released.
+class Occupied {
+  public:
+    Occupied();
+    ~Occupied();
+    Occupied(const Occupied&) = delete;
+    Occupied& operator=(const Occupied&) = delete;
+    bool taken() const { return taken_; }
+
+  private:
+    bool taken_ = false;
+};
+
 // The transaction status codes of the response.
 namespace status {
 inline constexpr const char* kAuthorised = "00";

@@ -34,6 +34,7 @@ constexpr const char* kUpdatedSetting = "exchange_rates_updated";
 constexpr short kStatusNotDccEnabled = 0;
 constexpr short kStatusRatesSent = 1;
 constexpr short kStatusUnableToConnect = 2;
+constexpr short kStatusCancelled = 3;
 
 constexpr short kMethodDownload = 0;
 constexpr short kMethodStored = 1;
@@ -90,12 +91,17 @@ void update(short method, ExchangeRateUpdateOut& out) {
         fill_table(out);
         return;
     }
-    set_terminal_state(kStateBusy);
+    Occupied occupied;
+    if (!occupied.taken()) {
+        out.OperationStatusOut = kStatusCancelled;
+        put(out.AuthorisationResponseOut, "TERMINAL BUSY");
+        put(out.DateTimeOut, stored);
+        return;
+    }
     step_delay(kStepStart);
     set_terminal_state(kStateSending);
     step_delay(kStepSending);
     if (!host_reachable()) {
-        set_terminal_state(kStateIdle);
         out.OperationStatusOut = kStatusUnableToConnect;
         put(out.AuthorisationResponseOut, "HOST UNREACHABLE");
         put(out.DateTimeOut, stored);
@@ -105,7 +111,6 @@ void update(short method, ExchangeRateUpdateOut& out) {
     step_delay(kStepReceiving);
     const std::string now = terminal_date_time();
     store_setting(kUpdatedSetting, now);
-    set_terminal_state(kStateIdle);
     out.OperationStatusOut = kStatusRatesSent;
     put(out.AuthorisationResponseOut, "RATES UPDATED");
     put(out.DateTimeOut, now);

@@ -225,34 +225,6 @@ void fill_detail(const TxnRecord& t, const std::string& voided_type, SettlementD
     out.DiagRequestOut = kResultOk;
 }
 
-// Holds the terminal for the settlement: no sale meanwhile, none running now.
-class Occupied {
-  public:
-    Occupied() {
-        Terminal& t = terminal();
-        std::lock_guard lock(t.mutex);
-        taken_ = !t.transaction_running;
-        if (taken_) {
-            t.transaction_running = true;
-            t.state = kStateBusy;
-        }
-    }
-    ~Occupied() {
-        if (!taken_)
-            return;
-        Terminal& t = terminal();
-        std::lock_guard lock(t.mutex);
-        t.transaction_running = false;
-        t.state = kStateIdle;
-    }
-    Occupied(const Occupied&) = delete;
-    Occupied& operator=(const Occupied&) = delete;
-    bool taken() const { return taken_; }
-
-  private:
-    bool taken_ = false;
-};
-
 void step(TerminalState state, int ms) {
     set_terminal_state(state);
     step_delay(ms);
