@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -374,6 +378,44 @@ TEST_F(SimSettlement, TaxFreeFormArithmetic) {
 
     for (const char* bad : {"", "12a", "999999999"})
         EXPECT_EQ(tax_free(bad).DiagRequestOut, 3) << bad;
+}
+
+} // namespace
+
+namespace {
+
+// A terminal killed in the middle of its sales loses none that it approved: every
+// sale answered before the kill is in the batch after a restart.
+TEST_F(SimSettlement, AKillAtAnyPointLosesNoApprovedSale) {
+    int answered[2];
+    ASSERT_EQ(pipe(answered), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(answered[0]);
+        for (long n = 0;; ++n) {
+            launch({"00", std::to_string(1000 + n % 97)});
+            const char one = 1;
+            if (write(answered[1], &one, 1) != 1)
+                _exit(1);
+        }
+    }
+    close(answered[1]);
+    long approved = 0;
+    char one;
+    while (approved < 150 && read(answered[0], &one, 1) == 1)
+        ++approved;
+    kill(child, SIGKILL); // somewhere inside the next sale
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(answered[0]);
+    ASSERT_EQ(approved, 150);
+
+    korvex_sim_reload_state();
+    const long kept = NUM(data(0).DebitCountOut);
+    EXPECT_GE(kept, approved);
+    EXPECT_LE(kept, approved + 1) << "at most the sale being answered at the kill";
+    EXPECT_EQ(text_of(settle().SettlementStatusOut), "0") << "the database is whole";
 }
 
 } // namespace
