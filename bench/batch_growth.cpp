@@ -122,8 +122,8 @@ int main(int argc, char** argv) {
 
     auto window_at = [&](long centre) {
         const long from = std::max(1L, centre - o.window / 2);
-        return measure(std::vector<double>(times.begin() + (from - 1),
-                                           times.begin() + (from - 1 + o.window)));
+        return measure(
+            std::vector<double>(times.begin() + (from - 1), times.begin() + (from - 1 + o.window)));
     };
     const Window early = window_at(first_point);
     const Window late = window_at(last_point);

@@ -11,7 +11,6 @@
 #include "ui_components.h"
 #include "worker.h"
 
-
 std::atomic<bool> ExchangeRateUpdateState{false};
 pthread_t ExchangeRateUpdateTh;
 
@@ -74,9 +73,7 @@ void* LaunchExchangeRateUpdateReq(void*) {
     ExchangeRateUpdateOut response{};
     {
         GdkLock lock;
-        const int method =
-            cmb_exr_update_mth ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_exr_update_mth)) : -1;
-        request.UpdateMethodIn = method == 1 ? 1 : 0;
+        request.UpdateMethodIn = two_way_choice(cmb_exr_update_mth);
     }
     {
         OperationActivity activity("Exchange rate update");

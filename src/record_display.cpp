@@ -74,10 +74,10 @@ void show_code_name(GtkWidget* widget, const unsigned char* field, std::size_t w
     const char* text = reinterpret_cast<const char*>(field);
     if (c.text_field && text[0] == '\0')
         return;
-    const int value = c.text_field ? std::atoi(field_text(text, width).c_str()) : signed16_at(field);
-    const char* name = value >= 0 && value < static_cast<int>(c.names.size())
-                           ? c.names.begin()[value]
-                           : c.other;
+    const int value =
+        c.text_field ? std::atoi(field_text(text, width).c_str()) : signed16_at(field);
+    const char* name =
+        value >= 0 && value < static_cast<int>(c.names.size()) ? c.names.begin()[value] : c.other;
     if (name)
         set_entry_text(widget, name);
 }
@@ -164,4 +164,8 @@ void fill_record_selector(GtkListStore* rows, GtkWidget* selector, int count) {
     }
     if (selector)
         gtk_combo_box_set_active(GTK_COMBO_BOX(selector), 0);
+}
+
+short two_way_choice(GtkWidget* combo) {
+    return combo && gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) == 1 ? 1 : 0;
 }

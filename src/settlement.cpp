@@ -252,11 +252,7 @@ void* LaunchGetSettlementDataReq(void*) {
     {
         GdkLock lock;
         read_message_number(txt_get_settlement_msg_num, request);
-        const int type = cmb_get_settlement_data_record_type
-                             ? gtk_combo_box_get_active(
-                                   GTK_COMBO_BOX(cmb_get_settlement_data_record_type))
-                             : -1;
-        request.SettlementRecordTypeIn = type == 1 ? 1 : 0;
+        request.SettlementRecordTypeIn = two_way_choice(cmb_get_settlement_data_record_type);
     }
     {
         OperationActivity activity("Settlement data");

@@ -115,10 +115,7 @@ void* LaunchTaxFreeRefundReq(void*) {
     {
         GdkLock lock;
         read_inputs(&request, kTaxFreeInputs);
-        const int method = cmb_tfr_inp_pay_mth
-                               ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_tfr_inp_pay_mth))
-                               : -1;
-        request.PaymentMethodIn = method == 1 ? 1 : 0;
+        request.PaymentMethodIn = two_way_choice(cmb_tfr_inp_pay_mth);
     }
     {
         OperationActivity activity("Tax-free refund");

@@ -35,8 +35,9 @@ void show_update_status(short result) {
         return;
     const bool changed = result == 1;
     setColor(txt_ata_update_status, changed ? "green" : "red");
-    gtk_entry_set_text(GTK_ENTRY(txt_ata_update_status),
-                       changed ? "Update Succeeded" : result == 0 ? "Update Failed" : "Unknown");
+    gtk_entry_set_text(GTK_ENTRY(txt_ata_update_status), changed       ? "Update Succeeded"
+                                                         : result == 0 ? "Update Failed"
+                                                                       : "Unknown");
 }
 
 } // namespace

@@ -234,7 +234,8 @@ class Statement {
     long number(int column) { return static_cast<long>(sqlite3_column_int64(stmt_, column)); }
     std::string text(int column) {
         const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-        return bytes ? std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+        return bytes ? std::string(bytes,
+                                   static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
                      : std::string();
     }
 
@@ -270,7 +271,8 @@ struct Store {
         put_meta = std::make_unique<Statement>(
             db, "INSERT INTO meta(key, value) VALUES(?1, ?2)"
                 " ON CONFLICT(key) DO UPDATE SET value = excluded.value");
-        insert_txn = std::make_unique<Statement>(db, "INSERT INTO txn(batch, record) VALUES(?1, ?2)");
+        insert_txn =
+            std::make_unique<Statement>(db, "INSERT INTO txn(batch, record) VALUES(?1, ?2)");
         update_txn = std::make_unique<Statement>(db, "UPDATE txn SET record = ?2 WHERE id = ?1");
         return true;
     }
@@ -287,7 +289,9 @@ struct Store {
         db = nullptr;
     }
 
-    bool exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    bool exec(const char* sql) {
+        return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
 };
 
 struct Journal {
@@ -340,13 +344,20 @@ void read_store(sqlite3* db, Batch& b) {
 }
 
 bool write_meta(Store& s, const Batch& b) {
-    bool ok = s.put_meta->bind(1, std::string("batch_number")).bind(2, std::to_string(b.batch_number)).run();
-    ok = ok && s.put_meta->bind(1, std::string("next_invoice")).bind(2, std::to_string(b.next_invoice)).run();
-    ok = ok && s.put_meta->bind(1, std::string("next_sequence")).bind(2, std::to_string(b.next_sequence)).run();
+    bool ok = s.put_meta->bind(1, std::string("batch_number"))
+                  .bind(2, std::to_string(b.batch_number))
+                  .run();
+    ok = ok && s.put_meta->bind(1, std::string("next_invoice"))
+                   .bind(2, std::to_string(b.next_invoice))
+                   .run();
+    ok = ok && s.put_meta->bind(1, std::string("next_sequence"))
+                   .bind(2, std::to_string(b.next_sequence))
+                   .run();
     ok = ok && s.put_meta->bind(1, std::string("closed_batch"))
                    .bind(2, std::to_string(b.closed_batch_number))
                    .run();
-    ok = ok && s.put_meta->bind(1, std::string("closed_date_time")).bind(2, b.closed_date_time).run();
+    ok = ok &&
+         s.put_meta->bind(1, std::string("closed_date_time")).bind(2, b.closed_date_time).run();
     if (b.last)
         ok = ok && s.put_meta->bind(1, std::string("last")).bind(2, serialize(*b.last)).run();
     return ok;

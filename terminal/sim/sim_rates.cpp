@@ -16,12 +16,9 @@ namespace {
 
 // Euro reference rates with the service's mark-up of 3.50 % included.
 constexpr CurrencyRate kRates[] = {
-    {"840", "US DOLLAR", "11234", 4, 2},
-    {"826", "POUND STERLING", "8567", 4, 2},
-    {"756", "SWISS FRANC", "9412", 4, 2},
-    {"392", "YEN", "16235", 2, 0},
-    {"124", "CANADIAN DOLLAR", "15208", 4, 2},
-    {"752", "SWEDISH KRONA", "114820", 4, 2},
+    {"840", "US DOLLAR", "11234", 4, 2},         {"826", "POUND STERLING", "8567", 4, 2},
+    {"756", "SWISS FRANC", "9412", 4, 2},        {"392", "YEN", "16235", 2, 0},
+    {"124", "CANADIAN DOLLAR", "15208", 4, 2},   {"752", "SWEDISH KRONA", "114820", 4, 2},
     {"036", "AUSTRALIAN DOLLAR", "16587", 4, 2},
 };
 constexpr int kTerminalMinorUnits = 2; // the euro
@@ -119,8 +116,12 @@ void update(short method, ExchangeRateUpdateOut& out) {
 
 } // namespace
 
-const CurrencyRate* currency_rates() { return kRates; }
-int currency_rate_count() { return static_cast<int>(std::size(kRates)); }
+const CurrencyRate* currency_rates() {
+    return kRates;
+}
+int currency_rate_count() {
+    return static_cast<int>(std::size(kRates));
+}
 
 const CurrencyRate* rate_of(const std::string& code) {
     for (const CurrencyRate& r : kRates)

@@ -130,9 +130,9 @@ std::string batch_text(int number) {
     return text;
 }
 
-void fill_summary(SettlementResponseOut& out, const std::string& message_number,
-                  const char* status, const char* response, const std::string& date_time,
-                  int batch_number, const BatchTotals& t, short records) {
+void fill_summary(SettlementResponseOut& out, const std::string& message_number, const char* status,
+                  const char* response, const std::string& date_time, int batch_number,
+                  const BatchTotals& t, short records) {
     put(out.MessageNumberOut, message_number);
     put(out.SettlementStatusOut, status);
     put(out.SettlementDateTimeOut, date_time);
@@ -175,9 +175,10 @@ short set_details(const std::vector<TxnRecord>& transactions) {
     d.answered = true;
     d.records = transactions;
     // A void keeps the invoice of what it voided and comes after it.
-    std::stable_sort(d.records.begin(), d.records.end(), [](const TxnRecord& a, const TxnRecord& b) {
-        return amount_of(a.invoice) < amount_of(b.invoice);
-    });
+    std::stable_sort(d.records.begin(), d.records.end(),
+                     [](const TxnRecord& a, const TxnRecord& b) {
+                         return amount_of(a.invoice) < amount_of(b.invoice);
+                     });
     constexpr std::size_t kMaxRecords = 32767;
     if (d.records.size() > kMaxRecords)
         d.records.resize(kMaxRecords);
@@ -268,8 +269,9 @@ std::vector<PrintLine> settlement_report(const SettlementResponseOut& out, const
         {"VOIDED REFUNDS", t.refunds_void_count, t.refunds_void_amount},
     };
     for (const auto& row : rows)
-        lines.push_back({PrintStyle::Normal,
-                         std::string(row.name) + " " + std::to_string(row.count) + "  " + money(row.amount)});
+        lines.push_back(
+            {PrintStyle::Normal,
+             std::string(row.name) + " " + std::to_string(row.count) + "  " + money(row.amount)});
     lines.push_back({PrintStyle::Normal, "OF WHICH TIPS  " + money(t.gratuity_amount)});
     lines.push_back({PrintStyle::DoubleSize, "NET " + money(t.debit_amount - t.credit_amount)});
     lines.push_back({PrintStyle::Centered, text_of(out.SettleResponseOut)});
@@ -311,8 +313,8 @@ void settle(const SettlementRequestIn& in, SettlementResponseOut& out) {
         }
         if (b.transactions.empty()) {
             set_details({});
-            fill_summary(out, message_number, kNoTransaction, "NO TRANSACTION", now,
-                         b.batch_number, totals, 0);
+            fill_summary(out, message_number, kNoTransaction, "NO TRANSACTION", now, b.batch_number,
+                         totals, 0);
             return;
         }
         const short records = set_details(b.transactions);
@@ -344,8 +346,8 @@ void settlement_data(const SettlementRequestIn& in, SettlementResponseOut& out) 
     }
     if (b.closed_batch_number == 0) {
         set_details({});
-        fill_summary(out, message_number, kNoTransaction, "NO SETTLEMENT YET", "", 0,
-                     BatchTotals{}, 0);
+        fill_summary(out, message_number, kNoTransaction, "NO SETTLEMENT YET", "", 0, BatchTotals{},
+                     0);
         return;
     }
     const short records = set_details(b.closed);
@@ -405,8 +407,8 @@ void adjust_tip(const AdjustTipAmountIn& in, AdjustTipAmountOut& out) {
         std::lock_guard lock(t.mutex);
         Batch& b = batch();
         TxnRecord* txn = nullptr;
-        refusal = tip_refusal(b, invoice, amount_of(total), amount_of(old_tip), amount_of(new_tip),
-                              &txn);
+        refusal =
+            tip_refusal(b, invoice, amount_of(total), amount_of(old_tip), amount_of(new_tip), &txn);
         if (!refusal) {
             txn->tip = amount_of(new_tip) > 0 ? digits12(amount_of(new_tip)) : "";
             save_batch({txn});

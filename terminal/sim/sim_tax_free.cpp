@@ -161,8 +161,8 @@ void fill_form(const TFRTransactionIn& in, TFRTransactionOut& out) {
     put(out.FullPriceOut, digits(f.full, 8));
     if (f.full < kTaxFreeThreshold) {
         put(out.TransactionStatusOut, kFailed);
-        put(out.CashStringOut, "NO TAX FREE FORM: THE PURCHASE IS UNDER THE MINIMUM OF " +
-                                   money(kTaxFreeThreshold));
+        put(out.CashStringOut,
+            "NO TAX FREE FORM: THE PURCHASE IS UNDER THE MINIMUM OF " + money(kTaxFreeThreshold));
         return;
     }
     fill_fixed_texts(out);
@@ -189,8 +189,8 @@ void fill_form(const TFRTransactionIn& in, TFRTransactionOut& out) {
         put(out.CardSalesStatement2Out, "The refund of " + money(f.refund) +
                                             " is credited to the card above once customs "
                                             "have stamped this form.");
-        put(out.CardSalesStatement3Out, "VAT " + money(f.vat) + " less the administration fee " +
-                                            money(f.fee) + ".");
+        put(out.CardSalesStatement3Out,
+            "VAT " + money(f.vat) + " less the administration fee " + money(f.fee) + ".");
         put(out.CardSalesStatement4Out, "Allow up to six weeks for the credit.");
         put(out.CardSalesStatement5Out, "Questions: quote the form number.");
     } else {

@@ -55,8 +55,8 @@ class EndOfDay : public ::testing::Test {
         for (const char* prefix : {"txt_ata_", "txt_tfr_inp_"})
             for (GtkWidget* entry : gui::entries_named(prefix))
                 gui::set_text(entry, "");
-        for (GtkWidget* combo : {cmb_get_settlement_data_record_type, cmb_exr_update_mth,
-                                 cmb_tfr_inp_pay_mth})
+        for (GtkWidget* combo :
+             {cmb_get_settlement_data_record_type, cmb_exr_update_mth, cmb_tfr_inp_pay_mth})
             gui::set_active(combo, 0);
     }
     static void press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
@@ -193,7 +193,8 @@ TEST_F(EndOfDay, CodedFieldsAtTheirEdges) {
     const struct {
         const char* status;
         const char* shown;
-    } statuses[] = {{"", ""}, {"2", "Unable To Connect"}, {"4", "No Transaction"}, {"5", "Unknown"}};
+    } statuses[] = {
+        {"", ""}, {"2", "Unable To Connect"}, {"4", "No Transaction"}, {"5", "Unknown"}};
     for (const auto& s : statuses) {
         SettlementResponseOut out{};
         put(out.SettlementStatusOut, s.status);

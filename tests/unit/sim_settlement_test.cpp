@@ -74,14 +74,14 @@ long number(const char* field, std::size_t width) {
 
 // The six figures of a settlement answer: count and amount of each category.
 struct Figures {
-    long debits, debit_amount, credits, credit_amount, cash_backs, cash_back_amount,
-        sales_voids, sales_void_amount, refunds_voids, refunds_void_amount;
+    long debits, debit_amount, credits, credit_amount, cash_backs, cash_back_amount, sales_voids,
+        sales_void_amount, refunds_voids, refunds_void_amount;
     bool operator==(const Figures&) const = default;
 };
 Figures figures(const SettlementResponseOut& o) {
-    return {NUM(o.DebitCountOut),      NUM(o.DebitAmountOut),      NUM(o.CreditCountOut),
-            NUM(o.CreditAmountOut),    NUM(o.CashBacksCountOut),   NUM(o.CashBacksAmountOut),
-            NUM(o.SalesVoidCountOut),  NUM(o.SalesVoidAmountOut),  NUM(o.RefundsVoidCountOut),
+    return {NUM(o.DebitCountOut),       NUM(o.DebitAmountOut),     NUM(o.CreditCountOut),
+            NUM(o.CreditAmountOut),     NUM(o.CashBacksCountOut),  NUM(o.CashBacksAmountOut),
+            NUM(o.SalesVoidCountOut),   NUM(o.SalesVoidAmountOut), NUM(o.RefundsVoidCountOut),
             NUM(o.RefundsVoidAmountOut)};
 }
 std::ostream& operator<<(std::ostream& os, const Figures& f) {
@@ -144,12 +144,27 @@ TEST_F(SimSettlement, EveryTypeCountsInItsCategory) {
         {"FORCE", {"10", "1500", "", "", "", "A1B2C3"}, {}, {1, 1500, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
         {"MOTO SALE", {"11", "1200"}, {}, {1, 1200, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
         {"MOTO REFUND", {"12", "700"}, {}, {0, 0, 1, 700, 0, 0, 0, 0, 0, 0}, 1},
-        {"voided SALE", {"00", "1000"}, {{"02", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 1, 1000, 0, 0}, 2},
-        {"cancelled REFUND", {"01", "800"}, {{"14", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 800}, 2},
+        {"voided SALE",
+         {"00", "1000"},
+         {{"02", "", "", "@"}},
+         {0, 0, 0, 0, 0, 0, 1, 1000, 0, 0},
+         2},
+        {"cancelled REFUND",
+         {"01", "800"},
+         {{"14", "", "", "@"}},
+         {0, 0, 0, 0, 0, 0, 0, 0, 1, 800},
+         2},
         {"reversed SALE", {"00", "900"}, {{"09"}}, {0, 0, 0, 0, 0, 0, 1, 900, 0, 0}, 2},
-        {"voided PWCB: no cash-back", {"05", "3000", "500"}, {{"02", "", "", "@"}},
-         {0, 0, 0, 0, 0, 0, 1, 3000, 0, 0}, 2},
-        {"DUPLICATA is no transaction", {"00", "1000"}, {{"03"}}, {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"voided PWCB: no cash-back",
+         {"05", "3000", "500"},
+         {{"02", "", "", "@"}},
+         {0, 0, 0, 0, 0, 0, 1, 3000, 0, 0},
+         2},
+        {"DUPLICATA is no transaction",
+         {"00", "1000"},
+         {{"03"}},
+         {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0},
+         1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -179,10 +194,10 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
     EXPECT_EQ(empty.TransactionDetailDataRecordNumberOut, 0);
     EXPECT_EQ(empty.DiagRequestOut, 0);
 
-    launch({"00", "4500"});                  // 000001
-    launch({"01", "1000"});                  // 000002
-    launch({"00", "3000"});                  // 000003
-    launch({"02", "", "", "1"});             // voids 000001, filed under it
+    launch({"00", "4500"});      // 000001
+    launch({"01", "1000"});      // 000002
+    launch({"00", "3000"});      // 000003
+    launch({"02", "", "", "1"}); // voids 000001, filed under it
     const SettlementResponseOut out = settle("42");
     EXPECT_EQ(text_of(out.MessageNumberOut), "42");
     EXPECT_EQ(text_of(out.SettlementStatusOut), "0");
@@ -198,8 +213,8 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
         const char* invoice;
         const char* type;
         const char* voided_type;
-    } expected[] = {{"000001", "00", ""}, {"000001", "02", "00"}, {"000002", "01", ""},
-                    {"000003", "00", ""}};
+    } expected[] = {
+        {"000001", "00", ""}, {"000001", "02", "00"}, {"000002", "01", ""}, {"000003", "00", ""}};
     for (short n = 1; n <= 4; ++n) {
         SCOPED_TRACE(n);
         const SettlementDataRecordOut r = detail(n);
@@ -239,10 +254,10 @@ TEST_F(SimSettlement, AnUnreachableHostLeavesTheBatchOpen) {
 }
 
 TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
-    launch({"00", "4000"});                      // 000001
-    launch({"01", "1000"});                      // 000002
-    launch({"00", "2000"});                      // 000003
-    launch({"02", "", "", "3"});                 // voids 000003
+    launch({"00", "4000"});      // 000001
+    launch({"01", "1000"});      // 000002
+    launch({"00", "2000"});      // 000003
+    launch({"02", "", "", "3"}); // voids 000003
     const struct {
         const char* why;
         const char *invoice, *total, *old_tip, *new_tip;
@@ -291,11 +306,14 @@ TEST_F(SimSettlement, TheBatchAndTheClosedBatchSurviveARestart) {
 }
 
 TEST_F(SimSettlement, TheDccOfferConvertsAtTheUpdatedRate) {
-    EXPECT_EQ([] {
-        CurrencyDetailsRecordOut r{};
-        GetCurrencyDetails(1, &r);
-        return r.DiagRequestOut;
-    }(), 10) << "no rates before the first update";
+    EXPECT_EQ(
+        [] {
+            CurrencyDetailsRecordOut r{};
+            GetCurrencyDetails(1, &r);
+            return r.DiagRequestOut;
+        }(),
+        10)
+        << "no rates before the first update";
     ExchangeRateUpdateOut update{};
     Exchange_Rate_Update_Launch(ExchangeRateUpdateIn{0}, &update);
     EXPECT_EQ(update.OperationStatusOut, 1);
@@ -326,7 +344,8 @@ TEST_F(SimSettlement, TheDccOfferConvertsAtTheUpdatedRate) {
     EXPECT_NE(outside.DiagRequestOut, 0);
 }
 
-TFRTransactionOut tax_free(const std::string& amount, short method = 0, const std::string& form = "") {
+TFRTransactionOut tax_free(const std::string& amount, short method = 0,
+                           const std::string& form = "") {
     TFRTransactionIn in{};
     put(in.MessageNumberIn, "3");
     put(in.TaxFreeFormNumberIn, form);
