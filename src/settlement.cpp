@@ -49,9 +49,9 @@ GtkWidget** const kDetailEntries[] = {
     &txt_sett_output_fx_exponent_applied,
 };
 
-// The 55 entries of the panel, in the order in which a new request empties them:
-// the summary, then the detail record.
-GtkWidget** const kSettlementEntries[] = {
+// The summary entries, in the order in which a new request empties them; the
+// detail entries follow (55 in all).
+GtkWidget** const kSummaryEntries[] = {
     &txt_sett_output_msg_num,
     &txt_sett_output_settlement_status,
     &txt_sett_output_date_time,
@@ -84,31 +84,8 @@ GtkWidget** const kSettlementEntries[] = {
     &txt_sett_output_terminal_country_code,
     &txt_sett_output_terminal_currency_code,
     &txt_sett_output_terminal_currency_exp,
-    &txt_sett_output_txn_type,
-    &txt_sett_output_voided_txn_type,
-    &txt_sett_output_total_amount,
-    &txt_sett_output_additional_amount,
-    &txt_sett_output_txn_currency_code,
-    &txt_sett_output_authorisation_code,
-    &txt_sett_output_avs_response,
-    &txt_sett_output_invoice_number,
-    &txt_sett_output_shift_number,
-    &txt_sett_output_date_and_time,
-    &txt_sett_output_bank_type,
-    &txt_sett_output_card_scheme_name,
-    &txt_sett_output_card_type,
-    &txt_sett_output_pan,
-    &txt_sett_output_entry_method,
-    &txt_sett_output_is_dcc_txn,
-    &txt_sett_output_is_dcc_txn_accepted,
-    &txt_sett_output_is_dcc_txn_eligible,
-    &txt_sett_output_dcc_amount,
-    &txt_sett_output_dcc_tip_amount,
-    &txt_sett_output_dcc_txn_currency_code,
-    &txt_sett_output_conversion_rate,
-    &txt_sett_output_fx_exponent_applied,
 };
-static_assert(std::size(kSettlementEntries) == 55);
+static_assert(std::size(kSummaryEntries) + std::size(kDetailEntries) == 55);
 
 #define SUMMARY(field, widget, rule) RECORD_FIELD(SettlementResponseOut, field, widget, Rule::rule)
 // SettlementResponseOut in the summary entries, in the order they are shown.
@@ -182,7 +159,8 @@ GtkWidget** const kRequestOutput[] = {&txt_request_output};
 
 // Empties the panel and the selector before a new request (main thread).
 void clear_settlement_panel() {
-    clear_entries(kSettlementEntries);
+    clear_entries(kSummaryEntries);
+    clear_entries(kDetailEntries);
     // The selector's handler sees no active row and fetches nothing.
     if (ls_setm_rec)
         gtk_list_store_clear(ls_setm_rec);
