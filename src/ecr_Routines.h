@@ -258,6 +258,27 @@ void* ReadTracks(void* arg);
 void* PrintInformation(void* arg);
 void* CheckApplicationEnablement(void* arg);
 
+// Settlement and reporting: settlement, settlement data and its detail records,
+// tip adjustment, exchange rate update, tax-free refund
+
+// Busy flags, set by each worker while it runs, and the handles of the latest workers.
+extern std::atomic<bool> DoSettlementState;
+extern std::atomic<bool> GetSettlementDataState;
+extern std::atomic<bool> AdjustTipAmountState;
+extern std::atomic<bool> ExchangeRateUpdateState;
+extern std::atomic<bool> TaxFreeRefundState;
+extern pthread_t DoSettlementTh;
+extern pthread_t GetSettlementDataTh;
+extern pthread_t AdjustTipAmountTh;
+extern pthread_t ExchangeRateUpdateTh;
+extern pthread_t TaxFreeRefundTh;
+
+void* LaunchSettlementReq(void* arg);
+void* LaunchGetSettlementDataReq(void* arg);
+void* LaunchAdjustTipAmountReq(void* arg);
+void* LaunchExchangeRateUpdateReq(void* arg);
+void* LaunchTaxFreeRefundReq(void* arg);
+
 // Receipt view and print server
 void createPrintFormatTags();
 void StartPrnServer();

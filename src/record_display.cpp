@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -50,6 +51,46 @@ std::string latin2_to_utf8(const std::string& text) {
     std::string utf8 = converted;
     g_free(converted);
     return utf8;
+}
+
+// The names of the codes that the named-code rules show, by value from 0.
+struct CodeNames {
+    Rule rule;
+    bool text_field; // a digit text field (else a signed 16-bit field)
+    std::initializer_list<const char*> names;
+    const char* other; // for a value without a name; null leaves the entry as it is
+};
+const CodeNames kCodeNames[] = {
+    {Rule::SettlementStatus,
+     true,
+     {"Authorised", "Not Authorised", "Unable To Connect", "Cancelled", "No Transaction"},
+     "Unknown"},
+    {Rule::TaxFreeStatus, true, {"Failed", "Successful"}, "Unknown"},
+    {Rule::BankType, false, {"Non Bank Funded", "Bank Funded"}, "Unknown"},
+    {Rule::ExchangeRateStatus,
+     false,
+     {"Merchant Not DCC Enabled", "Rates Sent Successfully", "Unable To Connect", "Cancelled"},
+     nullptr},
+};
+
+const CodeNames* code_names_of(Rule rule) {
+    for (const CodeNames& c : kCodeNames)
+        if (c.rule == rule)
+            return &c;
+    return nullptr;
+}
+
+void show_code_name(GtkWidget* widget, const unsigned char* field, std::size_t width,
+                    const CodeNames& c) {
+    const char* text = reinterpret_cast<const char*>(field);
+    if (c.text_field && text[0] == '\0')
+        return;
+    const int value =
+        c.text_field ? std::atoi(field_text(text, width).c_str()) : signed16_at(field);
+    const char* name =
+        value >= 0 && value < static_cast<int>(c.names.size()) ? c.names.begin()[value] : c.other;
+    if (name)
+        set_entry_text(widget, name);
 }
 
 void show_field(const unsigned char* record, const FieldDisplay& f) {
@@ -106,6 +147,16 @@ void show_field(const unsigned char* record, const FieldDisplay& f) {
     case Rule::Latin2Text:
         set_entry_text(widget, latin2_to_utf8(field_text(field, f.width)));
         break;
+    case Rule::EntryMethodName:
+        if (field[0] != '\0')
+            set_entry_text(widget, GetEntryMethod(std::atoi(field_text(field, f.width).c_str())));
+        break;
+    case Rule::SettlementStatus:
+    case Rule::TaxFreeStatus:
+    case Rule::BankType:
+    case Rule::ExchangeRateStatus:
+        show_code_name(widget, record + f.offset, f.width, *code_names_of(f.rule));
+        break;
     }
 }
 
@@ -121,4 +172,30 @@ void clear_entries(GtkWidget** const* entries, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         if (*entries[i])
             gtk_entry_set_text(GTK_ENTRY(*entries[i]), "");
+}
+
+const char* input_text(GtkWidget* entry) {
+    return entry ? gtk_entry_get_text(GTK_ENTRY(entry)) : "";
+}
+
+void read_inputs(void* record, const FieldInput* table, std::size_t count) {
+    auto* bytes = static_cast<char*>(record);
+    for (std::size_t i = 0; i < count; ++i)
+        field_copy(bytes + table[i].offset, table[i].width, input_text(*table[i].entry));
+}
+
+void fill_record_selector(GtkListStore* rows, GtkWidget* selector, int count) {
+    if (!rows || count <= 0)
+        return;
+    for (int i = 1; i <= count; ++i) {
+        GtkTreeIter row;
+        gtk_list_store_append(rows, &row);
+        gtk_list_store_set(rows, &row, 0, std::to_string(i).c_str(), -1);
+    }
+    if (selector)
+        gtk_combo_box_set_active(GTK_COMBO_BOX(selector), 0);
+}
+
+short two_way_choice(GtkWidget* combo) {
+    return combo && gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) == 1 ? 1 : 0;
 }

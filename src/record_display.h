@@ -25,6 +25,14 @@ enum class Rule {
     MtTxnStatus,    // status name of a voucher sale (DiagMtTxnStatus)
     MtuSettStatus,  // status name of a top-up settlement (DiagMtuSettStatus)
     Latin2Text,     // ISO-8859-2 text converted to UTF-8; empty when it cannot be
+    // Named codes: the name of the field's value (record_display.cpp lists them).
+    // Digit text fields; an empty field leaves the entry as it is.
+    SettlementStatus, // "Authorised" ... "No Transaction", else "Unknown"
+    TaxFreeStatus,    // "Failed", "Successful", else "Unknown"
+    EntryMethodName,  // GetEntryMethod of the digit
+    // Signed 16-bit fields.
+    BankType,           // "Non Bank Funded", "Bank Funded", else "Unknown"
+    ExchangeRateStatus, // "Merchant Not DCC Enabled" ... "Cancelled", else left as it is
 };
 
 struct FieldDisplay {
@@ -51,3 +59,33 @@ void clear_entries(GtkWidget** const* entries, std::size_t count);
 template <std::size_t N> void clear_entries(GtkWidget** const (&entries)[N]) {
     clear_entries(entries, N);
 }
+
+// The text of an input entry; empty for a missing widget.
+const char* input_text(GtkWidget* entry);
+
+// One input entry copied into a fixed-width request field (field_copy: NUL-padded,
+// no terminator when full).
+struct FieldInput {
+    GtkWidget** entry;
+    std::size_t offset;
+    std::size_t width;
+};
+#define INPUT_FIELD(Record, field, entry)                                                          \
+    FieldInput {                                                                                   \
+        &(entry), offsetof(Record, field), sizeof(Record::field)                                   \
+    }
+
+// Copies every entry of the table into its field of `record`, in the table's order.
+void read_inputs(void* record, const FieldInput* table, std::size_t count);
+template <std::size_t N> void read_inputs(void* record, const FieldInput (&table)[N]) {
+    read_inputs(record, table, N);
+}
+
+// Fills a record selector's list store with the rows "1" to "count" and makes the
+// first row active, which runs the selector's "changed" handler at once on this
+// thread (toolkit lock held). A count of 0 or less adds nothing.
+void fill_record_selector(GtkListStore* rows, GtkWidget* selector, int count);
+
+// A two-way choice as the request records carry it: 1 for the list's second row,
+// 0 for the first row or no row (or a missing widget).
+short two_way_choice(GtkWidget* combo);

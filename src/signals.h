@@ -59,3 +59,13 @@ void btn_PedAuth_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_ReadTracks_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_PrintInfo_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_check_application_enablement_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+
+// Settlement and reporting. The record selectors' handlers run with the toolkit lock
+// held: from the main loop, or inside a worker's locked section.
+void btn_do_settlement_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_get_settlement_data_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void cmb_settlement_record_num_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_adjust_tip_amount_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_exr_do_exr_update_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void cmb_exr_rec_nbr_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_tfr_inp_start_tax_free_Clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);

@@ -13,12 +13,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
+
+#include <sqlite3.h>
 
 namespace sim {
 namespace {
 
-constexpr const char* kHeader = "korvex-sim batch 1";
-constexpr const char* kFileName = "batch.state";
+constexpr const char* kFileName = "batch.db";
+// The text state file of earlier versions.
+constexpr const char* kTextHeader = "korvex-sim batch 1";
+constexpr const char* kTextFileName = "batch.state";
 
 // Every field of a record, by the key it has in the state file. A field added to
 // TxnRecord needs one row here to be kept across restarts.
@@ -88,17 +93,8 @@ constexpr Field kFields[] = {
     {"partial_amount", &TxnRecord::partial_amount},
     {"closed_by", &TxnRecord::closed_by},
     {"held_amount", &TxnRecord::held_amount},
+    {"tip", &TxnRecord::tip},
 };
-
-struct Journal {
-    bool loaded = false;
-    Batch batch;
-};
-
-Journal& journal() {
-    static Journal j;
-    return j;
-}
 
 // Values may hold anything the operator typed; tabs and line ends would break the
 // line format, so they are escaped.
@@ -172,13 +168,12 @@ long number_or(const std::string& text, long fallback) {
     return (end != text.c_str() && *end == '\0' && value > 0) ? value : fallback;
 }
 
-void load(Batch& b) {
-    b = Batch{};
-    std::ifstream in(batch_file_path());
-    if (!in)
-        return; // a terminal that never saw a transaction
+// The state file of earlier versions (one text line a record), imported once into
+// the database and then renamed, so that an open batch survives the upgrade.
+void load_text_file(const std::string& path, Batch& b) {
+    std::ifstream in(path);
     std::string line;
-    if (!std::getline(in, line) || line != kHeader)
+    if (!in || !std::getline(in, line) || line != kTextHeader)
         return;
     while (std::getline(in, line)) {
         const std::size_t tab = line.find('\t');
@@ -208,6 +203,243 @@ void load(Batch& b) {
     }
 }
 
+// One prepared statement, reset after each use.
+class Statement {
+  public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    bool ok() const { return stmt_ != nullptr; }
+    Statement& bind(int i, const std::string& text) {
+        sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& bind(int i, long value) {
+        sqlite3_bind_int64(stmt_, i, value);
+        return *this;
+    }
+    // Runs a statement that returns no rows.
+    bool run() {
+        const int rc = sqlite3_step(stmt_);
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        return rc == SQLITE_DONE;
+    }
+    bool next_row() { return sqlite3_step(stmt_) == SQLITE_ROW; }
+    void done() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    long number(int column) { return static_cast<long>(sqlite3_column_int64(stmt_, column)); }
+    std::string text(int column) {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return bytes ? std::string(bytes,
+                                   static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                     : std::string();
+    }
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+constexpr const char* kSchema =
+    "PRAGMA journal_mode=WAL;"
+    "PRAGMA synchronous=FULL;"
+    "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS txn(id INTEGER PRIMARY KEY, batch INTEGER NOT NULL,"
+    " record TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS txn_batch ON txn(batch);";
+
+// The open database and its statements. Null `db` when the state folder cannot
+// hold one: the terminal then works from memory and says so at each save.
+struct Store {
+    sqlite3* db = nullptr;
+    std::unique_ptr<Statement> begin, commit, rollback, put_meta, insert_txn, update_txn;
+
+    bool open(const std::string& path) {
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) != SQLITE_OK ||
+            sqlite3_busy_timeout(db, 5000) != SQLITE_OK ||
+            sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            close();
+            return false;
+        }
+        begin = std::make_unique<Statement>(db, "BEGIN IMMEDIATE");
+        commit = std::make_unique<Statement>(db, "COMMIT");
+        rollback = std::make_unique<Statement>(db, "ROLLBACK");
+        put_meta = std::make_unique<Statement>(
+            db, "INSERT INTO meta(key, value) VALUES(?1, ?2)"
+                " ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+        insert_txn =
+            std::make_unique<Statement>(db, "INSERT INTO txn(batch, record) VALUES(?1, ?2)");
+        update_txn = std::make_unique<Statement>(db, "UPDATE txn SET record = ?2 WHERE id = ?1");
+        return true;
+    }
+
+    void close() {
+        begin.reset();
+        commit.reset();
+        rollback.reset();
+        put_meta.reset();
+        insert_txn.reset();
+        update_txn.reset();
+        if (db)
+            sqlite3_close_v2(db);
+        db = nullptr;
+    }
+
+    bool exec(const char* sql) {
+        return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+};
+
+struct Journal {
+    bool loaded = false;
+    Batch batch;
+    Store store;
+};
+
+Journal& journal() {
+    static Journal j;
+    return j;
+}
+
+std::string meta_value(sqlite3* db, const char* key) {
+    Statement get(db, "SELECT value FROM meta WHERE key = ?1");
+    get.bind(1, std::string(key));
+    std::string value = get.ok() && get.next_row() ? get.text(0) : "";
+    get.done();
+    return value;
+}
+
+std::vector<TxnRecord> transactions_of(sqlite3* db, long batch_number) {
+    std::vector<TxnRecord> out;
+    Statement rows(db, "SELECT id, record FROM txn WHERE batch = ?1 ORDER BY id");
+    rows.bind(1, batch_number);
+    while (rows.ok() && rows.next_row()) {
+        TxnRecord txn;
+        if (!deserialize(rows.text(1), txn))
+            continue;
+        txn.id = rows.number(0);
+        out.push_back(std::move(txn));
+    }
+    rows.done();
+    return out;
+}
+
+void read_store(sqlite3* db, Batch& b) {
+    b = Batch{};
+    b.batch_number = static_cast<int>(number_or(meta_value(db, "batch_number"), 1));
+    b.next_invoice = number_or(meta_value(db, "next_invoice"), 1);
+    b.next_sequence = number_or(meta_value(db, "next_sequence"), 1);
+    b.closed_batch_number = static_cast<int>(number_or(meta_value(db, "closed_batch"), 0));
+    b.closed_date_time = meta_value(db, "closed_date_time");
+    TxnRecord last;
+    if (deserialize(meta_value(db, "last"), last))
+        b.last = std::move(last);
+    b.transactions = transactions_of(db, b.batch_number);
+    if (b.closed_batch_number > 0)
+        b.closed = transactions_of(db, b.closed_batch_number);
+}
+
+bool write_meta(Store& s, const Batch& b) {
+    bool ok = s.put_meta->bind(1, std::string("batch_number"))
+                  .bind(2, std::to_string(b.batch_number))
+                  .run();
+    ok = ok && s.put_meta->bind(1, std::string("next_invoice"))
+                   .bind(2, std::to_string(b.next_invoice))
+                   .run();
+    ok = ok && s.put_meta->bind(1, std::string("next_sequence"))
+                   .bind(2, std::to_string(b.next_sequence))
+                   .run();
+    ok = ok && s.put_meta->bind(1, std::string("closed_batch"))
+                   .bind(2, std::to_string(b.closed_batch_number))
+                   .run();
+    ok = ok &&
+         s.put_meta->bind(1, std::string("closed_date_time")).bind(2, b.closed_date_time).run();
+    if (b.last)
+        ok = ok && s.put_meta->bind(1, std::string("last")).bind(2, serialize(*b.last)).run();
+    return ok;
+}
+
+bool write_record(Store& s, const Batch& b, TxnRecord& txn) {
+    if (txn.id != 0)
+        return s.update_txn->bind(1, txn.id).bind(2, serialize(txn)).run();
+    if (!s.insert_txn->bind(1, static_cast<long>(b.batch_number)).bind(2, serialize(txn)).run())
+        return false;
+    txn.id = static_cast<long>(sqlite3_last_insert_rowid(s.db));
+    return true;
+}
+
+// Says on standard error what went wrong with the database; SQLite's own message
+// says why (errno, which report() adds, means nothing here).
+void report_store(const std::string& what) {
+    std::fprintf(stderr, "korvex-sim: %s\n", what.c_str());
+}
+
+// Runs `body` inside one database transaction; nothing of it stays when it fails.
+template <class Body> bool in_transaction(Store& s, const char* what, Body&& body) {
+    if (!s.db) {
+        report_store(std::string("the batch is not kept (no database): ") + what);
+        return false;
+    }
+    if (!s.begin->run()) {
+        report_store(std::string("cannot start saving the batch: ") + sqlite3_errmsg(s.db));
+        return false;
+    }
+    if (body() && s.commit->run())
+        return true;
+    report_store(std::string("cannot save the batch (") + what + "): " + sqlite3_errmsg(s.db));
+    s.rollback->run();
+    return false;
+}
+
+// Moves a file that SQLite cannot read out of the way (kept for whoever wants to
+// look at it) so that the terminal starts on an empty batch instead of none.
+void set_aside(const std::string& path) {
+    const std::string aside = path + ".unreadable";
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::rename((path + suffix).c_str(), (aside + suffix).c_str());
+    report_store("the batch database " + path + " cannot be read; moved to " + aside);
+}
+
+void open_store(Journal& j) {
+    const std::string dir = state_dir();
+    if (!make_dirs(dir)) {
+        report("cannot create the state folder " + dir);
+        return;
+    }
+    const std::string path = batch_file_path();
+    if (!j.store.open(path)) {
+        if (access(path.c_str(), F_OK) == 0)
+            set_aside(path);
+        if (!j.store.open(path)) {
+            report_store("cannot open the batch database " + path);
+            return;
+        }
+    }
+    const bool fresh = meta_value(j.store.db, "batch_number").empty();
+    read_store(j.store.db, j.batch);
+
+    const std::string text_file = dir + "/" + kTextFileName;
+    if (!fresh || access(text_file.c_str(), F_OK) != 0)
+        return;
+    Batch imported;
+    load_text_file(text_file, imported);
+    const bool saved = in_transaction(j.store, "import", [&] {
+        j.batch = imported;
+        bool ok = write_meta(j.store, j.batch);
+        for (TxnRecord& txn : j.batch.transactions)
+            ok = ok && write_record(j.store, j.batch, txn);
+        return ok;
+    });
+    if (saved)
+        std::rename(text_file.c_str(), (text_file + ".imported").c_str());
+    else
+        read_store(j.store.db, j.batch);
+}
+
 } // namespace
 
 int TxnRecord::type_number() const {
@@ -224,7 +456,8 @@ std::string batch_file_path() {
 Batch& batch() {
     Journal& j = journal();
     if (!j.loaded) {
-        load(j.batch);
+        j.batch = Batch{};
+        open_store(j);
         j.loaded = true;
     }
     return j.batch;
@@ -232,38 +465,51 @@ Batch& batch() {
 
 void reload_batch() {
     Journal& j = journal();
-    load(j.batch);
-    j.loaded = true;
+    j.store.close();
+    j.batch = Batch{};
+    j.loaded = false;
 }
 
-bool save_batch() {
-    const Batch& b = batch();
-    const std::string dir = state_dir();
-    if (!make_dirs(dir)) {
-        report("cannot create the state folder " + dir);
-        return false;
-    }
-    std::string text = std::string(kHeader) + "\n";
-    text += "batch_number=" + std::to_string(b.batch_number) + "\n";
-    text += "next_invoice=" + std::to_string(b.next_invoice) + "\n";
-    text += "next_sequence=" + std::to_string(b.next_sequence) + "\n";
-    for (const TxnRecord& txn : b.transactions)
-        text += "txn\t" + serialize(txn) + "\n";
-    if (b.last)
-        text += "last\t" + serialize(*b.last) + "\n";
+bool save_batch(std::initializer_list<TxnRecord*> changed) {
+    Batch& b = batch();
+    Store& s = journal().store;
+    return in_transaction(s, "change", [&] {
+        bool ok = write_meta(s, b);
+        for (TxnRecord* txn : changed)
+            if (txn)
+                ok = ok && write_record(s, b, *txn);
+        return ok;
+    });
+}
 
-    const std::string path = batch_file_path();
-    if (!write_file_atomically(path, text)) {
-        report("cannot save the batch to " + path);
-        return false;
-    }
-    return true;
+bool close_open_batch(const std::string& date_time) {
+    Batch& b = batch();
+    Batch after = b;
+    after.closed = std::move(after.transactions);
+    after.transactions.clear();
+    after.closed_batch_number = b.batch_number;
+    after.closed_date_time = date_time;
+    after.batch_number = b.batch_number + 1;
+    Store& s = journal().store;
+    // Only the batch that closes now is kept besides the open one.
+    const bool saved = in_transaction(s, "settlement", [&] {
+        Statement forget(s.db, "DELETE FROM txn WHERE batch <> ?1");
+        return forget.ok() && forget.bind(1, static_cast<long>(after.closed_batch_number)).run() &&
+               write_meta(s, after);
+    });
+    // The terminal goes on from memory when the database fails (it has said so).
+    b = std::move(after);
+    return saved;
 }
 
 TxnRecord* find_by_invoice(Batch& b, const std::string& invoice) {
+    return find_by_invoice(b.transactions, invoice);
+}
+
+TxnRecord* find_by_invoice(std::vector<TxnRecord>& transactions, const std::string& invoice) {
     if (invoice.empty())
         return nullptr;
-    for (TxnRecord& txn : b.transactions) {
+    for (TxnRecord& txn : transactions) {
         // Voids, cancels and reversals carry the invoice of what they undid.
         if (txn.is(TxnType::Void) || txn.is(TxnType::Cancel) || txn.is(TxnType::Reversal))
             continue;

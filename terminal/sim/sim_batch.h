@@ -1,10 +1,18 @@
-// The simulated terminal's journal: the transactions of the open batch and the
-// last transaction. Both live in a state file of the simulator's own, so that they
-// survive a restart of the till (and of the terminal library with it).
+// The simulated terminal's journal: the transactions of the open batch, the last
+// closed batch and the last transaction. They live in an SQLite database in the
+// simulator's state folder (batch.db), so that they survive a restart of the till
+// (and of the terminal library with it). Each change is written in one database
+// transaction of its own, which costs the same however large the batch has grown;
+// a crash at any point leaves the state before or after that change.
+//
+// The batch is also held in memory; the database is read once (on first use and
+// after reload_batch). Whoever changes a record in memory names it to save_batch,
+// which writes that record only.
 //
 // Everything here is guarded by sim::terminal().mutex: take it before calling.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +76,11 @@ struct TxnRecord {
     // Book-keeping of the batch.
     std::string closed_by;   // type code of the void, cancel, reversal or completion that closed it
     std::string held_amount; // pre-authorisation: the amount held, increments included
+    std::string tip;         // the tip added by a tip adjustment, 12 digits; empty for none
+
+    // Row of the record in the database; 0 until it is first saved. Not a field of
+    // the record's text.
+    long id = 0;
 
     // The type as a number; -1 when the code is not one of the table's.
     int type_number() const;
@@ -77,20 +90,29 @@ struct TxnRecord {
 struct Batch {
     std::vector<TxnRecord> transactions; // approved transactions since the last settlement
     std::optional<TxnRecord> last;       // the latest transaction that reached an outcome
-    int batch_number = 1;
+    int batch_number = 1;                // of the open batch
     long next_invoice = 1;
     long next_sequence = 1; // retrieval references, authorisation codes, pre-auth references
+    // The last closed batch (settled), kept until the next settlement closes another.
+    std::vector<TxnRecord> closed;
+    int closed_batch_number = 0; // 0: no batch was closed yet
+    std::string closed_date_time;
 };
 
-// The batch, read from the state file on first use.
+// The batch, read from the database on first use.
 Batch& batch();
 
-// Writes the batch to the state file (a new file renamed over the old one, so a
-// crash leaves either the old or the new state). Returns false when it could not.
-bool save_batch();
+// Writes the counters, the last transaction and the named records of the open batch
+// (new ones are added and get their id; null pointers are skipped) in one database
+// transaction. Returns false (and says so on standard error) when it could not.
+bool save_batch(std::initializer_list<TxnRecord*> changed = {});
 
-// Forgets the batch held in memory and reads the state file again, looking the
-// state folder up afresh (what a restart of the terminal does).
+// Settlement: the open batch becomes the last closed batch (the one closed before
+// is forgotten), closed at `date_time`, and the next batch number opens.
+bool close_open_batch(const std::string& date_time);
+
+// Forgets the batch held in memory and closes the database; the next use opens it
+// again, looking the state folder up afresh (what a restart of the terminal does).
 void reload_batch();
 
 std::string batch_file_path();
@@ -99,11 +121,13 @@ std::string batch_file_path();
 // both are digits, so "7" finds "000007"), skipping voids and reversals themselves.
 // Null when there is none.
 TxnRecord* find_by_invoice(Batch& b, const std::string& invoice);
+// The same search in any list of transactions (the last closed batch).
+TxnRecord* find_by_invoice(std::vector<TxnRecord>& transactions, const std::string& invoice);
 
 // The open pre-authorisation with this reference, or null.
 TxnRecord* find_pre_auth(Batch& b, const std::string& reference);
 
-// Text form of one record, as the state file holds it (tab-separated key=value).
+// Text form of one record, as the database holds it (tab-separated key=value).
 std::string serialize(const TxnRecord& txn);
 bool deserialize(const std::string& line, TxnRecord& txn);
 

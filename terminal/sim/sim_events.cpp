@@ -6,6 +6,7 @@
 
 #include "korvex.h"
 #include "sim_core.h"
+#include "sim_rates.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,13 +41,10 @@ constexpr const char* kReferralMessage = "CALL AUTH CENTRE";
 // The address check that fails in the AVS scenario: nothing matched.
 constexpr const char* kAvsNoMatch = "N";
 
-// The DCC offer: the card is a US dollar card; the rate (4 decimals) includes the
-// mark-up of 3.50 %.
+// The DCC offer: the card is a US dollar card, converted at the terminal's rate of
+// that currency (sim_rates.h: the same row as the exchange rate update reports),
+// which includes the mark-up of 3.50 %.
 constexpr const char* kDccCurrency = "840";
-constexpr const char* kDccCurrencyName = "US DOLLAR";
-constexpr long kDccRate = 11234;
-constexpr const char* kDccRateText = "11234";
-constexpr const char* kDccFxExponent = "4";
 constexpr const char* kDccCommission = "0000";
 constexpr const char* kDccMarkup = "350";
 
@@ -408,6 +406,10 @@ ScenarioOutcome suspected_fraud(TxnRecord&) {
     return answer->status == 0 ? ended(status::kVoid, "VOID: FRAUD") : ScenarioOutcome{};
 }
 
+const CurrencyRate& dcc_rate() {
+    return *rate_of(kDccCurrency);
+}
+
 DCCQuotationDataOut quotation_for(const TxnRecord& txn, const std::string& dcc_amount) {
     DCCQuotationDataOut q{};
     put(q.MerchantNameOut, kProfile.merchant_name);
@@ -426,26 +428,26 @@ DCCQuotationDataOut quotation_for(const TxnRecord& txn, const std::string& dcc_a
     put(q.CurrentDCCDateOut, text);
     std::strftime(text, sizeof text, "%H%M%S", &local);
     put(q.CurrentDCCTimeOut, text);
-    put(q.DCCTxnCurrencyNameOut, kDccCurrencyName);
+    put(q.DCCTxnCurrencyNameOut, dcc_rate().name);
     put(q.LocalCurrencyAmountValueOut, txn.total);
     put(q.TerminalCurrencyCodeOut, kProfile.currency_code);
     q.TerminalCurrencyExponentOut = kProfile.currency_exponent;
-    put(q.ConversionRateValueOut, kDccRateText);
+    put(q.ConversionRateValueOut, dcc_rate().rate);
     put(q.CommissionValueOut, kDccCommission);
     put(q.ExchangeRateMarkUpValueOut, kDccMarkup);
     put(q.ReferenceRateProviderOut, "DAILY REFERENCE RATE");
     put(q.CurrencyConversionProviderOut, "SIMULATED DCC SERVICE");
     put(q.DCCAmountOut, dcc_amount);
     put(q.CardCurrencyCodeOut, kDccCurrency);
-    q.CardCurrencyExpOut = 2;
-    q.FXExponentAppliedOut = static_cast<short>(std::atoi(kDccFxExponent));
+    q.CardCurrencyExpOut = dcc_rate().minor_units;
+    q.FXExponentAppliedOut = dcc_rate().exponent;
     return q;
 }
 
 // The cardholder is offered the card's currency and takes it. Nothing is asked of
 // the cashier: the till is told (event 3) and may fetch the quotation.
 ScenarioOutcome dcc_offer(TxnRecord& txn) {
-    const std::string dcc_amount = digits12((amount_of(txn.total) * kDccRate + 5000) / 10000);
+    const std::string dcc_amount = digits12(convert_amount(amount_of(txn.total), dcc_rate()));
     {
         EventServer& s = server();
         std::lock_guard lock(s.mutex);
@@ -458,12 +460,12 @@ ScenarioOutcome dcc_offer(TxnRecord& txn) {
     step_delay(kDccChoiceMs);
     txn.is_dcc = "1";
     txn.dcc_amount = dcc_amount;
-    txn.conversion_rate = kDccRateText;
-    txn.fx_exponent = kDccFxExponent;
+    txn.conversion_rate = dcc_rate().rate;
+    txn.fx_exponent = std::to_string(dcc_rate().exponent);
     txn.commission = kDccCommission;
     txn.fx_markup = kDccMarkup;
     txn.card_currency = kDccCurrency;
-    txn.card_currency_exponent = "2";
+    txn.card_currency_exponent = std::to_string(dcc_rate().minor_units);
     return {};
 }
 

@@ -100,8 +100,6 @@ constexpr int kStepPrinting = 1500;
 constexpr int kStepEnd = 300;
 constexpr int kStepLastTxn = 300;
 
-// Purchases from this total on may be refunded their tax (a flag of the answer).
-constexpr long kTaxFreeThreshold = 17500;
 // What the simulated card account holds, answered to VERIFY ACCOUNT.
 constexpr const char* kAvailableBalance = "000000250000";
 
@@ -574,28 +572,33 @@ class Transaction {
             if (!t_.aid.empty())
                 t_.cryptogram = cryptogram_of(t_);
         }
-        if (approved_) {
-            close_original(b);
-            b.transactions.push_back(t_);
-        }
         b.last = t_;
-        save_batch();
+        if (!approved_) {
+            save_batch();
+            return;
+        }
+        b.transactions.push_back(t_);
+        TxnRecord* added = &b.transactions.back();
+        // Found after the push: voids and pre-authorisation operations are never
+        // what they refer to, so the search cannot return the new record.
+        save_batch({added, close_original(b)});
     }
 
     // What an approved void, cancel, reversal or pre-authorisation operation does
-    // to the transaction it refers to.
-    void close_original(Batch& b) {
+    // to the transaction it refers to; returns that transaction when it changed.
+    TxnRecord* close_original(Batch& b) {
         if (rule_.reference == Reference::None)
-            return;
+            return nullptr;
         TxnRecord* original = rule_.reference == Reference::PreAuth
                                   ? find_pre_auth(b, t_.pre_auth_ref)
                                   : find_by_invoice(b, original_invoice_);
         if (!original)
-            return; // settled meanwhile
+            return nullptr; // settled meanwhile
         if (t_.is(TxnType::PreAuthIncrement))
             original->held_amount = digits12(amount_of(original->held_amount) + r_.amount1);
         else
             original->closed_by = t_.type;
+        return original;
     }
 
     void duplicate() {
@@ -698,6 +701,25 @@ void answer(const TxnRecord& t, short result, Transaction_out& out) {
 }
 
 } // namespace
+
+Occupied::Occupied() {
+    Terminal& t = terminal();
+    std::lock_guard lock(t.mutex);
+    taken_ = !t.transaction_running;
+    if (taken_) {
+        t.transaction_running = true;
+        t.state = kStateBusy;
+    }
+}
+
+Occupied::~Occupied() {
+    if (!taken_)
+        return;
+    Terminal& t = terminal();
+    std::lock_guard lock(t.mutex);
+    t.transaction_running = false;
+    t.state = kStateIdle;
+}
 
 void set_terminal_state(TerminalState state) {
     terminal().state = state;

@@ -16,6 +16,9 @@ namespace sim {
 // The host's limits, in minor units of the terminal currency.
 inline constexpr long kAmountLimit = 500000;  // 5000.00: above it, "Amount Exceed Maximum Limit"
 inline constexpr long kCashBackLimit = 10000; // 100.00: above it, "CashBack Exceed Maximum Limit"
+// Purchases from this total on may be refunded their tax: the sale's answer says so,
+// and the tax-free refund takes no smaller amount.
+inline constexpr long kTaxFreeThreshold = 17500;
 
 // The terminal's states while it works, as GetTerminalState reports them.
 enum TerminalState : short {
@@ -44,27 +47,13 @@ enum TerminalState : short {
 // Sets the state that GetTerminalState reports (atomic: needs no mutex).
 void set_terminal_state(TerminalState state);
 
-// Holds the terminal for one transaction (a card payment or a voucher sale): a
-// second one meanwhile is refused.
+// Holds the terminal for one operation that walks through its states (a
+// transaction, a settlement, a rate download): while one holds it, another is
+// refused. The state goes back to IDLE when it is released.
 class Occupied {
   public:
-    Occupied() {
-        Terminal& t = terminal();
-        std::lock_guard lock(t.mutex);
-        taken_ = !t.transaction_running;
-        if (taken_) {
-            t.transaction_running = true;
-            t.state = kStateBusy;
-        }
-    }
-    ~Occupied() {
-        if (!taken_)
-            return;
-        Terminal& t = terminal();
-        std::lock_guard lock(t.mutex);
-        t.transaction_running = false;
-        t.state = kStateIdle;
-    }
+    Occupied();
+    ~Occupied();
     Occupied(const Occupied&) = delete;
     Occupied& operator=(const Occupied&) = delete;
     bool taken() const { return taken_; }

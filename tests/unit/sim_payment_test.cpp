@@ -274,26 +274,43 @@ TEST_F(SimPayment, LastTransactionCarriesTheRequestValuesAcrossARestart) {
     }
 }
 
-// A void remembered across a restart is shown through the window.
 TEST_F(SimPayment, NumberingGoesOnAfterARestart) {
     const Transaction_out first = launch({"00", "1000"});
     korvex_sim_reload_state();
     EXPECT_GT(text_of(launch({"00", "3000"}).InvoiceNumberOut), text_of(first.InvoiceNumberOut));
-    // Saved by renaming a complete file: nothing half-written stays behind.
+    // Only the database and its write-ahead files live in the state folder.
     for (const auto& entry : std::filesystem::directory_iterator(state_dir_))
-        EXPECT_EQ(entry.path().filename(), "batch.state");
+        EXPECT_EQ(entry.path().filename().string().rfind("batch.db", 0), 0u) << entry.path();
 }
 
-TEST_F(SimPayment, AnUnreadableStateFileStartsAnEmptyBatch) {
-    launch({"00", "1000"});
-    std::ofstream(state_dir_ + "/batch.state", std::ios::trunc) << "garbage\x01\nlast\ttype=00\n";
+TEST_F(SimPayment, AnUnreadableDatabaseIsSetAsideAndAnEmptyBatchStarts) {
+    std::filesystem::create_directories(state_dir_);
+    std::ofstream(state_dir_ + "/batch.db", std::ios::trunc) << std::string(4096, 'x');
     korvex_sim_reload_state();
     EXPECT_EQ(last_txn().DiagRequestOut, 10);
-    std::ofstream(state_dir_ + "/batch.state", std::ios::trunc)
-        << "korvex-sim batch 1\nnext_invoice=x\ntxn\tinvoice=000005\nlast\ttype=99\n";
-    korvex_sim_reload_state();
-    EXPECT_EQ(last_txn().DiagRequestOut, 10) << "a record of an unknown type is dropped";
     EXPECT_EQ(text_of(launch({"00", "1000"}).InvoiceNumberOut), "000001");
+    EXPECT_EQ(read_file(state_dir_ + "/batch.db.unreadable"), std::string(4096, 'x'))
+        << "what could not be read is kept for whoever wants to look at it";
+}
+
+// A terminal upgraded from the text state file keeps its open batch.
+TEST_F(SimPayment, TheTextStateFileOfEarlierVersionsIsImportedOnce) {
+    std::filesystem::create_directories(state_dir_);
+    std::ofstream(state_dir_ + "/batch.state", std::ios::trunc)
+        << "korvex-sim batch 1\nbatch_number=4\nnext_invoice=8\n"
+           "txn\ttype=00\tinvoice=000007\ttotal=000000001500\tstatus=00\n"
+           "txn\ttype=99\tinvoice=000005\n"
+           "last\ttype=00\tinvoice=000007\tstatus=00\n";
+    korvex_sim_reload_state();
+    EXPECT_EQ(text_of(last_txn().InvoiceNumberOut), "000007");
+    const Transaction_out next = launch({"00", "1000"});
+    EXPECT_EQ(text_of(next.InvoiceNumberOut), "000008");
+    EXPECT_EQ(text_of(next.BatchNumberOut), "004");
+    EXPECT_EQ(text_of(launch({"02", "", "", "7"}).TransactionStatusOut), "00")
+        << "the imported sale is in the batch; a record of an unknown type is dropped";
+    EXPECT_TRUE(std::filesystem::exists(state_dir_ + "/batch.state.imported"));
+    korvex_sim_reload_state();
+    EXPECT_EQ(text_of(last_txn().InvoiceNumberOut), "000007") << "the void, not a second import";
 }
 
 TEST_F(SimPayment, EachNumberedTransactionPrintsBothCopiesOnTheTill) {

@@ -1,0 +1,75 @@
+// Tip adjustment: the button and its worker, which sends the invoice number, the
+// total and the old and new tip to the terminal and shows whether it changed.
+#include "activity.h"
+#include "common_Routines.h"
+#include "ecr_Routines.h"
+#include "gdk_lock.h"
+#include "korvex.h"
+#include "record_display.h"
+#include "signals.h"
+#include "ui_components.h"
+#include "worker.h"
+
+std::atomic<bool> AdjustTipAmountState{false};
+pthread_t AdjustTipAmountTh;
+
+namespace {
+
+// Tips are sent right-aligned in twelve '0'-filled digits, like the transaction
+// amounts; the total goes as typed.
+constexpr int kTipBufferLen = 13;
+
+const FieldInput kTipInputs[] = {
+    INPUT_FIELD(AdjustTipAmountIn, InvoiceNumberIn, txt_ata_invoice_num),
+    INPUT_FIELD(AdjustTipAmountIn, TotalAmountIn, txt_ata_total_amount),
+    INPUT_FIELD(AdjustTipAmountIn, OldTipAmountIn, txt_ata_old_tip_amount),
+    INPUT_FIELD(AdjustTipAmountIn, NewTipAmountIn, txt_ata_new_tip_amount),
+    INPUT_FIELD(AdjustTipAmountIn, CashierIdIn, txt_ata_cashier_id),
+};
+
+GtkWidget** const kTipOutputs[] = {&txt_ata_update_status, &txt_request_output};
+
+// Colour first, then the text.
+void show_update_status(short result) {
+    if (!txt_ata_update_status)
+        return;
+    const bool changed = result == 1;
+    setColor(txt_ata_update_status, changed ? "green" : "red");
+    gtk_entry_set_text(GTK_ENTRY(txt_ata_update_status), changed       ? "Update Succeeded"
+                                                         : result == 0 ? "Update Failed"
+                                                                       : "Unknown");
+}
+
+} // namespace
+
+void btn_adjust_tip_amount_Clicked(GtkWidget*, gpointer) {
+    if (AdjustTipAmountState)
+        return;
+    clear_entries(kTipOutputs); // the status keeps its colour until the answer
+    AdjustTipAmountState = true;
+    if (!start_worker(&AdjustTipAmountTh, LaunchAdjustTipAmountReq))
+        AdjustTipAmountState = false;
+}
+
+void* LaunchAdjustTipAmountReq(void*) {
+    AdjustTipAmountState = true;
+    AdjustTipAmountIn request{};
+    AdjustTipAmountOut response{};
+    {
+        GdkLock lock;
+        read_inputs(&request, kTipInputs);
+        LeftPadBuffer(request.OldTipAmountIn, kTipBufferLen, '0');
+        LeftPadBuffer(request.NewTipAmountIn, kTipBufferLen, '0');
+    }
+    {
+        OperationActivity activity("Tip adjustment");
+        AdjustTipAmount(&request, &response);
+    }
+    {
+        GdkLock lock;
+        show_update_status(response.TipUpdateResultOut);
+        display_diagnosis_string(txt_request_output, response.DiagRequestOut);
+    }
+    AdjustTipAmountState = false;
+    return nullptr;
+}

@@ -1,0 +1,440 @@
+// The simulated terminal's end of day, through the library's own calls: how each
+// transaction type counts in the batch totals, voids, tips, settlement and its
+// detail records, the batch number, the batch across a restart, exchange rates and
+// the DCC offer, and the tax-free form's arithmetic.
+#include "korvex.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Txn {
+    std::string type;
+    std::string amount1 = {};
+    std::string amount2 = {};
+    std::string invoice = {};
+    std::string pre_auth_ref = {};
+    std::string auth_code = {};
+};
+
+Transaction_out launch(const Txn& r) {
+    Transaction_in in{};
+    put(in.MessageNumberIn, "1");
+    put(in.TransactionTypeIn, r.type);
+    put(in.Amount1In, r.amount1);
+    put(in.Amount2In, r.amount2);
+    put(in.InvoiceNumberIn, r.invoice);
+    put(in.PreAuthRefNumIn, r.pre_auth_ref);
+    put(in.AuthorisationCodeIn, r.auth_code);
+    Transaction_out out{};
+    Transaction_Launch(&in, &out);
+    EXPECT_EQ(text_of(out.TransactionStatusOut), "00") << "type " << r.type;
+    return out;
+}
+
+SettlementRequestIn request(const std::string& message = "5", short record = 0, short type = 0) {
+    SettlementRequestIn in{};
+    put(in.MessageNumberIn, message);
+    in.TxnDetailDataRecordIndexIn = record;
+    in.SettlementRecordTypeIn = type;
+    return in;
+}
+
+SettlementResponseOut settle(const std::string& message = "5") {
+    SettlementResponseOut out{};
+    DoSettlement(request(message), &out);
+    return out;
+}
+
+SettlementResponseOut data(short type) {
+    SettlementResponseOut out{};
+    GetSettlementData(request("6", 0, type), &out);
+    return out;
+}
+
+SettlementDataRecordOut detail(short record) {
+    SettlementDataRecordOut out{};
+    GetTransactionDetailDataRecord(request("", record), &out);
+    return out;
+}
+
+long number(const char* field, std::size_t width) {
+    return std::atol(std::string(field, strnlen(field, width)).c_str());
+}
+#define NUM(field) number(field, sizeof field)
+
+// The six figures of a settlement answer: count and amount of each category.
+struct Figures {
+    long debits, debit_amount, credits, credit_amount, cash_backs, cash_back_amount, sales_voids,
+        sales_void_amount, refunds_voids, refunds_void_amount;
+    bool operator==(const Figures&) const = default;
+};
+Figures figures(const SettlementResponseOut& o) {
+    return {NUM(o.DebitCountOut),       NUM(o.DebitAmountOut),     NUM(o.CreditCountOut),
+            NUM(o.CreditAmountOut),     NUM(o.CashBacksCountOut),  NUM(o.CashBacksAmountOut),
+            NUM(o.SalesVoidCountOut),   NUM(o.SalesVoidAmountOut), NUM(o.RefundsVoidCountOut),
+            NUM(o.RefundsVoidAmountOut)};
+}
+std::ostream& operator<<(std::ostream& os, const Figures& f) {
+    return os << "debits " << f.debits << "/" << f.debit_amount << ", credits " << f.credits << "/"
+              << f.credit_amount << ", cash-backs " << f.cash_backs << "/" << f.cash_back_amount
+              << ", sales voids " << f.sales_voids << "/" << f.sales_void_amount
+              << ", refunds voids " << f.refunds_voids << "/" << f.refunds_void_amount;
+}
+
+AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,
+                       const std::string& old_tip, const std::string& new_tip) {
+    AdjustTipAmountIn in{};
+    put(in.InvoiceNumberIn, invoice);
+    put(in.TotalAmountIn, total);
+    put(in.OldTipAmountIn, old_tip);
+    put(in.NewTipAmountIn, new_tip);
+    AdjustTipAmountOut out{};
+    AdjustTipAmount(&in, &out);
+    return out;
+}
+
+class SimSettlement : public SimStateTest {
+    ScopedEnv no_till_{"KORVEX_SIM_PRINT_PORT", "1"};
+};
+
+std::string invoice_of_last() {
+    GetLastTxnData_out out{};
+    GetLastTxnData_Launch(&out);
+    return text_of(out.InvoiceNumberOut);
+}
+std::string pre_auth_of_last() {
+    GetLastTxnData_out out{};
+    GetLastTxnData_Launch(&out);
+    return text_of(out.PreAuthRefNumOut);
+}
+
+TEST_F(SimSettlement, EveryTypeCountsInItsCategory) {
+    // Steps after the first refer to the first transaction by its invoice or
+    // pre-authorisation reference.
+    struct Row {
+        const char* what;
+        Txn first;
+        std::vector<Txn> then; // invoice "@" / reference "@" stand for the first's
+        Figures expected;
+        int records;
+    };
+    const Row rows[] = {
+        {"SALE", {"00", "1000"}, {}, {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"REFUND", {"01", "1000"}, {}, {0, 0, 1, 1000, 0, 0, 0, 0, 0, 0}, 1},
+        {"CASH ADVANCE", {"04", "2000"}, {}, {1, 2000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"PWCB", {"05", "3000", "1000"}, {}, {1, 3000, 0, 0, 1, 1000, 0, 0, 0, 0}, 1},
+        {"PRE-AUTH alone", {"06", "5000"}, {}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"PRE-AUTH, INCREMENT, COMPLETION of what is held",
+         {"06", "5000"},
+         {{"15", "1000", "", "", "@"}, {"07", "", "", "", "@"}},
+         {1, 6000, 0, 0, 0, 0, 0, 0, 0, 0},
+         3},
+        {"PRE-AUTH REVERSAL", {"06", "5000"}, {{"13", "", "", "", "@"}}, {}, 2},
+        {"VERIFY ACCOUNT", {"08"}, {}, {}, 1},
+        {"FORCE", {"10", "1500", "", "", "", "A1B2C3"}, {}, {1, 1500, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"MOTO SALE", {"11", "1200"}, {}, {1, 1200, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"MOTO REFUND", {"12", "700"}, {}, {0, 0, 1, 700, 0, 0, 0, 0, 0, 0}, 1},
+        {"voided SALE",
+         {"00", "1000"},
+         {{"02", "", "", "@"}},
+         {0, 0, 0, 0, 0, 0, 1, 1000, 0, 0},
+         2},
+        {"cancelled REFUND",
+         {"01", "800"},
+         {{"14", "", "", "@"}},
+         {0, 0, 0, 0, 0, 0, 0, 0, 1, 800},
+         2},
+        {"reversed SALE", {"00", "900"}, {{"09"}}, {0, 0, 0, 0, 0, 0, 1, 900, 0, 0}, 2},
+        {"voided PWCB: no cash-back",
+         {"05", "3000", "500"},
+         {{"02", "", "", "@"}},
+         {0, 0, 0, 0, 0, 0, 1, 3000, 0, 0},
+         2},
+        {"DUPLICATA is no transaction",
+         {"00", "1000"},
+         {{"03"}},
+         {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0},
+         1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(text_of(settle().SettlementStatusOut).size(), 1u); // a fresh batch
+        launch(row.first);
+        const std::string invoice = invoice_of_last(), reference = pre_auth_of_last();
+        for (Txn step : row.then) {
+            if (step.invoice == "@")
+                step.invoice = invoice;
+            if (step.pre_auth_ref == "@")
+                step.pre_auth_ref = reference;
+            launch(step);
+        }
+        const SettlementResponseOut open = data(0);
+        EXPECT_EQ(figures(open), row.expected);
+        EXPECT_EQ(open.TransactionDetailDataRecordNumberOut, row.records);
+        const SettlementResponseOut closed = settle();
+        EXPECT_EQ(figures(closed), row.expected) << "the settlement closes what the data showed";
+        EXPECT_EQ(text_of(closed.SettlementStatusOut), "0");
+    }
+}
+
+TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
+    const SettlementResponseOut empty = settle("42");
+    EXPECT_EQ(text_of(empty.SettlementStatusOut), "4");
+    EXPECT_EQ(text_of(empty.BatchNumberOut), "001");
+    EXPECT_EQ(empty.TransactionDetailDataRecordNumberOut, 0);
+    EXPECT_EQ(empty.DiagRequestOut, 0);
+
+    launch({"00", "4500"});      // 000001
+    launch({"01", "1000"});      // 000002
+    launch({"00", "3000"});      // 000003
+    launch({"02", "", "", "1"}); // voids 000001, filed under it
+    const SettlementResponseOut out = settle("42");
+    EXPECT_EQ(text_of(out.MessageNumberOut), "42");
+    EXPECT_EQ(text_of(out.SettlementStatusOut), "0");
+    EXPECT_EQ(text_of(out.BatchNumberOut), "001");
+    EXPECT_EQ(text_of(out.SettlementDateTimeOut).size(), 12u);
+    EXPECT_FALSE(text_of(out.SettleResponseOut).empty());
+    EXPECT_FALSE(text_of(out.HelpDeskNumberOut).empty());
+    EXPECT_EQ(figures(out), (Figures{1, 3000, 1, 1000, 0, 0, 1, 4500, 0, 0}));
+    ASSERT_EQ(out.TransactionDetailDataRecordNumberOut, 4);
+
+    // Invoice order; a void right after what it voided.
+    const struct {
+        const char* invoice;
+        const char* type;
+        const char* voided_type;
+    } expected[] = {
+        {"000001", "00", ""}, {"000001", "02", "00"}, {"000002", "01", ""}, {"000003", "00", ""}};
+    for (short n = 1; n <= 4; ++n) {
+        SCOPED_TRACE(n);
+        const SettlementDataRecordOut r = detail(n);
+        EXPECT_EQ(r.DiagRequestOut, 0);
+        EXPECT_EQ(text_of(r.InvoiceNumberOut), expected[n - 1].invoice);
+        EXPECT_EQ(text_of(r.TransactionTypeOut), expected[n - 1].type);
+        EXPECT_EQ(text_of(r.VoidedTransactionTypeOut), expected[n - 1].voided_type);
+    }
+    for (short outside : {0, 5, -1}) {
+        const SettlementDataRecordOut r = detail(outside);
+        EXPECT_NE(r.DiagRequestOut, 0) << outside;
+        SettlementDataRecordOut zeroed{};
+        zeroed.DiagRequestOut = r.DiagRequestOut;
+        EXPECT_EQ(std::memcmp(&r, &zeroed, sizeof r), 0) << outside;
+    }
+
+    EXPECT_EQ(text_of(launch({"00", "1000"}).BatchNumberOut), "002") << "the next sale opens 002";
+    EXPECT_EQ(text_of(data(1).BatchNumberOut), "001") << "record type 1: the closed batch";
+    EXPECT_EQ(figures(data(1)), figures(out));
+    EXPECT_EQ(data(0).TransactionDetailDataRecordNumberOut, 1) << "record type 0: the open batch";
+    EXPECT_EQ(text_of(detail(1).InvoiceNumberOut), "000004") << "the latest data's records";
+}
+
+TEST_F(SimSettlement, AnUnreachableHostLeavesTheBatchOpen) {
+    launch({"00", "1000"});
+    const SettlementResponseOut down = settle("999");
+    EXPECT_EQ(text_of(down.SettlementStatusOut), "2");
+    EXPECT_EQ(down.TransactionDetailDataRecordNumberOut, 0);
+    {
+        ScopedEnv host_down("KORVEX_SIM_HOST_DOWN", "1");
+        EXPECT_EQ(text_of(settle().SettlementStatusOut), "2");
+    }
+    const SettlementResponseOut later = settle();
+    EXPECT_EQ(text_of(later.SettlementStatusOut), "0");
+    EXPECT_EQ(text_of(later.BatchNumberOut), "001");
+    EXPECT_EQ(NUM(later.DebitAmountOut), 1000);
+}
+
+TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
+    launch({"00", "4000"});      // 000001
+    launch({"01", "1000"});      // 000002
+    launch({"00", "2000"});      // 000003
+    launch({"02", "", "", "3"}); // voids 000003
+    const struct {
+        const char* why;
+        const char *invoice, *total, *old_tip, *new_tip;
+        short result, diag;
+    } cases[] = {
+        {"unknown invoice", "9", "4000", "", "500", 0, 0},
+        {"voided", "3", "2000", "", "100", 0, 0},
+        {"a refund takes no tip", "2", "1000", "", "100", 0, 0},
+        {"total differs", "1", "4500", "", "500", 0, 0},
+        {"old tip differs", "1", "4000", "100", "500", 0, 0},
+        {"over 30 %", "1", "4000", "", "1201", 0, 0},
+        {"not digits", "1", "40.00", "", "500", 0, 3},
+        {"no new tip", "1", "4000", "", "", 0, 3},
+        {"accepted, leading zeros anywhere", "0001", "000000004000", "000000000000", "500", 1, 0},
+        {"the old tip is now 500", "1", "4000", "", "800", 0, 0},
+        {"raised from 500", "000001", "4000", "000000000500", "000000000800", 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const AdjustTipAmountOut out = tip(c.invoice, c.total, c.old_tip, c.new_tip);
+        EXPECT_EQ(out.TipUpdateResultOut, c.result);
+        EXPECT_EQ(out.DiagRequestOut, c.diag);
+    }
+    korvex_sim_reload_state(); // the tip is part of the batch
+    const SettlementResponseOut out = settle();
+    EXPECT_EQ(NUM(out.GratuityAmountOut), 800);
+    EXPECT_EQ(NUM(out.DebitAmountOut), 4800) << "the card is charged the tip";
+    EXPECT_EQ(NUM(out.SalesVoidAmountOut), 2000);
+    EXPECT_EQ(out.IsGratuityEnabledOut, 1);
+    const SettlementDataRecordOut first = detail(1);
+    EXPECT_EQ(NUM(first.TotalAmountOut), 4800);
+    EXPECT_EQ(text_of(first.AdditionalAmountOut), "000000000800");
+    EXPECT_EQ(tip("1", "4000", "800", "900").TipUpdateResultOut, 0) << "a closed batch";
+}
+
+TEST_F(SimSettlement, TheBatchAndTheClosedBatchSurviveARestart) {
+    launch({"00", "1000"});
+    settle();
+    launch({"00", "2500"});
+    korvex_sim_reload_state();
+    EXPECT_EQ(NUM(data(1).DebitAmountOut), 1000);
+    const SettlementResponseOut open = data(0);
+    EXPECT_EQ(NUM(open.DebitAmountOut), 2500);
+    EXPECT_EQ(text_of(open.BatchNumberOut), "002");
+    EXPECT_EQ(detail(1).DiagRequestOut, 0);
+}
+
+TEST_F(SimSettlement, TheDccOfferConvertsAtTheUpdatedRate) {
+    EXPECT_EQ(
+        [] {
+            CurrencyDetailsRecordOut r{};
+            GetCurrencyDetails(1, &r);
+            return r.DiagRequestOut;
+        }(),
+        10)
+        << "no rates before the first update";
+    ExchangeRateUpdateOut update{};
+    Exchange_Rate_Update_Launch(ExchangeRateUpdateIn{0}, &update);
+    EXPECT_EQ(update.OperationStatusOut, 1);
+    ASSERT_GE(update.NumberOfAvailableCurrenciesOut, 5);
+    EXPECT_EQ(text_of(update.DateTimeOut).size(), 12u);
+
+    const Transaction_out sale = launch({"00", "10013"}); // the DCC offer
+    bool found = false;
+    for (short n = 1; n <= update.NumberOfAvailableCurrenciesOut; ++n) {
+        CurrencyDetailsRecordOut r{};
+        GetCurrencyDetails(n, &r);
+        EXPECT_EQ(r.DiagRequestOut, 0);
+        EXPECT_EQ(text_of(r.CurrencyCodeOut).size(), 3u);
+        if (text_of(r.CurrencyCodeOut) != text_of(sale.CardCurrencyCodeOut))
+            continue;
+        found = true;
+        EXPECT_EQ(text_of(r.ConversionRateOut), text_of(sale.ConversionRateOut));
+        EXPECT_EQ(r.ConversionExponentOut, sale.FXExponentAppliedOut);
+        // 100.13 at the rate, rounded to the cent.
+        double rate = std::atof(text_of(r.ConversionRateOut).c_str());
+        for (int i = 0; i < r.ConversionExponentOut; ++i)
+            rate /= 10;
+        EXPECT_EQ(NUM(sale.DCCAmountOut), std::lround(10013 * rate));
+    }
+    EXPECT_TRUE(found) << "the card's currency is one of the updated rates";
+    CurrencyDetailsRecordOut outside{};
+    GetCurrencyDetails(static_cast<short>(update.NumberOfAvailableCurrenciesOut + 1), &outside);
+    EXPECT_NE(outside.DiagRequestOut, 0);
+}
+
+TFRTransactionOut tax_free(const std::string& amount, short method = 0,
+                           const std::string& form = "") {
+    TFRTransactionIn in{};
+    put(in.MessageNumberIn, "3");
+    put(in.TaxFreeFormNumberIn, form);
+    put(in.SaleCashAmountIn, amount);
+    in.PaymentMethodIn = method;
+    auto out = std::make_unique<TFRTransactionOut>();
+    DoTaxFreeRefund(in, out.get());
+    return *out;
+}
+
+TEST_F(SimSettlement, TaxFreeFormArithmetic) {
+    // VAT of 20 % contained in the price, a fee of 15 % of the VAT, both rounded
+    // half up to the cent; the refund is the VAT less the fee.
+    const struct {
+        const char* amount;
+        const char *vat, *ex_vat, *fee, *refund;
+    } cases[] = {
+        {"24000", "00004000", "00020000", "00000600", "00003400"},
+        {"17500", "00002917", "00014583", "00000438", "00002479"},
+        {"17503", "00002917", "00014586", "00000438", "00002479"},
+        {"99999999", "16666667", "83333332", "02500000", "14166667"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.amount);
+        const TFRTransactionOut out = tax_free(c.amount);
+        EXPECT_EQ(out.DiagRequestOut, 0);
+        EXPECT_EQ(text_of(out.TransactionStatusOut), "1");
+        EXPECT_EQ(text_of(out.VATRateOut), "2000");
+        EXPECT_EQ(NUM(out.FullPriceOut), std::atol(c.amount));
+        EXPECT_EQ(text_of(out.VATAmountOut), c.vat);
+        EXPECT_EQ(text_of(out.ExVATPriceOut), c.ex_vat);
+        EXPECT_EQ(text_of(out.AdministrationFeeOut), c.fee);
+        EXPECT_EQ(text_of(out.TaxRefundAmountOut), c.refund);
+        EXPECT_EQ(text_of(out.Barcode1Out).size(), 14u);
+    }
+    const TFRTransactionOut small = tax_free("17499");
+    EXPECT_EQ(text_of(small.TransactionStatusOut), "0");
+    EXPECT_NE(text_of(small.CashStringOut).find("MINIMUM"), std::string::npos);
+    EXPECT_EQ(text_of(small.TaxRefundAmountOut), "");
+
+    const TFRTransactionOut card = tax_free("24000", 0, "123");
+    EXPECT_EQ(card.FormTypeOut, 1);
+    EXPECT_FALSE(text_of(card.CardPANOut).empty());
+    EXPECT_EQ(text_of(card.Barcode1Out).substr(3, 6), "000123") << "the form number";
+    const TFRTransactionOut cash = tax_free("24000", 1);
+    EXPECT_EQ(cash.FormTypeOut, 2);
+    EXPECT_EQ(text_of(cash.CardPANOut), "");
+    EXPECT_NE(text_of(cash.CashStringOut).find("34.00"), std::string::npos);
+
+    for (const char* bad : {"", "12a", "999999999"})
+        EXPECT_EQ(tax_free(bad).DiagRequestOut, 3) << bad;
+}
+
+} // namespace
+
+namespace {
+
+// A terminal killed in the middle of its sales loses none that it approved: every
+// sale answered before the kill is in the batch after a restart.
+TEST_F(SimSettlement, AKillAtAnyPointLosesNoApprovedSale) {
+    int answered[2];
+    ASSERT_EQ(pipe(answered), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(answered[0]);
+        for (long n = 0;; ++n) {
+            launch({"00", std::to_string(1000 + n % 97)});
+            const char one = 1;
+            if (write(answered[1], &one, 1) != 1)
+                _exit(1);
+        }
+    }
+    close(answered[1]);
+    long approved = 0;
+    char one;
+    while (approved < 150 && read(answered[0], &one, 1) == 1)
+        ++approved;
+    kill(child, SIGKILL); // somewhere inside the next sale
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(answered[0]);
+    ASSERT_EQ(approved, 150);
+
+    korvex_sim_reload_state();
+    const long kept = NUM(data(0).DebitCountOut);
+    EXPECT_GE(kept, approved);
+    EXPECT_LE(kept, approved + 1) << "at most the sale being answered at the kill";
+    EXPECT_EQ(text_of(settle().SettlementStatusOut), "0") << "the database is whole";
+}
+
+} // namespace
