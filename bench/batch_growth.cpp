@@ -13,7 +13,6 @@
 #include "korvex.h"
 #include "korvex_sim.h"
 
-#include <dlfcn.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -49,19 +48,14 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-// Receipt printing off. The terminal-management call may not be in this build;
-// then receipts go to a port where no till listens (a refused connection per sale).
+// Receipt printing off, as a till that measures its batch would switch it. The
+// choice is kept in the scratch state folder only.
 void printing_off() {
-    using Switch = void (*)(InitTxnReceiptPrint_InOut*);
-    if (auto set = reinterpret_cast<Switch>(dlsym(RTLD_DEFAULT, "SetTxnReceiptPrintStatus"))) {
-        InitTxnReceiptPrint_InOut io{};
-        io.StatusIn = 0;
-        set(&io);
-        if (io.DiagRequestOut == 0)
-            return;
-    }
-    setenv("KORVEX_SIM_PRINT_PORT", "1", 1);
-    std::printf("(receipt printing cannot be switched off here: receipts go to port 1)\n");
+    InitTxnReceiptPrint_InOut io{};
+    io.StatusIn = 0;
+    SetTxnReceiptPrintStatus(&io);
+    if (io.DiagRequestOut != 0)
+        std::printf("(receipt printing could not be switched off: result %d)\n", io.DiagRequestOut);
 }
 
 // Seconds that one sale took.
