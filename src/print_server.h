@@ -35,6 +35,10 @@ inline constexpr std::size_t kReceiptLineSize = 355;
 
 enum class PrintServerState { NotStarted, Starting, Serving, Failed };
 PrintServerState print_server_state();
+// Why the print server does not serve, in words for the cashier (e.g. "Print server
+// not started: port 5187 is in use by another program (another console?)"); empty
+// unless print_server_state() is Failed. Safe to call from any thread.
+std::string print_server_failure();
 
 void* PrintThread(void* arg);
 

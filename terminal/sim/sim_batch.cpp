@@ -96,7 +96,7 @@ struct Journal {
 };
 
 Journal& journal() {
-    static Journal j;
+    static Journal& j = *new Journal; // never destroyed: a transaction may outlive exit()
     return j;
 }
 

@@ -38,8 +38,11 @@ struct Control {
     double scale = -1; // < 0: not yet read from the environment
 };
 
+// The terminal's state is never destroyed: when the till's process ends while a
+// call still waits on it (the cashier's question, a held call), a destructor would
+// block on the waiting condition variable or pull the state from under the call.
 Control& control() {
-    static Control c;
+    static Control& c = *new Control;
     return c;
 }
 
@@ -55,7 +58,7 @@ double scale_from_environment() {
 } // namespace
 
 Terminal& terminal() {
-    static Terminal t;
+    static Terminal& t = *new Terminal; // never destroyed, see control()
     return t;
 }
 

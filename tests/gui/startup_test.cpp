@@ -2,6 +2,7 @@
 // the process from start to close.
 #include "gui_harness.h"
 #include "korvex.h"
+#include "print_server.h"
 #include "test_util.h"
 #include "ui_components.h"
 
@@ -130,6 +131,30 @@ TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
                                                           {"TerminalIPAddress", "10.1.2.3"},
                                                           {"MobileTopupGSMPw", "9876"},
                                                           {"TFRFormNumber", "12345"}}));
+}
+
+// Closing the window while the terminal waits for the cashier (a question window
+// open, or the signature status blinking) ends the process at once, not after the
+// terminal's wait for the cashier, and reaps the print server's child. The print
+// port is the child's for the time of the test.
+TEST(Lifecycle, ClosingWhileTheTerminalAsksEndsTheProcessAtOnce) {
+    StopPrintServer();
+    for (const char* amount : {"10014", "10015", "10012", "10011"}) {
+        SCOPED_TRACE(amount);
+        const std::string dir = fresh_dir(std::string("close-asking-") + amount);
+        const gui::ChildRun run =
+            gui::run_console_child(std::string("close-asking:") + amount, dir, 20000);
+        ASSERT_FALSE(run.timed_out) << run.err;
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
+        const std::size_t at = run.err.find("closing ");
+        ASSERT_NE(at, std::string::npos) << run.err;
+        const long long closed = std::stoll(run.err.substr(at + 8));
+        EXPECT_LT(run.ended_ns - closed, 1000000000LL) << run.err;
+        EXPECT_EQ(run.err.find("print child 0 "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" reaped"), std::string::npos) << run.err;
+    }
+    StartPrnServer();
+    EXPECT_TRUE(gui::pump_until([] { return print_server_state() == PrintServerState::Serving; }));
 }
 
 TEST(Lifecycle, MissingWindowDescriptionEndsWithTheLoadersMessage) {
