@@ -73,6 +73,9 @@ PrintJobFont receipt_text_from_pipe_line(const char* line, std::size_t length, c
                                          std::size_t out_size);
 
 void* PrintstTh(void* arg);
+// Start-up (main thread): the print status radio buttons show the status that
+// PrinterState holds from the last run, the one the child answers with.
+void show_saved_printer_state();
 void* SavePrintThread(void* arg);
 // Writes the text's bytes to filename ("wb"). False when the file cannot be opened
 // or written.

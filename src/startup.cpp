@@ -6,6 +6,7 @@
 #include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "print_server.h"
 #include "signals.h"
 #include "ui_components.h"
 
@@ -128,6 +129,7 @@ bool ecr_start(int* argc, char*** argv) {
             g_signal_connect(*c.widget, c.signal, c.handler, nullptr);
     prepare_widgets();
     createPrintFormatTags();
+    show_saved_printer_state();
     StartPrnServer();
     Application_opened();
 

@@ -15,6 +15,7 @@
 
 #include <ctime>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -131,6 +132,39 @@ TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
                                                           {"TerminalIPAddress", "10.1.2.3"},
                                                           {"MobileTopupGSMPw", "9876"},
                                                           {"TFRFormNumber", "12345"}}));
+}
+
+// The print status saved by the last run is what the radio buttons show at start,
+// and start-up neither writes the file nor creates it.
+TEST(Lifecycle, TheSavedPrintStatusIsShownAtStart) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> file; // none: no PrinterState
+        int shown;
+    };
+    for (const Case& c : {Case{"missing", std::nullopt, 0}, Case{"ok", std::string(1, '\0'), 0},
+                          Case{"paper", std::string(1, '\1'), 1},
+                          Case{"error", std::string(1, '\2'), 2}}) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = fresh_dir(std::string("printer-state-") + c.name);
+        const std::string file = dir + "/PrinterState";
+        if (c.file)
+            std::ofstream(file, std::ios::binary) << *c.file;
+        struct stat before {};
+        stat(file.c_str(), &before);
+        const gui::ChildRun run = gui::run_console_child("close", dir);
+        ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+        EXPECT_NE(run.err.find("print status shown: " + std::to_string(c.shown)), std::string::npos)
+            << run.err;
+        struct stat after {};
+        const bool exists = stat(file.c_str(), &after) == 0;
+        EXPECT_EQ(exists, c.file.has_value());
+        if (c.file && exists) {
+            EXPECT_EQ(read_file(file), *c.file);
+            EXPECT_EQ(after.st_ino, before.st_ino) << "rewritten at start-up";
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << "rewritten at start-up";
+        }
+    }
 }
 
 // Closing the window while the terminal waits for the cashier (a question window

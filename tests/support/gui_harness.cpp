@@ -158,10 +158,15 @@ int run_child(const std::string& mode, int argc, char** argv) {
                      reaped ? "reaped" : "left");
         return 0;
     }
-    // The operator closes the window shortly after it appeared.
+    // The operator closes the window shortly after it appeared; the child says
+    // which print status the window showed.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
+        GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
+        for (int i = 0; i < 3; ++i)
+            if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
+                std::fprintf(stderr, "print status shown: %d\n", i);
         gtk_window_close(GTK_WINDOW(MainEcrWindow));
         return G_SOURCE_REMOVE;
     }, nullptr);
