@@ -9,7 +9,9 @@
 #include "print_server.h"
 #include "signals.h"
 #include "ui_components.h"
+#include "work_dir.h"
 
+#include <cstdio>
 #include <string>
 
 const char* g_ui_dir = KELVRA_UI_DIR;
@@ -108,6 +110,11 @@ void prepare_widgets() {
 } // namespace
 
 bool ecr_start(int* argc, char*** argv) {
+    // Before anything reads or writes ECRConf or PrinterState, and before the print
+    // server's child inherits the current directory.
+    if (std::string error; !enter_work_dir(&error))
+        std::fprintf(stderr, "kelvra: %s; the defaults are kept in the current folder\n",
+                     error.c_str());
     gdk_lock_record_main_thread();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"

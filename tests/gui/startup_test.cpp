@@ -118,6 +118,18 @@ TEST(Lifecycle, ClosingWritesTheSettingsAndExitsWithZero) {
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file holds a password";
 }
 
+// Started from another folder (a desktop entry starts it in the home folder), the
+// console still keeps its defaults in its working folder.
+TEST(Lifecycle, TheDefaultsAreKeptInTheWorkingFolderWhereverTheConsoleStarts) {
+    const std::string dir = fresh_dir("start-elsewhere");
+    std::filesystem::create_directories(dir + "/elsewhere");
+    const gui::ChildRun run =
+        gui::run_console_child("close", dir + "/work", 60000, dir + "/elsewhere");
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/work/ECRConf")) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/elsewhere/ECRConf"));
+}
+
 TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
     const std::string dir = fresh_dir("close-roundtrip");
     // Keys in another order, a value with a colon, an over-long cashier id, CR LF.

@@ -364,7 +364,7 @@ std::vector<DialogAnswer> answered_dialogs() {
 }
 
 ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
-                           int timeout_ms) {
+                           int timeout_ms, const std::string& start_dir) {
     const std::string flag = kChildFlag + mode;
     gchar* argv[] = {const_cast<gchar*>("/proc/self/exe"), const_cast<gchar*>(flag.c_str()),
                      nullptr};
@@ -375,7 +375,7 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
     GPid child = 0;
     int err_fd = -1;
     const bool spawned = g_spawn_async_with_pipes(
-        work_dir.c_str(), argv, env,
+        (start_dir.empty() ? work_dir : start_dir).c_str(), argv, env,
         static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
         nullptr, &child, nullptr, nullptr, &err_fd, &error);
     g_strfreev(env);
