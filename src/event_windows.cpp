@@ -207,8 +207,8 @@ void display_voice_referral_assistant(VoiceReferralInfos_out referral) {
     if (!builder)
         return;
     p_voiceReferral_childwin = widget_of(builder, "win_voice_ref");
-    QuestionWindow* question =
-        own_state(p_voiceReferral_childwin, &p_voiceReferral_childwin, forget_voice_referral_window);
+    QuestionWindow* question = own_state(p_voiceReferral_childwin, &p_voiceReferral_childwin,
+                                         forget_voice_referral_window);
     lb_hostMsg = widget_of(builder, "lb_hostMsg");
     lb_MerchId = widget_of(builder, "lb_MerchId");
     lb_Phone = widget_of(builder, "lb_Phone");
@@ -238,8 +238,8 @@ void accept_check_clicked(GtkWidget*, gpointer data) {
     const QuestionWindow* question = state_of(data, p_voiceReferral_childwin);
     if (!question)
         return;
-    gtk_widget_set_sensitive(question->cb_ref_state, gtk_toggle_button_get_active(
-                                                         GTK_TOGGLE_BUTTON(question->accept_check)));
+    gtk_widget_set_sensitive(question->cb_ref_state, gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(
+                                                         question->accept_check)));
 }
 
 void cb_ref_state_changed(GtkWidget*, gpointer data) {

@@ -57,4 +57,3 @@ std::size_t format_pipe_line(char* out, std::size_t out_size, const char* text, 
 // last byte is the style digit (a non-digit counts as DEFAULT); `text_length`
 // receives the length of the text before it.
 PrintJobFont split_pipe_line(const char* line, std::size_t length, std::size_t* text_length);
-

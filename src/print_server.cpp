@@ -86,7 +86,6 @@ void reap_child(pid_t child) {
     }
 }
 
-
 // --- child process: plain POSIX calls only -------------------------------------
 
 ssize_t send_whole(int fd, const unsigned char* data, std::size_t size, int flags = 0) {

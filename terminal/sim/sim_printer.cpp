@@ -79,7 +79,8 @@ PrintResult print_document(const std::vector<PrintLine>& lines, const PrintEndpo
     result.lines_total = lines.size();
     for (const PrintLine& line : lines) {
         unsigned char status = 0;
-        switch (print_one(encode_print_line(line.style, line.text), till, &status, &result.detail)) {
+        switch (
+            print_one(encode_print_line(line.style, line.text), till, &status, &result.detail)) {
         case LineResult::NoConnection:
             result.outcome = PrintOutcome::NoPrinter;
             return result;

@@ -469,9 +469,8 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
         GList* windows = gtk_window_list_toplevels();
         for (GList* w = windows; w; w = w->next) {
             GtkWidget* window = GTK_WIDGET(w->data);
-            const char* name = GTK_IS_BUILDABLE(window)
-                                   ? gtk_buildable_get_name(GTK_BUILDABLE(window))
-                                   : nullptr;
+            const char* name =
+                GTK_IS_BUILDABLE(window) ? gtk_buildable_get_name(GTK_BUILDABLE(window)) : nullptr;
             if (name && std::string(name) == id && gtk_widget_get_visible(window))
                 found.push_back(window);
         }
@@ -485,7 +484,7 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
     struct Kind {
         short event;
         const char* window;
-        const char* label;      // tells the two windows apart
+        const char* label; // tells the two windows apart
         const char* answer_call;
         // Answers one window: `accept` with the positive answer, otherwise by its
         // title-bar button. Returns the status that must reach the terminal.

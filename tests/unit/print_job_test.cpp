@@ -153,7 +153,9 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
     };
     for (const auto& [style, font] : styles) {
         SCOPED_TRACE(static_cast<int>(style));
-        std::string bytes = encode_print_line(style, "Caf\xC3\xA9 \xE2\x82\xAC" "5 \xC2\xA3" "1");
+        std::string bytes = encode_print_line(style, "Caf\xC3\xA9 \xE2\x82\xAC"
+                                                     "5 \xC2\xA3"
+                                                     "1");
         unsigned short tag = 0, length = 0;
         unsigned char line[kPrintBufferSize] = {};
         ASSERT_TRUE(
@@ -161,7 +163,9 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
         char text[kPrintBufferSize] = {};
         EXPECT_EQ(scan_print_line(line, bytes.size() - 16, text, sizeof text), font);
         // Latin-1 stays a byte (the window converts it); the signs come as UTF-8.
-        EXPECT_STREQ(text, "Caf\xE9 \xE2\x82\xAC" "5 \xC2\xA3" "1");
+        EXPECT_STREQ(text, "Caf\xE9 \xE2\x82\xAC"
+                           "5 \xC2\xA3"
+                           "1");
     }
 }
 
