@@ -372,6 +372,11 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
     GError* error = nullptr;
     gchar** env = g_environ_setenv(g_get_environ(), "KELVRA_TEST_CHILD", "1", TRUE);
     env = g_environ_setenv(env, "KELVRA_WORKDIR", work_dir.c_str(), TRUE);
+    // ThreadSanitizer waits a second at exit by default, which the tests of the
+    // time to close would count.
+    const gchar* tsan = g_environ_getenv(env, "TSAN_OPTIONS");
+    const std::string tsan_options = std::string(tsan ? tsan : "") + " atexit_sleep_ms=0";
+    env = g_environ_setenv(env, "TSAN_OPTIONS", tsan_options.c_str(), TRUE);
     GPid child = 0;
     int err_fd = -1;
     const bool spawned = g_spawn_async_with_pipes(
