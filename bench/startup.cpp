@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
     char scratch[] = "/tmp/kelvra-bench-XXXXXX";
     if (!mkdtemp(scratch) || chdir(scratch) != 0)
         return 1;
+    setenv("KELVRA_WORKDIR", scratch, 1); // the console enters it at start-up
     std::vector<double> bare_ms, console_ms;
     std::vector<long> bare_kib, console_kib;
     for (int i = 0; i < runs; ++i) {

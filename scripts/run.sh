@@ -1,27 +1,65 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the console on the simulated
 # terminal. Without a display the console is served to a web browser through
-# GTK's Broadway backend.
+# GTK's Broadway backend, on this machine only unless KELVRA_BROADWAY_ADDRESS
+# says otherwise.
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_missing_packages
 configure_build "$KELVRA_SRC/build"
 ninja -C "$KELVRA_SRC/build" kelvra korvex
 
-# The console keeps ECRConf and PrinterState in its working directory.
-workdir=${KELVRA_WORKDIR:-$HOME/.local/share/kelvra}
-mkdir -p "$workdir"
-cd "$workdir"
-echo "Working directory: $workdir"
+# The console chooses its working folder itself (the same one however it is
+# started); this only says where it is.
+echo "Defaults and printer status: ${KELVRA_WORKDIR:-${XDG_DATA_HOME:-$HOME/.local/share}/kelvra}"
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    display=${BROADWAY_DISPLAY:-:5}
-    port=$((8080 + ${display#:}))
-    broadwayd "$display" >/dev/null 2>&1 &
-    broadway_pid=$!
-    trap 'kill $broadway_pid 2>/dev/null' EXIT
-    sleep 1
-    echo "No display here: open http://127.0.0.1:$port/ in a web browser to use the console."
-    GDK_BACKEND=broadway BROADWAY_DISPLAY=$display "$KELVRA_SRC/build/kelvra"
-else
-    "$KELVRA_SRC/build/kelvra"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec "$KELVRA_SRC/build/kelvra"
 fi
+
+# True when something accepts connections on host:port.
+port_answers() {
+    (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null
+}
+
+display=${BROADWAY_DISPLAY:-:5}
+port=$((8080 + ${display#:}))
+# The Broadway page has no password: whoever reaches the port uses the console.
+address=${KELVRA_BROADWAY_ADDRESS:-127.0.0.1}
+case $address in
+0.0.0.0 | ::) probe=127.0.0.1 ;;
+*) probe=$address ;;
+esac
+if port_answers "$probe" "$port"; then
+    echo "Port $port is already in use (another console?): choose another Broadway display," \
+        "e.g. BROADWAY_DISPLAY=:6 $0" >&2
+    exit 1
+fi
+
+broadway_log=$(mktemp)
+broadwayd --address "$address" --port "$port" "$display" >"$broadway_log" 2>&1 &
+broadway_pid=$!
+# Ctrl+C, a closed terminal or the end of the console all end the Broadway server.
+trap 'kill $broadway_pid 2>/dev/null; rm -f "$broadway_log"' EXIT
+trap 'exit 130' INT TERM HUP
+
+for _ in $(seq 50); do
+    port_answers "$probe" "$port" && break
+    kill -0 "$broadway_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if ! kill -0 "$broadway_pid" 2>/dev/null || ! port_answers "$probe" "$port"; then
+    echo "The Broadway server did not start on $address port $port:" >&2
+    cat "$broadway_log" >&2
+    exit 1
+fi
+
+if [ "$address" = 127.0.0.1 ]; then
+    echo "No display here: open http://127.0.0.1:$port/ in a web browser on this machine."
+    echo "From another machine, forward the port: ssh -L $port:127.0.0.1:$port $(hostname)"
+else
+    echo "No display here: the console is served on $address port $port WITHOUT A PASSWORD;"
+    echo "anyone who reaches that address can use the terminal through it."
+fi
+echo "Stop with Ctrl+C here or by closing the console's window: both end the console and the" \
+    "Broadway server."
+GDK_BACKEND=broadway BROADWAY_DISPLAY=$display "$KELVRA_SRC/build/kelvra"

@@ -4,7 +4,7 @@ set -eu
 
 KELVRA_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KELVRA_PACKAGES="build-essential cmake ninja-build pkg-config libgtk-3-dev libgtk-3-bin \
-libgtest-dev xvfb xauth fonts-dejavu-core libsqlite3-dev"
+libgtest-dev xvfb xauth fonts-dejavu-core libsqlite3-dev iproute2"
 
 install_missing_packages() {
     local missing=""
@@ -13,9 +13,18 @@ install_missing_packages() {
             missing="$missing $p"
     done
     [ -z "$missing" ] && return 0
-    echo "Installing:$missing"
     local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            # A fresh Debian image has no sudo: the root password does it.
+            echo "These Debian packages are missing:$missing" >&2
+            echo "Install them as root, then run this script again:" >&2
+            echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends$missing'" >&2
+            exit 1
+        fi
+        sudo="sudo"
+    fi
+    echo "Installing:$missing"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 }

@@ -3,6 +3,12 @@
 // rejection (event 8). Each is built from a window description of its own, shown
 // (not run modally) and answered on the main thread by its buttons; the answer
 // goes to the terminal library from the button handler, then the window goes.
+//
+// The terminal may ask again while an earlier window of the same kind is still
+// open (it gave up waiting and asked anew). Each window therefore carries its own
+// state, handed to its handlers as their user data: a window answers for itself,
+// once, and closes, whichever of the two is answered first. The globals of each
+// kind only name the newest window.
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "fields.h"
@@ -14,7 +20,7 @@
 
 #include <string>
 
-// Widgets of the newest window of each kind; null while none is open.
+// Widgets of the newest window of each kind; null once it has closed.
 GtkWidget* p_voiceReferral_childwin;
 GtkWidget* lb_Phone;
 GtkWidget* lb_MerchId;
@@ -70,30 +76,74 @@ void set_label(GtkWidget* label, const std::string& text) {
     g_free(valid);
 }
 
+// One open question window: its widgets and whether it has answered. Owned by
+// the window: freed when the window is destroyed.
+struct QuestionWindow {
+    GtkWidget* window = nullptr;
+    bool answered = false;
+    void (*forget_globals)() = nullptr; // when this window is the newest of its kind
+    GtkWidget** newest = nullptr;       // the global naming the newest window
+    // The voice referral window's controls.
+    GtkWidget* accept_check = nullptr;
+    GtkWidget* cb_ref_state = nullptr;
+    GtkWidget* txt_auth_code = nullptr;
+    GtkWidget* btn_auth_ok = nullptr;
+};
+
+void window_destroyed(GtkWidget* window, gpointer data) {
+    auto* question = static_cast<QuestionWindow*>(data);
+    if (*question->newest == window)
+        question->forget_globals();
+    delete question;
+}
+
+QuestionWindow* own_state(GtkWidget* window, GtkWidget** newest, void (*forget_globals)()) {
+    auto* question = new QuestionWindow;
+    question->window = window;
+    question->newest = newest;
+    question->forget_globals = forget_globals;
+    g_object_set_data(G_OBJECT(window), "question-window", question);
+    g_signal_connect(window, "destroy", G_CALLBACK(window_destroyed), question);
+    return question;
+}
+
+// The handlers' user data; a handler called without it (not through a signal)
+// acts for the newest window of its kind.
+QuestionWindow* state_of(gpointer data, GtkWidget* newest) {
+    if (data)
+        return static_cast<QuestionWindow*>(data);
+    return newest ? static_cast<QuestionWindow*>(
+                        g_object_get_data(G_OBJECT(newest), "question-window"))
+                  : nullptr;
+}
+
+// True the first time only: a window sends one answer, however its buttons and
+// its title bar are used.
+bool take_answer(QuestionWindow* question) {
+    if (!question || question->answered)
+        return false;
+    question->answered = true;
+    return true;
+}
+
 // Closing a window by its title bar answers like its cancel or decline button.
 // The handler has destroyed the window already, so the default one must not run.
 template <void (*Answer)(GtkWidget*, gpointer)>
-gboolean answer_on_close(GtkWidget*, GdkEvent*, gpointer) {
-    Answer(nullptr, nullptr);
+gboolean answer_on_close(GtkWidget*, GdkEvent*, gpointer data) {
+    Answer(nullptr, data);
     return TRUE;
 }
 
-void destroy_voice_referral_window() {
-    if (p_voiceReferral_childwin)
-        gtk_widget_destroy(p_voiceReferral_childwin);
+void forget_voice_referral_window() {
     p_voiceReferral_childwin = lb_Phone = lb_MerchId = lb_hostMsg = nullptr;
     accept_check = cb_ref_state = txt_auth_code = btn_auth_ok = btn_auth_cancel = nullptr;
 }
 
-void destroy_partial_auth_window() {
-    if (p_hp_childwin)
-        gtk_widget_destroy(p_hp_childwin);
+void forget_partial_auth_window() {
     p_hp_childwin = lb_hp_mid = lb_hp_amt = btn_hp_acc = btn_hp_dec = nullptr;
 }
 
-void destroy_avs_window() {
-    if (p_avs_childwin)
-        gtk_widget_destroy(p_avs_childwin);
+void forget_avs_window() {
     p_avs_childwin = lb_avs_resp = btn_avs_acc = btn_avs_dec = nullptr;
 }
 
@@ -116,18 +166,24 @@ short send_authorisation(const VoiceReferralStatus_in& status) {
     return out.DiagRequestOut;
 }
 
-void send_partial_auth_status(short status) {
+void send_partial_auth_status(gpointer data, short status) {
+    QuestionWindow* question = state_of(data, p_hp_childwin);
+    if (!take_answer(question))
+        return;
     PartialAuthOut out{};
     SetPartialAuthStatus(PartialAuthIn{status}, &out);
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    destroy_partial_auth_window();
+    gtk_widget_destroy(question->window);
 }
 
-void send_avs_status(short status) {
+void send_avs_status(gpointer data, short status) {
+    QuestionWindow* question = state_of(data, p_avs_childwin);
+    if (!take_answer(question))
+        return;
     AVSRejectionOut out{};
     SetAVSRejectionStatus(AVSRejectionIn{status}, &out);
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    destroy_avs_window();
+    gtk_widget_destroy(question->window);
 }
 
 } // namespace
@@ -151,21 +207,23 @@ void display_voice_referral_assistant(VoiceReferralInfos_out referral) {
     if (!builder)
         return;
     p_voiceReferral_childwin = widget_of(builder, "win_voice_ref");
+    QuestionWindow* question = own_state(p_voiceReferral_childwin, &p_voiceReferral_childwin,
+                                         forget_voice_referral_window);
     lb_hostMsg = widget_of(builder, "lb_hostMsg");
     lb_MerchId = widget_of(builder, "lb_MerchId");
     lb_Phone = widget_of(builder, "lb_Phone");
-    accept_check = widget_of(builder, "accept_check");
-    g_signal_connect(accept_check, "clicked", G_CALLBACK(accept_check_clicked), nullptr);
-    cb_ref_state = widget_of(builder, "cb_ref_state");
-    g_signal_connect(cb_ref_state, "changed", G_CALLBACK(cb_ref_state_changed), nullptr);
+    question->accept_check = accept_check = widget_of(builder, "accept_check");
+    g_signal_connect(accept_check, "clicked", G_CALLBACK(accept_check_clicked), question);
+    question->cb_ref_state = cb_ref_state = widget_of(builder, "cb_ref_state");
+    g_signal_connect(cb_ref_state, "changed", G_CALLBACK(cb_ref_state_changed), question);
     gtk_widget_set_sensitive(cb_ref_state, FALSE);
-    txt_auth_code = widget_of(builder, "txt_auth_code");
+    question->txt_auth_code = txt_auth_code = widget_of(builder, "txt_auth_code");
     gtk_widget_set_sensitive(txt_auth_code, FALSE);
-    btn_auth_ok = widget_of(builder, "btn_auth_ok");
+    question->btn_auth_ok = btn_auth_ok = widget_of(builder, "btn_auth_ok");
     gtk_widget_set_sensitive(btn_auth_ok, FALSE);
-    g_signal_connect(btn_auth_ok, "clicked", G_CALLBACK(btn_auth_ok_clicked), nullptr);
+    g_signal_connect(btn_auth_ok, "clicked", G_CALLBACK(btn_auth_ok_clicked), question);
     btn_auth_cancel = widget_of(builder, "btn_auth_cancel");
-    g_signal_connect(btn_auth_cancel, "clicked", G_CALLBACK(Cancel_Voice_Referral), nullptr);
+    g_signal_connect(btn_auth_cancel, "clicked", G_CALLBACK(Cancel_Voice_Referral), question);
     g_object_unref(builder); // the shown window keeps itself alive
 
     show_centred(p_voiceReferral_childwin);
@@ -173,33 +231,37 @@ void display_voice_referral_assistant(VoiceReferralInfos_out referral) {
     set_label(lb_MerchId, field_text(referral.MerchantIdOut));
     set_label(lb_Phone, field_text(referral.PhoneNumberOut));
     g_signal_connect(p_voiceReferral_childwin, "delete_event",
-                     G_CALLBACK(answer_on_close<Cancel_Voice_Referral>), nullptr);
+                     G_CALLBACK(answer_on_close<Cancel_Voice_Referral>), question);
 }
 
-void accept_check_clicked(GtkWidget*, gpointer) {
-    if (!accept_check || !cb_ref_state)
+void accept_check_clicked(GtkWidget*, gpointer data) {
+    const QuestionWindow* question = state_of(data, p_voiceReferral_childwin);
+    if (!question)
         return;
-    gtk_widget_set_sensitive(cb_ref_state,
-                             gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(accept_check)));
+    gtk_widget_set_sensitive(question->cb_ref_state, gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(
+                                                         question->accept_check)));
 }
 
-void cb_ref_state_changed(GtkWidget*, gpointer) {
-    if (!cb_ref_state)
+void cb_ref_state_changed(GtkWidget*, gpointer data) {
+    const QuestionWindow* question = state_of(data, p_voiceReferral_childwin);
+    if (!question)
         return;
     // Once opened for item 0, the code entry stays open whatever is chosen later.
-    if (gtk_combo_box_get_active(GTK_COMBO_BOX(cb_ref_state)) == 0)
-        gtk_widget_set_sensitive(txt_auth_code, TRUE);
-    gtk_widget_set_sensitive(btn_auth_ok, TRUE);
+    if (gtk_combo_box_get_active(GTK_COMBO_BOX(question->cb_ref_state)) == 0)
+        gtk_widget_set_sensitive(question->txt_auth_code, TRUE);
+    gtk_widget_set_sensitive(question->btn_auth_ok, TRUE);
 }
 
-void btn_auth_ok_clicked(GtkWidget*, gpointer) {
-    if (!cb_ref_state)
+void btn_auth_ok_clicked(GtkWidget*, gpointer data) {
+    QuestionWindow* question = state_of(data, p_voiceReferral_childwin);
+    if (!take_answer(question))
         return;
     VoiceReferralStatus_in status{};
     status.AuthorisationStatusIn =
-        referral_status_of_item(gtk_combo_box_get_active(GTK_COMBO_BOX(cb_ref_state)));
+        referral_status_of_item(gtk_combo_box_get_active(GTK_COMBO_BOX(question->cb_ref_state)));
     if (status.AuthorisationStatusIn == 2)
-        field_copy(status.AuthorisationCodeIn, gtk_entry_get_text(GTK_ENTRY(txt_auth_code)));
+        field_copy(status.AuthorisationCodeIn,
+                   gtk_entry_get_text(GTK_ENTRY(question->txt_auth_code)));
     short result = send_authorisation(status);
     if (result == 3) { // "Bad Request Format": fall back to a declined referral once
         status = VoiceReferralStatus_in{};
@@ -207,12 +269,15 @@ void btn_auth_ok_clicked(GtkWidget*, gpointer) {
         result = send_authorisation(status);
     }
     display_diagnosis_string(txt_request_output, result);
-    destroy_voice_referral_window();
+    gtk_widget_destroy(question->window);
 }
 
-void Cancel_Voice_Referral(GtkWidget*, gpointer) {
+void Cancel_Voice_Referral(GtkWidget*, gpointer data) {
+    QuestionWindow* question = state_of(data, p_voiceReferral_childwin);
+    if (!take_answer(question))
+        return;
     display_diagnosis_string(txt_request_output, send_authorisation(VoiceReferralStatus_in{}));
-    destroy_voice_referral_window();
+    gtk_widget_destroy(question->window);
 }
 
 // ---------------------------------------------------------------------------
@@ -233,27 +298,28 @@ void display_Partial_Auth_dlg(PartialAuthOut partial) {
     if (!builder)
         return;
     p_hp_childwin = widget_of(builder, "partial_auth_dlg");
+    QuestionWindow* question = own_state(p_hp_childwin, &p_hp_childwin, forget_partial_auth_window);
     lb_hp_mid = widget_of(builder, "lb_hp_mid");
     lb_hp_amt = widget_of(builder, "lb_hp_amt");
     btn_hp_acc = widget_of(builder, "btn_hp_acc");
     btn_hp_dec = widget_of(builder, "btn_hp_dec");
-    g_signal_connect(btn_hp_acc, "clicked", G_CALLBACK(btn__Partial_Auth_accept_clicked), nullptr);
-    g_signal_connect(btn_hp_dec, "clicked", G_CALLBACK(Decline_Partial_Auth), nullptr);
+    g_signal_connect(btn_hp_acc, "clicked", G_CALLBACK(btn__Partial_Auth_accept_clicked), question);
+    g_signal_connect(btn_hp_dec, "clicked", G_CALLBACK(Decline_Partial_Auth), question);
     g_object_unref(builder);
 
     show_centred(p_hp_childwin);
     set_label(lb_hp_mid, field_text(partial.AcquirerMerchantIDOut));
     set_label(lb_hp_amt, field_text(partial.PartialAmountOut));
     g_signal_connect(p_hp_childwin, "delete_event",
-                     G_CALLBACK(answer_on_close<Decline_Partial_Auth>), nullptr);
+                     G_CALLBACK(answer_on_close<Decline_Partial_Auth>), question);
 }
 
-void btn__Partial_Auth_accept_clicked(GtkWidget*, gpointer) {
-    send_partial_auth_status(0);
+void btn__Partial_Auth_accept_clicked(GtkWidget*, gpointer data) {
+    send_partial_auth_status(data, 0);
 }
 
-void Decline_Partial_Auth(GtkWidget*, gpointer) {
-    send_partial_auth_status(1);
+void Decline_Partial_Auth(GtkWidget*, gpointer data) {
+    send_partial_auth_status(data, 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -273,23 +339,24 @@ void display_AVS_Rej_dlg(AVSRejectionOut avs) {
     if (!builder)
         return;
     p_avs_childwin = widget_of(builder, "avs_rej_dlg");
+    QuestionWindow* question = own_state(p_avs_childwin, &p_avs_childwin, forget_avs_window);
     lb_avs_resp = widget_of(builder, "lb_avs_resp");
     btn_avs_acc = widget_of(builder, "btn_avs_acc");
     btn_avs_dec = widget_of(builder, "btn_avs_dec");
-    g_signal_connect(btn_avs_acc, "clicked", G_CALLBACK(btn_avs_accept_clicked), nullptr);
-    g_signal_connect(btn_avs_dec, "clicked", G_CALLBACK(decline_avs), nullptr);
+    g_signal_connect(btn_avs_acc, "clicked", G_CALLBACK(btn_avs_accept_clicked), question);
+    g_signal_connect(btn_avs_dec, "clicked", G_CALLBACK(decline_avs), question);
     g_object_unref(builder);
 
     show_centred(p_avs_childwin);
     set_label(lb_avs_resp, field_text(avs.AVSResponseOut));
     g_signal_connect(p_avs_childwin, "delete_event", G_CALLBACK(answer_on_close<decline_avs>),
-                     nullptr);
+                     question);
 }
 
-void btn_avs_accept_clicked(GtkWidget*, gpointer) {
-    send_avs_status(0);
+void btn_avs_accept_clicked(GtkWidget*, gpointer data) {
+    send_avs_status(data, 0);
 }
 
-void decline_avs(GtkWidget*, gpointer) {
-    send_avs_status(1);
+void decline_avs(GtkWidget*, gpointer data) {
+    send_avs_status(data, 1);
 }

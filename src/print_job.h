@@ -1,43 +1,25 @@
-// The print-job wire format between the terminal and the till's print server, and
-// the byte rules that turn a terminal's print line into receipt text and style.
-// Pure functions without the toolkit, so the fuzz target and the tools link them
-// on their own.
+// The print server's side of the print-job wire format (the sending side is
+// print_job_wire.h): the byte rules that turn a terminal's print line into receipt
+// text and style, and the pipe line to the window. Pure functions, so the fuzz
+// target links them on their own.
 #pragma once
 
 #include "ecr_Routines.h" // PrintJobFont
+#include "print_job_wire.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// The till's print port (`portno`).
-inline constexpr int kPrintPort = 5187;
-
-// Fields of the 17-byte status reply.
-inline constexpr int TAG_ECR_PRINT_JOB_STATUS = 0x00080016;
-inline constexpr short DO_PRINTRESPONSE_TAG = 0x2101;
-inline constexpr int LengthPrintJobStatus = 1;
-
-// Fields of a print job.
-inline constexpr std::uint16_t kPrintJobType = 0x2100;
-inline constexpr std::uint16_t kPrintProtocolVersion = 0x0200; // highest accepted
-inline constexpr std::size_t kPrintHeaderSize = 8;             // length, version, type
-inline constexpr std::size_t kPrintTlvHeaderSize = 8;          // Tag, Length
-
 // A job is taken from one read of at most 127 bytes; the receive buffer, the print
 // line and the collected text are 128 bytes, like the pipe line to the window.
 inline constexpr std::size_t kPrintBufferSize = 128;
 inline constexpr std::size_t kPrintReadSize = kPrintBufferSize - 1;
-// Longest print line a job can carry: 127 - 16.
-inline constexpr std::size_t kPrintLineMax =
-    kPrintReadSize - kPrintHeaderSize - kPrintTlvHeaderSize;
+static_assert(kPrintReadSize == kPrintJobMax);
 // Longest receipt text in a pipe line: the style digit, the line feed and the
 // terminator must still fit in 128 bytes.
 inline constexpr std::size_t kPipeTextMax = kPrintBufferSize - 3;
-
-inline constexpr std::size_t kPrintReplySize = 17;
-inline constexpr std::size_t kPrintReplyHeaderSize = 8;
 
 // message_length of the 8-byte header at Data, or -1 when protocol_version is above
 // 0x0200. Data must hold at least 8 bytes.
@@ -75,31 +57,3 @@ std::size_t format_pipe_line(char* out, std::size_t out_size, const char* text, 
 // last byte is the style digit (a non-digit counts as DEFAULT); `text_length`
 // receives the length of the text before it.
 PrintJobFont split_pipe_line(const char* line, std::size_t length, std::size_t* text_length);
-
-// The 17-byte status reply with the given status byte.
-void build_print_reply(unsigned char (&reply)[kPrintReplySize], unsigned char status);
-
-// Checks a received reply: true when it is the 17-byte status reply; *status gets
-// its last byte.
-bool parse_print_reply(const unsigned char* reply, std::size_t size, unsigned char* status);
-
-// Style codes that make the print server show a line in `font` (empty for DEFAULT
-// and for the styles that no byte code produces).
-std::string_view print_style_bytes(PrintJobFont font);
-
-// A print job carrying `line` as its print line (the line is taken as it is; it is
-// the caller's business to keep it within kPrintLineMax bytes).
-std::string encode_print_job(std::string_view line, std::uint16_t version = kPrintProtocolVersion,
-                             std::uint16_t type = kPrintJobType, std::uint32_t tag = 0x00080015);
-
-// Turns UTF-8 receipt text into the terminal's printer bytes: the euro sign becomes
-// 0x93, the pound sign 0xA0, other characters of Latin-1 their Latin-1 byte, control
-// characters a space, anything else '?'.
-std::string printer_bytes_from_utf8(std::string_view text);
-
-// One job over one connection: connects to host:port, sends `job` in one write,
-// reads the reply until 17 bytes or the end of the stream. Returns false with
-// *error set when no connection could be made or the send failed; the bytes
-// received (possibly fewer than 17) are in *reply.
-bool send_print_job(const char* host, int port, std::string_view job, std::string* reply,
-                    std::string* error, int timeout_ms = 5000);

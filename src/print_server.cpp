@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
@@ -33,6 +34,14 @@ constexpr int kListenBacklog = 10;
 
 std::atomic<PrintServerState> server_state{PrintServerState::NotStarted};
 
+// The failure text read by the window while the set-up thread may write it.
+std::mutex failure_mutex;
+std::string failure_text;
+
+// A child that does not end within this time after SIGTERM is killed, so that
+// closing the window never waits long.
+constexpr int kChildStopWaitMs = 500;
+
 // Serialises the set-up thread with StopPrintServer, so that a window closed during
 // start-up neither leaves a child behind nor closes a socket twice.
 std::mutex server_mutex;
@@ -44,6 +53,37 @@ int window_pipe_write_end = -1;
 
 void report(const char* what) {
     std::fprintf(stderr, "kelvra: print server not started: %s\n", what);
+}
+
+// Records why the print server does not serve (shown in the window) and says so
+// on standard error with the technical detail.
+void fail(const std::string& failure, const char* detail) {
+    {
+        std::lock_guard lock(failure_mutex);
+        failure_text = failure;
+    }
+    server_state.store(PrintServerState::Failed);
+    report(detail);
+}
+
+std::string not_started(const std::string& why) {
+    return "Print server not started: " + why;
+}
+
+// Reaps a child that was sent SIGTERM, killing it when it does not end in time.
+void reap_child(pid_t child) {
+    for (int waited = 0;; waited += 10) {
+        const pid_t done = waitpid(child, nullptr, WNOHANG);
+        if (done == child || (done < 0 && errno == ECHILD))
+            return;
+        if (waited >= kChildStopWaitMs) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            return;
+        }
+        const timespec pause{0, 10 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 // --- child process: plain POSIX calls only -------------------------------------
@@ -126,6 +166,11 @@ PrintServerState print_server_state() {
     return server_state.load();
 }
 
+std::string print_server_failure() {
+    std::lock_guard lock(failure_mutex);
+    return server_state.load() == PrintServerState::Failed ? failure_text : std::string();
+}
+
 PrintJobFont processReceivedData(int sock, char* retMsg) {
     unsigned char received[kPrintBufferSize] = {};
     unsigned char line[kPrintBufferSize] = {};
@@ -198,6 +243,7 @@ int print_server_listen(int port, const char* address, ListenStep* failed, std::
             *error = what + ": " + std::strerror(err);
         if (fd >= 0)
             close(fd);
+        errno = err; // the caller tells a busy port from other failures
         return -1;
     };
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -225,11 +271,12 @@ int print_server_listen(int port, const char* address, ListenStep* failed, std::
 bool print_server_attach(int listen_fd) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        report((std::string("cannot create its pipe: ") + std::strerror(errno)).c_str());
+        const std::string detail = std::string("cannot create its pipe: ") + std::strerror(errno);
         close(listen_fd);
         if (sockfd.load() == listen_fd)
             sockfd.store(-1);
-        server_state.store(PrintServerState::Failed);
+        fail(not_started("the system refused a resource it needs (" + detail + ")"),
+             detail.c_str());
         return false;
     }
     GIOChannel* channel_for_read = g_io_channel_unix_new(fds[0]);
@@ -276,8 +323,17 @@ void* PrintThread(void*) {
         }
         // A busy port: the operator learns why no receipts arrive, and the console
         // goes on without its print server.
-        report(error.c_str());
-        server_state.store(PrintServerState::Failed);
+        const int err = errno;
+        const std::string port = std::to_string(kPrintPort);
+        if (failed == ListenStep::Bind && err == EADDRINUSE)
+            fail(not_started("port " + port + " is in use by another program (another console?)"),
+                 error.c_str());
+        else if (failed == ListenStep::Bind)
+            fail(not_started("port " + port + " cannot be used (" + std::strerror(err) + ")"),
+                 error.c_str());
+        else
+            fail(not_started(std::string("no network socket (") + std::strerror(err) + ")"),
+                 error.c_str());
         return nullptr;
     }
     sockfd.store(fd);
@@ -290,11 +346,13 @@ void StartPrnServer() {
         std::lock_guard lock(server_mutex);
         stop_requested = false;
     }
-    server_state.store(PrintServerState::Starting);
-    if (!start_worker(&PPP_Print, PrintThread)) {
-        report("cannot start its set-up thread");
-        server_state.store(PrintServerState::Failed);
+    {
+        std::lock_guard lock(failure_mutex);
+        failure_text.clear();
     }
+    server_state.store(PrintServerState::Starting);
+    if (!start_worker(&PPP_Print, PrintThread))
+        fail(not_started("the console could not start it"), "cannot start its set-up thread");
 }
 
 void StopPrintServer() {
@@ -304,8 +362,10 @@ void StopPrintServer() {
     if (fd >= 0)
         close(fd);
     const pid_t child = pid.exchange(0);
-    if (child > 0)
+    if (child > 0) {
         kill(child, SIGTERM);
+        reap_child(child);
+    }
     if (server_state.load() != PrintServerState::Failed)
         server_state.store(PrintServerState::NotStarted);
 }

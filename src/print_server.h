@@ -35,6 +35,10 @@ inline constexpr std::size_t kReceiptLineSize = 355;
 
 enum class PrintServerState { NotStarted, Starting, Serving, Failed };
 PrintServerState print_server_state();
+// Why the print server does not serve, in words for the cashier (e.g. "Print server
+// not started: port 5187 is in use by another program (another console?)"); empty
+// unless print_server_state() is Failed. Safe to call from any thread.
+std::string print_server_failure();
 
 void* PrintThread(void* arg);
 
@@ -69,6 +73,9 @@ PrintJobFont receipt_text_from_pipe_line(const char* line, std::size_t length, c
                                          std::size_t out_size);
 
 void* PrintstTh(void* arg);
+// Start-up (main thread): the print status radio buttons show the status that
+// PrinterState holds from the last run, the one the child answers with.
+void show_saved_printer_state();
 void* SavePrintThread(void* arg);
 // Writes the text's bytes to filename ("wb"). False when the file cannot be opened
 // or written.

@@ -216,3 +216,24 @@ void* PrintstTh(void*) {
 void rbtn_prn_state_clicked(GtkWidget*, gpointer) {
     start_worker(&PRJS, PrintstTh);
 }
+
+void show_saved_printer_state() {
+    gchar* contents = nullptr;
+    gsize size = 0;
+    // The child answers 0 for a missing or empty file.
+    unsigned char status = 0;
+    if (g_file_get_contents(g_printer_state_file, &contents, &size, nullptr) && size > 0)
+        status = static_cast<unsigned char>(contents[0]);
+    g_free(contents);
+    GtkWidget* const buttons[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
+    if (status >= 3 || !buttons[status])
+        return; // a byte the console never writes: no button stands for it
+    // Showing the choice is not a new choice: the file is not written again.
+    for (GtkWidget* button : buttons)
+        if (button)
+            g_signal_handlers_block_by_func(button, gpointer(rbtn_prn_state_clicked), nullptr);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(buttons[status]), TRUE);
+    for (GtkWidget* button : buttons)
+        if (button)
+            g_signal_handlers_unblock_by_func(button, gpointer(rbtn_prn_state_clicked), nullptr);
+}

@@ -6,9 +6,12 @@
 #include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "print_server.h"
 #include "signals.h"
 #include "ui_components.h"
+#include "work_dir.h"
 
+#include <cstdio>
 #include <string>
 
 const char* g_ui_dir = KELVRA_UI_DIR;
@@ -139,6 +142,11 @@ void prepare_widgets() {
 } // namespace
 
 bool ecr_start(int* argc, char*** argv) {
+    // Before anything reads or writes ECRConf or PrinterState, and before the print
+    // server's child inherits the current directory.
+    if (std::string error; !enter_work_dir(&error))
+        std::fprintf(stderr, "kelvra: %s; the defaults are kept in the current folder\n",
+                     error.c_str());
     gdk_lock_record_main_thread();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -160,6 +168,7 @@ bool ecr_start(int* argc, char*** argv) {
             g_signal_connect(*c.widget, c.signal, c.handler, nullptr);
     prepare_widgets();
     createPrintFormatTags();
+    show_saved_printer_state();
     StartPrnServer();
     Application_opened();
 

@@ -6,7 +6,7 @@
 //
 // Exit status: 0 every job got the 17-byte status reply, 1 some reply was missing
 // or malformed, 2 bad usage or no connection.
-#include "print_job.h"
+#include "print_job_wire.h"
 
 #include <getopt.h>
 
@@ -40,12 +40,16 @@ void usage(std::FILE* out) {
 
 struct Style {
     const char* name;
-    PrintJobFont font;
+    PrintStyle style;
 };
 constexpr Style kStyles[] = {
-    {"default", DEFAULT},           {"bold", BOLD},      {"center", CENTER_TEXT},
-    {"right", RIGHT_JUSTIFY},       {"half", HALF_SIZE}, {"double-size", DOUBLE_SIZE},
-    {"double-width", DOUBLE_WIDTH},
+    {"default", PrintStyle::Normal},
+    {"bold", PrintStyle::Bold},
+    {"center", PrintStyle::Centered},
+    {"right", PrintStyle::RightJustified},
+    {"half", PrintStyle::HalfSize},
+    {"double-size", PrintStyle::DoubleSize},
+    {"double-width", PrintStyle::DoubleWidth},
 };
 
 bool parse_hex(const char* text, std::string* bytes) {
@@ -112,7 +116,7 @@ int main(int argc, char** argv) {
     long port = kPrintPort;
     long count = 1;
     long timeout_ms = 5000;
-    PrintJobFont font = DEFAULT;
+    PrintStyle style = PrintStyle::Normal;
     bool newline = true;
     bool quiet = false;
     std::string raw_message;
@@ -149,7 +153,7 @@ int main(int argc, char** argv) {
             bool known = false;
             for (const Style& s : kStyles)
                 if (std::strcmp(s.name, optarg) == 0) {
-                    font = s.font;
+                    style = s.style;
                     known = true;
                 }
             if (!known) {
@@ -217,18 +221,13 @@ int main(int argc, char** argv) {
             for (std::string line; std::getline(std::cin, line);)
                 texts.push_back(line);
         for (const std::string& text : texts) {
-            std::string line(print_style_bytes(font));
-            line += printer_bytes_from_utf8(text);
-            if (newline)
-                line.push_back('\n');
-            if (line.size() > kPrintLineMax) {
+            bool cut = false;
+            jobs.push_back(encode_print_line(style, text, newline, &cut));
+            if (cut)
                 std::fprintf(
                     stderr,
                     "kelvra-print-send: line cut to %zu bytes (the till reads 127 bytes a job)\n",
                     kPrintLineMax);
-                line.resize(kPrintLineMax);
-            }
-            jobs.push_back(encode_print_job(line));
         }
     }
 

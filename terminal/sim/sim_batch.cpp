@@ -301,7 +301,9 @@ struct Journal {
 };
 
 Journal& journal() {
-    static Journal j;
+    // Never destroyed: a transaction may outlive exit(), and the store stays open
+    // to the end (every approved transaction is already committed).
+    static Journal& j = *new Journal;
     return j;
 }
 

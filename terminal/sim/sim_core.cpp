@@ -43,8 +43,11 @@ struct Control {
 // (by a call without a scope) writes its trace entry itself, without the response.
 thread_local bool in_call_scope = false;
 
+// The terminal's state is never destroyed: when the till's process ends while a
+// call still waits on it (the cashier's question, a held call), a destructor would
+// block on the waiting condition variable or pull the state from under the call.
 Control& control() {
-    static Control c;
+    static Control& c = *new Control;
     return c;
 }
 
@@ -69,7 +72,7 @@ void reload_kept_settings(Terminal& t) {
 }
 
 Terminal& terminal() {
-    static Terminal t;
+    static Terminal& t = *new Terminal; // never destroyed, see control()
     static std::once_flag loaded;
     std::call_once(loaded, [] {
         std::lock_guard lock(t.mutex);

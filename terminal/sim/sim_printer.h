@@ -12,6 +12,8 @@
 // 17-byte status reply (or none within the timeout) ends it as well.
 #pragma once
 
+#include "print_job_wire.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -19,8 +21,8 @@
 
 namespace sim {
 
-// How the printer shows a line (one style per line).
-enum class PrintStyle { Normal, Bold, Centered, RightJustified, DoubleSize, DoubleWidth, HalfSize };
+// How the printer shows a line (one style per line): the wire format's styles.
+using PrintStyle = ::PrintStyle;
 
 // One receipt line; text in UTF-8 (the euro and pound signs are sent as the
 // printer's own bytes, other characters outside Latin-1 as '?').
@@ -57,9 +59,6 @@ PrintEndpoint print_endpoint();
 // never call it with the terminal's mutex held.
 PrintResult print_document(const std::vector<PrintLine>& lines);
 PrintResult print_document(const std::vector<PrintLine>& lines, const PrintEndpoint& till);
-
-// The print job that carries one line (style bytes, text, line feed).
-std::string encode_print_line(const PrintLine& line);
 
 // What a receipt shows about one transaction; the payment engine fills it.
 struct ReceiptFacts {

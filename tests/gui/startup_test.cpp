@@ -2,6 +2,7 @@
 // the process from start to close.
 #include "gui_harness.h"
 #include "korvex.h"
+#include "print_server.h"
 #include "test_util.h"
 #include "ui_components.h"
 
@@ -14,6 +15,7 @@
 
 #include <ctime>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -116,6 +118,18 @@ TEST(Lifecycle, ClosingWritesTheSettingsAndExitsWithZero) {
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file holds a password";
 }
 
+// Started from another folder (a desktop entry starts it in the home folder), the
+// console still keeps its defaults in its working folder.
+TEST(Lifecycle, TheDefaultsAreKeptInTheWorkingFolderWhereverTheConsoleStarts) {
+    const std::string dir = fresh_dir("start-elsewhere");
+    std::filesystem::create_directories(dir + "/elsewhere");
+    const gui::ChildRun run =
+        gui::run_console_child("close", dir + "/work", 60000, dir + "/elsewhere");
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/work/ECRConf")) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/elsewhere/ECRConf"));
+}
+
 TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
     const std::string dir = fresh_dir("close-roundtrip");
     // Keys in another order, a value with a colon, an over-long cashier id, CR LF.
@@ -130,6 +144,63 @@ TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
                                                           {"TerminalIPAddress", "10.1.2.3"},
                                                           {"MobileTopupGSMPw", "9876"},
                                                           {"TFRFormNumber", "12345"}}));
+}
+
+// The print status saved by the last run is what the radio buttons show at start,
+// and start-up neither writes the file nor creates it.
+TEST(Lifecycle, TheSavedPrintStatusIsShownAtStart) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> file; // none: no PrinterState
+        int shown;
+    };
+    for (const Case& c : {Case{"missing", std::nullopt, 0}, Case{"ok", std::string(1, '\0'), 0},
+                          Case{"paper", std::string(1, '\1'), 1},
+                          Case{"error", std::string(1, '\2'), 2}}) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = fresh_dir(std::string("printer-state-") + c.name);
+        const std::string file = dir + "/PrinterState";
+        if (c.file)
+            std::ofstream(file, std::ios::binary) << *c.file;
+        struct stat before {};
+        stat(file.c_str(), &before);
+        const gui::ChildRun run = gui::run_console_child("close", dir);
+        ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+        EXPECT_NE(run.err.find("print status shown: " + std::to_string(c.shown)), std::string::npos)
+            << run.err;
+        struct stat after {};
+        const bool exists = stat(file.c_str(), &after) == 0;
+        EXPECT_EQ(exists, c.file.has_value());
+        if (c.file && exists) {
+            EXPECT_EQ(read_file(file), *c.file);
+            EXPECT_EQ(after.st_ino, before.st_ino) << "rewritten at start-up";
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << "rewritten at start-up";
+        }
+    }
+}
+
+// Closing the window while the terminal waits for the cashier (a question window
+// open, or the signature status blinking) ends the process at once, not after the
+// terminal's wait for the cashier, and reaps the print server's child. The print
+// port is the child's for the time of the test.
+TEST(Lifecycle, ClosingWhileTheTerminalAsksEndsTheProcessAtOnce) {
+    StopPrintServer();
+    for (const char* amount : {"10014", "10015", "10012", "10011"}) {
+        SCOPED_TRACE(amount);
+        const std::string dir = fresh_dir(std::string("close-asking-") + amount);
+        const gui::ChildRun run =
+            gui::run_console_child(std::string("close-asking:") + amount, dir, 20000);
+        ASSERT_FALSE(run.timed_out) << run.err;
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
+        const std::size_t at = run.err.find("closing ");
+        ASSERT_NE(at, std::string::npos) << run.err;
+        const long long closed = std::stoll(run.err.substr(at + 8));
+        EXPECT_LT(run.ended_ns - closed, 1000000000LL) << run.err;
+        EXPECT_EQ(run.err.find("print child 0 "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" reaped"), std::string::npos) << run.err;
+    }
+    StartPrnServer();
+    EXPECT_TRUE(gui::pump_until([] { return print_server_state() == PrintServerState::Serving; }));
 }
 
 TEST(Lifecycle, MissingWindowDescriptionEndsWithTheLoadersMessage) {

@@ -3,9 +3,11 @@
 // tests of start-up failure and shut-down (see run_console_child).
 #include "gui_harness.h"
 
+#include "ecr_Routines.h"
 #include "gdk_lock.h"
 #include "korvex.h"
 #include "korvex_sim.h"
+#include "print_server.h"
 #include "startup.h"
 #include "test_env.h"
 #include "ui_components.h"
@@ -19,7 +21,14 @@
 #include <string_view>
 #include <thread>
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
 
 namespace gui {
 namespace {
@@ -76,6 +85,54 @@ gboolean answer_visible_dialog(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+// Mode "close-asking:AMOUNT": starts the event server, sells AMOUNT, and closes
+// the main window once the terminal asks the cashier (a question window is shown,
+// or the signature status blinks). Reports on stderr the moment of the close and,
+// after the main loop, whether the print server's child was reaped.
+constexpr std::string_view kCloseAsking = "close-asking:";
+
+bool question_on_screen() {
+    if (txt_Sign_Status && *gtk_entry_get_text(GTK_ENTRY(txt_Sign_Status)))
+        return true;
+    bool shown = false;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next) {
+        GtkWidget* window = GTK_WIDGET(w->data);
+        if (window != MainEcrWindow && !GTK_IS_DIALOG(window) && GTK_IS_BUILDABLE(window) &&
+            gtk_buildable_get_name(GTK_BUILDABLE(window)) && gtk_widget_get_visible(window))
+            shown = true;
+    }
+    g_list_free(windows);
+    return shown;
+}
+
+long long monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+std::string child_amount;
+
+// Runs with the lock held, every 20 ms: one step of the cashier's way to the question.
+gboolean drive_to_question(gpointer) {
+    static int step = 0;
+    if (step == 0) {
+        gtk_button_clicked(GTK_BUTTON(btn_start_ecr_event_server));
+        step = 1;
+    } else if (step == 1 && WaitEventState) {
+        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), child_amount.c_str());
+        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        step = 2;
+    } else if (step == 2 && question_on_screen()) {
+        std::fprintf(stderr, "closing %lld\n", monotonic_ns());
+        gtk_window_close(GTK_WINDOW(MainEcrWindow));
+        return G_SOURCE_REMOVE;
+    }
+    return G_SOURCE_CONTINUE;
+}
+
 int run_child(const std::string& mode, int argc, char** argv) {
     if (mode == "missing-ui")
         g_ui_dir = kMissingUiDir;
@@ -85,10 +142,31 @@ int run_child(const std::string& mode, int argc, char** argv) {
         std::fputs("window shown\n", stderr);
         return 3;
     }
-    // The operator closes the window shortly after it appeared.
+    if (mode.starts_with(kCloseAsking)) {
+        child_amount = mode.substr(kCloseAsking.size());
+        answer_dialogs(GTK_RESPONSE_OK);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        gdk_threads_add_timeout(20, answer_visible_dialog, nullptr);
+        gdk_threads_add_timeout(20, drive_to_question, nullptr);
+#pragma GCC diagnostic pop
+        const pid_t print_child = pid.load();
+        ecr_run_main_loop();
+        // A reaped child is gone; an unreaped one is a zombie that kill still finds.
+        const bool reaped = print_child <= 0 || (kill(print_child, 0) != 0 && errno == ESRCH);
+        std::fprintf(stderr, "print child %d %s\n", static_cast<int>(print_child),
+                     reaped ? "reaped" : "left");
+        return 0;
+    }
+    // The operator closes the window shortly after it appeared; the child says
+    // which print status the window showed.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
+        GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
+        for (int i = 0; i < 3; ++i)
+            if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
+                std::fprintf(stderr, "print status shown: %d\n", i);
         gtk_window_close(GTK_WINDOW(MainEcrWindow));
         return G_SOURCE_REMOVE;
     }, nullptr);
@@ -294,24 +372,58 @@ std::vector<DialogAnswer> answered_dialogs() {
     return std::exchange(dialogs_seen, {});
 }
 
-ChildRun run_console_child(const std::string& mode, const std::string& work_dir) {
+ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
+                           int timeout_ms, const std::string& start_dir) {
     const std::string flag = kChildFlag + mode;
     gchar* argv[] = {const_cast<gchar*>("/proc/self/exe"), const_cast<gchar*>(flag.c_str()),
                      nullptr};
-    gchar* err = nullptr;
     ChildRun run;
     GError* error = nullptr;
     gchar** env = g_environ_setenv(g_get_environ(), "KELVRA_TEST_CHILD", "1", TRUE);
-    const bool spawned = g_spawn_sync(work_dir.c_str(), argv, env, G_SPAWN_STDOUT_TO_DEV_NULL,
-                                      nullptr, nullptr, nullptr, &err, &run.status, &error);
+    env = g_environ_setenv(env, "KELVRA_WORKDIR", work_dir.c_str(), TRUE);
+    // ThreadSanitizer waits a second at exit by default, which the tests of the
+    // time to close would count.
+    const gchar* tsan = g_environ_getenv(env, "TSAN_OPTIONS");
+    const std::string tsan_options = std::string(tsan ? tsan : "") + " atexit_sleep_ms=0";
+    env = g_environ_setenv(env, "TSAN_OPTIONS", tsan_options.c_str(), TRUE);
+    GPid child = 0;
+    int err_fd = -1;
+    const bool spawned = g_spawn_async_with_pipes(
+        (start_dir.empty() ? work_dir : start_dir).c_str(), argv, env,
+        static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
+        nullptr, &child, nullptr, nullptr, &err_fd, &error);
     g_strfreev(env);
     if (!spawned) {
         run.err = error->message;
         g_error_free(error);
         return run;
     }
-    run.err = err ? err : "";
-    g_free(err);
+    fcntl(err_fd, F_SETFL, O_NONBLOCK);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    auto drain = [&] {
+        char chunk[4096];
+        ssize_t n;
+        while ((n = read(err_fd, chunk, sizeof chunk)) > 0)
+            run.err.append(chunk, static_cast<std::size_t>(n));
+    };
+    for (;;) {
+        drain();
+        const pid_t done = waitpid(child, &run.status, WNOHANG);
+        if (done == child) {
+            run.ended_ns = monotonic_ns();
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            run.timed_out = true;
+            kill(child, SIGKILL);
+            waitpid(child, &run.status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    fcntl(err_fd, F_SETFL, 0);
+    drain();
+    close(err_fd);
     return run;
 }
 

@@ -73,13 +73,19 @@ void stop_answering_dialogs();
 std::vector<DialogAnswer> answered_dialogs();
 
 // Runs the program's own main() start-up again in a child process with the given
-// mode of the harness ("close" or "missing-ui"); returns its wait status and
-// stderr. The child runs in `work_dir`.
+// mode of the harness ("close", "missing-ui", or "close-asking:AMOUNT": closes the
+// window while the terminal asks the cashier about a sale of AMOUNT); returns its
+// wait status, its stderr and the moment it ended (CLOCK_MONOTONIC). The child's
+// KELVRA_WORKDIR is `work_dir`; it starts there too, or in `start_dir` when given.
+// It is killed after timeout_ms.
 struct ChildRun {
     int status = -1;
     std::string err;
+    long long ended_ns = 0;
+    bool timed_out = false;
 };
-ChildRun run_console_child(const std::string& mode, const std::string& work_dir);
+ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
+                           int timeout_ms = 60000, const std::string& start_dir = "");
 
 // What the console told the terminal library while it started, taken before the
 // first test runs (later tests may reset the simulated terminal).

@@ -28,6 +28,7 @@ struct WorkDir {
             std::abort();
         }
         setenv("HOME", path.c_str(), 1);
+        setenv("KELVRA_WORKDIR", path.c_str(), 1); // the console enters it at start-up
         setenv("KORVEX_SIM_STATE_DIR", (path + "/sim-state").c_str(), 1);
         setenv("KORVEX_SIM_DELAY", "0", 0);
     }

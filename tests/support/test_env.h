@@ -1,5 +1,6 @@
 // Every test process runs in a private temporary working directory, which is also
-// its HOME and the simulated terminal's state folder, so that tests never touch the
+// its HOME, the console's working folder (KELVRA_WORKDIR) and the simulated
+// terminal's state folder, so that tests never touch the
 // operator's settings, receipts or batch.
 #pragma once
 

@@ -142,4 +142,31 @@ TEST(PrintJob, RepliesAreRecognisedOnlyWhole) {
     EXPECT_FALSE(parse_print_reply(bytes_of(good), 16, &status));
 }
 
+// The terminal's encoder and the console's reader must agree: every style the
+// sending side writes comes back as its style, with the text and the money signs.
+TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
+    const std::pair<PrintStyle, PrintJobFont> styles[] = {
+        {PrintStyle::Normal, DEFAULT},         {PrintStyle::Bold, BOLD},
+        {PrintStyle::Centered, CENTER_TEXT},   {PrintStyle::RightJustified, RIGHT_JUSTIFY},
+        {PrintStyle::DoubleSize, DOUBLE_SIZE}, {PrintStyle::DoubleWidth, DOUBLE_WIDTH},
+        {PrintStyle::HalfSize, HALF_SIZE},
+    };
+    for (const auto& [style, font] : styles) {
+        SCOPED_TRACE(static_cast<int>(style));
+        std::string bytes = encode_print_line(style, "Caf\xC3\xA9 \xE2\x82\xAC"
+                                                     "5 \xC2\xA3"
+                                                     "1");
+        unsigned short tag = 0, length = 0;
+        unsigned char line[kPrintBufferSize] = {};
+        ASSERT_TRUE(
+            TLVFieldUnpack(bytes_of(bytes), static_cast<int>(bytes.size()), &tag, &length, line));
+        char text[kPrintBufferSize] = {};
+        EXPECT_EQ(scan_print_line(line, bytes.size() - 16, text, sizeof text), font);
+        // Latin-1 stays a byte (the window converts it); the signs come as UTF-8.
+        EXPECT_STREQ(text, "Caf\xE9 \xE2\x82\xAC"
+                           "5 \xC2\xA3"
+                           "1");
+    }
+}
+
 } // namespace

@@ -1,9 +1,9 @@
 // The simulated terminal's printer against the console's real print-server child:
 // the receipt copies with their style bytes, and what the terminal does with each
 // printer status. The printer's functions are internal to libkorvex (hidden
-// symbols), so this test compiles its own copy of them.
+// symbols), so this test links their library of its own.
 #include "print_child.h"
-#include "sim/sim_printer.cpp"
+#include "sim/sim_printer.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -174,14 +174,12 @@ TEST(SimPrinter, AmountsAndLinesAsPrinted) {
         EXPECT_EQ(sim::format_amount(c.minor, c.exponent, c.currency), c.text);
 
     // A line too long for one job is cut to fit the till's single read.
-    const std::string job =
-        sim::encode_print_line({sim::PrintStyle::Centered, std::string(300, 'x')});
+    const std::string job = encode_print_line(PrintStyle::Centered, std::string(300, 'x'));
     EXPECT_EQ(job.size(), 127u);
     EXPECT_EQ(job.substr(16, 3), std::string("\x1B\x61\x00", 3));
     EXPECT_EQ(job.back(), '\n');
     // Control characters would act as style codes: they go as spaces.
-    EXPECT_EQ(sim::encode_print_line({sim::PrintStyle::Normal, "a\022b\033c"}).substr(16),
-              "a b c\n");
+    EXPECT_EQ(encode_print_line(PrintStyle::Normal, "a\022b\033c").substr(16), "a b c\n");
 }
 
 // The testers' sender, run as a program against the real child.
