@@ -8,6 +8,7 @@
 #include "korvex.h"
 #include "signals.h"
 #include "ui_components.h"
+#include "window_look.h"
 
 #include <string>
 
@@ -130,6 +131,7 @@ bool ecr_start(int* argc, char*** argv) {
     createPrintFormatTags();
     StartPrnServer();
     Application_opened();
+    prepare_window_look(builder);
 
     const std::string title = std::string(kProgramName) + " V" + kProgramVersion;
     gtk_window_set_title(GTK_WINDOW(MainEcrWindow), title.c_str());
