@@ -70,7 +70,7 @@ void stop_answering_dialogs();
 std::vector<DialogAnswer> answered_dialogs();
 
 // Runs the program's own main() start-up again in a child process with the given
-// mode of the harness ("close" or "missing-ui"); returns its wait status and
+// mode of the harness ("close", "missing-ui" or "print-notice"); returns its wait status and
 // stderr. The child runs in `work_dir`.
 struct ChildRun {
     int status = -1;
