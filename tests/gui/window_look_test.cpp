@@ -131,6 +131,38 @@ TEST(WindowLook, EventServerStateFollowsStartAndStop) {
         [&] { return shown_label(state) == "Event server: stopped" && !WaitEventState; }));
 }
 
+// Receipt lines arriving while the transaction page is on screen must not make
+// the window redraw that page: it did, once per frame, while receipts came in.
+TEST(WindowLook, ReceiptLinesDoNotRedrawThePageOnScreen) {
+    GtkWidget* pages = own("nb_pages");
+    ASSERT_TRUE(pages);
+    int draws = 0;
+    gulong handler = 0;
+    {
+        gui::Locked lock;
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
+    }
+    gui::pump(100);
+    {
+        gui::Locked lock;
+        handler = g_signal_connect(txt_txn_output_pan, "draw",
+                                   G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer count) {
+                                       ++*static_cast<int*>(count);
+                                       return FALSE;
+                                   }),
+                                   &draws);
+    }
+    char line[] = "RECEIPT LINE\n";
+    for (int i = 0; i < 30; ++i) {
+        displayReceipt(DEFAULT, line);
+        gui::pump(20);
+    }
+    gui::Locked lock;
+    g_signal_handler_disconnect(txt_txn_output_pan, handler);
+    gtk_text_buffer_set_text(buf_print_job, "", 0);
+    EXPECT_LE(draws, 3);
+}
+
 // A second console finds port 5187 taken by this one's print server: it must say
 // so in red for as long as it runs, while this one shows nothing.
 TEST(WindowLook, PrintServerFailureStaysOnScreen) {
