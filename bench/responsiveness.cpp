@@ -110,7 +110,8 @@ std::string run_sale() {
     });
     while (Txnstate)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return on_main_loop([] { return std::string(gtk_entry_get_text(GTK_ENTRY(txt_request_output))); });
+    return on_main_loop(
+        [] { return std::string(gtk_entry_get_text(GTK_ENTRY(txt_request_output))); });
 }
 
 // The terminal state poll, as the console's periodic status does it: the library
@@ -232,7 +233,8 @@ int main(int argc, char** argv) {
     if (!ecr_start(&argc, &argv))
         return 2;
 
-    const auto call = reinterpret_cast<GetTerminalStateCall>(dlsym(RTLD_DEFAULT, "GetTerminalState"));
+    const auto call =
+        reinterpret_cast<GetTerminalStateCall>(dlsym(RTLD_DEFAULT, "GetTerminalState"));
     long burst_failures = 0;
     std::vector<std::string> results;
     bool print_server_ok = true;
@@ -285,8 +287,8 @@ int main(int argc, char** argv) {
                 options.burst, burst_failures);
     long approved = std::count(results.begin(), results.end(), std::string("OK"));
     std::printf("  sales answered OK: %ld of %zu\n", approved, results.size());
-    std::printf("  %-26s %8s %8s %8s %8s   %s\n", "main-loop stall (5 ms tick)", "ticks",
-                "p50 ms", "p99 ms", "max ms", "main thread working, p99 / max ms");
+    std::printf("  %-26s %8s %8s %8s %8s   %s\n", "main-loop stall (5 ms tick)", "ticks", "p50 ms",
+                "p99 ms", "max ms", "main thread working, p99 / max ms");
     std::vector<double> all;
     for (int p = 0; p < kPhases; ++p) {
         std::printf("  %-26s %8zu %8.2f %8.2f %8.2f   %.2f / %.2f\n", kPhaseNames[p],

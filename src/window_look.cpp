@@ -106,7 +106,9 @@ gboolean check_print_server(gpointer) {
     const std::string notice = print_server_notice();
     if (lbl_print_server && notice != gtk_label_get_text(GTK_LABEL(lbl_print_server))) {
         gtk_label_set_text(GTK_LABEL(lbl_print_server), notice.c_str());
-        gtk_widget_set_tooltip_text(lbl_print_server, notice.empty() ? nullptr : notice.c_str());
+        const std::string why = notice + ". No receipts will arrive until the console is restarted "
+                                         "with the port free.";
+        gtk_widget_set_tooltip_text(lbl_print_server, notice.empty() ? nullptr : why.c_str());
         gtk_widget_set_visible(lbl_print_server, !notice.empty());
     }
     return G_SOURCE_CONTINUE;
@@ -114,11 +116,12 @@ gboolean check_print_server(gpointer) {
 
 } // namespace
 
+// The print server tells that it failed, not why: the one place to show its
+// reason once it gives one.
 std::string print_server_notice() {
     if (print_server_state() != PrintServerState::Failed)
         return "";
-    return "Print server not running: port " + std::to_string(kPrintPort) +
-           " could not be opened; no receipts will arrive";
+    return "Print server down: port " + std::to_string(kPrintPort) + " unavailable";
 }
 
 void prepare_window_look(GtkBuilder* builder) {

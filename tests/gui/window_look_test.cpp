@@ -34,13 +34,13 @@ constexpr Listed kListed[] = {
 // The entries an operator types into, by operation (prefixes end in '_'); every
 // other entry of the widget list only shows what the terminal or the console says.
 constexpr std::string_view kInputs[] = {
-    "txt_txn_input_",          "txt_tfr_inp_",          "txt_new_ip_address",
-    "txt_ssl_certificate_path", "txt_set_password",      "txt_new_folder_path",
-    "txt_ped_serial_number",   "txt_settlement_msg_num", "txt_get_settlement_msg_num",
-    "txt_ata_invoice_num",     "txt_ata_total_amount",  "txt_ata_old_tip_amount",
-    "txt_ata_new_tip_amount",  "txt_ata_cashier_id",    "txt_mt_txn_msg_nbr",
-    "txt_mt_txn_vch_amt",      "txt_mt_txn_vch_nbr",    "txt_mt_txn_prd_id",
-    "txt_mt_txn_csh_id",       "txt_mt_txn_gsm_pwd",    "txt_mtu_set_req_msg_nbr",
+    "txt_txn_input_",           "txt_tfr_inp_",           "txt_new_ip_address",
+    "txt_ssl_certificate_path", "txt_set_password",       "txt_new_folder_path",
+    "txt_ped_serial_number",    "txt_settlement_msg_num", "txt_get_settlement_msg_num",
+    "txt_ata_invoice_num",      "txt_ata_total_amount",   "txt_ata_old_tip_amount",
+    "txt_ata_new_tip_amount",   "txt_ata_cashier_id",     "txt_mt_txn_msg_nbr",
+    "txt_mt_txn_vch_amt",       "txt_mt_txn_vch_nbr",     "txt_mt_txn_prd_id",
+    "txt_mt_txn_csh_id",        "txt_mt_txn_gsm_pwd",     "txt_mtu_set_req_msg_nbr",
 };
 
 bool is_input(std::string_view id) {
@@ -50,7 +50,9 @@ bool is_input(std::string_view id) {
     return false;
 }
 
-GtkWidget* own(const char* id) { return gui::find_child(MainEcrWindow, id); }
+GtkWidget* own(const char* id) {
+    return gui::find_child(MainEcrWindow, id);
+}
 
 // Readers for pump_until's conditions, which run with the toolkit lock held.
 std::string shown_label(GtkWidget* label) {
@@ -103,8 +105,7 @@ TEST(WindowLook, RunningOperationsAreNamedUntilTheyEnd) {
     gui::set_active(cmb_txn_type, 0);
     gui::set_text(txt_txn_input_amount1, "1250");
     gui::click(btn_start_txn);
-    ASSERT_TRUE(gui::pump_until([] { return activity() == "Running: SALE\u2026"; }))
-        << activity();
+    ASSERT_TRUE(gui::pump_until([] { return activity() == "Running: SALE\u2026"; })) << activity();
     gui::click(btn_get_last_txn_data);
     EXPECT_TRUE(gui::pump_until([] {
         return activity() == "Running: SALE, Last transaction\u2026";
@@ -179,7 +180,8 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
     std::filesystem::create_directories(dir);
     const gui::ChildRun run = gui::run_console_child("print-notice", dir);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-    EXPECT_NE(run.err.find("Print server not running: port 5187"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Print server down: port 5187 unavailable"), std::string::npos)
+        << run.err;
     EXPECT_NE(run.err.find("rgb(192,28,40)"), std::string::npos) << run.err;
 }
 
