@@ -53,6 +53,17 @@ void keep_receipt_growth_local() {
 #pragma GCC diagnostic pop
 }
 
+// The flow boxes of the pages only wrap columns: the boxes they put around each
+// column must not take the focus, or Tab would stop between two fields.
+void skip_column_boxes_in_focus_chain(GtkWidget* widget) {
+    if (GTK_IS_FLOW_BOX_CHILD(widget))
+        gtk_widget_set_can_focus(widget, FALSE);
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_foreach(
+            GTK_CONTAINER(widget),
+            [](GtkWidget* child, gpointer) { skip_column_boxes_in_focus_chain(child); }, nullptr);
+}
+
 void install_css() {
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, kCss, -1, nullptr);
@@ -128,6 +139,8 @@ void prepare_window_look(GtkBuilder* builder) {
     install_css();
     fit_window_to_screen();
     keep_receipt_growth_local();
+    if (MainEcrWindow)
+        skip_column_boxes_in_focus_chain(MainEcrWindow);
     // Typing starts with the transaction, not in the read-only result line.
     if (cmb_txn_type)
         gtk_widget_grab_focus(cmb_txn_type);

@@ -90,6 +90,15 @@ TEST(WindowLook, TypingStartsWithTheTransactionType) {
     ASSERT_TRUE(focus);
     EXPECT_TRUE(focus == cmb_txn_type || gtk_widget_is_ancestor(focus, cmb_txn_type))
         << "focus on " << G_OBJECT_TYPE_NAME(focus);
+    // Tab goes on to the first amount, and never stops on a box around a column.
+    for (int step = 0; step < 80; ++step) {
+        gtk_widget_child_focus(MainEcrWindow, GTK_DIR_TAB_FORWARD);
+        focus = gtk_window_get_focus(GTK_WINDOW(MainEcrWindow));
+        if (step == 0)
+            EXPECT_EQ(focus, txt_txn_input_amount1);
+        EXPECT_FALSE(focus && GTK_IS_FLOW_BOX_CHILD(focus)) << "Tab stop " << step;
+    }
+    gtk_widget_grab_focus(cmb_txn_type);
 }
 
 // Two operations at once: each is named while it runs, in the order they began,
