@@ -10,6 +10,7 @@
 #include "signals.h"
 #include "ui_components.h"
 #include "work_dir.h"
+#include "window_look.h"
 
 #include <cstdio>
 #include <string>
@@ -171,6 +172,7 @@ bool ecr_start(int* argc, char*** argv) {
     show_saved_printer_state();
     StartPrnServer();
     Application_opened();
+    prepare_window_look(builder);
 
     const std::string title = std::string(kProgramName) + " V" + kProgramVersion;
     gtk_window_set_title(GTK_WINDOW(MainEcrWindow), title.c_str());

@@ -2,6 +2,7 @@
 // its dispatch, the announcements, the suspected-fraud question, the password
 // request and the DCC quotation panel. The signature check lives in signature.cpp,
 // the voice referral, partial authorisation and AVS windows in event_windows.cpp.
+#include "activity.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
@@ -9,6 +10,7 @@
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
+#include "window_look.h"
 #include "worker.h"
 
 #include <glib.h>
@@ -135,7 +137,10 @@ void btn_StopEventServer_clicked(GtkWidget*, gpointer) {
 void* StartEventServer(void*) {
     StartStopEventServer = true;
     TerminalEventOut server{};
-    StartServer(&server);
+    {
+        OperationActivity running("Event server start");
+        StartServer(&server);
+    }
     show_result(server.DiagRequestOut);
     if (server.DiagRequestOut == 0)
         start_worker(&WaitEventTh, WaitEvent);
@@ -146,7 +151,10 @@ void* StartEventServer(void*) {
 void* StopEventServer(void*) {
     StartStopEventServer = true;
     TerminalEventOut server{};
-    StopServer(&server);
+    {
+        OperationActivity running("Event server stop");
+        StopServer(&server);
+    }
     show_result(server.DiagRequestOut);
     StartStopEventServer = false;
     return nullptr;
@@ -155,8 +163,19 @@ void* StopEventServer(void*) {
 // ---------------------------------------------------------------------------
 // Event loop
 
+namespace {
+
+// The event server counts as running while this loop waits for its events.
+void set_loop_running(bool running) {
+    WaitEventState = running;
+    GdkLock lock;
+    show_event_server_state(running);
+}
+
+} // namespace
+
 void* WaitEvent(void*) {
-    WaitEventState = true;
+    set_loop_running(true);
     TerminalEventOut event{};
     WaitTerminalEvent(&event);
     // A stop of the server answers with no event (or a failure); that ends the loop.
@@ -165,7 +184,7 @@ void* WaitEvent(void*) {
         show_result(event.DiagRequestOut);
         WaitTerminalEvent(&event);
     }
-    WaitEventState = false;
+    set_loop_running(false);
     return nullptr;
 }
 

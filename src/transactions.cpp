@@ -1,6 +1,7 @@
 // Payment transactions: the start button and its worker DoTxn, which sends the
 // input panel to the terminal and shows the whole response, and the fetch of the
 // terminal's last transaction.
+#include "activity.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "fields.h"
@@ -12,6 +13,7 @@
 #include "worker.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>
@@ -461,7 +463,10 @@ void* DoTxn(void*) {
     to_library(TxnDataIn, in);
     // Blocks until the terminal has finished, cashier dialogs included; the window
     // stays live because the lock is not held.
-    Transaction_Launch(&in, &out);
+    {
+        OperationActivity running(get_txn_type(std::atoi(in.TransactionTypeIn)));
+        Transaction_Launch(&in, &out);
+    }
     {
         GdkLock lock;
         clear_transaction_output();
@@ -503,7 +508,10 @@ void* TransactionRecovery(void*) {
         set_entry_empty(txt_request_output);
     }
     GetLastTxnData_out out{};
-    GetLastTxnData_Launch(&out); // blocks, without the lock: the window stays live
+    {
+        OperationActivity running("Last transaction");
+        GetLastTxnData_Launch(&out); // blocks, without the lock: the window stays live
+    }
     {
         GdkLock lock;
         display_diagnosis_string(txt_request_output, out.DiagRequestOut);

@@ -133,6 +133,31 @@ gboolean drive_to_question(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+GtkWidget* find_below(GtkWidget* widget, const std::string& id);
+
+// Mode "print-notice": once the print server has settled (or after 10 s), writes
+// what the window's print server notice shows and its colour, or "hidden", to
+// stderr, then closes the window.
+gboolean report_print_notice(gpointer) {
+    static int ticks = 0;
+    GtkWidget* notice = find_below(MainEcrWindow, "lbl_print_server");
+    const bool shown = notice && gtk_widget_get_visible(notice);
+    if (!shown && print_server_state() != PrintServerState::Serving && ++ticks < 100)
+        return G_SOURCE_CONTINUE;
+    if (shown) {
+        GdkRGBA colour;
+        gtk_style_context_get_color(gtk_widget_get_style_context(notice), GTK_STATE_FLAG_NORMAL,
+                                    &colour);
+        gchar* text = gdk_rgba_to_string(&colour);
+        std::fprintf(stderr, "%s\n%s\n", gtk_label_get_text(GTK_LABEL(notice)), text);
+        g_free(text);
+    } else {
+        std::fputs("hidden\n", stderr);
+    }
+    gtk_window_close(GTK_WINDOW(MainEcrWindow));
+    return G_SOURCE_REMOVE;
+}
+
 int run_child(const std::string& mode, int argc, char** argv) {
     if (mode == "missing-ui")
         g_ui_dir = kMissingUiDir;
@@ -162,14 +187,17 @@ int run_child(const std::string& mode, int argc, char** argv) {
     // which print status the window showed.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
-        GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
-        for (int i = 0; i < 3; ++i)
-            if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
-                std::fprintf(stderr, "print status shown: %d\n", i);
-        gtk_window_close(GTK_WINDOW(MainEcrWindow));
-        return G_SOURCE_REMOVE;
-    }, nullptr);
+    if (mode == "print-notice")
+        gdk_threads_add_timeout(100, report_print_notice, nullptr);
+    else
+        gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
+            GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
+            for (int i = 0; i < 3; ++i)
+                if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
+                    std::fprintf(stderr, "print status shown: %d\n", i);
+            gtk_window_close(GTK_WINDOW(MainEcrWindow));
+            return G_SOURCE_REMOVE;
+        }, nullptr);
 #pragma GCC diagnostic pop
     ecr_run_main_loop();
     return 0;

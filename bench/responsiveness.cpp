@@ -1,0 +1,308 @@
+// responsiveness: how long the console's main loop cannot run while the terminal
+// works. A 5 ms tick on the main loop, taken under the toolkit lock as every
+// handler is, records how late it comes; meanwhile the real console window runs
+// sales with their receipts on the simulated terminal, a thread polls the
+// terminal's state through the library, and then 10,000 receipt lines arrive in
+// one burst. Prints the 50th and 99th percentile and the longest stall per phase.
+//
+//   unshare -n sh -c 'ip link set lo up && exec xvfb-run -a ./responsiveness'
+//       [--sales N] [--scale S] [--burst LINES]
+//
+// The console's print server needs port 5187 to itself (hence the private network
+// namespace). --scale is the simulated terminal's step-time scale (1 is a real
+// terminal: a sale takes about ten seconds). Figures are printed, not asserted.
+#include "ecr_Routines.h"
+#include "gdk_lock.h"
+#include "korvex.h"
+#include "print_job.h"
+#include "print_server.h"
+#include "startup.h"
+#include "ui_components.h"
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kTick = std::chrono::milliseconds(5);
+constexpr auto kPollPeriod = std::chrono::milliseconds(250);
+
+struct Options {
+    long sales = 6;
+    double scale = 0.25;
+    long burst = 10000;
+};
+
+// Written by the tick on the main loop only; read after the loop has ended.
+enum Phase { Idle, Sales, Burst, kPhases };
+constexpr const char* kPhaseNames[kPhases] = {"idle window", "sales with receipts",
+                                              "10,000-line print burst"};
+std::atomic<int> phase{Idle};
+std::vector<double> stalls_ms[kPhases];
+std::vector<double> work_ms[kPhases]; // the main thread's CPU time between two ticks
+Clock::time_point last_tick;
+double last_cpu_ms = 0;
+
+double thread_cpu_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// A stall with little work of the main thread in it is time spent waiting: for the
+// toolkit lock or for a processor.
+gboolean tick(gpointer) {
+    const auto now = Clock::now();
+    const double cpu = thread_cpu_ms();
+    const double late = std::chrono::duration<double, std::milli>(now - last_tick - kTick).count();
+    stalls_ms[phase.load()].push_back(std::max(0.0, late));
+    work_ms[phase.load()].push_back(cpu - last_cpu_ms);
+    last_tick = now;
+    last_cpu_ms = cpu;
+    return G_SOURCE_CONTINUE;
+}
+
+// Runs fn on the main loop with the toolkit lock, as a handler runs, and waits.
+template <class Fn> auto on_main_loop(Fn fn) {
+    using Result = decltype(fn());
+    struct Call {
+        Fn fn;
+        std::promise<Result> done;
+    };
+    Call call{std::move(fn), {}};
+    auto future = call.done.get_future();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gdk_threads_add_idle(
+        [](gpointer data) -> gboolean {
+            auto* c = static_cast<Call*>(data);
+            c->done.set_value(c->fn());
+            return G_SOURCE_REMOVE;
+        },
+        &call);
+#pragma GCC diagnostic pop
+    return future.get();
+}
+
+// One sale through the window, as the operator starts it; returns its result text.
+std::string run_sale() {
+    on_main_loop([] {
+        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), "1250");
+        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        return 0;
+    });
+    while (Txnstate)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return on_main_loop(
+        [] { return std::string(gtk_entry_get_text(GTK_ENTRY(txt_request_output))); });
+}
+
+// The terminal state poll, as the console's periodic status does it: the library
+// call without the lock, the answer shown under it. Looked up at run time: a
+// library without the call is reported, not polled.
+using GetTerminalStateCall = void (*)(Status_out*);
+std::atomic<long> polls{0};
+void poll_terminal(GetTerminalStateCall call, const std::atomic<bool>& stop) {
+    while (!stop) {
+        Status_out status{};
+        call(&status);
+        ++polls;
+        {
+            GdkLock lock;
+            gtk_entry_set_text(GTK_ENTRY(txt_get_terminal_status),
+                               std::to_string(status.DiagRequestOut).c_str());
+        }
+        std::this_thread::sleep_for(kPollPeriod);
+    }
+}
+
+bool send_line(long n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "BURST %06ld\n", n);
+    const std::string job = encode_print_job(text);
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(kPrintPort);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 &&
+              send(fd, job.data(), job.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(job.size());
+    char reply[kPrintReplySize];
+    std::size_t got = 0;
+    while (ok && got < sizeof reply) {
+        const ssize_t n = recv(fd, reply + got, sizeof reply - got, 0);
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    return ok && got == sizeof reply;
+}
+
+// Sends the burst and waits until the view's last line is the burst's last.
+long run_burst(long lines) {
+    long failures = 0;
+    for (long i = 0; i < lines; ++i)
+        failures += !send_line(i);
+    char last[32];
+    std::snprintf(last, sizeof last, "BURST %06ld", lines - 1);
+    const std::string expected = last;
+    const auto give_up = Clock::now() + std::chrono::seconds(30);
+    while (Clock::now() < give_up) {
+        const bool shown = on_main_loop([&] {
+            GtkTextIter start, end;
+            gtk_text_buffer_get_end_iter(buf_print_job, &end);
+            start = end;
+            gtk_text_iter_backward_line(&start);
+            gchar* tail = gtk_text_buffer_get_text(buf_print_job, &start, &end, FALSE);
+            const bool at_end = std::string(tail).rfind(expected, 0) == 0;
+            g_free(tail);
+            return at_end;
+        });
+        if (shown)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return failures;
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * (values.size() - 1) + 0.5)];
+}
+
+bool parse_options(int argc, char** argv, Options* options) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        char* end = nullptr;
+        if (!std::strcmp(argv[i], "--sales"))
+            options->sales = std::strtol(argv[i + 1], &end, 10);
+        else if (!std::strcmp(argv[i], "--burst"))
+            options->burst = std::strtol(argv[i + 1], &end, 10);
+        else if (!std::strcmp(argv[i], "--scale"))
+            options->scale = std::strtod(argv[i + 1], &end);
+        else
+            return false;
+        if (*end)
+            return false;
+    }
+    return argc % 2 == 1 && options->sales >= 0 && options->burst >= 1 && options->scale >= 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse_options(argc, argv, &options)) {
+        std::fputs("usage: responsiveness [--sales N] [--scale S] [--burst LINES]\n", stderr);
+        return 2;
+    }
+    // The console and the simulated terminal keep their files in a scratch folder.
+    char scratch[] = "/tmp/kelvra-bench-XXXXXX";
+    if (!mkdtemp(scratch) || chdir(scratch) != 0)
+        return 2;
+    setenv("KELVRA_WORKDIR", scratch, 1);
+    setenv("KORVEX_SIM_STATE_DIR", scratch, 1);
+    setenv("KORVEX_SIM_DELAY", std::to_string(options.scale).c_str(), 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    if (!getenv("DISPLAY")) {
+        std::fputs("responsiveness: needs a display (run it under xvfb-run -a)\n", stderr);
+        return 2;
+    }
+    g_ui_dir = KELVRA_SOURCE_UI_DIR;
+    if (!ecr_start(&argc, &argv))
+        return 2;
+
+    const auto call =
+        reinterpret_cast<GetTerminalStateCall>(dlsym(RTLD_DEFAULT, "GetTerminalState"));
+    long burst_failures = 0;
+    std::vector<std::string> results;
+    bool print_server_ok = true;
+    std::thread driver([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(1)); // the window maps and settles
+        while (print_server_state() == PrintServerState::Starting)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        print_server_ok = print_server_state() == PrintServerState::Serving;
+        if (print_server_ok) {
+            std::atomic<bool> stop_polling{false};
+            std::thread poller;
+            if (call)
+                poller = std::thread(poll_terminal, call, std::cref(stop_polling));
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            phase = Sales;
+            for (long i = 0; i < options.sales; ++i)
+                results.push_back(run_sale());
+            std::this_thread::sleep_for(std::chrono::seconds(1)); // the last receipt lines
+            phase = Burst;
+            burst_failures = run_burst(options.burst);
+            stop_polling = true;
+            if (poller.joinable())
+                poller.join();
+        }
+        on_main_loop([] {
+            gtk_widget_destroy(MainEcrWindow); // saves the settings, stops the print server
+            return 0;
+        });
+    });
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    last_tick = Clock::now();
+    last_cpu_ms = thread_cpu_ms();
+    gdk_threads_add_timeout(kTick.count(), tick, nullptr);
+#pragma GCC diagnostic pop
+    ecr_run_main_loop();
+    driver.join();
+
+    if (!print_server_ok) {
+        std::fputs("responsiveness: the print server could not take port 5187 (run it in a "
+                   "private network namespace: unshare -n)\n",
+                   stderr);
+        return 2;
+    }
+    std::printf("responsiveness: %ld sales at step scale %.2f, terminal state %s, "
+                "burst of %ld lines (%ld not answered)\n",
+                options.sales, options.scale,
+                call ? ("polled every 250 ms (" + std::to_string(polls.load()) + " polls)").c_str()
+                     : "not polled (the library has no GetTerminalState)",
+                options.burst, burst_failures);
+    long approved = std::count(results.begin(), results.end(), std::string("OK"));
+    std::printf("  sales answered OK: %ld of %zu\n", approved, results.size());
+    std::printf("  %-26s %8s %8s %8s %8s   %s\n", "main-loop stall (5 ms tick)", "ticks", "p50 ms",
+                "p99 ms", "max ms", "main thread working, p99 / max ms");
+    std::vector<double> all;
+    for (int p = 0; p < kPhases; ++p) {
+        std::printf("  %-26s %8zu %8.2f %8.2f %8.2f   %.2f / %.2f\n", kPhaseNames[p],
+                    stalls_ms[p].size(), percentile(stalls_ms[p], 0.50),
+                    percentile(stalls_ms[p], 0.99), percentile(stalls_ms[p], 1.0),
+                    percentile(work_ms[p], 0.99), percentile(work_ms[p], 1.0));
+        if (p != Idle)
+            all.insert(all.end(), stalls_ms[p].begin(), stalls_ms[p].end());
+    }
+    const double p99 = percentile(all, 0.99), worst = percentile(all, 1.0);
+    std::printf("  %-26s %8zu %8.2f %8.2f %8.2f\n", "sales and burst together", all.size(),
+                percentile(all, 0.50), p99, worst);
+    std::printf("target p99 stall <= 4 ms: %s; target longest stall <= 16 ms: %s\n",
+                p99 <= 4 ? "met" : "NOT met", worst <= 16 ? "met" : "NOT met");
+    std::filesystem::remove_all(scratch);
+    return 0;
+}

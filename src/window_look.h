@@ -1,0 +1,23 @@
+// How the main window looks and what it tells the operator beyond the result line:
+// the style of read-only outputs, a window that fits the screen, the focus at
+// start, the indicator of running operations, the event server's state and the
+// print server's failure. None of it changes what a documented widget shows.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+// Style class of the entries that only display (set in the window description).
+inline constexpr const char* kOutputStyleClass = "kelvra-output";
+
+// Start-up, main thread, before the window is shown: styles, size, focus and the
+// indicators of the result row (looked up in `builder` by their own ids).
+void prepare_window_look(GtkBuilder* builder);
+
+// Shows whether the event loop runs. Worker threads call it with the toolkit lock
+// held.
+void show_event_server_state(bool running);
+
+// Why the print server does not serve, or empty while it serves or starts.
+std::string print_server_notice();

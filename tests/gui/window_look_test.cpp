@@ -1,0 +1,198 @@
+// What the window tells the operator besides the fields: which entries only
+// display, where typing starts, what runs now, whether the event server runs and
+// why no receipts can arrive.
+#include "ecr_Routines.h"
+#include "gui_harness.h"
+#include "korvex_sim.h"
+#include "print_server.h"
+#include "test_env.h"
+#include "ui_components.h"
+#include "window_look.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace {
+
+struct Listed {
+    std::string_view kind;
+    const char* id;
+    GtkWidget** widget;
+};
+constexpr Listed kListed[] = {
+#define W(kind, id) {#kind, #id, &id},
+#define L(id)
+#include "widgets.def"
+#undef W
+#undef L
+};
+
+// The entries an operator types into, by operation (prefixes end in '_'); every
+// other entry of the widget list only shows what the terminal or the console says.
+constexpr std::string_view kInputs[] = {
+    "txt_txn_input_",           "txt_tfr_inp_",           "txt_new_ip_address",
+    "txt_ssl_certificate_path", "txt_set_password",       "txt_new_folder_path",
+    "txt_ped_serial_number",    "txt_settlement_msg_num", "txt_get_settlement_msg_num",
+    "txt_ata_invoice_num",      "txt_ata_total_amount",   "txt_ata_old_tip_amount",
+    "txt_ata_new_tip_amount",   "txt_ata_cashier_id",     "txt_mt_txn_msg_nbr",
+    "txt_mt_txn_vch_amt",       "txt_mt_txn_vch_nbr",     "txt_mt_txn_prd_id",
+    "txt_mt_txn_csh_id",        "txt_mt_txn_gsm_pwd",     "txt_mtu_set_req_msg_nbr",
+};
+
+bool is_input(std::string_view id) {
+    for (std::string_view input : kInputs)
+        if (input.back() == '_' ? id.starts_with(input) : id == input)
+            return true;
+    return false;
+}
+
+GtkWidget* own(const char* id) {
+    return gui::find_child(MainEcrWindow, id);
+}
+
+// Readers for pump_until's conditions, which run with the toolkit lock held.
+std::string shown_label(GtkWidget* label) {
+    return gtk_widget_get_visible(label) ? gtk_label_get_text(GTK_LABEL(label)) : "";
+}
+
+// The activity text while something runs, "" while the indicator is hidden.
+GtkWidget* spinner = nullptr;
+GtkWidget* spinner_label = nullptr;
+std::string activity() {
+    return gtk_widget_get_visible(spinner) ? shown_label(spinner_label) : "";
+}
+
+TEST(WindowLook, OutputsLookReadOnlyAndStaySelectableInputsStayTypable) {
+    int outputs = 0;
+    for (const Listed& w : kListed) {
+        if (w.kind != "Entry")
+            continue;
+        SCOPED_TRACE(w.id);
+        ASSERT_TRUE(*w.widget);
+        gui::Locked lock;
+        const bool output = !is_input(w.id);
+        outputs += output;
+        GtkStyleContext* style = gtk_widget_get_style_context(*w.widget);
+        EXPECT_EQ(gtk_style_context_has_class(style, kOutputStyleClass), output);
+        EXPECT_EQ(gtk_editable_get_editable(GTK_EDITABLE(*w.widget)), !output);
+        EXPECT_TRUE(gtk_widget_get_can_focus(*w.widget)) << "its text must stay copyable";
+    }
+    EXPECT_GT(outputs, 0);
+}
+
+TEST(WindowLook, TypingStartsWithTheTransactionType) {
+    gui::Locked lock;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(MainEcrWindow));
+    ASSERT_TRUE(focus);
+    EXPECT_TRUE(focus == cmb_txn_type || gtk_widget_is_ancestor(focus, cmb_txn_type))
+        << "focus on " << G_OBJECT_TYPE_NAME(focus);
+    // Tab goes on to the first amount, and never stops on a box around a column.
+    for (int step = 0; step < 80; ++step) {
+        gtk_widget_child_focus(MainEcrWindow, GTK_DIR_TAB_FORWARD);
+        focus = gtk_window_get_focus(GTK_WINDOW(MainEcrWindow));
+        if (step == 0) {
+            EXPECT_EQ(focus, txt_txn_input_amount1);
+        }
+        EXPECT_FALSE(focus && GTK_IS_FLOW_BOX_CHILD(focus)) << "Tab stop " << step;
+    }
+    gtk_widget_grab_focus(cmb_txn_type);
+}
+
+// Two operations at once: each is named while it runs, in the order they began,
+// and the indicator goes away with the last one.
+TEST(WindowLook, RunningOperationsAreNamedUntilTheyEnd) {
+    korvex_sim_reset();
+    spinner = own("spn_activity");
+    spinner_label = own("lbl_activity");
+    ASSERT_TRUE(spinner && spinner_label);
+    ASSERT_TRUE(gui::pump_until([] { return activity().empty(); }));
+    korvex_sim_hold("Transaction_Launch", 1);
+    korvex_sim_hold("GetLastTxnData_Launch", 1);
+    gui::set_active(cmb_txn_type, 0);
+    gui::set_text(txt_txn_input_amount1, "1250");
+    gui::click(btn_start_txn);
+    ASSERT_TRUE(gui::pump_until([] { return activity() == "Running: SALE\u2026"; })) << activity();
+    gui::click(btn_get_last_txn_data);
+    EXPECT_TRUE(gui::pump_until([] {
+        return activity() == "Running: SALE, Last transaction\u2026";
+    })) << activity();
+
+    korvex_sim_hold("Transaction_Launch", 0);
+    EXPECT_TRUE(gui::pump_until([] { return activity() == "Running: Last transaction\u2026"; }))
+        << activity();
+    korvex_sim_hold("GetLastTxnData_Launch", 0);
+    EXPECT_TRUE(gui::pump_until([] { return activity().empty() && !Txnstate && !TxnRecovery; }))
+        << activity();
+}
+
+TEST(WindowLook, EventServerStateFollowsStartAndStop) {
+    korvex_sim_reset();
+    GtkWidget* state = own("lbl_event_server");
+    ASSERT_TRUE(state);
+    EXPECT_EQ(gui::label_text(state), "Event server: stopped");
+    gui::click(btn_start_ecr_event_server);
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(state) == "Event server: running"; }));
+    ASSERT_TRUE(gui::pump_until([] { return !StartStopEventServer; }));
+    gui::click(btn_stop_ecr_event_server);
+    EXPECT_TRUE(gui::pump_until(
+        [&] { return shown_label(state) == "Event server: stopped" && !WaitEventState; }));
+}
+
+// Receipt lines arriving while the transaction page is on screen must not make
+// the window redraw that page: it did, once per frame, while receipts came in.
+TEST(WindowLook, ReceiptLinesDoNotRedrawThePageOnScreen) {
+    GtkWidget* pages = own("nb_pages");
+    ASSERT_TRUE(pages);
+    int draws = 0;
+    gulong handler = 0;
+    {
+        gui::Locked lock;
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
+    }
+    gui::pump(100);
+    {
+        gui::Locked lock;
+        handler = g_signal_connect(txt_txn_output_pan, "draw",
+                                   G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer count) {
+                                       ++*static_cast<int*>(count);
+                                       return FALSE;
+                                   }),
+                                   &draws);
+    }
+    char line[] = "RECEIPT LINE\n";
+    for (int i = 0; i < 30; ++i) {
+        displayReceipt(DEFAULT, line);
+        gui::pump(20);
+    }
+    gui::Locked lock;
+    g_signal_handler_disconnect(txt_txn_output_pan, handler);
+    gtk_text_buffer_set_text(buf_print_job, "", 0);
+    EXPECT_LE(draws, 3);
+}
+
+// A second console finds port 5187 taken by this one's print server: it must say
+// so in red for as long as it runs, while this one shows nothing.
+TEST(WindowLook, PrintServerFailureStaysOnScreen) {
+    if (print_server_state() != PrintServerState::Serving)
+        GTEST_SKIP() << "this process's print server does not hold port 5187";
+    GtkWidget* notice = own("lbl_print_server");
+    ASSERT_TRUE(notice);
+    {
+        gui::Locked lock;
+        EXPECT_EQ(shown_label(notice), "");
+    }
+
+    const std::string dir = test_work_dir() + "/print-notice";
+    std::filesystem::create_directories(dir);
+    const gui::ChildRun run = gui::run_console_child("print-notice", dir);
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+    EXPECT_NE(run.err.find("Print server down: port 5187 unavailable"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("rgb(192,28,40)"), std::string::npos) << run.err;
+}
+
+} // namespace
