@@ -18,26 +18,6 @@ template <std::size_t N> std::string bytes(const char (&field)[N]) {
     return std::string(field, N);
 }
 
-// The rows of a record selector's list store.
-std::vector<std::string> rows_of(GtkListStore* store) {
-    gui::Locked lock;
-    std::vector<std::string> rows;
-    GtkTreeIter it;
-    for (bool ok = gtk_tree_model_get_iter_first(GTK_TREE_MODEL(store), &it); ok;
-         ok = gtk_tree_model_iter_next(GTK_TREE_MODEL(store), &it)) {
-        gchar* text = nullptr;
-        gtk_tree_model_get(GTK_TREE_MODEL(store), &it, 0, &text, -1);
-        rows.emplace_back(text ? text : "");
-        g_free(text);
-    }
-    return rows;
-}
-
-int active_row(GtkWidget* combo) {
-    gui::Locked lock;
-    return gtk_combo_box_get_active(GTK_COMBO_BOX(combo));
-}
-
 short requested_record() {
     return last_request<SettlementRequestIn>("GetTransactionDetailDataRecord")
         .TxnDetailDataRecordIndexIn;
@@ -100,8 +80,8 @@ TEST_F(EndOfDay, TheChosenRowFetchesItsOwnRecordNumber) {
     put(first.InvoiceNumberOut, "000001");
     script("GetTransactionDetailDataRecord", first);
     settle(with_records(3));
-    EXPECT_EQ(rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(active_row(cmb_settlement_record_num), 0);
+    EXPECT_EQ(gui::rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(gui::active_row(cmb_settlement_record_num), 0);
     EXPECT_EQ(requested_record(), 1) << "the worker fetches record 1 itself";
     EXPECT_EQ(gui::text(txt_sett_output_invoice_number), "000001");
     EXPECT_EQ(gui::text(txt_request_output), "OK") << "the settlement's own code goes last";
@@ -122,7 +102,7 @@ TEST_F(EndOfDay, ClearingTheSelectorFetchesNothing) {
         korvex_sim_hold(call, 1);
         gui::click(button);
         ASSERT_TRUE(gui::pump_until([&] { return korvex_sim_request_count(call) > 0; }));
-        EXPECT_TRUE(rows_of(ls_setm_rec).empty());
+        EXPECT_TRUE(gui::rows_of(ls_setm_rec).empty());
         EXPECT_EQ(calls("GetTransactionDetailDataRecord"), fetched);
         script(call, SettlementResponseOut{});
         korvex_sim_hold(call, 0);
@@ -135,7 +115,7 @@ TEST_F(EndOfDay, ASecondPressReplacesTheRowsOfBothSelectors) {
     settle(with_records(4));
     gui::set_active(cmb_get_settlement_data_record_type, 1);
     settlement_data(with_records(2));
-    EXPECT_EQ(rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(gui::rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(last_request<SettlementRequestIn>("GetSettlementData").SettlementRecordTypeIn, 1);
     gui::set_active(cmb_get_settlement_data_record_type, -1);
     settlement_data(with_records(1));
@@ -156,7 +136,7 @@ TEST_F(EndOfDay, ASecondPressReplacesTheRowsOfBothSelectors) {
     gui::set_active(cmb_exr_update_mth, 1);
     update_rates(update);
     EXPECT_EQ(last_request<ExchangeRateUpdateIn>("Exchange_Rate_Update_Launch").UpdateMethodIn, 1);
-    EXPECT_EQ(rows_of(ls_exr_rec), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(gui::rows_of(ls_exr_rec), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(last_request<short>("GetCurrencyDetails"), 1);
     EXPECT_EQ(gui::text(txt_exr_cur_code), "826") << "the digits, not the pound sign";
     EXPECT_EQ(gui::text(txt_exr_conv_exp), "4");
@@ -234,7 +214,7 @@ TEST_F(EndOfDay, CodedFieldsAtTheirEdges) {
         out.OperationStatusOut = status;
         update_rates(out);
         EXPECT_EQ(gui::text(txt_exr_op_status), shown);
-        EXPECT_TRUE(rows_of(ls_exr_rec).empty());
+        EXPECT_TRUE(gui::rows_of(ls_exr_rec).empty());
     }
 
     for (const auto& [status, shown] : std::vector<std::pair<const char*, const char*>>{

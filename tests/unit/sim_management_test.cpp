@@ -4,7 +4,7 @@
 #include "korvex.h"
 #include "print_child.h"
 #include "sim/sim_payment.h"
-#include "test_util.h"
+#include "sim_txn.h"
 
 #include <gtest/gtest.h>
 
@@ -22,16 +22,10 @@ using print_test::PrintChild;
 
 class SimManagement : public SimStateTest {};
 
+// FORCE needs an authorisation code; the other types ignore it.
 Transaction_out sale(const std::string& amount, const std::string& type = "00",
                      const std::string& amount2 = "") {
-    Transaction_in in{};
-    put(in.TransactionTypeIn, type);
-    put(in.Amount1In, amount);
-    put(in.Amount2In, amount2);
-    put(in.AuthorisationCodeIn, "AB12CD"); // FORCE needs one; the others ignore it
-    Transaction_out out{};
-    Transaction_Launch(&in, &out);
-    return out;
+    return launch({type, amount, amount2, "", "", "AB12CD"});
 }
 
 TimeDate_out set_time(const char* y, const char* mo, const char* d, const char* h, const char* mi,

@@ -4,7 +4,7 @@
 // state folder.
 #include "korvex.h"
 #include "print_child.h"
-#include "test_util.h"
+#include "sim_txn.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,7 @@
 
 namespace {
 
-class SimVas : public SimStateTest {
-    ScopedEnv no_till_{"KORVEX_SIM_PRINT_PORT", "1"};
-};
+using SimVas = SimNoTillTest;
 
 // ---------------------------------------------------------------------------
 // Donation
@@ -34,16 +32,6 @@ PenniesConfigDataOut donation_configuration() {
     PenniesConfigDataOut out{};
     GetPenniesConfiguration(&out);
     EXPECT_EQ(out.DiagRequestOut, 0);
-    return out;
-}
-
-Transaction_out launch(const char* type, const char* amount) {
-    Transaction_in in{};
-    put(in.MessageNumberIn, "1");
-    put(in.TransactionTypeIn, type);
-    put(in.Amount1In, amount);
-    Transaction_out out{};
-    Transaction_Launch(&in, &out);
     return out;
 }
 
@@ -71,22 +59,22 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
         if (c.mode >= 0) {
             ASSERT_EQ(set_donation_mode(c.mode), 0);
         }
-        const Transaction_out out = launch(c.type, c.amount);
+        const Transaction_out out = launch({c.type, c.amount});
         EXPECT_EQ(text_of(out.DonationAmountOut), c.donation);
         if (*c.donation) {
             ++count;
             value += std::atol(c.donation);
         }
         const PenniesConfigDataOut config = donation_configuration();
-        EXPECT_EQ(std::atol(text_of(config.TxnCountOut).c_str()), count);
-        EXPECT_EQ(std::atol(text_of(config.TxnValueOut).c_str()), value);
+        EXPECT_EQ(number(config.TxnCountOut), count);
+        EXPECT_EQ(number(config.TxnValueOut), value);
         EXPECT_EQ(config.TxnUploadRequiredOut, count > 0 ? 1 : 0);
     }
 }
 
 TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
     ASSERT_EQ(set_donation_mode(1), 0);
-    launch("00", "1000");
+    launch({"00", "1000"});
     EXPECT_EQ(set_donation_mode(2), 3) << "only 0 and 1 are modes";
     EXPECT_EQ(set_donation_mode(-1), 3);
     korvex_sim_reset();
@@ -265,7 +253,7 @@ TEST_F(SimVas, NoVoucherIsSoldWhileACardPaymentHoldsTheTerminal) {
     StartServer(&server);
     ASSERT_EQ(server.DiagRequestOut, 0);
     // A sale that waits for the cashier's signature check keeps the terminal busy.
-    auto payment = std::async(std::launch::async, [] { return launch("00", "10011"); });
+    auto payment = std::async(std::launch::async, [] { return launch({"00", "10011"}); });
     TerminalEventOut event{};
     WaitTerminalEvent(&event);
     ASSERT_EQ(event.EventIdentifierOut, 1);
