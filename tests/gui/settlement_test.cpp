@@ -1,6 +1,4 @@
-// The end-of-day panels as the operator uses them: settlement and settlement data
-// with their record selector, tip adjustment, exchange rates and tax-free refund,
-// against the simulated terminal scripted with exact answers.
+// The end-of-day panels in the window against exact scripted answers.
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex.h"
@@ -39,32 +37,31 @@ class EndOfDay : public ::testing::Test {
              {cmb_get_settlement_data_record_type, cmb_exr_update_mth, cmb_tfr_inp_pay_mth})
             gui::set_active(combo, 0);
     }
-    static void press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
+    // Answers the press of `button` with `out` and waits until its worker is done.
+    template <class Out>
+    static void answered(GtkWidget* button, const char* call, const Out& out,
+                         const std::atomic<bool>& busy) {
+        script(call, out);
         const std::size_t before = calls(call);
         gui::click(button);
         ASSERT_TRUE(gui::pump_until([&] { return !busy && calls(call) > before; }));
     }
     static void settle(const SettlementResponseOut& out) {
-        script("DoSettlement", out);
-        press(btn_do_settlement, "DoSettlement", DoSettlementState);
+        answered(btn_do_settlement, "DoSettlement", out, DoSettlementState);
     }
     static void settlement_data(const SettlementResponseOut& out) {
-        script("GetSettlementData", out);
-        press(btn_get_settlement_data, "GetSettlementData", GetSettlementDataState);
+        answered(btn_get_settlement_data, "GetSettlementData", out, GetSettlementDataState);
     }
     static void update_rates(const ExchangeRateUpdateOut& out) {
-        script("Exchange_Rate_Update_Launch", out);
-        press(btn_exr_do_exr_update, "Exchange_Rate_Update_Launch", ExchangeRateUpdateState);
+        answered(btn_exr_do_exr_update, "Exchange_Rate_Update_Launch", out, ExchangeRateUpdateState);
     }
     static AdjustTipAmountIn adjust_tip(short result) {
-        AdjustTipAmountOut out{result, 0};
-        script("AdjustTipAmount", out);
-        press(btn_adjust_tip_amount, "AdjustTipAmount", AdjustTipAmountState);
+        answered(btn_adjust_tip_amount, "AdjustTipAmount", AdjustTipAmountOut{result, 0},
+                 AdjustTipAmountState);
         return last_request<AdjustTipAmountIn>("AdjustTipAmount");
     }
     static void tax_free(const TFRTransactionOut& out) {
-        script("DoTaxFreeRefund", out);
-        press(btn_tfr_inp_start_tax_free, "DoTaxFreeRefund", TaxFreeRefundState);
+        answered(btn_tfr_inp_start_tax_free, "DoTaxFreeRefund", out, TaxFreeRefundState);
     }
 };
 

@@ -1,7 +1,4 @@
-// Terminal management in the real window: the status of the terminal (the two
-// state tables, polling that stops and restarts), the receipt-print radio
-// buttons, the tracing check button after a failure, the print-information
-// escaping at its limit, the PED serial number field, and the busy flags.
+// Terminal management in the real window: status, receipt printing, tracing, printing, PED, busy flags.
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex.h"
@@ -135,13 +132,8 @@ TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
         EXPECT_EQ(gui::settled_color(txt_set_terminal_date_time_status, colour), colour);
     }
     const auto in = last_request<TimeDate_in>("SetTimeDate");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&in), sizeof in), std::string("26\0"
-                                                                                      "12\0"
-                                                                                      "04\0"
-                                                                                      "09\0"
-                                                                                      "05\0"
-                                                                                      "00\0",
-                                                                                      18));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&in), sizeof in),
+              std::string("26\00012\00004\00009\00005\00000\0", 18));
     gui::Locked lock;
     set_time_from_system();
 }

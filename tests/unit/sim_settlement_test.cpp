@@ -1,7 +1,4 @@
-// The simulated terminal's end of day, through the library's own calls: how each
-// transaction type counts in the batch totals, voids, tips, settlement and its
-// detail records, the batch number, the batch across a restart, exchange rates and
-// the DCC offer, and the tax-free form's arithmetic.
+// The simulated terminal's end of day: batch totals, tips, settlement, rates, tax-free forms.
 #include "korvex.h"
 #include "sim_txn.h"
 
@@ -44,14 +41,14 @@ SettlementDataRecordOut detail(short record) {
     return out;
 }
 
-
 // Count and amount of debits, credits, cash-backs, sales voids and refunds voids.
 using Figures = std::array<long, 10>;
 Figures figures(const SettlementResponseOut& o) {
-    return {number(o.DebitCountOut),     number(o.DebitAmountOut),      number(o.CreditCountOut),
-            number(o.CreditAmountOut),   number(o.CashBacksCountOut),   number(o.CashBacksAmountOut),
-            number(o.SalesVoidCountOut), number(o.SalesVoidAmountOut),  number(o.RefundsVoidCountOut),
-            number(o.RefundsVoidAmountOut)};
+    return {number(o.DebitCountOut),       number(o.DebitAmountOut),
+            number(o.CreditCountOut),      number(o.CreditAmountOut),
+            number(o.CashBacksCountOut),   number(o.CashBacksAmountOut),
+            number(o.SalesVoidCountOut),   number(o.SalesVoidAmountOut),
+            number(o.RefundsVoidCountOut), number(o.RefundsVoidAmountOut)};
 }
 
 AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,

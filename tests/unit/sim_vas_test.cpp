@@ -1,7 +1,4 @@
-// The simulated terminal's value-added services through the library's own calls:
-// the donation added to a sale, the top-up products, the checks of a voucher sale,
-// voucher numbering and receipts, the top-up settlement, and what survives in the
-// state folder.
+// The simulated terminal's value-added services: donation, mobile top-up and their persistence.
 #include "korvex.h"
 #include "print_child.h"
 #include "sim_txn.h"
@@ -17,9 +14,6 @@
 namespace {
 
 using SimVas = SimNoTillTest;
-
-// ---------------------------------------------------------------------------
-// Donation
 
 short set_donation_mode(short mode) {
     PenniesDonationModeIn in{mode};
@@ -43,13 +37,13 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
         const char* donation;
     };
     const Case cases[] = {
-        {-1, "00", "1230", ""},             // donation not set up yet
-        {0, "00", "1230", "000000000070"},  // 12.30 rounded up to 13.00
+        {-1, "00", "1230", ""},            // donation not set up yet
+        {0, "00", "1230", "000000000070"}, // 12.30 rounded up to 13.00
         {0, "00", "1299", "000000000001"},
-        {0, "00", "1200", ""},              // nothing to round up
-        {0, "01", "1230", ""},              // refunds carry none
-        {0, "00", "10001", ""},             // declined: none
-        {1, "00", "1200", "000000000050"},  // the fixed top-up amount
+        {0, "00", "1200", ""},             // nothing to round up
+        {0, "01", "1230", ""},             // refunds carry none
+        {0, "00", "10001", ""},            // declined: none
+        {1, "00", "1200", "000000000050"}, // the fixed top-up amount
         {1, "00", "1", "000000000050"},
     };
     long count = 0;
@@ -87,9 +81,6 @@ TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
     EXPECT_EQ(text_of(config.TopUpAmountOut), "50");
 }
 
-// ---------------------------------------------------------------------------
-// Mobile top-up
-
 struct Sale {
     int count;
     const char* amount;
@@ -113,13 +104,6 @@ MobileTopUpRespOut sell(const Sale& s) {
 VoucherRecordOut voucher(short number) {
     VoucherRecordOut out{};
     GetVoucherRecord(number, &out);
-    return out;
-}
-
-MobileTopUpConfigurationDataOut configuration(short mode) {
-    MobileTopUpConfigurationDataIn in{mode};
-    MobileTopUpConfigurationDataOut out{};
-    GetMobileTopUpConfiguration(&in, &out);
     return out;
 }
 
@@ -147,21 +131,21 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
     const Case cases[] = {
         {{1, "1000", "1001"}, 0, "0", "00"},
         {{5, "5000", "1001"}, 0, "0", "00"},
-        {{1, "500", "1003"}, 0, "0", "00"},  // variable amount: its lowest
+        {{1, "500", "1003"}, 0, "0", "00"},   // variable amount: its lowest
         {{1, "10000", "1003"}, 0, "0", "00"}, // and its highest
         {{0, "1000", "1001"}, 3, "1", ""},
         {{6, "1000", "1001"}, 3, "1", ""},
         {{1, "", "1001"}, 3, "1", ""},
         {{1, "10a0", "1001"}, 3, "1", ""},
         {{1, "1000", "9999"}, 0, "1", "12"},
-        {{1, "2000", "1004"}, 0, "1", "12"},  // not offered before the host's configuration
-        {{1, "1200", "1001"}, 0, "1", "13"},  // not one of the product's amounts
+        {{1, "2000", "1004"}, 0, "1", "12"}, // not offered before the host's configuration
+        {{1, "1200", "1001"}, 0, "1", "13"}, // not one of the product's amounts
         {{1, "0", "1001"}, 0, "1", "13"},
         {{1, "499", "1003"}, 0, "1", "13"},
         {{1, "10001", "1003"}, 0, "1", "13"},
         {{1, "1000", "1001", "1235"}, 0, "4", "55"},
         {{1, "1000", "1001", "12345"}, 0, "4", "55"},
-        {{1, "9903", "1003"}, 0, "3", ""},    // the host cannot be reached
+        {{1, "9903", "1003"}, 0, "3", ""}, // the host cannot be reached
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.sale.product) + " " + c.sale.amount + " x" +
@@ -180,12 +164,9 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
 
 TEST_F(SimVas, VouchersAreUniqueAndFetchedOneToNOfTheLastSale) {
     std::set<std::string> serials, codes, invoices;
-    const std::tm today = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm t{};
-        localtime_r(&now, &t);
-        return t;
-    }();
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
     for (int count : {2, 3}) {
         const MobileTopUpRespOut out = sell({count, "1500", "1002"});
         ASSERT_EQ(out.VoucherNumberOut, count);
@@ -291,7 +272,9 @@ TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
     const Case cases[] = {{0, 0, 3}, {2, 3, 0}, {1, 0, 4}, {0, 0, 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE("mode " + std::to_string(c.mode));
-        const MobileTopUpConfigurationDataOut out = configuration(c.mode);
+        MobileTopUpConfigurationDataIn in{c.mode};
+        MobileTopUpConfigurationDataOut out{};
+        GetMobileTopUpConfiguration(&in, &out);
         EXPECT_EQ(out.DiagRequestOut, c.result);
         EXPECT_EQ(out.MobileTopUpProductNumberOut, c.products);
         for (short n = 1; n <= c.products; ++n) {
