@@ -53,7 +53,8 @@ class EndOfDay : public ::testing::Test {
         answered(btn_get_settlement_data, "GetSettlementData", out, GetSettlementDataState);
     }
     static void update_rates(const ExchangeRateUpdateOut& out) {
-        answered(btn_exr_do_exr_update, "Exchange_Rate_Update_Launch", out, ExchangeRateUpdateState);
+        answered(btn_exr_do_exr_update, "Exchange_Rate_Update_Launch", out,
+                 ExchangeRateUpdateState);
     }
     static AdjustTipAmountIn adjust_tip(short result) {
         answered(btn_adjust_tip_amount, "AdjustTipAmount", AdjustTipAmountOut{result, 0},

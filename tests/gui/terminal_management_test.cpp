@@ -1,4 +1,4 @@
-// Terminal management in the real window: status, receipt printing, tracing, printing, PED, busy flags.
+// Terminal management in the window: status, receipt printing, tracing, printing, PED, busy flags.
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex.h"
