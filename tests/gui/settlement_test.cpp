@@ -1,6 +1,4 @@
-// The end-of-day panels as the operator uses them: settlement and settlement data
-// with their record selector, tip adjustment, exchange rates and tax-free refund,
-// against the simulated terminal scripted with exact answers.
+// The end-of-day panels in the window against exact scripted answers.
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex.h"
@@ -16,26 +14,6 @@ namespace {
 
 template <std::size_t N> std::string bytes(const char (&field)[N]) {
     return std::string(field, N);
-}
-
-// The rows of a record selector's list store.
-std::vector<std::string> rows_of(GtkListStore* store) {
-    gui::Locked lock;
-    std::vector<std::string> rows;
-    GtkTreeIter it;
-    for (bool ok = gtk_tree_model_get_iter_first(GTK_TREE_MODEL(store), &it); ok;
-         ok = gtk_tree_model_iter_next(GTK_TREE_MODEL(store), &it)) {
-        gchar* text = nullptr;
-        gtk_tree_model_get(GTK_TREE_MODEL(store), &it, 0, &text, -1);
-        rows.emplace_back(text ? text : "");
-        g_free(text);
-    }
-    return rows;
-}
-
-int active_row(GtkWidget* combo) {
-    gui::Locked lock;
-    return gtk_combo_box_get_active(GTK_COMBO_BOX(combo));
 }
 
 short requested_record() {
@@ -59,32 +37,32 @@ class EndOfDay : public ::testing::Test {
              {cmb_get_settlement_data_record_type, cmb_exr_update_mth, cmb_tfr_inp_pay_mth})
             gui::set_active(combo, 0);
     }
-    static void press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
+    // Answers the press of `button` with `out` and waits until its worker is done.
+    template <class Out>
+    static void answered(GtkWidget* button, const char* call, const Out& out,
+                         const std::atomic<bool>& busy) {
+        script(call, out);
         const std::size_t before = calls(call);
         gui::click(button);
         ASSERT_TRUE(gui::pump_until([&] { return !busy && calls(call) > before; }));
     }
     static void settle(const SettlementResponseOut& out) {
-        script("DoSettlement", out);
-        press(btn_do_settlement, "DoSettlement", DoSettlementState);
+        answered(btn_do_settlement, "DoSettlement", out, DoSettlementState);
     }
     static void settlement_data(const SettlementResponseOut& out) {
-        script("GetSettlementData", out);
-        press(btn_get_settlement_data, "GetSettlementData", GetSettlementDataState);
+        answered(btn_get_settlement_data, "GetSettlementData", out, GetSettlementDataState);
     }
     static void update_rates(const ExchangeRateUpdateOut& out) {
-        script("Exchange_Rate_Update_Launch", out);
-        press(btn_exr_do_exr_update, "Exchange_Rate_Update_Launch", ExchangeRateUpdateState);
+        answered(btn_exr_do_exr_update, "Exchange_Rate_Update_Launch", out,
+                 ExchangeRateUpdateState);
     }
     static AdjustTipAmountIn adjust_tip(short result) {
-        AdjustTipAmountOut out{result, 0};
-        script("AdjustTipAmount", out);
-        press(btn_adjust_tip_amount, "AdjustTipAmount", AdjustTipAmountState);
+        answered(btn_adjust_tip_amount, "AdjustTipAmount", AdjustTipAmountOut{result, 0},
+                 AdjustTipAmountState);
         return last_request<AdjustTipAmountIn>("AdjustTipAmount");
     }
     static void tax_free(const TFRTransactionOut& out) {
-        script("DoTaxFreeRefund", out);
-        press(btn_tfr_inp_start_tax_free, "DoTaxFreeRefund", TaxFreeRefundState);
+        answered(btn_tfr_inp_start_tax_free, "DoTaxFreeRefund", out, TaxFreeRefundState);
     }
 };
 
@@ -100,8 +78,8 @@ TEST_F(EndOfDay, TheChosenRowFetchesItsOwnRecordNumber) {
     put(first.InvoiceNumberOut, "000001");
     script("GetTransactionDetailDataRecord", first);
     settle(with_records(3));
-    EXPECT_EQ(rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(active_row(cmb_settlement_record_num), 0);
+    EXPECT_EQ(gui::rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(gui::active_row(cmb_settlement_record_num), 0);
     EXPECT_EQ(requested_record(), 1) << "the worker fetches record 1 itself";
     EXPECT_EQ(gui::text(txt_sett_output_invoice_number), "000001");
     EXPECT_EQ(gui::text(txt_request_output), "OK") << "the settlement's own code goes last";
@@ -122,7 +100,7 @@ TEST_F(EndOfDay, ClearingTheSelectorFetchesNothing) {
         korvex_sim_hold(call, 1);
         gui::click(button);
         ASSERT_TRUE(gui::pump_until([&] { return korvex_sim_request_count(call) > 0; }));
-        EXPECT_TRUE(rows_of(ls_setm_rec).empty());
+        EXPECT_TRUE(gui::rows_of(ls_setm_rec).empty());
         EXPECT_EQ(calls("GetTransactionDetailDataRecord"), fetched);
         script(call, SettlementResponseOut{});
         korvex_sim_hold(call, 0);
@@ -135,7 +113,7 @@ TEST_F(EndOfDay, ASecondPressReplacesTheRowsOfBothSelectors) {
     settle(with_records(4));
     gui::set_active(cmb_get_settlement_data_record_type, 1);
     settlement_data(with_records(2));
-    EXPECT_EQ(rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(gui::rows_of(ls_setm_rec), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(last_request<SettlementRequestIn>("GetSettlementData").SettlementRecordTypeIn, 1);
     gui::set_active(cmb_get_settlement_data_record_type, -1);
     settlement_data(with_records(1));
@@ -156,7 +134,7 @@ TEST_F(EndOfDay, ASecondPressReplacesTheRowsOfBothSelectors) {
     gui::set_active(cmb_exr_update_mth, 1);
     update_rates(update);
     EXPECT_EQ(last_request<ExchangeRateUpdateIn>("Exchange_Rate_Update_Launch").UpdateMethodIn, 1);
-    EXPECT_EQ(rows_of(ls_exr_rec), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(gui::rows_of(ls_exr_rec), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(last_request<short>("GetCurrencyDetails"), 1);
     EXPECT_EQ(gui::text(txt_exr_cur_code), "826") << "the digits, not the pound sign";
     EXPECT_EQ(gui::text(txt_exr_conv_exp), "4");
@@ -234,7 +212,7 @@ TEST_F(EndOfDay, CodedFieldsAtTheirEdges) {
         out.OperationStatusOut = status;
         update_rates(out);
         EXPECT_EQ(gui::text(txt_exr_op_status), shown);
-        EXPECT_TRUE(rows_of(ls_exr_rec).empty());
+        EXPECT_TRUE(gui::rows_of(ls_exr_rec).empty());
     }
 
     for (const auto& [status, shown] : std::vector<std::pair<const char*, const char*>>{

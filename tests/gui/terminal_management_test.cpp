@@ -1,7 +1,4 @@
-// Terminal management in the real window: the status of the terminal (the two
-// state tables, polling that stops and restarts), the receipt-print radio
-// buttons, the tracing check button after a failure, the print-information
-// escaping at its limit, the PED serial number field, and the busy flags.
+// Terminal management in the window: status, receipt printing, tracing, printing, PED, busy flags.
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex.h"
@@ -22,26 +19,6 @@ constexpr const char* kRed = "#ff0000";
 constexpr const char* kGreen = "#008000";
 constexpr const char* kYellow = "#ffff00";
 
-void set_toggle(GtkWidget* toggle, bool active) {
-    gui::Locked lock;
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(toggle), active);
-}
-
-void set_spin(GtkWidget* spin, double value) {
-    gui::Locked lock;
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), value);
-}
-
-// Whether a dialog is on screen (toolkit lock held).
-bool dialog_open() {
-    GList* windows = gtk_window_list_toplevels();
-    bool open = false;
-    for (GList* w = windows; w; w = w->next)
-        open = open || (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)));
-    g_list_free(windows);
-    return open;
-}
-
 bool idle(const std::atomic<bool>& busy) {
     return gui::pump_until([&] { return !busy; });
 }
@@ -58,11 +35,11 @@ class TerminalStatus : public TerminalManagement {
   protected:
     void SetUp() override {
         TerminalManagement::SetUp();
-        set_toggle(chb_periodic_get_terminal_status, false);
+        gui::set_toggle(chb_periodic_get_terminal_status, false);
     }
     void TearDown() override {
         if (periodicFlag) { // stops a loop a failed test left running
-            set_toggle(chb_periodic_get_terminal_status, true);
+            gui::set_toggle(chb_periodic_get_terminal_status, true);
             gui::click(btn_get_status);
         }
         TerminalManagement::TearDown();
@@ -101,8 +78,8 @@ TEST_F(TerminalStatus, TheSingleQueryNamesTheStatesOfItsTable) {
 TEST_F(TerminalStatus, PollingNamesTheStatesOfItsOwnTableAndGoesOnAfterFailures) {
     for (const Status_out answer : {Status_out{8, 0}, {19, 0}, {20, 0}, {1, 9}, {1, 0}})
         script("GetTerminalState", answer);
-    set_spin(spbtn_get_terminal_status_per_time, 1);
-    set_toggle(chb_periodic_get_terminal_status, true);
+    gui::set_spin(spbtn_get_terminal_status_per_time, 1);
+    gui::set_toggle(chb_periodic_get_terminal_status, true);
     gui::click(btn_get_status);
     EXPECT_EQ(label(), "Stop Periodic Status");
     for (const auto& [text, colour] : std::vector<std::pair<const char*, const char*>>{
@@ -118,8 +95,8 @@ TEST_F(TerminalStatus, PollingNamesTheStatesOfItsOwnTableAndGoesOnAfterFailures)
 }
 
 TEST_F(TerminalStatus, AStopFollowedAtOnceByAStartLeavesOneLoop) {
-    set_spin(spbtn_get_terminal_status_per_time, 1);
-    set_toggle(chb_periodic_get_terminal_status, true);
+    gui::set_spin(spbtn_get_terminal_status_per_time, 1);
+    gui::set_toggle(chb_periodic_get_terminal_status, true);
     gui::click(btn_get_status);
     ASSERT_TRUE(gui::pump_until([] { return calls("GetTerminalState") == 1; }));
     gui::click(btn_get_status); // stop, while the first loop sleeps
@@ -142,9 +119,9 @@ TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
         gtk_calendar_select_month(GTK_CALENDAR(cal_terminal_date), 11, 2026); // December
         gtk_calendar_select_day(GTK_CALENDAR(cal_terminal_date), 4);
     }
-    set_spin(sp_dt_hour, 9);
-    set_spin(sp_dt_min, 5);
-    set_spin(sp_dt_sec, 0);
+    gui::set_spin(sp_dt_hour, 9);
+    gui::set_spin(sp_dt_min, 5);
+    gui::set_spin(sp_dt_sec, 0);
     for (const auto& [status, shown, colour] :
          std::vector<std::tuple<short, const char*, const char*>>{{0, "Success", kGreen},
                                                                   {1, "Fail", kRed}}) {
@@ -155,13 +132,8 @@ TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
         EXPECT_EQ(gui::settled_color(txt_set_terminal_date_time_status, colour), colour);
     }
     const auto in = last_request<TimeDate_in>("SetTimeDate");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&in), sizeof in), std::string("26\0"
-                                                                                      "12\0"
-                                                                                      "04\0"
-                                                                                      "09\0"
-                                                                                      "05\0"
-                                                                                      "00\0",
-                                                                                      18));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&in), sizeof in),
+              std::string("26\00012\00004\00009\00005\00000\0", 18));
     gui::Locked lock;
     set_time_from_system();
 }
@@ -265,7 +237,7 @@ TEST_F(TerminalManagement, APedSerialNumberIsSentOnItsNineBytes) {
 
 TEST_F(TerminalManagement, ASecondPressWhileAWorkerRunsChangesNothing) {
     gui::set_active(cmb_txn_type, 0);
-    set_toggle(chb_periodic_get_terminal_status, false);
+    gui::set_toggle(chb_periodic_get_terminal_status, false);
     // Scripted where the terminal would otherwise move its clock or print.
     script("SetTimeDate", TimeDate_out{0, 0});
     script("PrintInformationsLaunch", PrintInformation_out{0, 0});
@@ -328,7 +300,7 @@ TEST_F(TerminalManagement, TheTerminalsPasswordRequestIsAnsweredFromItsPage) {
     std::size_t announced = 0;
     EXPECT_TRUE(gui::pump_until([&] {
         announced += gui::answered_dialogs().size();
-        return announced == 2 && !dialog_open();
+        return announced == 2 && !gui::dialog_open();
     }));
     gui::click(btn_stop_ecr_event_server);
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));

@@ -14,22 +14,6 @@
 
 namespace {
 
-int rows(GtkListStore* store) {
-    gui::Locked lock;
-    return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr);
-}
-
-int active(GtkWidget* combo_box) {
-    gui::Locked lock;
-    return gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box));
-}
-
-short last_record_number(const char* call) {
-    short number = 0;
-    EXPECT_EQ(korvex_sim_last_request(call, &number, sizeof number), sizeof number) << call;
-    return number;
-}
-
 class ValueAdded : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -156,18 +140,18 @@ TEST_F(ValueAdded, EachProductReplacesTheCustomTextOfTheOneBefore) {
     gui::click(btn_mt_cfg_get_config);
     ASSERT_TRUE(gui::pump_until([] { return calls("GetProductData") == 1; }));
     ASSERT_TRUE(gui::wait_for_text(txt_mt_cfg_barcode_height, "65535"));
-    EXPECT_EQ(rows(ls_mt_rec), 3);
-    EXPECT_EQ(last_record_number("GetProductData"), 1);
+    EXPECT_EQ(gui::rows_of(ls_mt_rec).size(), 3u);
+    EXPECT_EQ(last_request<short>("GetProductData"), 1);
     EXPECT_EQ(gui::buffer_text(buf_mt_cfg_custom_text), texts[0]);
 
     gui::set_active(cmb_mt_cfg_rec_nbr, 2);
-    EXPECT_EQ(last_record_number("GetProductData"), 3);
+    EXPECT_EQ(last_request<short>("GetProductData"), 3);
     EXPECT_EQ(gui::buffer_text(buf_mt_cfg_custom_text), texts[1]);
 
     script("GetMobileTopUpConfiguration", MobileTopUpConfigurationDataOut{});
     gui::click(btn_mt_cfg_get_config);
     ASSERT_TRUE(gui::wait_for_text(txt_mt_cfg_mob_topup_prd_nbr, "0"));
-    EXPECT_EQ(rows(ls_mt_rec), 0);
+    EXPECT_EQ(gui::rows_of(ls_mt_rec).size(), 0u);
     EXPECT_EQ(gui::buffer_text(buf_mt_cfg_custom_text), "");
     EXPECT_EQ(calls("GetProductData"), 2u);
 }
@@ -179,15 +163,15 @@ TEST_F(ValueAdded, VouchersAndDetailRecordsAreFetchedOneBySelection) {
     put(first.VoucherSerialNumberOut, "SERIAL-1");
     script("GetVoucherRecord", first);
     sale_answered(sale);
-    EXPECT_EQ(rows(ls_mtu_prd), 2);
-    EXPECT_EQ(active(cmb_mt_txn_resp_rec_nbr), 0);
+    EXPECT_EQ(gui::rows_of(ls_mtu_prd).size(), 2u);
+    EXPECT_EQ(gui::active_row(cmb_mt_txn_resp_rec_nbr), 0);
     EXPECT_EQ(gui::text(txt_mt_txn_resp_vch_ser_nbr), "SERIAL-1");
     gui::set_active(cmb_mt_txn_resp_rec_nbr, 1);
-    EXPECT_EQ(last_record_number("GetVoucherRecord"), 2);
+    EXPECT_EQ(last_request<short>("GetVoucherRecord"), 2);
 
     MobileTopUpSettlementRespOut none{};
     settlement_answered(none);
-    EXPECT_EQ(rows(ls_mtu_set_resp_rec), 0);
+    EXPECT_EQ(gui::rows_of(ls_mtu_set_resp_rec).size(), 0u);
     EXPECT_EQ(calls("GetSettlementProductData"), 0u);
     EXPECT_EQ(gui::text(txt_mtu_set_resp_prd_prd_id), "");
 }
@@ -265,10 +249,10 @@ TEST_F(ValueAddedWorkers, TwoWorkersOfOneOperationRunAtOnce) {
     }
     EXPECT_TRUE(gui::wait_for_text(txt_pe_term_identifier, "SIM00001"));
     // The rows are those of one answer, not both lists one after the other.
-    EXPECT_EQ(rows(ls_mt_rec), 2);
-    EXPECT_EQ(rows(ls_mtu_prd), 3);
-    EXPECT_EQ(rows(ls_mtu_set_resp_rec), 4);
-    EXPECT_EQ(active(cmb_mtu_set_resp_rec_nbr), 0);
+    EXPECT_EQ(gui::rows_of(ls_mt_rec).size(), 2u);
+    EXPECT_EQ(gui::rows_of(ls_mtu_prd).size(), 3u);
+    EXPECT_EQ(gui::rows_of(ls_mtu_set_resp_rec).size(), 4u);
+    EXPECT_EQ(gui::active_row(cmb_mtu_set_resp_rec_nbr), 0);
 }
 
 } // namespace

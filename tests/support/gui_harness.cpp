@@ -279,6 +279,35 @@ void set_active(GtkWidget* combo_box, int row) {
     gtk_combo_box_set_active(GTK_COMBO_BOX(combo_box), row);
 }
 
+void set_toggle(GtkWidget* toggle_button, bool active) {
+    Locked lock;
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(toggle_button), active);
+}
+
+void set_spin(GtkWidget* spin_button, double value) {
+    Locked lock;
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin_button), value);
+}
+
+int active_row(GtkWidget* combo_box) {
+    Locked lock;
+    return gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box));
+}
+
+std::vector<std::string> rows_of(GtkListStore* store) {
+    Locked lock;
+    std::vector<std::string> rows;
+    GtkTreeIter it;
+    for (bool ok = gtk_tree_model_get_iter_first(GTK_TREE_MODEL(store), &it); ok;
+         ok = gtk_tree_model_iter_next(GTK_TREE_MODEL(store), &it)) {
+        gchar* text = nullptr;
+        gtk_tree_model_get(GTK_TREE_MODEL(store), &it, 0, &text, -1);
+        rows.emplace_back(text ? text : "");
+        g_free(text);
+    }
+    return rows;
+}
+
 bool toggled(GtkWidget* toggle_button) {
     Locked lock;
     return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(toggle_button));
@@ -348,18 +377,32 @@ GtkWidget* find_below(GtkWidget* widget, const std::string& id) {
 }
 } // namespace
 
-GtkWidget* find_window(const std::string& id) {
-    Locked lock;
-    GtkWidget* found = nullptr;
+std::vector<GtkWidget*> windows_named(const std::string& id) {
+    std::vector<GtkWidget*> found;
     GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w && !found; w = w->next) {
+    for (GList* w = windows; w; w = w->next) {
         GtkWidget* window = GTK_WIDGET(w->data);
         const char* name = builder_id(window);
         if (name && id == name && gtk_widget_get_visible(window))
-            found = window;
+            found.push_back(window);
     }
     g_list_free(windows);
     return found;
+}
+
+GtkWidget* find_window(const std::string& id) {
+    Locked lock;
+    const std::vector<GtkWidget*> found = windows_named(id);
+    return found.empty() ? nullptr : found.front();
+}
+
+bool dialog_open() {
+    GList* windows = gtk_window_list_toplevels();
+    bool open = false;
+    for (GList* w = windows; w; w = w->next)
+        open = open || (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)));
+    g_list_free(windows);
+    return open;
 }
 
 GtkWidget* wait_for_window(const std::string& id, int timeout_ms) {

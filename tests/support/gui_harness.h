@@ -39,6 +39,11 @@ void set_text(GtkWidget* entry, const std::string& text);
 std::string buffer_text(GtkTextBuffer* buffer);
 void set_active(GtkWidget* combo_box, int row);
 bool toggled(GtkWidget* toggle_button);
+void set_toggle(GtkWidget* toggle_button, bool active);
+void set_spin(GtkWidget* spin_button, double value);
+int active_row(GtkWidget* combo_box);
+// The first-column texts of a list store's rows (a record selector's numbers).
+std::vector<std::string> rows_of(GtkListStore* store);
 bool sensitive(GtkWidget* widget);
 // The text colour that the widget shows in its normal state (whatever state it is
 // in now, e.g. insensitive), as "#rrggbb".
@@ -52,6 +57,10 @@ std::string settled_color(GtkWidget* widget, const std::string& expected);
 // Windows that the console only shows (built from descriptions of their own and
 // answered by their buttons): the visible toplevel whose builder id is `id`, or null.
 GtkWidget* find_window(const std::string& id);
+// Every visible toplevel with builder id `id`, and whether a dialog is on screen
+// (both with the lock held by the caller, e.g. inside pump_until).
+std::vector<GtkWidget*> windows_named(const std::string& id);
+bool dialog_open();
 // Runs the main loop until that window shows; null when it does not within the time.
 GtkWidget* wait_for_window(const std::string& id, int timeout_ms = 5000);
 // The widget with builder id `id` inside `root` (internal children included), or null.

@@ -1,10 +1,8 @@
-// The simulated terminal's management calls through the library's interface: the
-// clock, receipt printing, message tracing, the terminal's state during a sale,
-// and the card and terminal queries.
+// The simulated terminal's management calls: clock, receipt printing, tracing, state, queries.
 #include "korvex.h"
 #include "print_child.h"
 #include "sim/sim_payment.h"
-#include "test_util.h"
+#include "sim_txn.h"
 
 #include <gtest/gtest.h>
 
@@ -22,27 +20,19 @@ using print_test::PrintChild;
 
 class SimManagement : public SimStateTest {};
 
+// FORCE needs an authorisation code; the other types ignore it.
 Transaction_out sale(const std::string& amount, const std::string& type = "00",
                      const std::string& amount2 = "") {
-    Transaction_in in{};
-    put(in.TransactionTypeIn, type);
-    put(in.Amount1In, amount);
-    put(in.Amount2In, amount2);
-    put(in.AuthorisationCodeIn, "AB12CD"); // FORCE needs one; the others ignore it
-    Transaction_out out{};
-    Transaction_Launch(&in, &out);
-    return out;
+    return launch({type, amount, amount2, "", "", "AB12CD"});
 }
 
-TimeDate_out set_time(const char* y, const char* mo, const char* d, const char* h, const char* mi,
-                      const char* s) {
+// Year, month, day, hour, minute, second.
+TimeDate_out set_time(const std::vector<const char*>& f) {
     TimeDate_in in{};
-    put(in.YearIn, y);
-    put(in.MonthIn, mo);
-    put(in.DayIn, d);
-    put(in.HourIn, h);
-    put(in.MinuteIn, mi);
-    put(in.SecondIn, s);
+    char(*fields[])[3] = {&in.YearIn, &in.MonthIn,  &in.DayIn,
+                          &in.HourIn, &in.MinuteIn, &in.SecondIn};
+    for (std::size_t i = 0; i < 6; ++i)
+        put(*fields[i], f[i]);
     TimeDate_out out{};
     SetTimeDate(&in, &out);
     return out;
@@ -54,9 +44,6 @@ short terminal_state() {
     EXPECT_EQ(out.DiagRequestOut, 0);
     return out.StateOut;
 }
-
-// ---------------------------------------------------------------------------
-// Clock
 
 TEST_F(SimManagement, SetTimeDateTakesOnlyRealDatesAndTimes) {
     struct Case {
@@ -77,30 +64,25 @@ TEST_F(SimManagement, SetTimeDateTakesOnlyRealDatesAndTimes) {
         {{"26", "12", "041", "09", "05", "00"}, 1}, // no terminator
     };
     for (const Case& c : cases) {
-        const auto& f = c.fields;
-        SCOPED_TRACE(std::string(f[0]) + "-" + f[1] + "-" + f[2] + " " + f[3] + ":" + f[4] + ":" +
-                     f[5]);
-        const TimeDate_out out = set_time(f[0], f[1], f[2], f[3], f[4], f[5]);
+        SCOPED_TRACE(::testing::PrintToString(c.fields));
+        const TimeDate_out out = set_time(c.fields);
         EXPECT_EQ(out.DiagRequestOut, 0);
         EXPECT_EQ(out.StatusOut, c.status);
     }
 }
 
 TEST_F(SimManagement, TheSetClockRunsOnAndSurvivesARestart) {
-    ASSERT_EQ(set_time("26", "12", "04", "09", "05", "00").StatusOut, 0);
+    ASSERT_EQ(set_time({"26", "12", "04", "09", "05", "00"}).StatusOut, 0);
     const std::string date = text_of(sale("1500").DateTimeOut); // yymmddhhmmss
     EXPECT_EQ(date.substr(0, 10), "2612040905");
     EXPECT_LE(std::stoi(date.substr(10)), 5) << "runs on from the time set";
 
-    EXPECT_NE(set_time("26", "02", "30", "09", "05", "00").StatusOut, 0);
+    EXPECT_NE(set_time({"26", "02", "30", "09", "05", "00"}).StatusOut, 0);
     EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 6), "261204") << "a refusal keeps it";
 
     korvex_sim_reload_state();
     EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 10), "2612040905");
 }
-
-// ---------------------------------------------------------------------------
-// Terminal state
 
 TEST_F(SimManagement, TheStateWalksThroughASaleAndIsAnsweredAtOnce) {
     EXPECT_EQ(terminal_state(), sim::kStateIdle);
@@ -128,9 +110,6 @@ TEST_F(SimManagement, TheStateWalksThroughASaleAndIsAnsweredAtOnce) {
     EXPECT_LT(slowest, 50ms) << "the state waits for nothing the sale holds";
 }
 
-// ---------------------------------------------------------------------------
-// Receipt printing
-
 TEST_F(SimManagement, ReceiptPrintingOffPrintsNothingAndIsKeptAcrossARestart) {
     PrintChild till(test_work_dir() + "/PrinterState-management");
     ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
@@ -152,9 +131,6 @@ TEST_F(SimManagement, ReceiptPrintingOffPrintsNothingAndIsKeptAcrossARestart) {
     EXPECT_EQ(other.DiagRequestOut, 3);
 }
 
-// ---------------------------------------------------------------------------
-// Message tracing
-
 SetTraceTlvMessagesEnabelement_InOut set_trace(const std::string& folder, bool on) {
     SetTraceTlvMessagesEnabelement_InOut io{};
     put(io.FolderPathInOut, folder);
@@ -171,7 +147,7 @@ TEST_F(SimManagement, TracingWritesEveryLaterCallWithItsRecords) {
     EXPECT_EQ(on.TraceEnabelementINOut, 1);
     EXPECT_EQ(text_of(on.FolderPathInOut), folder);
 
-    set_time("26", "12", "04", "09", "05", "00");
+    set_time({"26", "12", "04", "09", "05", "00"});
     terminal_state();
     set_trace(folder, false);
     terminal_state(); // after the switch-off: not traced
@@ -218,9 +194,6 @@ TEST_F(SimManagement, TracingRefusesAFolderItCannotWriteAndDefaultsAnEmptyOne) {
     EXPECT_NE(read_file(state_dir_ + "/trace/korvex-trace.log").find("GetTerminalState"),
               std::string::npos);
 }
-
-// ---------------------------------------------------------------------------
-// Card and terminal queries
 
 bool luhn_valid(const std::string& pan) {
     int sum = 0;
@@ -281,18 +254,21 @@ TEST_F(SimManagement, ASwipedCardGivesIsoTracksOneAndTwo) {
 }
 
 TEST_F(SimManagement, TestersCanSpoilOrCancelASwipe) {
-    {
-        ScopedEnv swipe("KORVEX_SIM_SWIPE", "bad-lrc");
+    // Track statuses 3 DEF_LRC, 6 NO_DATA, 7 USER_CANCEL.
+    struct Case {
+        const char* swipe;
+        short track1, track2, track3;
+    };
+    for (const Case& c : {Case{"bad-lrc", 0, 3, 6}, Case{"cancel", 7, 7, 7}}) {
+        SCOPED_TRACE(c.swipe);
+        ScopedEnv swipe("KORVEX_SIM_SWIPE", c.swipe);
         const ReadTracks_out out = read_tracks();
-        EXPECT_EQ(out.Track1StatusOut, 0);
-        EXPECT_EQ(out.Track2StatusOut, 3) << "DEF_LRC";
+        EXPECT_EQ(out.Track1StatusOut, c.track1);
+        EXPECT_EQ(out.Track2StatusOut, c.track2);
+        EXPECT_EQ(out.Track3StatusOut, c.track3);
+        EXPECT_EQ(text_of(out.Track1BufferOut).empty(), c.track1 != 0);
         EXPECT_EQ(text_of(out.Track2BufferOut), "");
     }
-    ScopedEnv swipe("KORVEX_SIM_SWIPE", "cancel");
-    const ReadTracks_out out = read_tracks();
-    for (short status : {out.Track1StatusOut, out.Track2StatusOut, out.Track3StatusOut})
-        EXPECT_EQ(status, 7) << "USER_CANCEL";
-    EXPECT_EQ(text_of(out.Track1BufferOut), "");
 }
 
 TEST_F(SimManagement, TheSwipeIsACardInsertStateAndWaitsForNoSale) {

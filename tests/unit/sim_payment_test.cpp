@@ -3,7 +3,7 @@
 // requests, and the batch across a restart.
 #include "korvex.h"
 #include "print_child.h"
-#include "test_util.h"
+#include "sim_txn.h"
 
 #include <gtest/gtest.h>
 
@@ -15,49 +15,15 @@ bool digits(const std::string& s, std::size_t length) {
     return s.size() == length && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
-struct Request {
-    std::string type;
-    std::string amount1 = {};
-    std::string amount2 = {};
-    std::string invoice = {};
-    std::string pre_auth_ref = {};
-    std::string auth_code = {};
-};
-
-Transaction_out launch(const Request& r, const std::string& message_number = "1") {
-    Transaction_in in{};
-    put(in.MessageNumberIn, message_number);
-    put(in.TransactionTypeIn, r.type);
-    put(in.Amount1In, r.amount1);
-    put(in.Amount2In, r.amount2);
-    put(in.InvoiceNumberIn, r.invoice);
-    put(in.PreAuthRefNumIn, r.pre_auth_ref);
-    put(in.AuthorisationCodeIn, r.auth_code);
-    put(in.CashierIdIn, "C7");
-    Transaction_out out{};
-    Transaction_Launch(&in, &out);
-    return out;
-}
-
-std::string status_of(const Request& r) {
+std::string status_of(const SimTxn& r) {
     return text_of(launch(r).TransactionStatusOut);
 }
 
-GetLastTxnData_out last_txn() {
-    GetLastTxnData_out out{};
-    GetLastTxnData_Launch(&out);
-    return out;
-}
-
-// Each test starts on a terminal that never saw a transaction; its receipts go
-// nowhere unless a test listens for them (no till on port 1).
-class SimPayment : public SimStateTest {
-    ScopedEnv no_till_{"KORVEX_SIM_PRINT_PORT", "1"};
-};
+using SimPayment = SimNoTillTest;
 
 TEST_F(SimPayment, EveryTypeThatTakesACardIsApprovedWithAFullAnswer) {
     struct Case {
-        Request request;
+        SimTxn request;
         const char* entry_method;
         const char* emv_type;
         bool chip;
@@ -178,7 +144,7 @@ TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
 
 TEST_F(SimPayment, AmountsChooseTheOutcome) {
     struct Case {
-        Request request;
+        SimTxn request;
         short result;
         const char* status;
         bool numbered; // reached the host: invoice and reference
@@ -219,7 +185,7 @@ TEST_F(SimPayment, AmountsChooseTheOutcome) {
 TEST_F(SimPayment, BadRequestsAreRefusedWithResultThree) {
     launch({"00", "1234"});
     const std::string last_invoice = text_of(last_txn().InvoiceNumberOut);
-    const Request cases[] = {
+    const SimTxn cases[] = {
         {"16", "100"}, // unknown type
         {"AB", "100"},
         {"7", "100"},  // one digit
@@ -233,7 +199,7 @@ TEST_F(SimPayment, BadRequestsAreRefusedWithResultThree) {
         {"07", "100"},      // completion without reference
         {"07", "12.50", "", "", "12345678"},
     };
-    for (const Request& r : cases) {
+    for (const SimTxn& r : cases) {
         SCOPED_TRACE("type '" + r.type + "' amounts '" + r.amount1 + "' '" + r.amount2 + "'");
         const Transaction_out out = launch(r, "9");
         EXPECT_EQ(out.DiagRequestOut, 3);

@@ -1,9 +1,6 @@
-// The simulated terminal's end of day, through the library's own calls: how each
-// transaction type counts in the batch totals, voids, tips, settlement and its
-// detail records, the batch number, the batch across a restart, exchange rates and
-// the DCC offer, and the tax-free form's arithmetic.
+// The simulated terminal's end of day: batch totals, tips, settlement, rates, tax-free forms.
 #include "korvex.h"
-#include "test_util.h"
+#include "sim_txn.h"
 
 #include <gtest/gtest.h>
 
@@ -11,35 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
 
 namespace {
-
-struct Txn {
-    std::string type;
-    std::string amount1 = {};
-    std::string amount2 = {};
-    std::string invoice = {};
-    std::string pre_auth_ref = {};
-    std::string auth_code = {};
-};
-
-Transaction_out launch(const Txn& r) {
-    Transaction_in in{};
-    put(in.MessageNumberIn, "1");
-    put(in.TransactionTypeIn, r.type);
-    put(in.Amount1In, r.amount1);
-    put(in.Amount2In, r.amount2);
-    put(in.InvoiceNumberIn, r.invoice);
-    put(in.PreAuthRefNumIn, r.pre_auth_ref);
-    put(in.AuthorisationCodeIn, r.auth_code);
-    Transaction_out out{};
-    Transaction_Launch(&in, &out);
-    EXPECT_EQ(text_of(out.TransactionStatusOut), "00") << "type " << r.type;
-    return out;
-}
 
 SettlementRequestIn request(const std::string& message = "5", short record = 0, short type = 0) {
     SettlementRequestIn in{};
@@ -67,28 +41,14 @@ SettlementDataRecordOut detail(short record) {
     return out;
 }
 
-long number(const char* field, std::size_t width) {
-    return std::atol(std::string(field, strnlen(field, width)).c_str());
-}
-#define NUM(field) number(field, sizeof field)
-
-// The six figures of a settlement answer: count and amount of each category.
-struct Figures {
-    long debits, debit_amount, credits, credit_amount, cash_backs, cash_back_amount, sales_voids,
-        sales_void_amount, refunds_voids, refunds_void_amount;
-    bool operator==(const Figures&) const = default;
-};
+// Count and amount of debits, credits, cash-backs, sales voids and refunds voids.
+using Figures = std::array<long, 10>;
 Figures figures(const SettlementResponseOut& o) {
-    return {NUM(o.DebitCountOut),       NUM(o.DebitAmountOut),     NUM(o.CreditCountOut),
-            NUM(o.CreditAmountOut),     NUM(o.CashBacksCountOut),  NUM(o.CashBacksAmountOut),
-            NUM(o.SalesVoidCountOut),   NUM(o.SalesVoidAmountOut), NUM(o.RefundsVoidCountOut),
-            NUM(o.RefundsVoidAmountOut)};
-}
-std::ostream& operator<<(std::ostream& os, const Figures& f) {
-    return os << "debits " << f.debits << "/" << f.debit_amount << ", credits " << f.credits << "/"
-              << f.credit_amount << ", cash-backs " << f.cash_backs << "/" << f.cash_back_amount
-              << ", sales voids " << f.sales_voids << "/" << f.sales_void_amount
-              << ", refunds voids " << f.refunds_voids << "/" << f.refunds_void_amount;
+    return {number(o.DebitCountOut),       number(o.DebitAmountOut),
+            number(o.CreditCountOut),      number(o.CreditAmountOut),
+            number(o.CashBacksCountOut),   number(o.CashBacksAmountOut),
+            number(o.SalesVoidCountOut),   number(o.SalesVoidAmountOut),
+            number(o.RefundsVoidCountOut), number(o.RefundsVoidAmountOut)};
 }
 
 AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,
@@ -103,28 +63,15 @@ AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,
     return out;
 }
 
-class SimSettlement : public SimStateTest {
-    ScopedEnv no_till_{"KORVEX_SIM_PRINT_PORT", "1"};
-};
-
-std::string invoice_of_last() {
-    GetLastTxnData_out out{};
-    GetLastTxnData_Launch(&out);
-    return text_of(out.InvoiceNumberOut);
-}
-std::string pre_auth_of_last() {
-    GetLastTxnData_out out{};
-    GetLastTxnData_Launch(&out);
-    return text_of(out.PreAuthRefNumOut);
-}
+using SimSettlement = SimNoTillTest;
 
 TEST_F(SimSettlement, EveryTypeCountsInItsCategory) {
     // Steps after the first refer to the first transaction by its invoice or
     // pre-authorisation reference.
     struct Row {
         const char* what;
-        Txn first;
-        std::vector<Txn> then; // invoice "@" / reference "@" stand for the first's
+        SimTxn first;
+        std::vector<SimTxn> then; // invoice "@" / reference "@" stand for the first's
         Figures expected;
         int records;
     };
@@ -134,7 +81,7 @@ TEST_F(SimSettlement, EveryTypeCountsInItsCategory) {
         {"CASH ADVANCE", {"04", "2000"}, {}, {1, 2000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
         {"PWCB", {"05", "3000", "1000"}, {}, {1, 3000, 0, 0, 1, 1000, 0, 0, 0, 0}, 1},
         {"PRE-AUTH alone", {"06", "5000"}, {}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
-        {"PRE-AUTH, INCREMENT, COMPLETION of what is held",
+        {"PRE-AUTH, INCREMENT, COMPLETION",
          {"06", "5000"},
          {{"15", "1000", "", "", "@"}, {"07", "", "", "", "@"}},
          {1, 6000, 0, 0, 0, 0, 0, 0, 0, 0},
@@ -144,39 +91,25 @@ TEST_F(SimSettlement, EveryTypeCountsInItsCategory) {
         {"FORCE", {"10", "1500", "", "", "", "A1B2C3"}, {}, {1, 1500, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
         {"MOTO SALE", {"11", "1200"}, {}, {1, 1200, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
         {"MOTO REFUND", {"12", "700"}, {}, {0, 0, 1, 700, 0, 0, 0, 0, 0, 0}, 1},
-        {"voided SALE",
-         {"00", "1000"},
-         {{"02", "", "", "@"}},
-         {0, 0, 0, 0, 0, 0, 1, 1000, 0, 0},
-         2},
-        {"cancelled REFUND",
-         {"01", "800"},
-         {{"14", "", "", "@"}},
-         {0, 0, 0, 0, 0, 0, 0, 0, 1, 800},
-         2},
-        {"reversed SALE", {"00", "900"}, {{"09"}}, {0, 0, 0, 0, 0, 0, 1, 900, 0, 0}, 2},
-        {"voided PWCB: no cash-back",
-         {"05", "3000", "500"},
-         {{"02", "", "", "@"}},
-         {0, 0, 0, 0, 0, 0, 1, 3000, 0, 0},
-         2},
-        {"DUPLICATA is no transaction",
-         {"00", "1000"},
-         {{"03"}},
-         {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0},
-         1},
+        {"VOID", {"00", "1000"}, {{"02", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 1, 1000, 0, 0}, 2},
+        {"CANCEL", {"01", "800"}, {{"14", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 800}, 2},
+        {"REVERSAL", {"00", "900"}, {{"09"}}, {0, 0, 0, 0, 0, 0, 1, 900, 0, 0}, 2},
+        {"PWCB VOID", {"05", "3000", "500"}, {{"02", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 1, 3000}, 2},
+        {"DUPLICATA", {"00", "1000"}, {{"03"}}, {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         ASSERT_EQ(text_of(settle().SettlementStatusOut).size(), 1u); // a fresh batch
-        launch(row.first);
-        const std::string invoice = invoice_of_last(), reference = pre_auth_of_last();
-        for (Txn step : row.then) {
+        approved(row.first);
+        const GetLastTxnData_out last = last_txn();
+        const std::string invoice = text_of(last.InvoiceNumberOut),
+                          reference = text_of(last.PreAuthRefNumOut);
+        for (SimTxn step : row.then) {
             if (step.invoice == "@")
                 step.invoice = invoice;
             if (step.pre_auth_ref == "@")
                 step.pre_auth_ref = reference;
-            launch(step);
+            approved(step);
         }
         const SettlementResponseOut open = data(0);
         EXPECT_EQ(figures(open), row.expected);
@@ -194,10 +127,10 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
     EXPECT_EQ(empty.TransactionDetailDataRecordNumberOut, 0);
     EXPECT_EQ(empty.DiagRequestOut, 0);
 
-    launch({"00", "4500"});      // 000001
-    launch({"01", "1000"});      // 000002
-    launch({"00", "3000"});      // 000003
-    launch({"02", "", "", "1"}); // voids 000001, filed under it
+    approved({"00", "4500"});      // 000001
+    approved({"01", "1000"});      // 000002
+    approved({"00", "3000"});      // 000003
+    approved({"02", "", "", "1"}); // voids 000001, filed under it
     const SettlementResponseOut out = settle("42");
     EXPECT_EQ(text_of(out.MessageNumberOut), "42");
     EXPECT_EQ(text_of(out.SettlementStatusOut), "0");
@@ -231,7 +164,7 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
         EXPECT_EQ(std::memcmp(&r, &zeroed, sizeof r), 0) << outside;
     }
 
-    EXPECT_EQ(text_of(launch({"00", "1000"}).BatchNumberOut), "002") << "the next sale opens 002";
+    EXPECT_EQ(text_of(approved({"00", "1000"}).BatchNumberOut), "002") << "the next sale opens 002";
     EXPECT_EQ(text_of(data(1).BatchNumberOut), "001") << "record type 1: the closed batch";
     EXPECT_EQ(figures(data(1)), figures(out));
     EXPECT_EQ(data(0).TransactionDetailDataRecordNumberOut, 1) << "record type 0: the open batch";
@@ -239,7 +172,7 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
 }
 
 TEST_F(SimSettlement, AnUnreachableHostLeavesTheBatchOpen) {
-    launch({"00", "1000"});
+    approved({"00", "1000"});
     const SettlementResponseOut down = settle("999");
     EXPECT_EQ(text_of(down.SettlementStatusOut), "2");
     EXPECT_EQ(down.TransactionDetailDataRecordNumberOut, 0);
@@ -250,14 +183,14 @@ TEST_F(SimSettlement, AnUnreachableHostLeavesTheBatchOpen) {
     const SettlementResponseOut later = settle();
     EXPECT_EQ(text_of(later.SettlementStatusOut), "0");
     EXPECT_EQ(text_of(later.BatchNumberOut), "001");
-    EXPECT_EQ(NUM(later.DebitAmountOut), 1000);
+    EXPECT_EQ(number(later.DebitAmountOut), 1000);
 }
 
 TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
-    launch({"00", "4000"});      // 000001
-    launch({"01", "1000"});      // 000002
-    launch({"00", "2000"});      // 000003
-    launch({"02", "", "", "3"}); // voids 000003
+    approved({"00", "4000"});      // 000001
+    approved({"01", "1000"});      // 000002
+    approved({"00", "2000"});      // 000003
+    approved({"02", "", "", "3"}); // voids 000003
     const struct {
         const char* why;
         const char *invoice, *total, *old_tip, *new_tip;
@@ -283,24 +216,24 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
     }
     korvex_sim_reload_state(); // the tip is part of the batch
     const SettlementResponseOut out = settle();
-    EXPECT_EQ(NUM(out.GratuityAmountOut), 800);
-    EXPECT_EQ(NUM(out.DebitAmountOut), 4800) << "the card is charged the tip";
-    EXPECT_EQ(NUM(out.SalesVoidAmountOut), 2000);
+    EXPECT_EQ(number(out.GratuityAmountOut), 800);
+    EXPECT_EQ(number(out.DebitAmountOut), 4800) << "the card is charged the tip";
+    EXPECT_EQ(number(out.SalesVoidAmountOut), 2000);
     EXPECT_EQ(out.IsGratuityEnabledOut, 1);
     const SettlementDataRecordOut first = detail(1);
-    EXPECT_EQ(NUM(first.TotalAmountOut), 4800);
+    EXPECT_EQ(number(first.TotalAmountOut), 4800);
     EXPECT_EQ(text_of(first.AdditionalAmountOut), "000000000800");
     EXPECT_EQ(tip("1", "4000", "800", "900").TipUpdateResultOut, 0) << "a closed batch";
 }
 
 TEST_F(SimSettlement, TheBatchAndTheClosedBatchSurviveARestart) {
-    launch({"00", "1000"});
+    approved({"00", "1000"});
     settle();
-    launch({"00", "2500"});
+    approved({"00", "2500"});
     korvex_sim_reload_state();
-    EXPECT_EQ(NUM(data(1).DebitAmountOut), 1000);
+    EXPECT_EQ(number(data(1).DebitAmountOut), 1000);
     const SettlementResponseOut open = data(0);
-    EXPECT_EQ(NUM(open.DebitAmountOut), 2500);
+    EXPECT_EQ(number(open.DebitAmountOut), 2500);
     EXPECT_EQ(text_of(open.BatchNumberOut), "002");
     EXPECT_EQ(detail(1).DiagRequestOut, 0);
 }
@@ -320,7 +253,7 @@ TEST_F(SimSettlement, TheDccOfferConvertsAtTheUpdatedRate) {
     ASSERT_GE(update.NumberOfAvailableCurrenciesOut, 5);
     EXPECT_EQ(text_of(update.DateTimeOut).size(), 12u);
 
-    const Transaction_out sale = launch({"00", "10013"}); // the DCC offer
+    const Transaction_out sale = approved({"00", "10013"}); // the DCC offer
     bool found = false;
     for (short n = 1; n <= update.NumberOfAvailableCurrenciesOut; ++n) {
         CurrencyDetailsRecordOut r{};
@@ -336,7 +269,7 @@ TEST_F(SimSettlement, TheDccOfferConvertsAtTheUpdatedRate) {
         double rate = std::atof(text_of(r.ConversionRateOut).c_str());
         for (int i = 0; i < r.ConversionExponentOut; ++i)
             rate /= 10;
-        EXPECT_EQ(NUM(sale.DCCAmountOut), std::lround(10013 * rate));
+        EXPECT_EQ(number(sale.DCCAmountOut), std::lround(10013 * rate));
     }
     EXPECT_TRUE(found) << "the card's currency is one of the updated rates";
     CurrencyDetailsRecordOut outside{};
@@ -374,7 +307,7 @@ TEST_F(SimSettlement, TaxFreeFormArithmetic) {
         EXPECT_EQ(out.DiagRequestOut, 0);
         EXPECT_EQ(text_of(out.TransactionStatusOut), "1");
         EXPECT_EQ(text_of(out.VATRateOut), "2000");
-        EXPECT_EQ(NUM(out.FullPriceOut), std::atol(c.amount));
+        EXPECT_EQ(number(out.FullPriceOut), std::atol(c.amount));
         EXPECT_EQ(text_of(out.VATAmountOut), c.vat);
         EXPECT_EQ(text_of(out.ExVATPriceOut), c.ex_vat);
         EXPECT_EQ(text_of(out.AdministrationFeeOut), c.fee);
@@ -399,10 +332,6 @@ TEST_F(SimSettlement, TaxFreeFormArithmetic) {
         EXPECT_EQ(tax_free(bad).DiagRequestOut, 3) << bad;
 }
 
-} // namespace
-
-namespace {
-
 // A terminal killed in the middle of its sales loses none that it approved: every
 // sale answered before the kill is in the batch after a restart.
 TEST_F(SimSettlement, AKillAtAnyPointLosesNoApprovedSale) {
@@ -413,7 +342,7 @@ TEST_F(SimSettlement, AKillAtAnyPointLosesNoApprovedSale) {
     if (child == 0) {
         close(answered[0]);
         for (long n = 0;; ++n) {
-            launch({"00", std::to_string(1000 + n % 97)});
+            approved({"00", std::to_string(1000 + n % 97)});
             const char one = 1;
             if (write(answered[1], &one, 1) != 1)
                 _exit(1);
@@ -431,7 +360,7 @@ TEST_F(SimSettlement, AKillAtAnyPointLosesNoApprovedSale) {
     ASSERT_EQ(approved, 150);
 
     korvex_sim_reload_state();
-    const long kept = NUM(data(0).DebitCountOut);
+    const long kept = number(data(0).DebitCountOut);
     EXPECT_GE(kept, approved);
     EXPECT_LE(kept, approved + 1) << "at most the sale being answered at the kill";
     EXPECT_EQ(text_of(settle().SettlementStatusOut), "0") << "the database is whole";

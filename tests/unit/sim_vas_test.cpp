@@ -1,10 +1,7 @@
-// The simulated terminal's value-added services through the library's own calls:
-// the donation added to a sale, the top-up products, the checks of a voucher sale,
-// voucher numbering and receipts, the top-up settlement, and what survives in the
-// state folder.
+// The simulated terminal's value-added services: donation, mobile top-up and their persistence.
 #include "korvex.h"
 #include "print_child.h"
-#include "test_util.h"
+#include "sim_txn.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +13,7 @@
 
 namespace {
 
-class SimVas : public SimStateTest {
-    ScopedEnv no_till_{"KORVEX_SIM_PRINT_PORT", "1"};
-};
-
-// ---------------------------------------------------------------------------
-// Donation
+using SimVas = SimNoTillTest;
 
 short set_donation_mode(short mode) {
     PenniesDonationModeIn in{mode};
@@ -37,16 +29,6 @@ PenniesConfigDataOut donation_configuration() {
     return out;
 }
 
-Transaction_out launch(const char* type, const char* amount) {
-    Transaction_in in{};
-    put(in.MessageNumberIn, "1");
-    put(in.TransactionTypeIn, type);
-    put(in.Amount1In, amount);
-    Transaction_out out{};
-    Transaction_Launch(&in, &out);
-    return out;
-}
-
 TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
     struct Case {
         short mode; // -1: never set
@@ -55,13 +37,13 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
         const char* donation;
     };
     const Case cases[] = {
-        {-1, "00", "1230", ""},             // donation not set up yet
-        {0, "00", "1230", "000000000070"},  // 12.30 rounded up to 13.00
+        {-1, "00", "1230", ""},            // donation not set up yet
+        {0, "00", "1230", "000000000070"}, // 12.30 rounded up to 13.00
         {0, "00", "1299", "000000000001"},
-        {0, "00", "1200", ""},              // nothing to round up
-        {0, "01", "1230", ""},              // refunds carry none
-        {0, "00", "10001", ""},             // declined: none
-        {1, "00", "1200", "000000000050"},  // the fixed top-up amount
+        {0, "00", "1200", ""},             // nothing to round up
+        {0, "01", "1230", ""},             // refunds carry none
+        {0, "00", "10001", ""},            // declined: none
+        {1, "00", "1200", "000000000050"}, // the fixed top-up amount
         {1, "00", "1", "000000000050"},
     };
     long count = 0;
@@ -71,22 +53,22 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
         if (c.mode >= 0) {
             ASSERT_EQ(set_donation_mode(c.mode), 0);
         }
-        const Transaction_out out = launch(c.type, c.amount);
+        const Transaction_out out = launch({c.type, c.amount});
         EXPECT_EQ(text_of(out.DonationAmountOut), c.donation);
         if (*c.donation) {
             ++count;
             value += std::atol(c.donation);
         }
         const PenniesConfigDataOut config = donation_configuration();
-        EXPECT_EQ(std::atol(text_of(config.TxnCountOut).c_str()), count);
-        EXPECT_EQ(std::atol(text_of(config.TxnValueOut).c_str()), value);
+        EXPECT_EQ(number(config.TxnCountOut), count);
+        EXPECT_EQ(number(config.TxnValueOut), value);
         EXPECT_EQ(config.TxnUploadRequiredOut, count > 0 ? 1 : 0);
     }
 }
 
 TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
     ASSERT_EQ(set_donation_mode(1), 0);
-    launch("00", "1000");
+    launch({"00", "1000"});
     EXPECT_EQ(set_donation_mode(2), 3) << "only 0 and 1 are modes";
     EXPECT_EQ(set_donation_mode(-1), 3);
     korvex_sim_reset();
@@ -98,9 +80,6 @@ TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
     EXPECT_EQ(text_of(config.TerminalIdentifierOut), "SIM00001");
     EXPECT_EQ(text_of(config.TopUpAmountOut), "50");
 }
-
-// ---------------------------------------------------------------------------
-// Mobile top-up
 
 struct Sale {
     int count;
@@ -128,13 +107,6 @@ VoucherRecordOut voucher(short number) {
     return out;
 }
 
-MobileTopUpConfigurationDataOut configuration(short mode) {
-    MobileTopUpConfigurationDataIn in{mode};
-    MobileTopUpConfigurationDataOut out{};
-    GetMobileTopUpConfiguration(&in, &out);
-    return out;
-}
-
 MobileTopUpSettlementRespOut settle() {
     MobileTopUpSettlementRespIn in{};
     put(in.MessageNumberIn, "09");
@@ -159,21 +131,21 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
     const Case cases[] = {
         {{1, "1000", "1001"}, 0, "0", "00"},
         {{5, "5000", "1001"}, 0, "0", "00"},
-        {{1, "500", "1003"}, 0, "0", "00"},  // variable amount: its lowest
+        {{1, "500", "1003"}, 0, "0", "00"},   // variable amount: its lowest
         {{1, "10000", "1003"}, 0, "0", "00"}, // and its highest
         {{0, "1000", "1001"}, 3, "1", ""},
         {{6, "1000", "1001"}, 3, "1", ""},
         {{1, "", "1001"}, 3, "1", ""},
         {{1, "10a0", "1001"}, 3, "1", ""},
         {{1, "1000", "9999"}, 0, "1", "12"},
-        {{1, "2000", "1004"}, 0, "1", "12"},  // not offered before the host's configuration
-        {{1, "1200", "1001"}, 0, "1", "13"},  // not one of the product's amounts
+        {{1, "2000", "1004"}, 0, "1", "12"}, // not offered before the host's configuration
+        {{1, "1200", "1001"}, 0, "1", "13"}, // not one of the product's amounts
         {{1, "0", "1001"}, 0, "1", "13"},
         {{1, "499", "1003"}, 0, "1", "13"},
         {{1, "10001", "1003"}, 0, "1", "13"},
         {{1, "1000", "1001", "1235"}, 0, "4", "55"},
         {{1, "1000", "1001", "12345"}, 0, "4", "55"},
-        {{1, "9903", "1003"}, 0, "3", ""},    // the host cannot be reached
+        {{1, "9903", "1003"}, 0, "3", ""}, // the host cannot be reached
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.sale.product) + " " + c.sale.amount + " x" +
@@ -192,12 +164,9 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
 
 TEST_F(SimVas, VouchersAreUniqueAndFetchedOneToNOfTheLastSale) {
     std::set<std::string> serials, codes, invoices;
-    const std::tm today = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm t{};
-        localtime_r(&now, &t);
-        return t;
-    }();
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
     for (int count : {2, 3}) {
         const MobileTopUpRespOut out = sell({count, "1500", "1002"});
         ASSERT_EQ(out.VoucherNumberOut, count);
@@ -265,7 +234,7 @@ TEST_F(SimVas, NoVoucherIsSoldWhileACardPaymentHoldsTheTerminal) {
     StartServer(&server);
     ASSERT_EQ(server.DiagRequestOut, 0);
     // A sale that waits for the cashier's signature check keeps the terminal busy.
-    auto payment = std::async(std::launch::async, [] { return launch("00", "10011"); });
+    auto payment = std::async(std::launch::async, [] { return launch({"00", "10011"}); });
     TerminalEventOut event{};
     WaitTerminalEvent(&event);
     ASSERT_EQ(event.EventIdentifierOut, 1);
@@ -303,7 +272,9 @@ TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
     const Case cases[] = {{0, 0, 3}, {2, 3, 0}, {1, 0, 4}, {0, 0, 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE("mode " + std::to_string(c.mode));
-        const MobileTopUpConfigurationDataOut out = configuration(c.mode);
+        MobileTopUpConfigurationDataIn in{c.mode};
+        MobileTopUpConfigurationDataOut out{};
+        GetMobileTopUpConfiguration(&in, &out);
         EXPECT_EQ(out.DiagRequestOut, c.result);
         EXPECT_EQ(out.MobileTopUpProductNumberOut, c.products);
         for (short n = 1; n <= c.products; ++n) {
