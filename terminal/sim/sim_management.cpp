@@ -168,31 +168,16 @@ void set_track_statuses(ReadTracks_out& out, short one, short two, short three) 
     out.Track3StatusOut = three;
 }
 
-// Takes the terminal for a card read; refused while a transaction runs.
-bool take_terminal_for_swipe() {
-    Terminal& t = terminal();
-    std::lock_guard lock(t.mutex);
-    if (t.transaction_running)
-        return false;
-    t.transaction_running = true;
-    t.state = kStateCardInsert;
-    return true;
-}
-
-void free_terminal_after_swipe() {
-    Terminal& t = terminal();
-    std::lock_guard lock(t.mutex);
-    t.transaction_running = false;
-    t.state = kStateIdle;
-}
-
 void read_tracks(ReadTracks_out& out) {
     out = ReadTracks_out{};
     out.DiagRequestOut = kResultOk;
-    if (!take_terminal_for_swipe()) {
+    // A card read holds the terminal like a transaction; refused while one runs.
+    const Occupied occupied;
+    if (!occupied.taken()) {
         set_track_statuses(out, kTrackNotAllowed, kTrackNotAllowed, kTrackNotAllowed);
         return;
     }
+    set_terminal_state(kStateCardInsert);
     step_delay(kStepSwipe);
     switch (swipe_from_environment()) {
     case Swipe::Cancel:
@@ -208,7 +193,6 @@ void read_tracks(ReadTracks_out& out) {
         set_track_statuses(out, kTrackOk, kTrackOk, kTrackNoData);
         break;
     }
-    free_terminal_after_swipe();
 }
 
 // ---------------------------------------------------------------------------
