@@ -209,21 +209,14 @@ void clear_custom_text() {
         gtk_text_buffer_set_text(buf_mt_cfg_custom_text, "", 0);
 }
 
-// Appends rows "1" to "count" and makes the first one active: the selector's
-// "changed" handler runs at once, on this thread, and shows record 1. The rows of
-// an earlier worker of the same operation go first, so that two workers at once
-// leave the rows of the latest answer rather than both lists one after the other.
+// The rows of an earlier worker of the same operation go first, so that two
+// workers at once leave the rows of the latest answer rather than both lists one
+// after the other; then the rows "1" to "count" with the first active (the
+// selector's "changed" handler runs at once, on this thread, and shows record 1).
 void fill_selector(GtkWidget* combo_box, GtkListStore* store, int count) {
-    if (!store || count <= 0)
-        return;
-    clear_store(store);
-    for (int i = 0; i < count; ++i) {
-        GtkTreeIter row;
-        gtk_list_store_append(store, &row);
-        gtk_list_store_set(store, &row, 0, std::to_string(i + 1).c_str(), -1);
-    }
-    if (combo_box)
-        gtk_combo_box_set_active(GTK_COMBO_BOX(combo_box), 0);
+    if (count > 0)
+        clear_store(store);
+    fill_record_selector(store, combo_box, count);
 }
 
 // The voucher count as typed: a decimal integer, of which the record keeps the
