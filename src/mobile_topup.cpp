@@ -18,7 +18,6 @@
 #include "ui_components.h"
 #include "worker.h"
 
-
 pthread_t MtGetConf;
 pthread_t MtDoTxn;
 pthread_t MtuDoSett;

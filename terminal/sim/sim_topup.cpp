@@ -157,7 +157,9 @@ long kept_number(const std::string& text) {
 
 // A voucher's amount as the terminal writes it: at most 12 digits, so that the
 // settlement's sum of them cannot overflow.
-bool kept_amount(const std::string& text) { return all_digits(text) && text.size() <= 12; }
+bool kept_amount(const std::string& text) {
+    return all_digits(text) && text.size() <= 12;
+}
 
 std::string voucher_line(const char* kind, const Voucher& v) {
     std::string line = kind;
