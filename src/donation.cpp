@@ -63,10 +63,7 @@ void* PeSetDonationModeFct(void*) {
     {
         GdkLock lock;
         // The first row rounds up, the second tops up; no selection rounds up.
-        const int row = cmb_pe_donation_mode
-                            ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_pe_donation_mode))
-                            : -1;
-        in.DonationModeIn = row == 1 ? 1 : 0;
+        in.DonationModeIn = two_way_choice(cmb_pe_donation_mode);
     }
     {
         OperationActivity activity("Donation mode");

@@ -18,9 +18,6 @@
 #include "ui_components.h"
 #include "worker.h"
 
-#include <cstdlib>
-#include <string>
-
 pthread_t MtGetConf;
 pthread_t MtDoTxn;
 pthread_t MtuDoSett;
@@ -186,12 +183,17 @@ GtkWidget** const kDetailEntries[] = {
 };
 GtkWidget** const kResultLine[] = {&txt_request_output};
 
+// The sale's text inputs, in the order they are read.
+const FieldInput kSaleInputs[] = {
+    INPUT_FIELD(MobileTopUpReqIn, MessageNumberIn, txt_mt_txn_msg_nbr),
+    INPUT_FIELD(MobileTopUpReqIn, VoucherAmountIn, txt_mt_txn_vch_amt),
+    INPUT_FIELD(MobileTopUpReqIn, ProductIdIn, txt_mt_txn_prd_id),
+    INPUT_FIELD(MobileTopUpReqIn, CashierIdIn, txt_mt_txn_csh_id),
+    INPUT_FIELD(MobileTopUpReqIn, GSMPasswordIn, txt_mt_txn_gsm_pwd),
+};
+
 // ---------------------------------------------------------------------------
 // Small helpers (toolkit lock held)
-
-const char* entry_text(GtkWidget* entry) {
-    return entry ? gtk_entry_get_text(GTK_ENTRY(entry)) : "";
-}
 
 int active_row(GtkWidget* combo_box) {
     return combo_box ? gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box)) : -1;
@@ -219,10 +221,20 @@ void fill_selector(GtkWidget* combo_box, GtkListStore* store, int count) {
     fill_record_selector(store, combo_box, count);
 }
 
-// The voucher count as typed: a decimal integer, of which the record keeps the
-// low 8 bits (300 is sent as 44); text that is not a number gives 0.
+// The voucher count as typed: a decimal integer (leading blanks, a sign, digits up
+// to the first other character), of which the record keeps the low 8 bits: 300 is
+// sent as 44, -1 as 255. Kept modulo 256 while reading, so a number of any length
+// keeps its own low bits instead of saturating. Text that is not a number gives 0.
 unsigned char voucher_count(const char* text) {
-    return static_cast<unsigned char>(std::strtol(text, nullptr, 10) & 0xFF);
+    while (g_ascii_isspace(*text))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    unsigned int low = 0;
+    for (; g_ascii_isdigit(*text); ++text)
+        low = (low * 10 + static_cast<unsigned int>(*text - '0')) & 0xFFu;
+    return static_cast<unsigned char>(negative ? (0x100u - low) & 0xFFu : low);
 }
 
 } // namespace
@@ -245,7 +257,7 @@ void* MtGetConfFct(void*) {
         GdkLock lock;
         // The first row reads what the terminal holds, the second has it download
         // the configuration from the host first; no selection reads what it holds.
-        in.GetMobileTopUpConfigFlagIn = active_row(cmb_mt_conf_mode) == 1 ? 1 : 0;
+        in.GetMobileTopUpConfigFlagIn = two_way_choice(cmb_mt_conf_mode);
     }
     {
         OperationActivity activity("Top-up configuration");
@@ -286,12 +298,8 @@ void* MtDoTxnFct(void*) {
     MobileTopUpRespOut out{};
     {
         GdkLock lock;
-        field_copy(in.MessageNumberIn, entry_text(txt_mt_txn_msg_nbr));
-        field_copy(in.VoucherAmountIn, entry_text(txt_mt_txn_vch_amt));
-        field_copy(in.ProductIdIn, entry_text(txt_mt_txn_prd_id));
-        field_copy(in.CashierIdIn, entry_text(txt_mt_txn_csh_id));
-        field_copy(in.GSMPasswordIn, entry_text(txt_mt_txn_gsm_pwd));
-        in.VoucherNumbersIn = voucher_count(entry_text(txt_mt_txn_vch_nbr));
+        read_inputs(&in, kSaleInputs);
+        in.VoucherNumbersIn = voucher_count(input_text(txt_mt_txn_vch_nbr));
     }
     {
         OperationActivity activity("Voucher sale");
@@ -331,7 +339,7 @@ void* MtuDoSettFct(void*) {
     MobileTopUpSettlementRespOut out{};
     {
         GdkLock lock;
-        field_copy(in.MessageNumberIn, entry_text(txt_mtu_set_req_msg_nbr));
+        field_copy(in.MessageNumberIn, input_text(txt_mtu_set_req_msg_nbr));
     }
     {
         OperationActivity activity("Top-up settlement");

@@ -41,8 +41,11 @@ enum DonationMode : short { kRoundUp = 0, kTopUp = 1 };
 // One donation at a time changes the totals (read, add, store).
 std::mutex totals_mutex;
 
+// A stored count, value or mode; a damaged setting outside 0 to 999999999 reads as
+// 0, so that adding to it cannot overflow.
 long stored_number(const char* key) {
-    return std::atol(stored_setting(key, "0").c_str());
+    const long value = std::strtol(stored_setting(key, "0").c_str(), nullptr, 10);
+    return value >= 0 && value <= 999999999 ? value : 0;
 }
 
 std::string digits(long value, int width) {
@@ -88,7 +91,7 @@ std::string donation_for_sale(long amount_minor) {
     if (mode.empty() || !application_enabled(App::Donation) || amount_minor <= 0)
         return "";
     long donation = kTopUpAmount;
-    if (std::atoi(mode.c_str()) == kRoundUp) {
+    if (stored_number(kModeKey) == kRoundUp) {
         const long rest = amount_minor % unit_of_currency();
         donation = rest == 0 ? 0 : unit_of_currency() - rest;
     }

@@ -9,6 +9,7 @@
 #include "sim_printer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -128,6 +129,10 @@ struct Voucher {
         auth_code;
 };
 
+// Serials, invoices and codes are numbered from 1 up to this, then from 1 again;
+// a kept number outside it (a damaged state file) starts again from 1.
+constexpr long kMaxNumber = 999999999;
+
 struct TopUpState {
     long next_number = 1; // numbers serials, invoices and codes
     long batch = 1;       // the top-up period, counted on at each settlement
@@ -139,6 +144,22 @@ struct TopUpState {
 std::mutex state_mutex;
 
 std::string state_path() { return state_dir() + "/topup.state"; }
+
+bool all_digits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](char c) { return c >= '0' && c <= '9'; });
+}
+
+long kept_number(const std::string& text) {
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    return value >= 1 && value <= kMaxNumber ? value : 1;
+}
+
+// A voucher's amount as the terminal writes it: at most 12 digits, so that the
+// settlement's sum of them cannot overflow.
+bool kept_amount(const std::string& text) {
+    return all_digits(text) && text.size() <= 12;
+}
 
 std::string voucher_line(const char* kind, const Voucher& v) {
     std::string line = kind;
@@ -159,10 +180,10 @@ TopUpState load_state() {
         for (std::string field; std::getline(fields, field, '\t');)
             f.push_back(field);
         if (f.size() == 2 && f[0] == "next")
-            state.next_number = std::max(1L, std::atol(f[1].c_str()));
+            state.next_number = kept_number(f[1]);
         else if (f.size() == 2 && f[0] == "batch")
-            state.batch = std::max(1L, std::atol(f[1].c_str()));
-        else if (f.size() == 10) {
+            state.batch = kept_number(f[1]);
+        else if (f.size() == 10 && kept_amount(f[4])) {
             Voucher v{f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]};
             if (f[0] == "period")
                 state.period.push_back(v);
@@ -346,11 +367,6 @@ void refuse(MobileTopUpRespOut& out, short result, const char* status, const cha
     put(out.HostOptionalMessageOut, host_text);
 }
 
-bool all_digits(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(),
-                                        [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // Checks the request in the order the terminal does; returns false with `out`
 // answered when it refuses.
 bool check_sale(const MobileTopUpReqIn& in, const Product*& product, long& amount,
@@ -417,8 +433,10 @@ void sell(const MobileTopUpReqIn& in, MobileTopUpRespOut& out) {
         std::lock_guard lock(state_mutex);
         TopUpState state = load_state();
         if (approved)
-            for (int i = 0; i < in.VoucherNumbersIn; ++i)
-                vouchers.push_back(make_voucher(*product, amount, state.next_number++, date_time));
+            for (int i = 0; i < in.VoucherNumbersIn; ++i) {
+                vouchers.push_back(make_voucher(*product, amount, state.next_number, date_time));
+                state.next_number = state.next_number % kMaxNumber + 1;
+            }
         state.period.insert(state.period.end(), vouchers.begin(), vouchers.end());
         state.last = vouchers; // a refused sale leaves no vouchers to fetch
         put(out.BatchNumberOut, formatted("%06ld", state.batch % 1000000));
@@ -473,17 +491,20 @@ void settle(const MobileTopUpSettlementRespIn& in, MobileTopUpSettlementRespOut&
             total += std::atol(v.amount.c_str());
         count = static_cast<long>(state.period.size());
         state.period.clear();
-        ++state.batch;
+        state.batch = state.batch % kMaxNumber + 1;
     }
     save_state(state);
     put(out.VoucherSaleCountOut, formatted("%08ld", count));
     put(out.VoucherSaleAmountOut, formatted("%012ld", total));
-    out.TransactionDetailDataRecordNumberOut = static_cast<short>(state.settled.size());
+    // More records than the count can carry: the first 32767 can be fetched.
+    out.TransactionDetailDataRecordNumberOut =
+        static_cast<short>(std::min<std::size_t>(state.settled.size(), SHRT_MAX));
 }
 
 // The record `number` (from 1) of a list kept in the state, or null.
 const Voucher* record_at(const std::vector<Voucher>& list, short number) {
-    return number >= 1 && number <= static_cast<short>(list.size()) ? &list[number - 1] : nullptr;
+    return number >= 1 && static_cast<std::size_t>(number) <= list.size() ? &list[number - 1]
+                                                                           : nullptr;
 }
 
 } // namespace

@@ -75,7 +75,9 @@ TEST_F(ValueAdded, TheSaleSendsItsInputsCutAndTheCountsLowByte) {
         const char* typed;
         unsigned char sent;
     };
-    const Case cases[] = {{"300", 44}, {"2", 2}, {"256", 0}, {"abc", 0}, {"", 0}, {"5x", 5}};
+    // 2^64 + 44: too long for any integer type, yet its low byte is 44.
+    const Case cases[] = {{"300", 44}, {"2", 2},  {"256", 0},  {"abc", 0},
+                          {"", 0},     {"5x", 5}, {"-1", 255}, {"18446744073709551660", 44}};
     gui::set_text(txt_mt_txn_msg_nbr, "1234");
     gui::set_text(txt_mt_txn_vch_amt, "1234567");
     gui::set_text(txt_mt_txn_prd_id, "100199");

@@ -258,9 +258,19 @@ TEST_F(SimVas, TheTopUpPeriodLivesInTheStateFolder) {
     }
     korvex_sim_reset();
     EXPECT_EQ(voucher(3).DiagRequestOut, 0) << "the last sale is kept too";
-    std::ofstream(state_dir_ + "/topup.state", std::ios::app) << "period\tbroken line\n";
+    // Damaged lines: broken, a number past any integer, an amount of 30 digits.
+    std::ofstream(state_dir_ + "/topup.state", std::ios::app)
+        << "period\tbroken line\n"
+        << "next\t99999999999999999999\n"
+        << "period\t2601010000\t1001\tVELMARO MOBILE\t" << std::string(30, '9')
+        << "\t900001\tS\tC\t20270101\t000001\n";
     const MobileTopUpSettlementRespOut out = settle();
-    EXPECT_EQ(text_of(out.VoucherSaleCountOut), "00000003") << "a broken line is skipped";
+    EXPECT_EQ(text_of(out.VoucherSaleCountOut), "00000003") << "damaged lines are skipped";
+    EXPECT_EQ(text_of(out.VoucherSaleAmountOut), "000000006000");
+    const MobileTopUpRespOut sold = sell({1, "1000", "1001"});
+    ASSERT_EQ(sold.VoucherNumberOut, 1);
+    EXPECT_EQ(text_of(sold.VoucherRecordsOut[0].VoucherSerialNumberOut), "1001000000000001")
+        << "the numbering starts again";
 }
 
 TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
