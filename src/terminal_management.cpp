@@ -206,9 +206,7 @@ void btn_GetStatus_clicked(GtkWidget*, gpointer) {
         return;
     set_entry(txt_get_terminal_status, "");
     set_entry(txt_request_output, "");
-    SingleState = true; // a second press before the worker runs is refused too
-    if (!start_worker(&GetStatus, GS))
-        SingleState = false;
+    start_worker(&GetStatus, GS); // GS raises SingleState as its first step
 }
 
 void start_periodic_get_state() {
@@ -235,8 +233,10 @@ void* GS(void*) {
     {
         GdkLock lock;
         display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        if (out.DiagRequestOut != kPedNotAuthenticated)
-            show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
+    }
+    if (out.DiagRequestOut != kPedNotAuthenticated) { // else the state stays empty
+        GdkLock lock;
+        show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
     }
     SingleState = false;
     return nullptr;
@@ -286,9 +286,7 @@ void btn_SetTime_clicked(GtkWidget*, gpointer) {
     if (TimerState)
         return;
     set_entry(txt_set_terminal_date_time_status, "");
-    TimerState = true; // a second press before the worker runs is refused too
-    if (!start_worker(&Timer, SetTime))
-        TimerState = false;
+    start_worker(&Timer, SetTime); // SetTime raises TimerState as its first step
 }
 
 void* SetTime(void*) {

@@ -192,17 +192,14 @@ void* CheckEligibility(void*) {
         OperationActivity activity("Eligibility check");
         CheckEligibilityLaunch(&in, &out);
     }
-    // "PED Not Authenticated" frees the button before the display; the flag is then
-    // not cleared again at the end, where it may already be a newer check's.
+    // "PED Not Authenticated" frees the button as soon as the call returns; the flag
+    // is then not cleared again at the end, where it may already be a newer check's.
     const bool freed_early = out.DiagRequestOut == kPedNotAuthenticated;
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    }
     if (freed_early)
         CheckEligState = false;
     {
         GdkLock lock;
+        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
         show_eligibility(out);
     }
     if (!freed_early)

@@ -397,6 +397,34 @@ TEST_F(SimManagement, ApplicationsCanBeDisabledByTesters) {
     EXPECT_EQ(enabled(-1).first, 3);
 }
 
+// A till that passes no record (or only the answer) gets no crash.
+TEST_F(SimManagement, MissingRecordsAreRefusedWithoutACrash) {
+    GetTerminalState(nullptr);
+    SetTimeDate(nullptr, nullptr);
+    SetTxnReceiptPrintStatus(nullptr);
+    SetTraceTlvMessagesEnabelement(nullptr);
+    SetIPAddress(nullptr);
+    SetPath(nullptr);
+    CheckEligibilityLaunch(nullptr, nullptr);
+    CheckPEDAuthenticity(nullptr, nullptr);
+    ReadSwipeCardTracks(nullptr);
+    PrintInformationsLaunch(nullptr, nullptr);
+    CheckAppEnablement(nullptr, nullptr);
+    TimeDate_out time{};
+    SetTimeDate(nullptr, &time);
+    CheckEligibility_out eligibility{};
+    CheckEligibilityLaunch(nullptr, &eligibility);
+    PEDAuthentication_out ped{};
+    CheckPEDAuthenticity(nullptr, &ped);
+    PrintInformation_out print{};
+    PrintInformationsLaunch(nullptr, &print);
+    CheckApplicationEnablementOut app{};
+    CheckAppEnablement(nullptr, &app);
+    for (const short result : {time.DiagRequestOut, eligibility.DiagRequestOut, ped.DiagRequestOut,
+                               print.DiagRequestOut, app.DiagRequestOut})
+        EXPECT_EQ(result, 3);
+}
+
 TEST_F(SimManagement, PedAndCertificateChecks) {
     auto ped = [](const std::string& serial) {
         PEDAuthentication_in in{};
@@ -423,6 +451,7 @@ TEST_F(SimManagement, PedAndCertificateChecks) {
     EXPECT_NE(set_path(other), 0);
     EXPECT_NE(set_path(state_dir_ + "/missing.pem"), 0);
     EXPECT_NE(set_path(state_dir_), 0) << "a folder";
+    EXPECT_NE(set_path("/dev/zero"), 0) << "a device that never ends";
 }
 
 } // namespace
