@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
 #include <future>
 #include <set>
 #include <thread>
@@ -82,6 +83,21 @@ TEST_F(SimManagement, TheSetClockRunsOnAndSurvivesARestart) {
 
     korvex_sim_reload_state();
     EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 10), "2612040905");
+
+    // A damaged kept offset, beyond any year the terminal takes: the system's clock.
+    auto today = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char text[8];
+        std::strftime(text, sizeof text, "%y%m%d", &local);
+        return std::string(text);
+    };
+    for (const char* kept : {"9223372036854775807", "-9223372036854775807"}) {
+        std::ofstream(state_dir_ + "/terminal.conf") << "clock_offset=" << kept << "\n";
+        korvex_sim_reload_state();
+        EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 6), today()) << kept;
+    }
 }
 
 TEST_F(SimManagement, TheStateWalksThroughASaleAndIsAnsweredAtOnce) {
