@@ -221,9 +221,7 @@ void* GetPEDSerialNumber(void*) {
     {
         GdkLock lock;
         // Up to 9 characters; 9 or more fill the field without a terminator.
-        field_copy(in.pedSerialNbrIn, txt_ped_serial_number
-                                          ? gtk_entry_get_text(GTK_ENTRY(txt_ped_serial_number))
-                                          : "");
+        field_copy(in.pedSerialNbrIn, input_text(txt_ped_serial_number));
     }
     {
         OperationActivity activity("PED authentication");
