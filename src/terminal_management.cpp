@@ -9,6 +9,7 @@
 #include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
 #include "worker.h"
@@ -120,10 +121,6 @@ constexpr short kEntryStatusByRow[] = {1, 0};
 constexpr int kFirstYear = 2000;
 constexpr int kLastYear = 2099;
 
-const char* entry_text(GtkWidget* entry) {
-    return entry ? gtk_entry_get_text(GTK_ENTRY(entry)) : "";
-}
-
 bool toggle_active(GtkWidget* toggle) {
     return toggle && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(toggle));
 }
@@ -173,16 +170,20 @@ gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter
     return path;
 }
 
+// The folder the library writes back, shown as valid text whatever its bytes.
+const FieldDisplay kTraceFolderDisplay[] = {RECORD_FIELD(
+    SetTraceTlvMessagesEnabelement_InOut, FolderPathInOut, txt_new_folder_path, Rule::Text)};
+
 // Sends the log folder and a tracing state; takes the library's answer into the
 // folder entry and IsTraceTlvEnabled, and after a failure makes the check button
 // show the state the library reports (main thread).
 void send_trace_settings(bool enabled) {
     SetTraceTlvMessagesEnabelement_InOut io{};
-    field_copy_terminated(io.FolderPathInOut, entry_text(txt_new_folder_path));
+    field_copy_terminated(io.FolderPathInOut, input_text(txt_new_folder_path));
     io.TraceEnabelementINOut = enabled ? 1 : 0;
     SetTraceTlvMessagesEnabelement(&io);
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
-    set_entry(txt_new_folder_path, field_text(io.FolderPathInOut).c_str());
+    show_record(&io, kTraceFolderDisplay);
     IsTraceTlvEnabled = io.TraceEnabelementINOut != 0;
     if (io.DiagRequestOut != 0) {
         IsTraceTlvFailed = true; // the "clicked" of the correction is not a command
@@ -206,9 +207,7 @@ void btn_GetStatus_clicked(GtkWidget*, gpointer) {
         return;
     set_entry(txt_get_terminal_status, "");
     set_entry(txt_request_output, "");
-    SingleState = true; // a second press before the worker runs is refused too
-    if (!start_worker(&GetStatus, GS))
-        SingleState = false;
+    start_worker(&GetStatus, GS); // GS raises SingleState as its first step
 }
 
 void start_periodic_get_state() {
@@ -235,8 +234,10 @@ void* GS(void*) {
     {
         GdkLock lock;
         display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        if (out.DiagRequestOut != kPedNotAuthenticated)
-            show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
+    }
+    if (out.DiagRequestOut != kPedNotAuthenticated) { // else the state stays empty
+        GdkLock lock;
+        show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
     }
     SingleState = false;
     return nullptr;
@@ -286,9 +287,7 @@ void btn_SetTime_clicked(GtkWidget*, gpointer) {
     if (TimerState)
         return;
     set_entry(txt_set_terminal_date_time_status, "");
-    TimerState = true; // a second press before the worker runs is refused too
-    if (!start_worker(&Timer, SetTime))
-        TimerState = false;
+    start_worker(&Timer, SetTime); // SetTime raises TimerState as its first step
 }
 
 void* SetTime(void*) {
@@ -319,7 +318,7 @@ void* SetTime(void*) {
 
 void btn_set_ip_address_clicked(GtkWidget*, gpointer) {
     SetTerminalIPAddress_InOut io{};
-    field_copy_terminated(io.IPAddressIn, entry_text(txt_new_ip_address));
+    field_copy_terminated(io.IPAddressIn, input_text(txt_new_ip_address));
     SetIPAddress(&io);
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
 }
@@ -339,7 +338,7 @@ void btn_ssl_certificate_path_clicked(GtkWidget*, gpointer) {
 
 void btn_set_ssl_certificate_clicked(GtkWidget*, gpointer) {
     SetSSLCertificate_InOut io{};
-    field_copy_terminated(io.PathIn, entry_text(txt_ssl_certificate_path));
+    field_copy_terminated(io.PathIn, input_text(txt_ssl_certificate_path));
     SetPath(&io);
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
 }
@@ -357,7 +356,7 @@ void* SetPassFct(void*) {
     {
         GdkLock lock;
         // Up to 9 characters; a 9-character one is ended by the record's zero byte.
-        field_copy(in.PasswordIn, entry_text(txt_set_password));
+        field_copy(in.PasswordIn, input_text(txt_set_password));
         const int row = cmb_setpw_entry_status
                             ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_setpw_entry_status))
                             : -1;

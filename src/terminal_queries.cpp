@@ -192,17 +192,14 @@ void* CheckEligibility(void*) {
         OperationActivity activity("Eligibility check");
         CheckEligibilityLaunch(&in, &out);
     }
-    // "PED Not Authenticated" frees the button before the display; the flag is then
-    // not cleared again at the end, where it may already be a newer check's.
+    // "PED Not Authenticated" frees the button as soon as the call returns; the flag
+    // is then not cleared again at the end, where it may already be a newer check's.
     const bool freed_early = out.DiagRequestOut == kPedNotAuthenticated;
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    }
     if (freed_early)
         CheckEligState = false;
     {
         GdkLock lock;
+        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
         show_eligibility(out);
     }
     if (!freed_early)
@@ -224,9 +221,7 @@ void* GetPEDSerialNumber(void*) {
     {
         GdkLock lock;
         // Up to 9 characters; 9 or more fill the field without a terminator.
-        field_copy(in.pedSerialNbrIn, txt_ped_serial_number
-                                          ? gtk_entry_get_text(GTK_ENTRY(txt_ped_serial_number))
-                                          : "");
+        field_copy(in.pedSerialNbrIn, input_text(txt_ped_serial_number));
     }
     {
         OperationActivity activity("PED authentication");

@@ -66,8 +66,13 @@ double scale_from_environment() {
 constexpr const char* kClockOffsetKey = "clock_offset";
 constexpr const char* kPrintReceiptsKey = "print_receipts";
 
+// SetTimeDate takes the years 2000 to 2099 only: a kept offset beyond a century comes
+// from a damaged file, and would overflow the clock; the system's clock is used then.
+constexpr long kClockOffsetLimit = 100L * 366 * 24 * 3600;
+
 void reload_kept_settings(Terminal& t) {
-    t.clock_offset = std::strtol(stored_setting(kClockOffsetKey, "0").c_str(), nullptr, 10);
+    const long offset = std::strtol(stored_setting(kClockOffsetKey, "0").c_str(), nullptr, 10);
+    t.clock_offset = offset >= -kClockOffsetLimit && offset <= kClockOffsetLimit ? offset : 0;
     t.print_receipts = stored_setting(kPrintReceiptsKey, "1") != "0";
 }
 
@@ -130,7 +135,9 @@ double delay_scale() {
 }
 
 void step_delay(int ms) {
-    const double scaled = ms * delay_scale();
+    // A scale too large for the sleep's type ("inf" in KORVEX_SIM_DELAY) waits a day.
+    constexpr double kLongestStepMs = 24.0 * 3600 * 1000;
+    const double scaled = std::min(ms * delay_scale(), kLongestStepMs);
     if (scaled >= 1)
         std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(scaled * 1000)));
 }

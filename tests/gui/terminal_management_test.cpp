@@ -23,6 +23,12 @@ bool idle(const std::atomic<bool>& busy) {
     return gui::pump_until([&] { return !busy; });
 }
 
+// For the workers that raise their busy flag themselves: the n-th call made and its
+// worker done.
+bool answered(const char* call, std::size_t n, const std::atomic<bool>& busy) {
+    return gui::pump_until([&] { return calls(call) == n; }) && idle(busy);
+}
+
 class TerminalManagement : public ::testing::Test {
   protected:
     void SetUp() override { korvex_sim_reset(); }
@@ -65,8 +71,9 @@ TEST_F(TerminalStatus, TheSingleQueryNamesTheStatesOfItsTable) {
                                            {{1, 9}, "", nullptr}}) {
         SCOPED_TRACE(c.text);
         script("GetTerminalState", c.answer);
+        const std::size_t asked = calls("GetTerminalState");
         gui::click(btn_get_status);
-        ASSERT_TRUE(idle(SingleState));
+        ASSERT_TRUE(answered("GetTerminalState", asked + 1, SingleState));
         EXPECT_EQ(gui::text(txt_get_terminal_status), c.text);
         if (c.colour) {
             EXPECT_EQ(gui::settled_color(txt_get_terminal_status, c.colour), c.colour);
@@ -126,8 +133,9 @@ TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
          std::vector<std::tuple<short, const char*, const char*>>{{0, "Success", kGreen},
                                                                   {1, "Fail", kRed}}) {
         script("SetTimeDate", TimeDate_out{0, status}); // the terminal's clock stays
+        const std::size_t sent = calls("SetTimeDate");
         gui::click(btn_set_terminal_date_time);
-        ASSERT_TRUE(idle(TimerState));
+        ASSERT_TRUE(answered("SetTimeDate", sent + 1, TimerState));
         EXPECT_EQ(gui::text(txt_set_terminal_date_time_status), shown);
         EXPECT_EQ(gui::settled_color(txt_set_terminal_date_time_status, colour), colour);
     }

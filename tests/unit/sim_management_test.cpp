@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
 #include <future>
 #include <set>
 #include <thread>
@@ -82,6 +83,21 @@ TEST_F(SimManagement, TheSetClockRunsOnAndSurvivesARestart) {
 
     korvex_sim_reload_state();
     EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 10), "2612040905");
+
+    // A damaged kept offset, beyond any year the terminal takes: the system's clock.
+    auto today = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char text[8];
+        std::strftime(text, sizeof text, "%y%m%d", &local);
+        return std::string(text);
+    };
+    for (const char* kept : {"9223372036854775807", "-9223372036854775807"}) {
+        std::ofstream(state_dir_ + "/terminal.conf") << "clock_offset=" << kept << "\n";
+        korvex_sim_reload_state();
+        EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 6), today()) << kept;
+    }
 }
 
 TEST_F(SimManagement, TheStateWalksThroughASaleAndIsAnsweredAtOnce) {
@@ -397,6 +413,34 @@ TEST_F(SimManagement, ApplicationsCanBeDisabledByTesters) {
     EXPECT_EQ(enabled(-1).first, 3);
 }
 
+// A till that passes no record (or only the answer) gets no crash.
+TEST_F(SimManagement, MissingRecordsAreRefusedWithoutACrash) {
+    GetTerminalState(nullptr);
+    SetTimeDate(nullptr, nullptr);
+    SetTxnReceiptPrintStatus(nullptr);
+    SetTraceTlvMessagesEnabelement(nullptr);
+    SetIPAddress(nullptr);
+    SetPath(nullptr);
+    CheckEligibilityLaunch(nullptr, nullptr);
+    CheckPEDAuthenticity(nullptr, nullptr);
+    ReadSwipeCardTracks(nullptr);
+    PrintInformationsLaunch(nullptr, nullptr);
+    CheckAppEnablement(nullptr, nullptr);
+    TimeDate_out time{};
+    SetTimeDate(nullptr, &time);
+    CheckEligibility_out eligibility{};
+    CheckEligibilityLaunch(nullptr, &eligibility);
+    PEDAuthentication_out ped{};
+    CheckPEDAuthenticity(nullptr, &ped);
+    PrintInformation_out print{};
+    PrintInformationsLaunch(nullptr, &print);
+    CheckApplicationEnablementOut app{};
+    CheckAppEnablement(nullptr, &app);
+    for (const short result : {time.DiagRequestOut, eligibility.DiagRequestOut, ped.DiagRequestOut,
+                               print.DiagRequestOut, app.DiagRequestOut})
+        EXPECT_EQ(result, 3);
+}
+
 TEST_F(SimManagement, PedAndCertificateChecks) {
     auto ped = [](const std::string& serial) {
         PEDAuthentication_in in{};
@@ -423,6 +467,7 @@ TEST_F(SimManagement, PedAndCertificateChecks) {
     EXPECT_NE(set_path(other), 0);
     EXPECT_NE(set_path(state_dir_ + "/missing.pem"), 0);
     EXPECT_NE(set_path(state_dir_), 0) << "a folder";
+    EXPECT_NE(set_path("/dev/zero"), 0) << "a device that never ends";
 }
 
 } // namespace
