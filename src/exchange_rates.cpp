@@ -62,9 +62,7 @@ void btn_exr_do_exr_update_Clicked(GtkWidget*, gpointer) {
     if (ls_exr_rec)
         gtk_list_store_clear(ls_exr_rec);
     clear_entries(kRequestOutput);
-    ExchangeRateUpdateState = true;
-    if (!start_worker(&ExchangeRateUpdateTh, LaunchExchangeRateUpdateReq))
-        ExchangeRateUpdateState = false;
+    start_worker(&ExchangeRateUpdateTh, LaunchExchangeRateUpdateReq);
 }
 
 void* LaunchExchangeRateUpdateReq(void*) {

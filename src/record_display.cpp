@@ -122,7 +122,8 @@ void show_field(const unsigned char* record, const FieldDisplay& f) {
         break;
     }
     case Rule::TxnTypeName:
-        if (field[0] != '\0')
+    case Rule::TxnTypeOfValue:
+        if (f.rule == Rule::TxnTypeOfValue || field[0] != '\0')
             set_entry_text(widget, get_txn_type(std::atoi(field_text(field, f.width).c_str())));
         break;
     case Rule::HostText:

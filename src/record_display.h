@@ -18,6 +18,7 @@ enum class Rule {
     Signed16,       // a signed 16-bit number in decimal
     Bool16,         // "FALSE", "TRUE" or "UNKNOWN" of the low byte of a 16-bit field
     TxnTypeName,    // name of a two-digit type code; an empty field leaves the entry as it is
+    TxnTypeOfValue, // name of a type code's decimal value; an empty field counts as 0
     HostText,       // appended in bold at the end of a text view, scrolled into view
     Unsigned8,      // an unsigned 8-bit number in decimal
     Unsigned16,     // an unsigned 16-bit number in decimal

@@ -129,7 +129,7 @@ const FieldDisplay kSummaryDisplay[] = {
 #define DETAIL(field, widget, rule) RECORD_FIELD(SettlementDataRecordOut, field, widget, Rule::rule)
 // SettlementDataRecordOut in the detail entries, in the order they are shown.
 const FieldDisplay kDetailDisplay[] = {
-    DETAIL(TransactionTypeOut, txt_sett_output_txn_type, TxnTypeName),
+    DETAIL(TransactionTypeOut, txt_sett_output_txn_type, TxnTypeOfValue),
     DETAIL(VoidedTransactionTypeOut, txt_sett_output_voided_txn_type, Text),
     DETAIL(TotalAmountOut, txt_sett_output_total_amount, Text),
     DETAIL(AdditionalAmountOut, txt_sett_output_additional_amount, Text),
@@ -188,10 +188,7 @@ void btn_do_settlement_Clicked(GtkWidget*, gpointer) {
     if (DoSettlementState)
         return;
     clear_settlement_panel();
-    // Set here too, so that a second press before the worker runs is refused.
-    DoSettlementState = true;
-    if (!start_worker(&DoSettlementTh, LaunchSettlementReq))
-        DoSettlementState = false;
+    start_worker(&DoSettlementTh, LaunchSettlementReq);
 }
 
 void* LaunchSettlementReq(void*) {
@@ -218,9 +215,7 @@ void btn_get_settlement_data_Clicked(GtkWidget*, gpointer) {
     if (GetSettlementDataState)
         return;
     clear_settlement_panel();
-    GetSettlementDataState = true;
-    if (!start_worker(&GetSettlementDataTh, LaunchGetSettlementDataReq))
-        GetSettlementDataState = false;
+    start_worker(&GetSettlementDataTh, LaunchGetSettlementDataReq);
 }
 
 void* LaunchGetSettlementDataReq(void*) {

@@ -103,9 +103,7 @@ void btn_tfr_inp_start_tax_free_Clicked(GtkWidget*, gpointer) {
         return;
     static const std::vector<GtkWidget**> outputs = tax_free_outputs();
     clear_entries(outputs.data(), outputs.size());
-    TaxFreeRefundState = true;
-    if (!start_worker(&TaxFreeRefundTh, LaunchTaxFreeRefundReq))
-        TaxFreeRefundState = false;
+    start_worker(&TaxFreeRefundTh, LaunchTaxFreeRefundReq);
 }
 
 void* LaunchTaxFreeRefundReq(void*) {

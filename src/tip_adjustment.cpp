@@ -46,9 +46,7 @@ void btn_adjust_tip_amount_Clicked(GtkWidget*, gpointer) {
     if (AdjustTipAmountState)
         return;
     clear_entries(kTipOutputs); // the status keeps its colour until the answer
-    AdjustTipAmountState = true;
-    if (!start_worker(&AdjustTipAmountTh, LaunchAdjustTipAmountReq))
-        AdjustTipAmountState = false;
+    start_worker(&AdjustTipAmountTh, LaunchAdjustTipAmountReq);
 }
 
 void* LaunchAdjustTipAmountReq(void*) {

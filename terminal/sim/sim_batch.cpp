@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -162,10 +163,13 @@ bool same_invoice(const std::string& a, const std::string& b) {
     return a == b;
 }
 
+// A stored counter; a damaged value gives the fallback. The bound keeps the batch
+// number within an int and leaves every counter room to count on.
 long number_or(const std::string& text, long fallback) {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
-    return (end != text.c_str() && *end == '\0' && value > 0) ? value : fallback;
+    return (end != text.c_str() && *end == '\0' && value > 0 && value < INT_MAX) ? value
+                                                                                 : fallback;
 }
 
 // The state file of earlier versions (one text line a record), imported once into

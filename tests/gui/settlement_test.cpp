@@ -97,15 +97,18 @@ TEST_F(EndOfDay, ClearingTheSelectorFetchesNothing) {
     const std::size_t fetched = calls("GetTransactionDetailDataRecord");
     for (GtkWidget* button : {btn_do_settlement, btn_get_settlement_data}) {
         const char* call = button == btn_do_settlement ? "DoSettlement" : "GetSettlementData";
+        const std::size_t before = calls(call);
         korvex_sim_hold(call, 1);
         gui::click(button);
-        ASSERT_TRUE(gui::pump_until([&] { return korvex_sim_request_count(call) > 0; }));
+        ASSERT_TRUE(gui::pump_until([&] { return calls(call) > before; }));
+        gui::click(button); // the worker runs: a second press is refused
         EXPECT_TRUE(gui::rows_of(ls_setm_rec).empty());
         EXPECT_EQ(calls("GetTransactionDetailDataRecord"), fetched);
         script(call, SettlementResponseOut{});
         korvex_sim_hold(call, 0);
         ASSERT_TRUE(gui::pump_until([] { return !DoSettlementState && !GetSettlementDataState; }));
         EXPECT_EQ(calls("GetTransactionDetailDataRecord"), fetched) << "a count of 0 adds no row";
+        EXPECT_EQ(calls(call), before + 1) << "one worker for two presses";
     }
 }
 
@@ -189,21 +192,22 @@ TEST_F(EndOfDay, CodedFieldsAtTheirEdges) {
         short bank;
         const char* entry;
         const char *currency_shown, *bank_shown, *entry_shown;
-    } records[] = {{"978", 0, "", "\xe2\x82\xac", "Non Bank Funded", ""},
-                   {"756", 1, "3", "CHF", "Bank Funded", "Inserted"},
-                   {"999", 5, "9", "", "Unknown", "Unknown"}};
+        const char *type, *type_shown; // an empty type is the value 0
+    } records[] = {{"978", 0, "", "\xe2\x82\xac", "Non Bank Funded", "", "14", "CANCEL"},
+                   {"756", 1, "3", "CHF", "Bank Funded", "Inserted", "", "SALE"},
+                   {"999", 5, "9", "", "Unknown", "Unknown", "16", ""}};
     for (const auto& r : records) {
         SettlementDataRecordOut record{};
         put(record.TransactionCurrencyCodeOut, r.currency);
         record.BankTypeOut = r.bank;
         put(record.EntryMethodOut, r.entry);
-        put(record.TransactionTypeOut, "14");
+        put(record.TransactionTypeOut, r.type);
         script("GetTransactionDetailDataRecord", record);
         settle(with_records(1));
         EXPECT_EQ(gui::text(txt_sett_output_txn_currency_code), r.currency_shown) << r.currency;
         EXPECT_EQ(gui::text(txt_sett_output_bank_type), r.bank_shown);
         EXPECT_EQ(gui::text(txt_sett_output_entry_method), r.entry_shown);
-        EXPECT_EQ(gui::text(txt_sett_output_txn_type), "CANCEL");
+        EXPECT_EQ(gui::text(txt_sett_output_txn_type), r.type_shown) << "'" << r.type << "'";
     }
 
     for (const auto& [status, shown] :
