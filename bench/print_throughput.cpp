@@ -9,6 +9,7 @@
 // with the real pipe, pipe watch and receipt view in this process's main loop.
 // Figures are printed, not asserted; targets are reported as met or not.
 #include "gdk_lock.h"
+#include "on_main_loop.h"
 #include "print_job.h"
 #include "print_server.h"
 #include "ui_components.h"
@@ -145,28 +146,6 @@ double median_block_ratio(const Series& console, const Series& minimal) {
     return ratios[ratios.size() / 2];
 }
 
-// Runs fn on the main thread (with the lock, as a GTK source) and waits for it.
-template <class Fn> auto on_main_thread(Fn fn) {
-    using Result = decltype(fn());
-    struct Call {
-        Fn fn;
-        std::promise<Result> done;
-    };
-    Call call{std::move(fn), {}};
-    auto future = call.done.get_future();
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    gdk_threads_add_idle(
-        [](gpointer data) -> gboolean {
-            auto* c = static_cast<Call*>(data);
-            c->done.set_value(c->fn());
-            return G_SOURCE_REMOVE;
-        },
-        &call);
-#pragma GCC diagnostic pop
-    return future.get();
-}
-
 std::string view_text() {
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(buf_print_job, &start, &end);
@@ -188,7 +167,7 @@ struct BurstResult {
 
 BurstResult run_burst(const sockaddr_in& where, long lines) {
     BurstResult result;
-    on_main_thread([] {
+    on_main_loop([] {
         gtk_text_buffer_set_text(buf_print_job, "", 0);
         return 0;
     });
@@ -209,7 +188,7 @@ BurstResult run_burst(const sockaddr_in& where, long lines) {
     long seen = -1;
     auto last_progress = Clock::now();
     for (;;) {
-        const auto [count, ends_with_last] = on_main_thread([&] {
+        const auto [count, ends_with_last] = on_main_loop([&] {
             GtkTextIter start_of_last, end;
             gtk_text_buffer_get_end_iter(buf_print_job, &end);
             start_of_last = end;
@@ -232,7 +211,7 @@ BurstResult run_burst(const sockaddr_in& where, long lines) {
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    const std::string text = on_main_thread([] { return view_text(); });
+    const std::string text = on_main_loop([] { return view_text(); });
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t end = text.find('\n', pos);
@@ -345,7 +324,7 @@ int main(int argc, char** argv) {
             run_series(console_series, console, options.jobs, "RATE");
         }
         burst = run_burst(console, options.burst);
-        on_main_thread([] {
+        on_main_loop([] {
             gtk_main_quit();
             return 0;
         });

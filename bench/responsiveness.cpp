@@ -13,6 +13,7 @@
 // terminal: a sale takes about ten seconds). Figures are printed, not asserted.
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
+#include "on_main_loop.h"
 #include "korvex.h"
 #include "print_job.h"
 #include "print_server.h"
@@ -76,28 +77,6 @@ gboolean tick(gpointer) {
     last_tick = now;
     last_cpu_ms = cpu;
     return G_SOURCE_CONTINUE;
-}
-
-// Runs fn on the main loop with the toolkit lock, as a handler runs, and waits.
-template <class Fn> auto on_main_loop(Fn fn) {
-    using Result = decltype(fn());
-    struct Call {
-        Fn fn;
-        std::promise<Result> done;
-    };
-    Call call{std::move(fn), {}};
-    auto future = call.done.get_future();
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    gdk_threads_add_idle(
-        [](gpointer data) -> gboolean {
-            auto* c = static_cast<Call*>(data);
-            c->done.set_value(c->fn());
-            return G_SOURCE_REMOVE;
-        },
-        &call);
-#pragma GCC diagnostic pop
-    return future.get();
 }
 
 // One sale through the window, as the operator starts it; returns its result text.
