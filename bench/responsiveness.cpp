@@ -20,10 +20,7 @@
 #include "startup.h"
 #include "ui_components.h"
 
-#include <arpa/inet.h>
 #include <dlfcn.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -115,26 +112,9 @@ void poll_terminal(GetTerminalStateCall call, const std::atomic<bool>& stop) {
 bool send_line(long n) {
     char text[32];
     std::snprintf(text, sizeof text, "BURST %06ld\n", n);
-    const std::string job = encode_print_job(text);
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(kPrintPort);
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 &&
-              send(fd, job.data(), job.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(job.size());
-    char reply[kPrintReplySize];
-    std::size_t got = 0;
-    while (ok && got < sizeof reply) {
-        const ssize_t n = recv(fd, reply + got, sizeof reply - got, 0);
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    close(fd);
-    return ok && got == sizeof reply;
+    std::string reply, error;
+    return send_print_job("127.0.0.1", kPrintPort, encode_print_job(text), &reply, &error) &&
+           reply.size() == kPrintReplySize;
 }
 
 // Sends the burst and waits until the view's last line is the burst's last.
