@@ -97,66 +97,66 @@ void show_field(const unsigned char* record, const FieldDisplay& f) {
     GtkWidget* widget = *f.widget;
     if (!widget)
         return;
-    const char* field = reinterpret_cast<const char*>(record + f.offset);
+    const char* field = reinterpret_cast<const char*>(record + f.field->offset);
     switch (f.rule) {
     case Rule::Text:
-        set_entry_text(widget, field_text(field, f.width));
+        set_entry_text(widget, field_text(field, f.field->width));
         break;
     case Rule::TxnStatus:
-        set_entry_text(widget, DiagTxnStatus(field, f.width));
+        set_entry_text(widget, DiagTxnStatus(field, f.field->width));
         break;
     case Rule::CurrencySymbol: {
         char symbol[8] = "";
         if (field[0] != '\0')
-            GetCurrencySymbol(std::atoi(field_text(field, f.width).c_str()), symbol);
+            GetCurrencySymbol(std::atoi(field_text(field, f.field->width).c_str()), symbol);
         set_entry_text(widget, symbol);
         break;
     }
     case Rule::Signed16:
-        set_entry_text(widget, std::to_string(signed16_at(record + f.offset)));
+        set_entry_text(widget, std::to_string(signed16_at(record + f.field->offset)));
         break;
     case Rule::Bool16: {
         char text[8];
-        get_bool_string(static_cast<unsigned char>(signed16_at(record + f.offset) & 0xFF), text);
+        get_bool_string(static_cast<unsigned char>(signed16_at(record + f.field->offset) & 0xFF), text);
         set_entry_text(widget, text);
         break;
     }
     case Rule::TxnTypeName:
     case Rule::TxnTypeOfValue:
         if (f.rule == Rule::TxnTypeOfValue || field[0] != '\0')
-            set_entry_text(widget, get_txn_type(std::atoi(field_text(field, f.width).c_str())));
+            set_entry_text(widget, get_txn_type(std::atoi(field_text(field, f.field->width).c_str())));
         break;
     case Rule::HostText:
-        append_host_text(widget, field_text(field, f.width));
+        append_host_text(widget, field_text(field, f.field->width));
         break;
     case Rule::Unsigned8:
-        set_entry_text(widget, std::to_string(record[f.offset]));
+        set_entry_text(widget, std::to_string(record[f.field->offset]));
         break;
     case Rule::Unsigned16:
         set_entry_text(widget, std::to_string(static_cast<std::uint16_t>(
-                                   signed16_at(record + f.offset))));
+                                   signed16_at(record + f.field->offset))));
         break;
     case Rule::DonationMode:
-        set_entry_text(widget, get_donation_mode_string(record[f.offset]));
+        set_entry_text(widget, get_donation_mode_string(record[f.field->offset]));
         break;
     case Rule::MtTxnStatus:
-        set_entry_text(widget, DiagMtTxnStatus(field, f.width));
+        set_entry_text(widget, DiagMtTxnStatus(field, f.field->width));
         break;
     case Rule::MtuSettStatus:
-        set_entry_text(widget, DiagMtuSettStatus(field, f.width));
+        set_entry_text(widget, DiagMtuSettStatus(field, f.field->width));
         break;
     case Rule::Latin2Text:
-        set_entry_text(widget, latin2_to_utf8(field_text(field, f.width)));
+        set_entry_text(widget, latin2_to_utf8(field_text(field, f.field->width)));
         break;
     case Rule::EntryMethodName:
         if (field[0] != '\0')
-            set_entry_text(widget, GetEntryMethod(std::atoi(field_text(field, f.width).c_str())));
+            set_entry_text(widget, GetEntryMethod(std::atoi(field_text(field, f.field->width).c_str())));
         break;
     case Rule::SettlementStatus:
     case Rule::TaxFreeStatus:
     case Rule::BankType:
     case Rule::ExchangeRateStatus:
-        show_code_name(widget, record + f.offset, f.width, *code_names_of(f.rule));
+        show_code_name(widget, record + f.field->offset, f.field->width, *code_names_of(f.rule));
         break;
     }
 }
@@ -182,7 +182,7 @@ const char* input_text(GtkWidget* entry) {
 void read_inputs(void* record, const FieldInput* table, std::size_t count) {
     auto* bytes = static_cast<char*>(record);
     for (std::size_t i = 0; i < count; ++i)
-        field_copy(bytes + table[i].offset, table[i].width, input_text(*table[i].entry));
+        field_copy(bytes + table[i].field->offset, table[i].field->width, input_text(*table[i].entry));
 }
 
 void fill_record_selector(GtkListStore* rows, GtkWidget* selector, int count) {

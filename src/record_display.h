@@ -7,6 +7,8 @@
 // toolkit lock.
 #pragma once
 
+#include "record_fields.h"
+
 #include <gtk/gtk.h>
 
 #include <cstddef>
@@ -38,15 +40,15 @@ enum class Rule {
 
 struct FieldDisplay {
     GtkWidget** widget;
-    std::size_t offset;
-    std::size_t width;
+    const FieldDesc* field; // from the record's description (record_fields.h)
     Rule rule;
 };
 
-// A table row for field `field` of record type `Record`.
+// A table row for field `field` of record type `Record`; a field the record does
+// not have stops the build.
 #define RECORD_FIELD(Record, field, widget, rule)                                                  \
     FieldDisplay {                                                                                 \
-        &(widget), offsetof(Record, field), sizeof(Record::field), (rule)                          \
+        &(widget), &field_of<Record>(#field), (rule)                                               \
     }
 
 // Shows every field of the table, in the table's order. A null widget is skipped.
@@ -68,12 +70,11 @@ const char* input_text(GtkWidget* entry);
 // no terminator when full).
 struct FieldInput {
     GtkWidget** entry;
-    std::size_t offset;
-    std::size_t width;
+    const FieldDesc* field;
 };
 #define INPUT_FIELD(Record, field, entry)                                                          \
     FieldInput {                                                                                   \
-        &(entry), offsetof(Record, field), sizeof(Record::field)                                   \
+        &(entry), &field_of<Record>(#field)                                                        \
     }
 
 // Copies every entry of the table into its field of `record`, in the table's order.
