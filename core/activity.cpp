@@ -39,18 +39,34 @@ void schedule_notify() {
 
 } // namespace
 
-OperationActivity::OperationActivity(std::string name) {
-    std::lock_guard lock(activity_mutex);
-    id_ = next_id++;
-    running.push_back({id_, std::move(name)});
-    schedule_notify();
+OperationActivity::OperationActivity(std::string name, Journaling journaling) {
+    {
+        std::lock_guard lock(activity_mutex);
+        id_ = next_id++;
+        running.push_back({id_, name});
+        schedule_notify();
+    }
+    journal_detail::begin(id_, name, journaling);
 }
 
 OperationActivity::~OperationActivity() {
-    std::lock_guard lock(activity_mutex);
-    std::erase_if(running, [this](const Running& r) { return r.id == id_; });
-    schedule_notify();
+    {
+        std::lock_guard lock(activity_mutex);
+        std::erase_if(running, [this](const Running& r) { return r.id == id_; });
+        schedule_notify();
+    }
+    journal_detail::end(id_);
 }
+
+void OperationActivity::add_request(JournalRecord record) {
+    journal_detail::add_request(id_, std::move(record));
+}
+
+void OperationActivity::add_response(JournalRecord record) {
+    journal_detail::add_response(id_, std::move(record));
+}
+
+void OperationActivity::result(short code) { journal_detail::set_result(id_, code); }
 
 std::vector<std::string> running_operations() {
     std::lock_guard lock(activity_mutex);

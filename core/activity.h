@@ -1,20 +1,37 @@
 // Which terminal operations are running now, for the indicator beside the result
-// line. A worker opens one scope around the library call of its operation; the
-// scope makes no library call of its own.
+// line, and what each one asked and was answered, for the journal. A worker opens
+// one scope around the library call of its operation and hands it the records it
+// sent and received; the scope makes no library call of its own.
 #pragma once
+
+#include "journal.h"
 
 #include <string>
 #include <vector>
 
 class OperationActivity {
   public:
-    // Any thread; `name` is the operation as the operator knows it ("Sale", "Settlement").
-    explicit OperationActivity(std::string name);
+    // Any thread; `name` is the operation as the operator knows it ("SALE", "Settlement").
+    explicit OperationActivity(std::string name, Journaling journaling = Journaling::Always);
+    // Ends the operation: its entry goes to the journal.
     ~OperationActivity();
     OperationActivity(const OperationActivity&) = delete;
     OperationActivity& operator=(const OperationActivity&) = delete;
 
+    // The records sent to the terminal and received from it, in the order of the
+    // calls. They are read (and masked) at once: the record may change afterwards.
+    template <class Record> void request(const Record& record) {
+        add_request(journal_record(record));
+    }
+    template <class Record> void response(const Record& record) {
+        add_response(journal_record(record));
+    }
+    // The result code of a call whose response record has none.
+    void result(short code);
+
   private:
+    void add_request(JournalRecord record);
+    void add_response(JournalRecord record);
     unsigned long id_;
 };
 

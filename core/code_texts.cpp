@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 
@@ -46,6 +47,34 @@ const char* result_code_text(short DiagRequestOut) {
 
 // ===========================================================================
 // Code tables
+
+namespace {
+
+struct CodeNames {
+    CodeTable table;
+    std::initializer_list<const char*> names;
+    const char* other; // for a value without a name
+};
+const CodeNames kCodeNames[] = {
+    {CodeTable::SettlementStatus,
+     {"Authorised", "Not Authorised", "Unable To Connect", "Cancelled", "No Transaction"},
+     "Unknown"},
+    {CodeTable::TaxFreeStatus, {"Failed", "Successful"}, "Unknown"},
+    {CodeTable::BankType, {"Non Bank Funded", "Bank Funded"}, "Unknown"},
+    {CodeTable::ExchangeRateStatus,
+     {"Merchant Not DCC Enabled", "Rates Sent Successfully", "Unable To Connect", "Cancelled"},
+     nullptr},
+};
+
+} // namespace
+
+const char* code_name(CodeTable table, int value) {
+    for (const CodeNames& c : kCodeNames)
+        if (c.table == table)
+            return value >= 0 && value < static_cast<int>(c.names.size()) ? c.names.begin()[value]
+                                                                           : c.other;
+    return nullptr;
+}
 
 const char tabTxnTypeStringNumber[16][3] = {
     "00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12", "13", "14", "15",

@@ -78,6 +78,17 @@ void GetCurrencySymbol(int CurrencyNum, char* CurrencySymbol);
 // which must hold at least 8 bytes.
 void get_bool_string(unsigned char BoolVal, char* BoolString);
 
+// Named codes of the end-of-day records, by value from 0.
+enum class CodeTable {
+    SettlementStatus,   // "Authorised" ... "No Transaction" (digit text field)
+    TaxFreeStatus,      // "Failed", "Successful" (digit text field)
+    BankType,           // "Non Bank Funded", "Bank Funded" (16-bit field)
+    ExchangeRateStatus, // "Merchant Not DCC Enabled" ... "Cancelled" (16-bit field)
+};
+// The name of `value` in `table`; a value without a name gives "Unknown", except in
+// the exchange-rate table, where it gives null (the window leaves the field as is).
+const char* code_name(CodeTable table, int value);
+
 // ---------------------------------------------------------------------------
 // Text helpers
 

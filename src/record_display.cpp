@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 
 namespace {
@@ -53,43 +52,35 @@ std::string latin2_to_utf8(const std::string& text) {
     return utf8;
 }
 
-// The names of the codes that the named-code rules show, by value from 0.
-struct CodeNames {
+// The code table behind each named-code rule, and whether its field is a digit text
+// (else a signed 16-bit number).
+struct CodeRule {
     Rule rule;
-    bool text_field; // a digit text field (else a signed 16-bit field)
-    std::initializer_list<const char*> names;
-    const char* other; // for a value without a name; null leaves the entry as it is
+    CodeTable table;
+    bool text_field;
 };
-const CodeNames kCodeNames[] = {
-    {Rule::SettlementStatus,
-     true,
-     {"Authorised", "Not Authorised", "Unable To Connect", "Cancelled", "No Transaction"},
-     "Unknown"},
-    {Rule::TaxFreeStatus, true, {"Failed", "Successful"}, "Unknown"},
-    {Rule::BankType, false, {"Non Bank Funded", "Bank Funded"}, "Unknown"},
-    {Rule::ExchangeRateStatus,
-     false,
-     {"Merchant Not DCC Enabled", "Rates Sent Successfully", "Unable To Connect", "Cancelled"},
-     nullptr},
+const CodeRule kCodeRules[] = {
+    {Rule::SettlementStatus, CodeTable::SettlementStatus, true},
+    {Rule::TaxFreeStatus, CodeTable::TaxFreeStatus, true},
+    {Rule::BankType, CodeTable::BankType, false},
+    {Rule::ExchangeRateStatus, CodeTable::ExchangeRateStatus, false},
 };
 
-const CodeNames* code_names_of(Rule rule) {
-    for (const CodeNames& c : kCodeNames)
+const CodeRule* code_names_of(Rule rule) {
+    for (const CodeRule& c : kCodeRules)
         if (c.rule == rule)
             return &c;
     return nullptr;
 }
 
 void show_code_name(GtkWidget* widget, const unsigned char* field, std::size_t width,
-                    const CodeNames& c) {
+                    const CodeRule& c) {
     const char* text = reinterpret_cast<const char*>(field);
     if (c.text_field && text[0] == '\0')
         return;
     const int value =
         c.text_field ? std::atoi(field_text(text, width).c_str()) : signed16_at(field);
-    const char* name =
-        value >= 0 && value < static_cast<int>(c.names.size()) ? c.names.begin()[value] : c.other;
-    if (name)
+    if (const char* name = code_name(c.table, value))
         set_entry_text(widget, name);
 }
 

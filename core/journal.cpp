@@ -1,0 +1,270 @@
+#include "journal.h"
+
+#include "card_masking.h"
+#include "journal_store.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::int64_t wall_ms() { return g_get_real_time() / 1000; }
+std::int64_t mono_ms() { return g_get_monotonic_time() / 1000; }
+
+struct Open {
+    unsigned long id;
+    Journaling journaling;
+    JournalEntry entry;
+};
+
+// An ended entry waiting for its moment of grace to pass.
+struct Pending {
+    JournalEntry entry;
+    std::int64_t due_mono_ms;
+};
+
+std::mutex journal_mutex;
+std::condition_variable journal_changed;
+std::vector<Open> open_entries; // oldest first
+std::deque<Pending> pending;    // in the order they ended
+std::map<std::string, std::vector<JournalRecord>> last_answer; // of WhenChanged operations
+bool recording = false;
+bool stopping = false;
+int flushes = 0;
+std::uint64_t ended_count = 0;
+std::uint64_t written_count = 0;
+int grace_ms = 1000;
+std::string failure_reason;
+void (*failure_listener)(const std::string&) = nullptr;
+std::atomic<void (*)()> written_listener{nullptr};
+std::thread writer;
+
+Open* open_entry(unsigned long id) {
+    for (Open& o : open_entries)
+        if (o.id == id)
+            return &o;
+    return nullptr;
+}
+
+// The operation the cashier's answers and the receipt lines belong to: the newest
+// one that runs, a polled status only when nothing else does.
+JournalEntry* current_entry() {
+    for (auto it = open_entries.rbegin(); it != open_entries.rend(); ++it)
+        if (it->journaling == Journaling::Always)
+            return &it->entry;
+    return open_entries.empty() ? nullptr : &open_entries.back().entry;
+}
+
+// Called with journal_mutex held.
+void queue_ended(JournalEntry entry) {
+    pending.push_back({std::move(entry), mono_ms() + grace_ms});
+    ++ended_count;
+    journal_changed.notify_all();
+}
+
+// An entry of its own for what came while no operation ran.
+JournalEntry& standalone_entry(const char* operation) {
+    JournalEntry e;
+    e.operation = operation;
+    e.started_ms = e.ended_ms = wall_ms();
+    queue_ended(std::move(e));
+    return pending.back().entry;
+}
+
+void report_failure(const std::string& reason) {
+    void (*listener)(const std::string&);
+    {
+        std::lock_guard lock(journal_mutex);
+        if (!failure_reason.empty())
+            return;
+        failure_reason = reason.empty() ? "the journal cannot be written" : reason;
+        listener = failure_listener;
+    }
+    g_warning("running without a journal: %s", reason.c_str());
+    if (listener)
+        listener(reason);
+}
+
+void write_entries(std::string path) {
+    std::string error;
+    std::unique_ptr<JournalStore> store = JournalStore::open(path, &error);
+    if (store)
+        store->purge_started_before(wall_ms() - std::int64_t{store->keep_days()} * 86'400'000);
+    else
+        report_failure(error);
+
+    std::unique_lock lock(journal_mutex);
+    for (;;) {
+        if (!pending.empty() &&
+            (stopping || flushes > 0 || pending.front().due_mono_ms <= mono_ms())) {
+            JournalEntry entry = std::move(pending.front().entry);
+            pending.pop_front();
+            lock.unlock();
+            if (store) {
+                summarise_entry(entry);
+                if (!store->append(entry, &error)) {
+                    store.reset();
+                    report_failure(path + ": " + error);
+                } else if (auto listener = written_listener.load()) {
+                    listener();
+                }
+            }
+            lock.lock();
+            ++written_count;
+            journal_changed.notify_all();
+            continue;
+        }
+        if (stopping)
+            return;
+        if (pending.empty())
+            journal_changed.wait(lock);
+        else
+            journal_changed.wait_for(
+                lock, std::chrono::milliseconds(pending.front().due_mono_ms - mono_ms()));
+    }
+}
+
+} // namespace
+
+void journal_start(const std::string& path) {
+    std::lock_guard lock(journal_mutex);
+    if (recording)
+        return;
+    recording = true;
+    stopping = false;
+    failure_reason.clear();
+    writer = std::thread(write_entries, path);
+}
+
+void journal_stop() {
+    {
+        std::lock_guard lock(journal_mutex);
+        if (!recording)
+            return;
+        stopping = true;
+        journal_changed.notify_all();
+    }
+    writer.join();
+    std::lock_guard lock(journal_mutex);
+    recording = false;
+    stopping = false;
+    open_entries.clear();
+    last_answer.clear();
+}
+
+void journal_flush() {
+    std::unique_lock lock(journal_mutex);
+    if (!recording)
+        return;
+    const std::uint64_t target = ended_count;
+    ++flushes;
+    journal_changed.notify_all();
+    journal_changed.wait(lock, [&] { return written_count >= target || !recording; });
+    --flushes;
+}
+
+void set_journal_failure_listener(void (*listener)(const std::string& reason)) {
+    std::lock_guard lock(journal_mutex);
+    failure_listener = listener;
+}
+
+void set_journal_written_listener(void (*listener)()) {
+    written_listener.store(listener);
+}
+
+std::string journal_failure() {
+    std::lock_guard lock(journal_mutex);
+    return failure_reason;
+}
+
+void journal_set_grace_ms(int ms) {
+    std::lock_guard lock(journal_mutex);
+    grace_ms = ms < 0 ? 0 : ms;
+}
+
+void journal_question(std::string question, std::string answer,
+                      std::vector<JournalField> details) {
+    JournalQuestion q{wall_ms(), std::move(question), std::move(answer), std::move(details)};
+    std::lock_guard lock(journal_mutex);
+    if (!recording)
+        return;
+    JournalEntry* entry = current_entry();
+    if (!entry)
+        entry = &standalone_entry("Cashier question");
+    entry->questions.push_back(std::move(q));
+}
+
+void journal_receipt_line(const std::string& line) {
+    std::string masked = mask_card_numbers(line);
+    std::lock_guard lock(journal_mutex);
+    if (!recording)
+        return;
+    JournalEntry* entry = current_entry();
+    if (!entry && !pending.empty() && pending.back().entry.ended_ms >= wall_ms() - grace_ms) {
+        // The last lines of an operation that has just ended; wait for the rest.
+        pending.back().due_mono_ms = mono_ms() + grace_ms;
+        entry = &pending.back().entry;
+    }
+    if (!entry)
+        entry = &standalone_entry("Receipt");
+    entry->receipt.push_back(std::move(masked));
+}
+
+namespace journal_detail {
+
+void begin(unsigned long id, const std::string& name, Journaling journaling) {
+    JournalEntry entry;
+    entry.operation = name;
+    entry.started_ms = wall_ms();
+    std::lock_guard lock(journal_mutex);
+    if (recording)
+        open_entries.push_back({id, journaling, std::move(entry)});
+}
+
+void add_request(unsigned long id, JournalRecord record) {
+    std::lock_guard lock(journal_mutex);
+    if (Open* o = open_entry(id))
+        o->entry.request.push_back(std::move(record));
+}
+
+void add_response(unsigned long id, JournalRecord record) {
+    std::lock_guard lock(journal_mutex);
+    if (Open* o = open_entry(id))
+        o->entry.response.push_back(std::move(record));
+}
+
+void set_result(unsigned long id, short code) {
+    std::lock_guard lock(journal_mutex);
+    if (Open* o = open_entry(id))
+        o->entry.result_code = code;
+}
+
+void end(unsigned long id) {
+    std::lock_guard lock(journal_mutex);
+    auto it = std::find_if(open_entries.begin(), open_entries.end(),
+                           [id](const Open& o) { return o.id == id; });
+    if (it == open_entries.end())
+        return;
+    Open ended = std::move(*it);
+    open_entries.erase(it);
+    if (ended.journaling == Journaling::WhenChanged) {
+        std::vector<JournalRecord>& last = last_answer[ended.entry.operation];
+        if (ended.entry.response == last && ended.entry.questions.empty() &&
+            ended.entry.receipt.empty())
+            return;
+        last = ended.entry.response;
+    }
+    ended.entry.ended_ms = wall_ms();
+    queue_ended(std::move(ended.entry));
+}
+
+} // namespace journal_detail

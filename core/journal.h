@@ -1,0 +1,69 @@
+// Records every operation in the journal while the console (or a tool) runs.
+//
+// Operations hand their records to their OperationActivity scope; the cashier's
+// questions and the printed receipt lines are handed here and go to the operation
+// that runs. When an operation ends its entry waits a moment for the receipt lines
+// still on their way, then a writer thread of its own writes it: nothing here
+// waits on the database, so neither a worker nor the main loop is held up.
+#pragma once
+
+#include "journal_entry.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Whether an operation's entry is written to the journal.
+enum class Journaling {
+    Always,
+    // Only when its answer differs from the last one written under the same name:
+    // a polled status would otherwise fill the journal with copies.
+    WhenChanged,
+};
+
+// Starts recording into the journal at `path`: the writer thread opens it, deletes
+// the entries older than the journal's "keep days" setting and writes every entry
+// that ends from now on. Returns at once. A journal that cannot be opened or
+// written never stops an operation: the failure listener hears it once, and the
+// entries are not kept.
+void journal_start(const std::string& path);
+// Writes what waits (without its moment of grace) and ends the writer thread.
+void journal_stop();
+// Returns when every entry ended so far is written (or found unwritable).
+void journal_flush();
+
+// Called once, from the writer thread, with the reason, the first time the journal
+// cannot be opened or written. Set before journal_start.
+void set_journal_failure_listener(void (*listener)(const std::string& reason));
+// Called from the writer thread after each entry it has written (the Journal page
+// shows new entries). Set before journal_start.
+void set_journal_written_listener(void (*listener)());
+// The reason the journal is not kept, or empty while it is.
+std::string journal_failure();
+
+// A question the terminal asked the cashier and the answer given, with what the
+// terminal showed (masked like every record). It goes to the newest running
+// operation, else into an entry of its own. Any thread.
+void journal_question(std::string question, std::string answer,
+                      std::vector<JournalField> details = {});
+template <class Record>
+void journal_question(std::string question, std::string answer, const Record& shown) {
+    journal_question(std::move(question), std::move(answer), journal_record(shown).fields);
+}
+
+// One receipt line as the print server received it (masked here). It goes to the
+// newest running operation, else to the operation that ended last if it ended
+// within the moment of grace, else into an entry "Receipt" of its own. Any thread.
+void journal_receipt_line(const std::string& line);
+
+// How long an ended entry waits for its receipt lines (1000 ms unless changed).
+void journal_set_grace_ms(int ms);
+
+namespace journal_detail {
+// Used by OperationActivity.
+void begin(unsigned long id, const std::string& name, Journaling journaling);
+void add_request(unsigned long id, JournalRecord record);
+void add_response(unsigned long id, JournalRecord record);
+void set_result(unsigned long id, short code);
+void end(unsigned long id);
+} // namespace journal_detail

@@ -1,0 +1,164 @@
+#include "journal_entry.h"
+
+#include "card_masking.h"
+#include "code_texts.h"
+#include "fields.h"
+
+#include <glib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+template <class Number> std::string number_at(const unsigned char* field) {
+    Number value;
+    std::memcpy(&value, field, sizeof value); // the records are little-endian, like the host
+    return std::to_string(value);
+}
+
+std::string latin2_to_utf8(const std::string& text) {
+    gchar* converted = g_convert(text.data(), static_cast<gssize>(text.size()), "UTF-8",
+                                 "ISO-8859-2", nullptr, nullptr, nullptr);
+    if (!converted)
+        return "";
+    std::string utf8 = converted;
+    g_free(converted);
+    return utf8;
+}
+
+// The journal is UTF-8; a terminal's stray bytes become replacement characters.
+std::string valid_utf8(const std::string& text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
+        return text;
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    std::string result = valid;
+    g_free(valid);
+    return result;
+}
+
+std::optional<std::string> field_value_of(const FieldDesc& field, const unsigned char* bytes) {
+    const unsigned char* at = bytes + field.offset;
+    const auto text = [&] { return field_text(reinterpret_cast<const char*>(at), field.width); };
+    switch (field.kind) {
+    case FieldKind::Text:
+        return mask_card_numbers(valid_utf8(text()));
+    case FieldKind::Latin2Text:
+        return mask_card_numbers(latin2_to_utf8(text()));
+    case FieldKind::Pan:
+        return mask_pan(valid_utf8(text()));
+    case FieldKind::Secret:
+    case FieldKind::Records:
+        return std::nullopt;
+    case FieldKind::Int8:
+        return number_at<std::int8_t>(at);
+    case FieldKind::UInt8:
+        return number_at<std::uint8_t>(at);
+    case FieldKind::Int16:
+        return number_at<std::int16_t>(at);
+    case FieldKind::UInt16:
+        return number_at<std::uint16_t>(at);
+    case FieldKind::Int32:
+        return number_at<std::int32_t>(at);
+    }
+    return std::nullopt;
+}
+
+const JournalRecord* find_record_of(const std::vector<JournalRecord>& records,
+                                    std::string_view name) {
+    for (const JournalRecord& r : records)
+        if (r.record == name)
+            return &r;
+    return nullptr;
+}
+
+// The first non-empty value of `field` among the records.
+std::string first_value(const std::vector<JournalRecord>& records, std::string_view field) {
+    for (const JournalRecord& r : records)
+        if (auto v = field_value(r, field); !v.empty())
+            return std::string(v);
+    return "";
+}
+
+std::string without_leading_zeros(std::string digits) {
+    for (char c : digits)
+        if (c < '0' || c > '9')
+            return digits;
+    const auto first = digits.find_first_not_of('0');
+    return first == std::string::npos ? (digits.empty() ? "" : "0") : digits.substr(first);
+}
+
+// Which response field carries an answer's status, and how it reads.
+struct StatusField {
+    const char* record;
+    const char* field;
+    const char* (*text)(const std::string& value);
+};
+const StatusField kStatusFields[] = {
+    {"Transaction_out", "TransactionStatusOut",
+     [](const std::string& v) { return DiagTxnStatus(v.c_str()); }},
+    {"GetLastTxnData_out", "TransactionStatusOut",
+     [](const std::string& v) { return DiagTxnStatus(v.c_str()); }},
+    {"SettlementResponseOut", "SettlementStatusOut",
+     [](const std::string& v) { return code_name(CodeTable::SettlementStatus, std::atoi(v.c_str())); }},
+    {"TFRTransactionOut", "TransactionStatusOut",
+     [](const std::string& v) { return code_name(CodeTable::TaxFreeStatus, std::atoi(v.c_str())); }},
+    {"MobileTopUpRespOut", "TransactionStatusOut",
+     [](const std::string& v) { return DiagMtTxnStatus(v.c_str(), v.size()); }},
+    {"MobileTopUpSettlementRespOut", "TransactionStatusOut",
+     [](const std::string& v) { return DiagMtuSettStatus(v.c_str(), v.size()); }},
+    {"ExchangeRateUpdateOut", "OperationStatusOut",
+     [](const std::string& v) { return code_name(CodeTable::ExchangeRateStatus, std::atoi(v.c_str())); }},
+};
+
+} // namespace
+
+JournalRecord journal_record(const RecordDesc& desc, const void* bytes) {
+    JournalRecord record{desc.name, {}};
+    for (const FieldDesc& field : desc.fields)
+        if (auto value = field_value_of(field, static_cast<const unsigned char*>(bytes)))
+            record.fields.push_back({field.name, std::move(*value)});
+    return record;
+}
+
+std::string_view field_value(const JournalRecord& record, std::string_view name) {
+    for (const JournalField& f : record.fields)
+        if (f.name == name)
+            return f.value;
+    return {};
+}
+
+void summarise_entry(JournalEntry& entry) {
+    // The amount the operator asked for; else the one the terminal answered.
+    for (const char* field : {"Amount1In", "TotalAmountIn", "SaleCashAmountIn", "VoucherAmountIn"})
+        if (entry.amount.empty())
+            entry.amount = without_leading_zeros(first_value(entry.request, field));
+    if (entry.amount.empty())
+        entry.amount = without_leading_zeros(first_value(entry.response, "TotalAmountOut"));
+
+    entry.invoice = first_value(entry.response, "InvoiceNumberOut");
+    if (entry.invoice.empty())
+        entry.invoice = first_value(entry.request, "InvoiceNumberIn");
+
+    entry.host_text = first_value(entry.response, "HostTextOut");
+    if (entry.host_text.empty())
+        entry.host_text = first_value(entry.response, "HostOptionalMessageOut");
+
+    for (const StatusField& s : kStatusFields)
+        if (const JournalRecord* r = find_record_of(entry.response, s.record)) {
+            const std::string value(field_value(*r, s.field));
+            if (const char* text = value.empty() ? nullptr : s.text(value))
+                entry.status = text;
+            break;
+        }
+
+    if (!entry.result_code)
+        for (const JournalRecord& r : entry.response)
+            if (auto code = field_value(r, "DiagRequestOut"); !code.empty()) {
+                entry.result_code = std::atoi(std::string(code).c_str());
+                break;
+            }
+    if (entry.result_code)
+        entry.result_text = result_code_text(static_cast<short>(*entry.result_code));
+}

@@ -1,0 +1,70 @@
+// One entry of the journal: what an operation asked the terminal, what the terminal
+// answered, the cashier's questions during it and the receipt lines it printed.
+// Everything in an entry is already masked: a card number shows its first six and
+// last four digits at most, track data and passwords are not there at all.
+#pragma once
+
+#include "record_fields.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct JournalField {
+    std::string name;
+    std::string value;
+    bool operator==(const JournalField&) const = default;
+};
+
+// One record as it crossed the library, field by field in the record's order.
+struct JournalRecord {
+    std::string record; // the record's type name ("Transaction_out")
+    std::vector<JournalField> fields;
+    bool operator==(const JournalRecord&) const = default;
+};
+
+// A question the terminal asked the cashier while the operation ran.
+struct JournalQuestion {
+    std::int64_t at_ms = 0;   // when it was answered
+    std::string question;     // "Signature", "Voice referral", ...
+    std::string answer;       // "Accepted", "Refused", "Approved with code 123456", ...
+    std::vector<JournalField> details; // what the terminal showed with the question
+    bool operator==(const JournalQuestion&) const = default;
+};
+
+struct JournalEntry {
+    std::int64_t id = 0;          // given by the journal when it is written
+    std::int64_t started_ms = 0;  // milliseconds since 1970-01-01 UTC
+    std::int64_t ended_ms = 0;
+    std::string operation;        // as the operator knows it ("SALE", "Settlement")
+    std::vector<JournalRecord> request;
+    std::vector<JournalRecord> response;
+    std::optional<int> result_code; // the library's result code, when a response came
+    std::string result_text;        // its text ("OK", "Unable To Connect")
+    // Summaries for the list and the search, taken from the records.
+    std::string amount;    // minor units without leading zeros, or empty
+    std::string invoice;   // invoice number, or empty
+    std::string status;    // the status text of the answer ("Approved", "Authorised")
+    std::string host_text; // the host's message to the cashier
+    std::vector<JournalQuestion> questions;
+    std::vector<std::string> receipt; // the receipt lines, in the order printed
+    bool operator==(const JournalEntry&) const = default;
+};
+
+// The fields of a record read through its description, masked: Pan fields keep six
+// and four digits at most, Secret fields and embedded record arrays are left out,
+// numbers are written in decimal, ISO-8859-2 texts become UTF-8, and any card
+// number inside another text is masked too.
+JournalRecord journal_record(const RecordDesc& desc, const void* bytes);
+template <class Record> JournalRecord journal_record(const Record& record) {
+    return journal_record(record_desc<Record>(), &record);
+}
+
+// The value of field `name` in `record`, or empty.
+std::string_view field_value(const JournalRecord& record, std::string_view name);
+
+// Fills the entry's summaries (amount, invoice, status, host text, result) from
+// its request and response records.
+void summarise_entry(JournalEntry& entry);

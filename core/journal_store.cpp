@@ -1,0 +1,373 @@
+#include "journal_store.h"
+
+#include "journal_json.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// The list's columns live apart from the bulky records, so that a search reads a
+// few megabytes even at a hundred thousand entries.
+constexpr const char* kSchema = R"(
+CREATE TABLE entry(
+    id          INTEGER PRIMARY KEY,
+    started_ms  INTEGER NOT NULL,
+    ended_ms    INTEGER NOT NULL,
+    operation   TEXT NOT NULL,
+    amount      INTEGER,
+    invoice     TEXT NOT NULL,
+    status      TEXT NOT NULL,
+    result_code INTEGER,
+    result_text TEXT NOT NULL,
+    host_text   TEXT NOT NULL
+);
+CREATE INDEX entry_by_start ON entry(started_ms, id);
+CREATE TABLE entry_detail(
+    id     INTEGER PRIMARY KEY REFERENCES entry(id) ON DELETE CASCADE,
+    detail TEXT NOT NULL
+);
+CREATE TABLE setting(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+)";
+
+constexpr const char* kSummaryColumns =
+    "e.id, e.started_ms, e.ended_ms, e.operation, e.amount, e.invoice, e.status, e.result_code, "
+    "e.result_text, e.host_text";
+
+// One prepared statement, finalised on every path.
+class Statement {
+  public:
+    Statement(sqlite3* db, const std::string& sql) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
+            stmt_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    explicit operator bool() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    void bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
+    void bind(int i, const std::string& v) {
+        sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    void bind_null(int i) { sqlite3_bind_null(stmt_, i); }
+    std::string text(int col) const {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+        return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
+                 : std::string();
+    }
+    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+    bool is_null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+bool exec(sqlite3* db, const char* sql, std::string* error = nullptr) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    if (error)
+        *error = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    return false;
+}
+
+// "1250" or "12.50" (or "12,50") as minor units; nothing when the text is no amount.
+std::optional<std::int64_t> amount_of(const std::string& text) {
+    if (text.empty() || text.size() > 15)
+        return std::nullopt;
+    std::int64_t units = 0;
+    int decimals = -1;
+    for (char c : text) {
+        if ((c == '.' || c == ',') && decimals < 0) {
+            decimals = 0;
+        } else if (c >= '0' && c <= '9') {
+            units = units * 10 + (c - '0');
+            if (decimals >= 0 && ++decimals > 2)
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (decimals == 1)
+        units *= 10;
+    else if (decimals == 0)
+        units *= 100;
+    return units;
+}
+
+std::string like_pattern(const std::string& text) {
+    std::string pattern = "%";
+    for (char c : text) {
+        if (c == '%' || c == '_' || c == '\\')
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+// The WHERE clause of a query and its parameters, in order.
+struct Filter {
+    std::string sql = " WHERE 1";
+    std::vector<std::string> texts;   // bound first, in order
+    std::vector<std::int64_t> numbers; // then these
+};
+
+Filter filter_of(const JournalQuery& q) {
+    Filter f;
+    std::string numbers_sql;
+    if (!q.text.empty()) {
+        f.sql += " AND (e.operation LIKE ?1 ESCAPE '\\' OR e.invoice LIKE ?1 ESCAPE '\\'"
+                 " OR e.status LIKE ?1 ESCAPE '\\' OR e.host_text LIKE ?1 ESCAPE '\\'";
+        f.texts.push_back(like_pattern(q.text));
+        if (auto amount = amount_of(q.text)) {
+            f.sql += " OR e.amount = ?2";
+            f.numbers.push_back(*amount);
+        }
+        f.sql += ")";
+    }
+    return f;
+}
+
+// Binds the filter and the date range; returns the next free parameter number.
+int bind_filter(Statement& st, const Filter& f, const JournalQuery& q) {
+    int next = 1;
+    for (const std::string& t : f.texts)
+        st.bind(next++, t);
+    for (std::int64_t n : f.numbers)
+        st.bind(next++, n);
+    // The range is always in the statement; an open end binds the extreme value.
+    st.bind(next++, q.from_ms.value_or(INT64_MIN));
+    st.bind(next++, q.to_ms.value_or(INT64_MAX));
+    return next;
+}
+
+std::string range_sql(int first) {
+    return " AND e.started_ms >= ?" + std::to_string(first) + " AND e.started_ms < ?" +
+           std::to_string(first + 1);
+}
+
+JournalEntry summary_of(const Statement& st) {
+    JournalEntry e;
+    e.id = st.integer(0);
+    e.started_ms = st.integer(1);
+    e.ended_ms = st.integer(2);
+    e.operation = st.text(3);
+    e.amount = st.is_null(4) ? "" : std::to_string(st.integer(4));
+    e.invoice = st.text(5);
+    e.status = st.text(6);
+    if (!st.is_null(7))
+        e.result_code = static_cast<int>(st.integer(7));
+    e.result_text = st.text(8);
+    e.host_text = st.text(9);
+    return e;
+}
+
+} // namespace
+
+std::string journal_path(const std::string& folder) {
+    return folder.empty() ? "journal.db" : folder + "/journal.db";
+}
+
+std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::string* error) {
+    // The file is the operator's alone, from its first byte (SQLite gives its
+    // -wal and -shm files the same permissions).
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (error)
+            *error = "cannot open " + path + ": " + g_strerror(errno);
+        return nullptr;
+    }
+    ::close(fd);
+
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    auto fail = [&](const std::string& why) -> std::unique_ptr<JournalStore> {
+        if (error)
+            *error = path + ": " + why;
+        sqlite3_close(db);
+        return nullptr;
+    };
+    if (rc != SQLITE_OK)
+        return fail(db ? sqlite3_errmsg(db) : "cannot open");
+    if (sqlite3_db_readonly(db, "main") == 1)
+        return fail("the file is read-only");
+    sqlite3_busy_timeout(db, 2000);
+
+    std::string why;
+    if (!exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
+              &why))
+        return fail(why);
+    int version = -1;
+    {
+        Statement st(db, "PRAGMA user_version");
+        if (st.step() == SQLITE_ROW)
+            version = static_cast<int>(st.integer(0));
+    }
+    if (version < 0)
+        return fail(sqlite3_errmsg(db));
+    if (version > kSchemaVersion)
+        return fail("written by a newer version of the console (schema " +
+                    std::to_string(version) + ")");
+    if (version == 0) {
+        const std::string create = std::string("BEGIN;") + kSchema + "PRAGMA user_version=" +
+                                   std::to_string(kSchemaVersion) + "; COMMIT;";
+        if (!exec(db, create.c_str(), &why)) {
+            exec(db, "ROLLBACK");
+            return fail(why);
+        }
+    }
+    return std::unique_ptr<JournalStore>(new JournalStore(db));
+}
+
+JournalStore::~JournalStore() { sqlite3_close(db_); }
+
+bool JournalStore::append(JournalEntry& e, std::string* error) {
+    auto failed = [&] {
+        if (error)
+            *error = sqlite3_errmsg(db_);
+        exec(db_, "ROLLBACK");
+        return false;
+    };
+    if (!exec(db_, "BEGIN", error))
+        return false;
+    {
+        Statement st(db_, "INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, "
+                          "status, result_code, result_text, host_text) "
+                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        if (!st)
+            return failed();
+        st.bind(1, e.started_ms);
+        st.bind(2, e.ended_ms);
+        st.bind(3, e.operation);
+        if (auto amount = amount_of(e.amount))
+            st.bind(4, *amount);
+        else
+            st.bind_null(4);
+        st.bind(5, e.invoice);
+        st.bind(6, e.status);
+        if (e.result_code)
+            st.bind(7, static_cast<std::int64_t>(*e.result_code));
+        else
+            st.bind_null(7);
+        st.bind(8, e.result_text);
+        st.bind(9, e.host_text);
+        if (st.step() != SQLITE_DONE)
+            return failed();
+    }
+    const std::int64_t id = sqlite3_last_insert_rowid(db_);
+    {
+        Statement st(db_, "INSERT INTO entry_detail(id, detail) VALUES(?1, ?2)");
+        if (!st)
+            return failed();
+        st.bind(1, id);
+        st.bind(2, entry_detail_json(e));
+        if (st.step() != SQLITE_DONE)
+            return failed();
+    }
+    if (!exec(db_, "COMMIT", error))
+        return failed();
+    e.id = id;
+    return true;
+}
+
+int JournalStore::purge_started_before(std::int64_t cutoff_ms) {
+    Statement st(db_, "DELETE FROM entry WHERE started_ms < ?1");
+    st.bind(1, cutoff_ms);
+    if (st.step() != SQLITE_DONE)
+        return 0;
+    return sqlite3_changes(db_);
+}
+
+int JournalStore::keep_days() {
+    Statement st(db_, "SELECT value FROM setting WHERE key = 'keep_days'");
+    if (st.step() == SQLITE_ROW)
+        if (const int days = std::atoi(st.text(0).c_str()); days > 0)
+            return days;
+    return kDefaultKeepDays;
+}
+
+bool JournalStore::set_keep_days(int days) {
+    if (days <= 0)
+        return false;
+    Statement st(db_, "INSERT INTO setting(key, value) VALUES('keep_days', ?1) "
+                      "ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+    st.bind(1, std::to_string(days));
+    return st.step() == SQLITE_DONE;
+}
+
+std::vector<JournalEntry> JournalStore::find(const JournalQuery& query, const JournalEntry* after,
+                                             int limit, bool full) {
+    const Filter f = filter_of(query);
+    const int range_first = static_cast<int>(f.texts.size() + f.numbers.size()) + 1;
+    std::string sql = std::string("SELECT ") + kSummaryColumns + (full ? ", d.detail" : "") +
+                      " FROM entry e" + (full ? " LEFT JOIN entry_detail d ON d.id = e.id" : "") +
+                      f.sql + range_sql(range_first);
+    if (after)
+        sql += " AND (e.started_ms, e.id) < (?" + std::to_string(range_first + 2) + ", ?" +
+               std::to_string(range_first + 3) + ")";
+    sql += " ORDER BY e.started_ms DESC, e.id DESC LIMIT ?" +
+           std::to_string(range_first + (after ? 4 : 2));
+    Statement st(db_, sql);
+    std::vector<JournalEntry> entries;
+    if (!st)
+        return entries;
+    int next = bind_filter(st, f, query);
+    if (after) {
+        st.bind(next++, after->started_ms);
+        st.bind(next++, after->id);
+    }
+    st.bind(next, static_cast<std::int64_t>(limit));
+    while (st.step() == SQLITE_ROW) {
+        entries.push_back(summary_of(st));
+        if (full)
+            read_entry_detail_json(st.text(10), entries.back());
+    }
+    return entries;
+}
+
+std::int64_t JournalStore::count(const JournalQuery& query) {
+    const Filter f = filter_of(query);
+    const int range_first = static_cast<int>(f.texts.size() + f.numbers.size()) + 1;
+    Statement st(db_, "SELECT count(*) FROM entry e" + f.sql + range_sql(range_first));
+    if (!st)
+        return 0;
+    bind_filter(st, f, query);
+    return st.step() == SQLITE_ROW ? st.integer(0) : 0;
+}
+
+std::optional<JournalEntry> JournalStore::entry(std::int64_t id) {
+    Statement st(db_, std::string("SELECT ") + kSummaryColumns +
+                          ", d.detail FROM entry e LEFT JOIN entry_detail d ON d.id = e.id "
+                          "WHERE e.id = ?1");
+    st.bind(1, id);
+    if (st.step() != SQLITE_ROW)
+        return std::nullopt;
+    JournalEntry e = summary_of(st);
+    read_entry_detail_json(st.text(10), e);
+    return e;
+}
+
+void JournalStore::for_each(const JournalQuery& query,
+                            const std::function<bool(const JournalEntry&)>& each) {
+    // Page by page, so that an export of the whole journal holds one page at a time.
+    std::optional<JournalEntry> last;
+    for (;;) {
+        std::vector<JournalEntry> page = find(query, last ? &*last : nullptr, 500, true);
+        for (const JournalEntry& e : page)
+            if (!each(e))
+                return;
+        if (page.size() < 500)
+            return;
+        last = std::move(page.back());
+    }
+}

@@ -1,0 +1,66 @@
+// The journal's database: one SQLite file, owner-only, write-ahead logged, with a
+// versioned schema. One JournalStore is one connection: the writer thread keeps
+// one, the Journal page and the export another (write-ahead logging lets them read
+// while the writer writes). A connection is used by one thread at a time.
+#pragma once
+
+#include "journal_entry.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+// What the Journal page and the export look for.
+struct JournalQuery {
+    // Matches the operation, invoice, status or host text (any part, any case), or,
+    // when it reads as an amount ("1250", "12.50"), the amount in minor units.
+    std::string text;
+    std::optional<std::int64_t> from_ms; // started at or after
+    std::optional<std::int64_t> to_ms;   // started before
+};
+
+class JournalStore {
+  public:
+    // Opens (creating when missing) the journal at `path`. Returns null and sets
+    // *error when the file cannot be opened, is not a journal, or has a newer schema.
+    static std::unique_ptr<JournalStore> open(const std::string& path, std::string* error);
+    ~JournalStore();
+    JournalStore(const JournalStore&) = delete;
+    JournalStore& operator=(const JournalStore&) = delete;
+
+    // Writes the entry and sets entry.id. False (and *error) when the write failed.
+    bool append(JournalEntry& entry, std::string* error);
+
+    // Deletes the entries started before `cutoff_ms`; returns how many.
+    int purge_started_before(std::int64_t cutoff_ms);
+
+    // How many days of entries to keep (90 until changed); kept in the journal.
+    int keep_days();
+    bool set_keep_days(int days);
+
+    // Up to `limit` entries that match, newest first (by start, then by id), after
+    // entry `after` in that order (none: from the newest). Summaries only, unless
+    // `full`. Pages follow each other by passing a page's last entry as `after`.
+    std::vector<JournalEntry> find(const JournalQuery& query, const JournalEntry* after, int limit,
+                                   bool full = false);
+    std::int64_t count(const JournalQuery& query);
+    // The whole entry, or nothing when there is no such entry.
+    std::optional<JournalEntry> entry(std::int64_t id);
+    // Every matching entry, full, newest first; stops when `each` returns false.
+    void for_each(const JournalQuery& query, const std::function<bool(const JournalEntry&)>& each);
+
+    static constexpr int kSchemaVersion = 1;
+    static constexpr int kDefaultKeepDays = 90;
+
+  private:
+    explicit JournalStore(sqlite3* db) : db_(db) {}
+    sqlite3* db_;
+};
+
+// The journal's file in a working folder.
+std::string journal_path(const std::string& folder);
