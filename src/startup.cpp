@@ -9,6 +9,8 @@
 #include "print_server.h"
 #include "signals.h"
 #include "ui_components.h"
+#include "journal.h"
+#include "journal_store.h"
 #include "work_dir.h"
 #include "window_look.h"
 
@@ -148,6 +150,11 @@ bool ecr_start(int* argc, char*** argv) {
     if (std::string error; !enter_work_dir(&error))
         std::fprintf(stderr, "kelvra: %s; the defaults are kept in the current folder\n",
                      error.c_str());
+    // The journal lies beside the defaults; its writer thread opens it, so a slow or
+    // broken file never delays the window.
+    gchar* folder = g_get_current_dir();
+    journal_start(journal_path(folder));
+    g_free(folder);
     gdk_lock_record_main_thread();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -187,6 +194,7 @@ void ecr_run_main_loop() {
     gdk_lock_enter();
     gtk_main();
     gdk_lock_leave();
+    journal_stop(); // writes the entries still waiting for late receipt lines
 }
 
 void Application_opened() {
