@@ -33,13 +33,18 @@ bool luhn_valid(const std::string& text, std::span<const std::size_t> positions)
 
 std::string mask_pan(std::string_view pan) {
     std::string masked(pan);
+    // A digit the terminal masked already still counts: "679999******4564" is a card
+    // number of 16 digits whose first six may stay.
     std::vector<std::size_t> digits;
+    std::size_t shown = 0;
     for (std::size_t i = 0; i < masked.size(); ++i)
-        if (is_digit(masked[i]))
+        if (is_digit(masked[i]) || masked[i] == '*') {
             digits.push_back(i);
+            shown += masked[i] != '*';
+        }
     if (digits.size() >= 13)
         mask_digits(masked, digits, 6, 4);
-    else if (digits.size() >= 5)
+    else if (shown >= 5)
         mask_digits(masked, digits, 0, 4);
     return masked;
 }

@@ -5,8 +5,9 @@
 #include <string_view>
 
 // A card number field masked: of 13 digits or more, the first six and the last four
-// digits stay; of 5 to 12 digits, the last four; every other digit becomes '*'.
-// Characters other than digits (an already masked "679999******4564") stay.
+// digits stay; of 5 to 12 digits, the last four; every other digit becomes '*'. A '*'
+// counts as a digit masked already, so "679999******4564" stays as it is; other
+// characters (blanks between groups) stay too.
 std::string mask_pan(std::string_view pan);
 
 // Free text (a receipt line, a host message) with every card number in it masked
