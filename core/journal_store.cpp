@@ -117,7 +117,7 @@ std::string like_pattern(const std::string& text) {
 // The WHERE clause of a query and its parameters, in order.
 struct Filter {
     std::string sql = " WHERE 1";
-    std::vector<std::string> texts;   // bound first, in order
+    std::vector<std::string> texts;    // bound first, in order
     std::vector<std::int64_t> numbers; // then these
 };
 
@@ -189,8 +189,8 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     ::close(fd);
 
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto fail = [&](const std::string& why) -> std::unique_ptr<JournalStore> {
         if (error)
             *error = path + ": " + why;
@@ -216,11 +216,20 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     if (version < 0)
         return fail(sqlite3_errmsg(db));
     if (version > kSchemaVersion)
-        return fail("written by a newer version of the console (schema " +
-                    std::to_string(version) + ")");
+        return fail("written by a newer version of the console (schema " + std::to_string(version) +
+                    ")");
     if (version == 0) {
-        const std::string create = std::string("BEGIN;") + kSchema + "PRAGMA user_version=" +
-                                   std::to_string(kSchemaVersion) + "; COMMIT;";
+        // A new journal is an empty file; another program's database is left alone.
+        bool empty = false;
+        {
+            Statement st(db, "SELECT count(*) FROM sqlite_master");
+            empty = st.step() == SQLITE_ROW && st.integer(0) == 0;
+        }
+        if (!empty)
+            return fail("not a journal (a database of another kind)");
+        const std::string create = std::string("BEGIN;") + kSchema +
+                                   "PRAGMA user_version=" + std::to_string(kSchemaVersion) +
+                                   "; COMMIT;";
         if (!exec(db, create.c_str(), &why)) {
             exec(db, "ROLLBACK");
             return fail(why);
@@ -229,7 +238,9 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     return std::unique_ptr<JournalStore>(new JournalStore(db));
 }
 
-JournalStore::~JournalStore() { sqlite3_close(db_); }
+JournalStore::~JournalStore() {
+    sqlite3_close(db_);
+}
 
 bool JournalStore::append(JournalEntry& e, std::string* error) {
     auto failed = [&] {
