@@ -13,12 +13,17 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
 
-std::int64_t wall_ms() { return g_get_real_time() / 1000; }
-std::int64_t mono_ms() { return g_get_monotonic_time() / 1000; }
+std::int64_t wall_ms() {
+    return g_get_real_time() / 1000;
+}
+std::int64_t mono_ms() {
+    return g_get_monotonic_time() / 1000;
+}
 
 struct Open {
     unsigned long id;
@@ -36,7 +41,14 @@ std::mutex journal_mutex;
 std::condition_variable journal_changed;
 std::vector<Open> open_entries; // oldest first
 std::deque<Pending> pending;    // in the order they ended
-std::map<std::string, std::vector<JournalRecord>> last_answer; // of WhenChanged operations
+// What a polled operation answered: its records, or only a result code when the call
+// failed before the terminal answered.
+struct Answer {
+    std::vector<JournalRecord> response;
+    std::optional<int> result_code;
+    bool operator==(const Answer&) const = default;
+};
+std::map<std::string, Answer> last_answer; // of WhenChanged operations, by name
 bool recording = false;
 bool stopping = false;
 int flushes = 0;
@@ -191,8 +203,7 @@ void journal_set_grace_ms(int ms) {
     grace_ms = ms < 0 ? 0 : ms;
 }
 
-void journal_question(std::string question, std::string answer,
-                      std::vector<JournalField> details) {
+void journal_question(std::string question, std::string answer, std::vector<JournalField> details) {
     JournalQuestion q{wall_ms(), std::move(question), std::move(answer), std::move(details)};
     std::lock_guard lock(journal_mutex);
     if (!recording)
@@ -257,11 +268,12 @@ void end(unsigned long id) {
     Open ended = std::move(*it);
     open_entries.erase(it);
     if (ended.journaling == Journaling::WhenChanged) {
-        std::vector<JournalRecord>& last = last_answer[ended.entry.operation];
-        if (ended.entry.response == last && ended.entry.questions.empty() &&
+        Answer answer{ended.entry.response, ended.entry.result_code};
+        const auto last = last_answer.find(ended.entry.operation);
+        if (last != last_answer.end() && last->second == answer && ended.entry.questions.empty() &&
             ended.entry.receipt.empty())
             return;
-        last = ended.entry.response;
+        last_answer[ended.entry.operation] = std::move(answer);
     }
     ended.entry.ended_ms = wall_ms();
     queue_ended(std::move(ended.entry));
