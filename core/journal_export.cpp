@@ -2,8 +2,13 @@
 
 #include "journal_json.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -60,21 +65,51 @@ std::string csv_row(const JournalEntry& e) {
 
 long export_journal(JournalStore& store, const JournalQuery& query, const std::string& path,
                     ExportFormat format, std::string* error) {
-    std::string contents = format == ExportFormat::Csv ? csv_header() : "";
-    long count = 0;
-    store.for_each(query, [&](const JournalEntry& e) {
-        contents += format == ExportFormat::Csv ? csv_row(e) : entry_json_line(e) + "\n";
-        ++count;
-        return true;
-    });
-    GError* failure = nullptr;
-    if (!g_file_set_contents_full(path.c_str(), contents.data(),
-                                  static_cast<gssize>(contents.size()),
-                                  G_FILE_SET_CONTENTS_CONSISTENT, 0600, &failure)) {
+    // Written page by page into a file of its own beside `path`, which replaces
+    // `path` once complete: a whole journal never sits in memory, and a failed
+    // export leaves neither a partial file nor a changed one.
+    std::string temp = path + ".XXXXXX";
+    const int fd = g_mkstemp_full(temp.data(), O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
         if (error)
-            *error = failure->message;
-        g_error_free(failure);
+            *error = "cannot write " + path + ": " + g_strerror(errno);
         return -1;
     }
-    return count;
+    FILE* out = fdopen(fd, "wb");
+    if (!out) {
+        const int reason = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        if (error)
+            *error = "cannot write " + path + ": " + g_strerror(reason);
+        return -1;
+    }
+    int failure = 0; // the errno of the first step that failed
+    auto failed = [&failure] { failure = errno ? errno : EIO; };
+    auto put = [&](const std::string& text) {
+        if (std::fwrite(text.data(), 1, text.size(), out) == text.size())
+            return true;
+        failed();
+        return false;
+    };
+    long count = 0;
+    if (format != ExportFormat::Csv || put(csv_header()))
+        store.for_each(query, [&](const JournalEntry& e) {
+            if (!put(format == ExportFormat::Csv ? csv_row(e) : entry_json_line(e) + "\n"))
+                return false;
+            ++count;
+            return true;
+        });
+    if (!failure && (std::fflush(out) != 0 || ::fsync(fileno(out)) != 0))
+        failed();
+    if (std::fclose(out) != 0 && !failure)
+        failed();
+    if (!failure && ::rename(temp.c_str(), path.c_str()) != 0)
+        failed();
+    if (!failure)
+        return count;
+    ::unlink(temp.c_str());
+    if (error)
+        *error = "cannot write " + path + ": " + g_strerror(failure);
+    return -1;
 }
