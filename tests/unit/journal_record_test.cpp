@@ -1,0 +1,161 @@
+// What the journal keeps of a record: card numbers masked, track data and passwords
+// left out, numbers decoded, texts made UTF-8; and the record descriptions the
+// journal reads them through.
+#include "card_masking.h"
+#include "fields.h"
+#include "journal_entry.h"
+#include "record_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+TEST(JournalMasking, MaskPanKeepsSixAndFourOfACardNumber) {
+    const struct {
+        const char* pan;
+        const char* masked;
+    } cases[] = {
+        {"4000000000006", "400000***0006"},             // 13 digits
+        {"6799990000044564", "679999******4564"},       // 16
+        {"4000000000000000006", "400000*********0006"}, // 19
+        {"6799 9900 0004 4564", "6799 99** **** 4564"}, // grouped: separators stay
+        {"679999******4564", "679999******4564"},       // masked already
+        {"************4564", "************4564"},       // last four only
+        {"123456789012", "********9012"},               // 12 digits: the last four
+        {"12345", "*2345"},
+        {"1234", "1234"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(mask_pan(c.pan), c.masked) << c.pan;
+}
+
+TEST(JournalMasking, CardNumbersInFreeTextAreMaskedOtherNumbersStay) {
+    const struct {
+        const char* line;
+        const char* masked;
+    } cases[] = {
+        {"6799990000044564", "679999******4564"},
+        {"CARD 6799 9900 0004 4564", "CARD 6799 99** **** 4564"},
+        {"CARD 6799-9900-0004-4564 CHIP", "CARD 6799-99**-****-4564 CHIP"},
+        {"1250 6799990000044564", "1250 679999******4564"},
+        {"1250 6799 9900 0004 4564", "1250 6799 99** **** 4564"},
+        {"6799 9900 0004 4564 1250", "6799 99** **** 4564 1250"},
+        {"PAN:6799990000044564/EMV", "PAN:679999******4564/EMV"},
+        {"REF6799990000044564X", "REF679999******4564X"},
+        {"6799990000044565", "6799990000044565"},       // fails the Luhn check
+        {"AMOUNT 000000001250", "AMOUNT 000000001250"}, // 12 digits
+        {"000000001250 000000000100", "000000001250 000000000100"},
+        {"679999******4564", "679999******4564"},
+        {"TOTAL EUR 12.50", "TOTAL EUR 12.50"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(mask_card_numbers(c.line), c.masked) << c.line;
+}
+
+template <class Record> std::string value_of(const Record& r, const char* field) {
+    return std::string(field_value(journal_record(r), field));
+}
+
+template <class Record> bool has_field(const Record& r, const char* field) {
+    for (const JournalField& f : journal_record(r).fields)
+        if (f.name == field)
+            return true;
+    return false;
+}
+
+TEST(JournalRecord, TransactionOutIsMaskedDecodedAndValidUtf8) {
+    Transaction_out out{};
+    out.DiagRequestOut = -3;
+    field_copy(out.PANOut, "6799990000044564");
+    field_copy(out.TransactionStatusOut, "00");
+    std::memset(out.MerchantNameOut, 'M', sizeof out.MerchantNameOut); // no terminator
+    field_copy(out.HostTextOut, "Zah\xe1jeno");                        // not UTF-8
+    field_copy(out.CustomLine1Out, "REF 6799 9900 0004 4564");
+    out.TransactionCurrenyExponentOut = 2;
+
+    const JournalRecord r = journal_record(out);
+    EXPECT_EQ(r.record, "Transaction_out");
+    EXPECT_EQ(field_value(r, "PANOut"), "679999******4564");
+    EXPECT_EQ(field_value(r, "DiagRequestOut"), "-3");
+    EXPECT_EQ(field_value(r, "TransactionCurrenyExponentOut"), "2");
+    EXPECT_EQ(field_value(r, "MerchantNameOut"), std::string(sizeof out.MerchantNameOut, 'M'));
+    EXPECT_EQ(field_value(r, "HostTextOut"), "Zah\xef\xbf\xbdjeno");
+    EXPECT_EQ(field_value(r, "CustomLine1Out"), "REF 6799 99** **** 4564");
+    // Every field is there, in the record's order, even when empty.
+    const RecordDesc& desc = record_desc<Transaction_out>();
+    ASSERT_EQ(r.fields.size(), desc.fields.size());
+    for (std::size_t i = 0; i < desc.fields.size(); ++i)
+        EXPECT_EQ(r.fields[i].name, desc.fields[i].name);
+}
+
+TEST(JournalRecord, TrackDataAndPasswordsAreLeftOut) {
+    ReadTracks_out tracks{};
+    field_copy(tracks.Track1BufferOut, "%B6799990000044564^DOE/JOHN^2912101?");
+    field_copy(tracks.Track2BufferOut, ";6799990000044564=29121010000?");
+    field_copy(tracks.Track3BufferOut, "3-track");
+    tracks.Track2StatusOut = 7;
+    SetPasswordIn password{};
+    field_copy(password.PasswordIn, "123456789");
+    password.EntryStatusIn = 1;
+    MobileTopUpReqIn topup{};
+    field_copy(topup.GSMPasswordIn, "4321");
+    field_copy(topup.VoucherAmountIn, "00500");
+    topup.VoucherNumbersIn = 200; // unsigned: above the range of a char
+
+    for (const char* f : {"Track1BufferOut", "Track2BufferOut", "Track3BufferOut"})
+        EXPECT_FALSE(has_field(tracks, f)) << f;
+    EXPECT_EQ(value_of(tracks, "Track2StatusOut"), "7");
+    EXPECT_FALSE(has_field(password, "PasswordIn"));
+    EXPECT_EQ(value_of(password, "EntryStatusIn"), "1");
+    EXPECT_FALSE(has_field(topup, "GSMPasswordIn"));
+    EXPECT_EQ(value_of(topup, "VoucherNumbersIn"), "200");
+    EXPECT_EQ(value_of(topup, "VoucherAmountIn"), "00500");
+}
+
+TEST(JournalRecord, Latin2TextBecomesUtf8) {
+    MobileTopUpRespOut resp{};
+    field_copy(resp.HostOptionalMessageOut, "P\xf8"
+                                            "edplaceno \xb9"
+                                            "ek 6799990000044564");
+    EXPECT_EQ(value_of(resp, "HostOptionalMessageOut"), "P\xc5\x99"
+                                                        "edplaceno \xc5\xa1"
+                                                        "ek 679999******4564");
+}
+
+// A field whose name says it holds a card number, track data or a password must
+// never be described as plain text: the journal would keep it as it is.
+TEST(RecordDescriptions, EveryRecordIsCoveredAndSensitiveFieldsAreNotText) {
+    std::set<std::string> records;
+    for (const RecordDesc& record : all_records()) {
+        EXPECT_TRUE(records.insert(record.name).second) << record.name;
+        EXPECT_EQ(find_record(record.name), &record);
+        std::set<std::string> names;
+        std::size_t end = 0;
+        for (const FieldDesc& f : record.fields) {
+            EXPECT_TRUE(names.insert(f.name).second) << record.name << "." << f.name;
+            EXPECT_GE(f.offset, end) << record.name << "." << f.name;
+            end = f.offset + f.width;
+            const std::string name = f.name;
+            const bool pan = name.find("PAN") != std::string::npos &&
+                             name.find("PANSequenceNumber") == std::string::npos;
+            const bool track =
+                name.find("Track") != std::string::npos && name.find("Buffer") != std::string::npos;
+            const bool password = name.find("Password") != std::string::npos;
+            const bool text = f.kind == FieldKind::Text || f.kind == FieldKind::Latin2Text;
+            if (pan && f.kind != FieldKind::Pan)
+                ADD_FAILURE() << record.name << "." << f.name << " is not masked as a card number";
+            if ((track || password) && text)
+                ADD_FAILURE() << record.name << "." << f.name << " is kept as text";
+        }
+        EXPECT_LE(end, record.size) << record.name;
+        EXPECT_LE(record.size - end, 3u) << record.name;
+    }
+    EXPECT_GE(records.size(), 50u);
+}
+
+} // namespace

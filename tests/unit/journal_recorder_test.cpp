@@ -1,0 +1,247 @@
+// The recorder: operations, the cashier's questions and receipt lines become
+// entries, written by its own thread; a journal it cannot write never stops an
+// operation.
+#include "activity.h"
+#include "fields.h"
+#include "journal.h"
+#include "journal_store.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<int> failures{0};
+void count_failure(const std::string&) {
+    ++failures;
+}
+
+class JournalRecorderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = test_work_dir() + "/recorder-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        path_ = journal_path(dir_);
+        failures = 0;
+        set_journal_failure_listener(count_failure);
+        journal_set_grace_ms(60'000); // only journal_flush writes, unless a test says otherwise
+    }
+    void TearDown() override {
+        journal_stop();
+        set_journal_failure_listener(nullptr);
+        journal_set_grace_ms(1000);
+    }
+    // What the journal holds, oldest first.
+    std::vector<JournalEntry> written() {
+        journal_flush();
+        std::string error;
+        auto store = JournalStore::open(path_, &error);
+        EXPECT_TRUE(store) << error;
+        std::vector<JournalEntry> entries;
+        if (store)
+            store->for_each({}, [&](const JournalEntry& e) {
+                entries.insert(entries.begin(), e);
+                return true;
+            });
+        return entries;
+    }
+    std::string dir_;
+    std::string path_;
+};
+
+Transaction_in sale_request(const char* amount) {
+    Transaction_in in{};
+    field_copy(in.Amount1In, amount);
+    field_copy(in.TransactionTypeIn, "00");
+    return in;
+}
+
+Transaction_out sale_response() {
+    Transaction_out out{};
+    field_copy(out.TransactionStatusOut, "00");
+    field_copy(out.PANOut, "6799990000044564");
+    field_copy(out.InvoiceNumberOut, "000042");
+    field_copy(out.HostTextOut, "THANK YOU");
+    return out;
+}
+
+TEST_F(JournalRecorderTest, AnOperationWithItsQuestionsAndReceiptIsOneEntry) {
+    journal_start(path_);
+    {
+        OperationActivity sale("SALE");
+        sale.request(sale_request("000000001250"));
+        journal_question("Signature", "Accepted", sale_response());
+        journal_receipt_line("CARD 6799990000044564");
+        sale.response(sale_response());
+    }
+    journal_receipt_line("THANK YOU"); // within the grace: still the sale's
+    const auto entries = written();
+    ASSERT_EQ(entries.size(), 1u);
+    const JournalEntry& e = entries[0];
+    EXPECT_EQ(e.operation, "SALE");
+    EXPECT_EQ(e.amount, "1250");
+    EXPECT_EQ(e.invoice, "000042");
+    EXPECT_EQ(e.status, "Authorised");
+    EXPECT_EQ(e.host_text, "THANK YOU");
+    EXPECT_EQ(e.result_code, 0);
+    EXPECT_LE(e.started_ms, e.ended_ms);
+    ASSERT_EQ(e.request.size(), 1u);
+    ASSERT_EQ(e.response.size(), 1u);
+    EXPECT_EQ(field_value(e.response[0], "PANOut"), "679999******4564");
+    ASSERT_EQ(e.questions.size(), 1u);
+    EXPECT_EQ(e.questions[0].question, "Signature");
+    EXPECT_EQ(e.questions[0].answer, "Accepted");
+    bool pan_masked = false;
+    for (const JournalField& f : e.questions[0].details)
+        pan_masked |= f.name == "PANOut" && f.value == "679999******4564";
+    EXPECT_TRUE(pan_masked);
+    EXPECT_EQ(e.receipt, (std::vector<std::string>{"CARD 679999******4564", "THANK YOU"}));
+}
+
+TEST_F(JournalRecorderTest, WhatComesWhileNothingRunsGetsAnEntryOfItsOwn) {
+    journal_set_grace_ms(20);
+    journal_start(path_);
+    { OperationActivity sale("SALE"); }
+    // Past the grace the sale is closed: a late line is a receipt of its own.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    journal_receipt_line("LATE LINE");
+    journal_flush();
+    journal_question("Voice referral", "Refused");
+    const auto entries = written();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].operation, "SALE");
+    EXPECT_TRUE(entries[0].receipt.empty());
+    EXPECT_EQ(entries[1].operation, "Receipt");
+    EXPECT_EQ(entries[1].receipt, std::vector<std::string>{"LATE LINE"});
+    EXPECT_EQ(entries[2].operation, "Cashier question");
+    ASSERT_EQ(entries[2].questions.size(), 1u);
+    EXPECT_EQ(entries[2].questions[0].answer, "Refused");
+}
+
+TEST_F(JournalRecorderTest, ConcurrentOperationsKeepTheirOwnRecordsAndPolledStatusYields) {
+    journal_start(path_);
+    {
+        OperationActivity status("Terminal status", Journaling::WhenChanged);
+        OperationActivity sale("SALE");
+        journal_receipt_line("SALE LINE"); // the sale runs: not the polled status's
+        status.response(sale_response());
+        sale.request(sale_request("000000000500"));
+    }
+    const auto entries = written();
+    ASSERT_EQ(entries.size(), 2u);
+    for (const JournalEntry& e : entries) {
+        const bool is_sale = e.operation == "SALE";
+        EXPECT_EQ(e.receipt.size(), is_sale ? 1u : 0u) << e.operation;
+        EXPECT_EQ(e.request.size(), is_sale ? 1u : 0u) << e.operation;
+        EXPECT_EQ(e.response.size(), is_sale ? 0u : 1u) << e.operation;
+    }
+}
+
+TEST_F(JournalRecorderTest, PolledOperationsAreWrittenOnlyWhenTheirAnswerChanges) {
+    journal_start(path_);
+    // Each step: the answer's status, or its result code when no record came.
+    const struct {
+        const char* status;
+        short code;
+        bool written;
+    } steps[] = {
+        {nullptr, -4, true},                       // the first answer, though it has no record
+        {nullptr, -4, false}, {nullptr, -7, true}, // another result code
+        {"00", 0, true},      {"00", 0, false},    {"05", 0, true},
+        {"00", 0, true},      {"00", 0, false},
+    };
+    std::vector<int> expected;
+    for (int i = 0; i < static_cast<int>(std::size(steps)); ++i) {
+        OperationActivity poll("Terminal status", Journaling::WhenChanged);
+        if (steps[i].status) {
+            Transaction_out out = sale_response();
+            field_copy(out.TransactionStatusOut, steps[i].status);
+            poll.response(out);
+        } else {
+            poll.result(steps[i].code);
+        }
+        if (steps[i].written)
+            expected.push_back(i);
+    }
+    const auto entries = written();
+    ASSERT_EQ(entries.size(), expected.size());
+    EXPECT_EQ(entries[0].result_code, -4);
+    EXPECT_EQ(entries[1].result_code, -7);
+    EXPECT_EQ(entries[2].status, "Authorised");
+    EXPECT_NE(entries[3].status, "Authorised");
+    EXPECT_EQ(entries[4].status, "Authorised");
+}
+
+TEST_F(JournalRecorderTest, FlushReturnsWithEveryEndedEntryWritten) {
+    journal_start(path_);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([] {
+            for (int i = 0; i < 25; ++i) {
+                OperationActivity sale("SALE");
+                sale.request(sale_request("000000000100"));
+                journal_receipt_line("LINE");
+            }
+        });
+    for (std::thread& w : workers)
+        w.join();
+    journal_flush();
+    std::string error;
+    auto store = JournalStore::open(path_, &error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->count({}), 100);
+    std::size_t lines = 0;
+    store->for_each({}, [&](const JournalEntry& e) {
+        lines += e.receipt.size();
+        return true;
+    });
+    EXPECT_EQ(lines, 100u);
+    EXPECT_EQ(failures, 0);
+}
+
+TEST_F(JournalRecorderTest, AnUnopenableJournalIsReportedOnceAndOperationsGoOn) {
+    fs::create_directories(path_); // a folder where the file should be
+    journal_start(path_);
+    for (int i = 0; i < 3; ++i) {
+        OperationActivity sale("SALE");
+        sale.request(sale_request("000000000100"));
+    }
+    journal_receipt_line("LINE");
+    journal_flush();
+    EXPECT_EQ(failures, 1);
+    EXPECT_FALSE(journal_failure().empty());
+    EXPECT_TRUE(running_operations().empty());
+}
+
+TEST_F(JournalRecorderTest, AJournalThatStopsTakingWritesIsReportedOnce) {
+    journal_start(path_);
+    { OperationActivity first("SALE"); }
+    journal_flush();
+    ASSERT_EQ(failures, 0);
+    // Another program holds the write lock longer than the writer waits for it.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    for (int i = 0; i < 3; ++i) {
+        OperationActivity sale("SALE");
+    }
+    journal_flush();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    { OperationActivity after("SALE"); }
+    journal_flush();
+    EXPECT_EQ(failures, 1);
+    EXPECT_NE(journal_failure().find(path_), std::string::npos) << journal_failure();
+    EXPECT_EQ(written().size(), 1u); // the entries after the failure are not kept
+}
+
+} // namespace

@@ -1,0 +1,454 @@
+// The journal's database and its exports: round trips, paging, search, keeping,
+// the files it refuses to open, and exports that read back to the same entries.
+#include "fields.h"
+#include "journal_export.h"
+#include "journal_json.h"
+#include "journal_store.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class JournalStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = test_work_dir() + "/store-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        path_ = journal_path(dir_);
+    }
+    void TearDown() override { fs::permissions(dir_, fs::perms::owner_all); }
+
+    std::unique_ptr<JournalStore> open_store() {
+        std::string error;
+        auto store = JournalStore::open(path_, &error);
+        EXPECT_TRUE(store) << error;
+        return store;
+    }
+    static void append(JournalStore& store, JournalEntry& e) {
+        std::string error;
+        ASSERT_TRUE(store.append(e, &error)) << error;
+    }
+    std::string dir_;
+    std::string path_;
+};
+
+// A sale as the recorder writes it: records, a question, receipt lines, summaries.
+JournalEntry sale(std::int64_t started_ms, const char* amount = "000000001250",
+                  const char* invoice = "000123", const char* host = "THANK YOU") {
+    Transaction_in in{};
+    field_copy(in.Amount1In, amount);
+    field_copy(in.TransactionTypeIn, "00");
+    Transaction_out out{};
+    field_copy(out.TransactionStatusOut, "00");
+    field_copy(out.PANOut, "6799990000044564");
+    field_copy(out.InvoiceNumberOut, invoice);
+    field_copy(out.HostTextOut, host);
+    JournalEntry e;
+    e.started_ms = started_ms;
+    e.ended_ms = started_ms + 2500;
+    e.operation = "SALE";
+    e.request.push_back(journal_record(in));
+    e.response.push_back(journal_record(out));
+    e.questions.push_back(
+        {started_ms + 900, "Signature", "Accepted", {{"PANOut", "679999******4564"}}});
+    e.receipt = {"   KELVRA SHOP, \"MAIN\" ST", "AMOUNT  EUR 12,50", "", "CARD 679999******4564"};
+    summarise_entry(e);
+    return e;
+}
+
+std::vector<std::int64_t> ids_of(const std::vector<JournalEntry>& entries) {
+    std::vector<std::int64_t> ids;
+    for (const JournalEntry& e : entries)
+        ids.push_back(e.id);
+    return ids;
+}
+
+TEST_F(JournalStoreTest, AnEntryReadsBackWhole) {
+    auto store = open_store();
+    JournalEntry e = sale(1'765'000'000'000);
+    ASSERT_EQ(e.amount, "1250");
+    ASSERT_EQ(e.status, "Authorised");
+    append(*store, e);
+    EXPECT_GT(e.id, 0);
+    const auto back = store->entry(e.id);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, e);
+    EXPECT_FALSE(store->entry(e.id + 1));
+    // The list gets the summaries only; asked in full, the whole entry.
+    const auto listed = store->find({}, nullptr, 10);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].amount, "1250");
+    EXPECT_EQ(listed[0].invoice, "000123");
+    EXPECT_TRUE(listed[0].receipt.empty());
+    EXPECT_EQ(store->find({}, nullptr, 10, true), std::vector<JournalEntry>{e});
+}
+
+TEST_F(JournalStoreTest, PagesGiveEveryEntryOnceNewestFirst) {
+    auto store = open_store();
+    std::vector<std::pair<std::int64_t, std::int64_t>> expected; // (start, id)
+    for (int i = 0; i < 450; ++i) {
+        // Three entries share each start time, and they are not written in order.
+        JournalEntry e = sale(1'000'000 + (i * 7919 % 450) / 3 * 1000);
+        append(*store, e);
+        expected.push_back({e.started_ms, e.id});
+    }
+    std::sort(expected.rbegin(), expected.rend());
+    std::vector<std::pair<std::int64_t, std::int64_t>> paged;
+    std::optional<JournalEntry> last;
+    std::vector<std::size_t> sizes;
+    for (;;) {
+        const auto page = store->find({}, last ? &*last : nullptr, 200);
+        sizes.push_back(page.size());
+        for (const JournalEntry& e : page)
+            paged.push_back({e.started_ms, e.id});
+        if (page.size() < 200)
+            break;
+        last = page.back();
+    }
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{200, 200, 50}));
+    EXPECT_EQ(paged, expected);
+    EXPECT_EQ(store->count({}), 450);
+}
+
+TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsAndLiteralWildcards) {
+    auto store = open_store();
+    struct Row {
+        const char* operation;
+        const char* amount;
+        const char* invoice;
+        const char* host;
+    };
+    const Row rows[] = {
+        {"SALE", "000000001250", "000123", "THANK YOU"},
+        {"REFUND", "000000000099", "000124", "FEE 50% OFF"},
+        {"Settlement", "", "", "BATCH_1 CLOSED"},
+        {"SALE", "000000125000", "000125", ""},
+    };
+    std::vector<std::int64_t> id;
+    for (int i = 0; i < 4; ++i) {
+        JournalEntry e = sale(1000 * (i + 1), rows[i].amount, rows[i].invoice, rows[i].host);
+        e.operation = rows[i].operation;
+        if (e.operation != "SALE")
+            e.status.clear();
+        append(*store, e);
+        id.push_back(e.id);
+    }
+    const struct {
+        const char* text;
+        std::vector<int> rows; // newest first
+    } cases[] = {
+        {"", {3, 2, 1, 0}}, {"sale", {3, 0}}, {"SETTLE", {2}}, {"authoris", {3, 0}}, // the status
+        {"thank y", {0}}, // the host text
+        {"000124", {1}},  // the invoice
+        {"12.50", {0}},     {"1250", {0}},    {"12,5", {0}},   {"1250.00", {3}},
+        {"0.99", {1}},      {"%", {1}},       {"50%", {1}},    {"_", {2}},
+        {"H_1", {2}},       {"H%1", {}},      {"T_ANK", {}},   {"nothing", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int64_t> expected;
+        for (int r : c.rows)
+            expected.push_back(id[r]);
+        const JournalQuery q{c.text, {}, {}};
+        EXPECT_EQ(ids_of(store->find(q, nullptr, 100)), expected) << '"' << c.text << '"';
+        EXPECT_EQ(store->count(q), static_cast<std::int64_t>(expected.size())) << c.text;
+    }
+}
+
+TEST_F(JournalStoreTest, DateRangeIncludesItsStartAndExcludesItsEnd) {
+    auto store = open_store();
+    std::vector<std::int64_t> id;
+    for (std::int64_t t : {1000, 2000, 3000}) {
+        JournalEntry e = sale(t);
+        append(*store, e);
+        id.push_back(e.id);
+    }
+    const struct {
+        std::optional<std::int64_t> from, to;
+        std::vector<int> rows;
+    } cases[] = {
+        {2000, 3000, {1}}, {1999, 3001, {2, 1}}, {{}, 2000, {0}},
+        {2001, {}, {2}},   {3001, {}, {}},       {{}, {}, {2, 1, 0}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int64_t> expected;
+        for (int r : c.rows)
+            expected.push_back(id[r]);
+        const JournalQuery q{"sale", c.from, c.to};
+        EXPECT_EQ(ids_of(store->find(q, nullptr, 100)), expected)
+            << c.from.value_or(-1) << ".." << c.to.value_or(-1);
+        EXPECT_EQ(store->count(q), static_cast<std::int64_t>(expected.size()));
+    }
+}
+
+std::int64_t detail_rows(const std::string& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT count(*) FROM entry_detail", -1, &st, nullptr);
+    const std::int64_t n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPersist) {
+    {
+        auto store = open_store();
+        EXPECT_EQ(store->keep_days(), JournalStore::kDefaultKeepDays);
+        EXPECT_EQ(JournalStore::kDefaultKeepDays, 90);
+        for (std::int64_t t : {1000, 1999, 2000, 3000}) {
+            JournalEntry e = sale(t);
+            append(*store, e);
+        }
+        EXPECT_EQ(store->purge_started_before(2000), 2);
+        EXPECT_EQ(store->purge_started_before(2000), 0);
+        EXPECT_EQ(store->count({}), 2);
+        EXPECT_TRUE(store->set_keep_days(30));
+        EXPECT_FALSE(store->set_keep_days(0));
+        EXPECT_FALSE(store->set_keep_days(-5));
+    }
+    EXPECT_EQ(detail_rows(path_), 2);
+    auto store = open_store();
+    EXPECT_EQ(store->keep_days(), 30);
+    EXPECT_EQ(store->count({}), 2);
+}
+
+TEST_F(JournalStoreTest, FilesAreTheOwnersAlone) {
+    ::umask(022);
+    auto store = open_store();
+    JournalEntry e = sale(1000);
+    append(*store, e);
+    for (const std::string suffix : {"", "-wal", "-shm"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((path_ + suffix).c_str(), &st), 0) << suffix;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
+    }
+}
+
+void set_user_version(const std::string& path, int version) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, ("PRAGMA user_version=" + std::to_string(version)).c_str(), nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+}
+
+TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* name;
+        bool needs_non_root;
+        void (*prepare)(const std::string& dir, const std::string& path);
+        const char* says; // part of the error
+    } cases[] = {
+        {"garbage", false,
+         [](const std::string&, const std::string& path) {
+             std::ofstream(path) << std::string(8192, 'x');
+         },
+         "not a database"},
+        {"another program's database", false,
+         [](const std::string&, const std::string& path) {
+             sqlite3* db = nullptr;
+             sqlite3_open(path.c_str(), &db);
+             sqlite3_exec(db, "CREATE TABLE customer(name)", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         },
+         ""},
+        {"newer schema", false,
+         [](const std::string&, const std::string& path) {
+             std::string error;
+             ASSERT_TRUE(JournalStore::open(path, &error));
+             set_user_version(path, JournalStore::kSchemaVersion + 1);
+         },
+         "newer"},
+        {"read-only file", true,
+         [](const std::string&, const std::string& path) {
+             std::string error;
+             ASSERT_TRUE(JournalStore::open(path, &error));
+             ::chmod(path.c_str(), 0400);
+         },
+         ""},
+        {"folder without write permission", true,
+         [](const std::string& dir, const std::string&) { ::chmod(dir.c_str(), 0500); }, ""},
+    };
+    for (const auto& c : cases) {
+        if (c.needs_non_root && root) {
+            std::printf("(skipped as root: %s)\n", c.name);
+            continue;
+        }
+        SCOPED_TRACE(c.name);
+        fs::permissions(dir_, fs::perms::owner_all);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        c.prepare(dir_, path_);
+        std::string error;
+        EXPECT_FALSE(JournalStore::open(path_, &error));
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+// RFC 4180: fields separated by commas, quoted when they hold a comma, a quote or a
+// line break, quotes doubled; records end in CRLF.
+std::vector<std::vector<std::string>> read_csv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        std::string& field = rows.back().back();
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            rows.emplace_back(1);
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_FALSE(quoted) << "an unterminated quoted field";
+    EXPECT_EQ(rows.back(), std::vector<std::string>(1)) << "the last record lacks its CRLF";
+    rows.pop_back();
+    return rows;
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<JournalRecord> records_of(const nlohmann::ordered_json& list) {
+    std::vector<JournalRecord> records;
+    for (const auto& r : list) {
+        records.push_back({r.at("record"), {}});
+        for (const auto& [name, value] : r.at("fields").items())
+            records.back().fields.push_back({name, value});
+    }
+    return records;
+}
+
+class JournalExportTest : public JournalStoreTest {
+  protected:
+    void SetUp() override {
+        JournalStoreTest::SetUp();
+        store_ = open_store();
+        const char* hosts[] = {"THANK YOU", "SEE \"T&C\", PAGE 2", "DANKE\r\nSCH\xc3\x96N"};
+        for (int i = 0; i < 3; ++i) {
+            JournalEntry e = sale(1000 * (i + 1), "000000001250", "00012", "");
+            e.host_text = hosts[i]; // texts with quotes, commas and line breaks
+            e.receipt.push_back("LINE, WITH \"QUOTES\"");
+            if (i == 2)
+                e.result_code.reset();
+            append(*store_, e);
+            entries_.insert(entries_.begin(), e); // newest first, as exported
+        }
+    }
+    std::unique_ptr<JournalStore> store_;
+    std::vector<JournalEntry> entries_;
+};
+
+TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
+    const std::string out = dir_ + "/journal.csv";
+    std::string error;
+    ASSERT_EQ(export_journal(*store_, {}, out, ExportFormat::Csv, &error), 3) << error;
+    const auto rows = read_csv(file_text(out));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"id", "started", "ended", "operation", "amount", "invoice",
+                                        "status", "result_code", "result_text", "host_text",
+                                        "questions", "receipt", "request", "response"}));
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const JournalEntry& e = entries_[i];
+        const auto& row = rows[i + 1];
+        ASSERT_EQ(row.size(), rows[0].size());
+        std::string receipt;
+        for (const std::string& line : e.receipt)
+            receipt += (&line == &e.receipt.front() ? "" : "\n") + line;
+        const std::vector<std::string> expected = {std::to_string(e.id),
+                                                   journal_time_text(e.started_ms),
+                                                   journal_time_text(e.ended_ms),
+                                                   e.operation,
+                                                   e.amount,
+                                                   e.invoice,
+                                                   e.status,
+                                                   e.result_code ? std::to_string(*e.result_code)
+                                                                 : "",
+                                                   e.result_text,
+                                                   e.host_text};
+        EXPECT_EQ(std::vector<std::string>(row.begin(), row.begin() + 10), expected);
+        EXPECT_EQ(row[11], receipt);
+        const auto questions = nlohmann::ordered_json::parse(row[10]);
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].at("answer"), e.questions[0].answer);
+        EXPECT_EQ(records_of(nlohmann::ordered_json::parse(row[12])), e.request);
+        EXPECT_EQ(records_of(nlohmann::ordered_json::parse(row[13])), e.response);
+    }
+}
+
+TEST_F(JournalExportTest, JsonLinesReadBackToTheEntries) {
+    const std::string out = dir_ + "/journal.jsonl";
+    std::string error;
+    ASSERT_EQ(export_journal(*store_, {"SALE", 2000, {}}, out, ExportFormat::JsonLines, &error), 2)
+        << error;
+    std::istringstream lines(file_text(out));
+    std::vector<JournalEntry> read;
+    for (std::string line; std::getline(lines, line);) {
+        auto e = entry_from_json_line(line);
+        ASSERT_TRUE(e) << line;
+        read.push_back(*e);
+    }
+    EXPECT_EQ(read, std::vector<JournalEntry>(entries_.begin(), entries_.begin() + 2));
+    EXPECT_FALSE(entry_from_json_line("{\"id\": 1}"));
+    EXPECT_FALSE(entry_from_json_line("not json"));
+}
+
+TEST_F(JournalExportTest, AnUnwritablePlaceLeavesNoFile) {
+    struct Case {
+        std::string path;
+        bool needs_non_root;
+    };
+    const std::string locked = dir_ + "/locked";
+    fs::create_directories(locked);
+    ::chmod(locked.c_str(), 0500);
+    const Case cases[] = {{dir_ + "/missing/journal.csv", false}, {locked + "/journal.csv", true}};
+    for (const Case& c : cases) {
+        if (c.needs_non_root && ::geteuid() == 0)
+            continue;
+        for (ExportFormat format : {ExportFormat::Csv, ExportFormat::JsonLines}) {
+            std::string error;
+            EXPECT_EQ(export_journal(*store_, {}, c.path, format, &error), -1) << c.path;
+            EXPECT_FALSE(error.empty());
+            EXPECT_FALSE(fs::exists(c.path));
+        }
+    }
+    EXPECT_TRUE(fs::is_empty(locked));
+    ::chmod(locked.c_str(), 0700);
+}
+
+} // namespace
