@@ -14,7 +14,9 @@
 namespace {
 
 // The list's columns live apart from the bulky records, so that a search reads a
-// few megabytes even at a hundred thousand entries.
+// few megabytes even at a hundred thousand entries. `search` holds the texts a
+// search looks in, case-folded; the list's index carries it with the amount, so
+// that a search walks the index alone and reads only the entries it finds.
 constexpr const char* kSchema = R"(
 CREATE TABLE entry(
     id          INTEGER PRIMARY KEY,
@@ -26,14 +28,24 @@ CREATE TABLE entry(
     status      TEXT NOT NULL,
     result_code INTEGER,
     result_text TEXT NOT NULL,
-    host_text   TEXT NOT NULL
+    host_text   TEXT NOT NULL,
+    search      TEXT NOT NULL DEFAULT ''
 );
-CREATE INDEX entry_by_start ON entry(started_ms, id);
+CREATE INDEX entry_list ON entry(started_ms, id, amount, search);
 CREATE TABLE entry_detail(
     id     INTEGER PRIMARY KEY REFERENCES entry(id) ON DELETE CASCADE,
     detail TEXT NOT NULL
 );
 CREATE TABLE setting(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+)";
+
+// A journal of schema 1 (no search column, a list index without it) becomes one of
+// schema 2.
+constexpr const char* kUpgradeFrom1 = R"(
+ALTER TABLE entry ADD COLUMN search TEXT NOT NULL DEFAULT '';
+UPDATE entry SET search = journal_search_text(operation, invoice, status, host_text);
+DROP INDEX entry_by_start;
+CREATE INDEX entry_list ON entry(started_ms, id, amount, search);
 )";
 
 constexpr const char* kSummaryColumns =
@@ -104,14 +116,30 @@ std::optional<std::int64_t> amount_of(const std::string& text) {
     return units;
 }
 
-std::string like_pattern(const std::string& text) {
-    std::string pattern = "%";
-    for (char c : text) {
-        if (c == '%' || c == '_' || c == '\\')
-            pattern += '\\';
-        pattern += c;
-    }
-    return pattern + "%";
+// Texts compared in any case, also beyond ASCII ("ZAMÍTNUTO" finds "zamítnuto").
+std::string folded(const std::string& text) {
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    gchar* fold = g_utf8_casefold(valid, -1);
+    std::string result = fold;
+    g_free(fold);
+    g_free(valid);
+    return result;
+}
+
+// The texts a search looks in, apart (a unit separator), so that no match spans two.
+std::string search_text(const std::string& operation, const std::string& invoice,
+                        const std::string& status, const std::string& host_text) {
+    return folded(operation + '\x1f' + invoice + '\x1f' + status + '\x1f' + host_text);
+}
+
+// journal_search_text(operation, invoice, status, host_text) in SQL, for the upgrade.
+void search_text_sql(sqlite3_context* context, int, sqlite3_value** args) {
+    auto arg = [&](int i) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(args[i]));
+        return t ? std::string(t) : std::string();
+    };
+    const std::string text = search_text(arg(0), arg(1), arg(2), arg(3));
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 // The WHERE clause of a query and its parameters, in order.
@@ -125,9 +153,9 @@ Filter filter_of(const JournalQuery& q) {
     Filter f;
     std::string numbers_sql;
     if (!q.text.empty()) {
-        f.sql += " AND (e.operation LIKE ?1 ESCAPE '\\' OR e.invoice LIKE ?1 ESCAPE '\\'"
-                 " OR e.status LIKE ?1 ESCAPE '\\' OR e.host_text LIKE ?1 ESCAPE '\\'";
-        f.texts.push_back(like_pattern(q.text));
+        // instr, not LIKE: the operator's "%" or "_" are characters like any other.
+        f.sql += " AND (instr(e.search, ?1) > 0";
+        f.texts.push_back(folded(q.text));
         if (auto amount = amount_of(q.text)) {
             f.sql += " OR e.amount = ?2";
             f.numbers.push_back(*amount);
@@ -207,34 +235,45 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     if (!exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
               &why))
         return fail(why);
-    int version = -1;
-    {
+    auto schema_version = [db] {
         Statement st(db, "PRAGMA user_version");
-        if (st.step() == SQLITE_ROW)
-            version = static_cast<int>(st.integer(0));
-    }
+        return st.step() == SQLITE_ROW ? static_cast<int>(st.integer(0)) : -1;
+    };
+    int version = schema_version();
     if (version < 0)
         return fail(sqlite3_errmsg(db));
-    if (version > kSchemaVersion)
-        return fail("written by a newer version of the console (schema " + std::to_string(version) +
-                    ")");
-    if (version == 0) {
-        // A new journal is an empty file; another program's database is left alone.
+    if (version < kSchemaVersion) {
+        // Set up or upgraded by one connection: another one opening the journal at
+        // the same moment waits here, then finds it done.
+        sqlite3_create_function_v2(db, "journal_search_text", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   nullptr, search_text_sql, nullptr, nullptr, nullptr);
+        if (!exec(db, "BEGIN IMMEDIATE", &why))
+            return fail(why);
+        version = schema_version();
         bool empty = false;
-        {
+        if (version == 0) {
             Statement st(db, "SELECT count(*) FROM sqlite_master");
             empty = st.step() == SQLITE_ROW && st.integer(0) == 0;
         }
-        if (!empty)
+        std::string steps; // nothing when another connection has just done it
+        if (version == 0 && !empty) {
+            exec(db, "ROLLBACK");
             return fail("not a journal (a database of another kind)");
-        const std::string create = std::string("BEGIN;") + kSchema +
-                                   "PRAGMA user_version=" + std::to_string(kSchemaVersion) +
-                                   "; COMMIT;";
-        if (!exec(db, create.c_str(), &why)) {
+        }
+        if (version == 0)
+            steps = kSchema;
+        else if (version == 1)
+            steps = kUpgradeFrom1;
+        if (!steps.empty())
+            steps += "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
+        if (!exec(db, (steps + "COMMIT;").c_str(), &why)) {
             exec(db, "ROLLBACK");
             return fail(why);
         }
     }
+    if (version > kSchemaVersion)
+        return fail("written by a newer version of the console (schema " + std::to_string(version) +
+                    ")");
     return std::unique_ptr<JournalStore>(new JournalStore(db));
 }
 
@@ -253,8 +292,8 @@ bool JournalStore::append(JournalEntry& e, std::string* error) {
         return false;
     {
         Statement st(db_, "INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, "
-                          "status, result_code, result_text, host_text) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+                          "status, result_code, result_text, host_text, search) "
+                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
         if (!st)
             return failed();
         st.bind(1, e.started_ms);
@@ -272,6 +311,7 @@ bool JournalStore::append(JournalEntry& e, std::string* error) {
             st.bind_null(7);
         st.bind(8, e.result_text);
         st.bind(9, e.host_text);
+        st.bind(10, search_text(e.operation, e.invoice, e.status, e.host_text));
         if (st.step() != SQLITE_DONE)
             return failed();
     }

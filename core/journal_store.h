@@ -54,7 +54,7 @@ class JournalStore {
     // Every matching entry, full, newest first; stops when `each` returns false.
     void for_each(const JournalQuery& query, const std::function<bool(const JournalEntry&)>& each);
 
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kDefaultKeepDays = 90;
 
   private:

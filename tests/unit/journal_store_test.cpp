@@ -137,7 +137,7 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsAndLiteralWildcards) 
         {"SALE", "000000001250", "000123", "THANK YOU"},
         {"REFUND", "000000000099", "000124", "FEE 50% OFF"},
         {"Settlement", "", "", "BATCH_1 CLOSED"},
-        {"SALE", "000000125000", "000125", ""},
+        {"SALE", "000000125000", "000125", "ZAM\xc3\x8dTNUTO"},
     };
     std::vector<std::int64_t> id;
     for (int i = 0; i < 4; ++i) {
@@ -152,12 +152,28 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsAndLiteralWildcards) 
         const char* text;
         std::vector<int> rows; // newest first
     } cases[] = {
-        {"", {3, 2, 1, 0}}, {"sale", {3, 0}}, {"SETTLE", {2}}, {"authoris", {3, 0}}, // the status
-        {"thank y", {0}}, // the host text
-        {"000124", {1}},  // the invoice
-        {"12.50", {0}},     {"1250", {0}},    {"12,5", {0}},   {"1250.00", {3}},
-        {"0.99", {1}},      {"%", {1}},       {"50%", {1}},    {"_", {2}},
-        {"H_1", {2}},       {"H%1", {}},      {"T_ANK", {}},   {"nothing", {}},
+        // clang-format off
+        {"", {3, 2, 1, 0}},
+        {"sale", {3, 0}},          // the operation
+        {"SETTLE", {2}},
+        {"authoris", {3, 0}},      // the status
+        {"thank y", {0}},          // the host text
+        {"zam\xc3\xadtnuto", {3}}, // in any case beyond ASCII too
+        {"000124", {1}},           // the invoice
+        {"12.50", {0}},            // amounts
+        {"1250", {0}},
+        {"12,5", {0}},
+        {"1250.00", {3}},
+        {"0.99", {1}},
+        {"%", {1}},                // no wildcards
+        {"50%", {1}},
+        {"_", {2}},
+        {"H_1", {2}},
+        {"H%1", {}},
+        {"T_ANK", {}},
+        {"sale0001", {}},          // no match across two texts
+        {"nothing", {}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         std::vector<std::int64_t> expected;
@@ -193,6 +209,42 @@ TEST_F(JournalStoreTest, DateRangeIncludesItsStartAndExcludesItsEnd) {
             << c.from.value_or(-1) << ".." << c.to.value_or(-1);
         EXPECT_EQ(store->count(q), static_cast<std::int64_t>(expected.size()));
     }
+}
+
+// A journal written before the search column: it is upgraded when opened, and
+// its entries are found like new ones.
+TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+        const char* v1 = R"(
+            CREATE TABLE entry(id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL,
+                ended_ms INTEGER NOT NULL, operation TEXT NOT NULL, amount INTEGER,
+                invoice TEXT NOT NULL, status TEXT NOT NULL, result_code INTEGER,
+                result_text TEXT NOT NULL, host_text TEXT NOT NULL);
+            CREATE INDEX entry_by_start ON entry(started_ms, id);
+            CREATE TABLE entry_detail(id INTEGER PRIMARY KEY REFERENCES entry(id)
+                ON DELETE CASCADE, detail TEXT NOT NULL);
+            CREATE TABLE setting(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+            INSERT INTO entry VALUES(7, 1000, 2000, 'SALE', 1250, '000123', 'Authorised', 0,
+                'OK', 'Platba přijata');
+            INSERT INTO entry_detail VALUES(7,
+                '{"request":[],"response":[],"questions":[],"receipt":["LINE"]}');
+            PRAGMA user_version=1;)";
+        ASSERT_EQ(sqlite3_exec(db, v1, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+    auto store = open_store();
+    ASSERT_TRUE(store);
+    for (const char* text : {"PŘIJATA", "sale", "12.50"})
+        EXPECT_EQ(ids_of(store->find({text, {}, {}}, nullptr, 10)), std::vector<std::int64_t>{7})
+            << text;
+    const auto e = store->entry(7);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->receipt, std::vector<std::string>{"LINE"});
+    JournalEntry added = sale(3000);
+    append(*store, added);
+    EXPECT_EQ(store->count({"sale", {}, {}}), 2);
 }
 
 std::int64_t detail_rows(const std::string& path) {
