@@ -1,0 +1,366 @@
+// journal: what the journal costs as it grows. In a journal that already holds
+// --entries entries (100,000 by default, about three months of a busy till):
+//  - the writer thread's work per entry: JournalStore::append of a realistic sale
+//    (its Transaction_in and Transaction_out, two questions, 40 receipt lines);
+//  - what a worker or the main loop pays: journal_receipt_line and an operation
+//    scope with its request and response (neither touches the database);
+//  - the Journal page: a fresh read connection with the count and the first page,
+//    searches, and a page deep down the list.
+//
+//   ./journal_bench [--entries N] [--writes W] [--dir FOLDER]
+//
+// The journal is written in a new temporary folder (under $TMPDIR, or --dir). Its
+// first entries are copied in by one transaction: that is setup, not measured.
+// Figures are printed, not asserted; each target is reported as met or not.
+#include "journal.h"
+#include "activity.h"
+#include "fields.h"
+#include "journal_json.h"
+#include "journal_store.h"
+
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    long entries = 100000;
+    long writes = 2000;
+    std::string dir;
+};
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (name == "--entries")
+            o.entries = std::max(1000L, std::atol(argv[i + 1]));
+        else if (name == "--writes")
+            o.writes = std::max(100L, std::atol(argv[i + 1]));
+        else if (name == "--dir")
+            o.dir = argv[i + 1];
+    }
+    return o;
+}
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Figures {
+    double p50, p99, max;
+};
+
+Figures figures(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1))]; };
+    return {at(0.50), at(0.99), samples.back()};
+}
+
+const char* const kHostTexts[] = {"THANK YOU",      "CALL BANK",          "INSUFFICIENT FUNDS",
+                                  "VOICE REFERRAL", "PIN TRIES EXCEEDED", ""};
+
+Transaction_in sale_in(long amount, long invoice) {
+    Transaction_in in{};
+    std::snprintf(in.Amount1In, sizeof in.Amount1In, "%012ld", amount);
+    field_copy(in.TransactionTypeIn, "00");
+    field_copy(in.MessageNumberIn, "1");
+    field_copy(in.CashierIdIn, "0007");
+    std::snprintf(in.InvoiceNumberIn, sizeof in.InvoiceNumberIn, "%06u",
+                  static_cast<unsigned>(invoice % 1000000));
+    return in;
+}
+
+Transaction_out sale_out(long amount, long invoice, bool approved, const char* host) {
+    Transaction_out out{};
+    field_copy(out.TransactionStatusOut, approved ? "00" : "01");
+    field_copy(out.EntryMethodOut, "5");
+    field_copy(out.AcquirerMerchantIDOut, "000000012345678");
+    field_copy(out.DateTimeOut, "261206140307");
+    field_copy(out.CardSchemeNameOut, "KELVRA CARD");
+    field_copy(out.PANOut, "6799990000044564");
+    field_copy(out.ExpiryDateOut, "2912");
+    field_copy(out.AuthorisationCodeOut, approved ? "A1B2C3" : "");
+    field_copy(out.MerchantNameOut, "KELVRA TEST SHOP");
+    field_copy(out.MerchantAddress1Out, "1 MAIN STREET");
+    field_copy(out.MerchantAddress2Out, "PRAGUE");
+    field_copy(out.TransactionCurrencyCodeOut, "978");
+    out.TransactionCurrenyExponentOut = 2;
+    std::snprintf(out.TotalAmountOut, sizeof out.TotalAmountOut, "%012ld", amount);
+    field_copy(out.AIDOut, "A0000000041010");
+    field_copy(out.AppLabelOut, "KELVRA DEBIT");
+    field_copy(out.TerminalIdentifierOut, "KV000123");
+    field_copy(out.AppCryptogramOut, "8F3A21C47D90B6E1");
+    std::snprintf(out.RetrievalReferenceNumberOut, sizeof out.RetrievalReferenceNumberOut, "%012ld",
+                  invoice * 7);
+    std::snprintf(out.InvoiceNumberOut, sizeof out.InvoiceNumberOut, "%06u",
+                  static_cast<unsigned>(invoice % 1000000));
+    field_copy(out.BatchNumberOut, "017");
+    field_copy(out.HostTextOut, host);
+    return out;
+}
+
+// A sale as the recorder would write it.
+JournalEntry sale_entry(std::int64_t started_ms, long amount, long invoice, bool approved,
+                        const char* host) {
+    JournalEntry e;
+    e.started_ms = started_ms;
+    e.ended_ms = started_ms + 6500;
+    e.operation = "SALE";
+    e.request.push_back(journal_record(sale_in(amount, invoice)));
+    e.response.push_back(journal_record(sale_out(amount, invoice, approved, host)));
+    e.questions.push_back({started_ms + 3000, "Signature", "Accepted", {}});
+    e.questions.push_back(
+        {started_ms + 4000,
+         "Voice referral",
+         "Approved with code 123456",
+         {{"PANOut", "679999******4564"}, {"TotalAmountOut", std::to_string(amount)}}});
+    for (int line = 0; line < 40; ++line) {
+        char text[48];
+        std::snprintf(text, sizeof text, "%-2d ITEM %-18s %9.2f", line, "RECEIPT LINE",
+                      amount / 100.0);
+        e.receipt.push_back(text);
+    }
+    e.receipt[5] = "CARD           679999******4564";
+    summarise_entry(e);
+    return e;
+}
+
+// The first `count` entries, one every few minutes up to now, in one transaction.
+// The summaries and records are those of real sales; 64 variants of the records
+// are enough for a realistic file. The texts are ASCII, so SQL's lower() folds
+// them for the search column as the journal itself does.
+bool fill_journal(const std::string& path, long count, std::int64_t now_ms) {
+    {
+        std::string error;
+        if (!JournalStore::open(path, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return false;
+        }
+    }
+    std::vector<std::string> details;
+    for (int v = 0; v < 64; ++v)
+        details.push_back(
+            entry_detail_json(sale_entry(0, 100 + v * 37, v, v % 9 != 0, kHostTexts[v % 6])));
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* entry = nullptr;
+    sqlite3_stmt* detail = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, "
+                       "status, result_code, result_text, host_text, search) "
+                       "VALUES(?1, ?1 + 6500, ?2, ?3, ?4, ?5, 0, 'OK', ?6, "
+                       "lower(?2 || char(31) || ?4 || char(31) || ?5 || char(31) || ?6))",
+                       -1, &entry, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO entry_detail(id, detail) VALUES(?1, ?2)", -1, &detail,
+                       nullptr);
+    std::mt19937 random(42);
+    const std::int64_t span_ms = std::int64_t{80} * 86'400'000; // within the 90 days kept
+    const char* operations[] = {"SALE", "SALE",   "SALE",     "SALE",       "SALE",
+                                "SALE", "REFUND", "PRE-AUTH", "Settlement", "Terminal status"};
+    bool ok = true;
+    for (long i = 0; i < count && ok; ++i) {
+        const long amount = 100 + static_cast<long>(random() % 99900);
+        const char* host = kHostTexts[random() % 6];
+        char invoice[8];
+        std::snprintf(invoice, sizeof invoice, "%06ld", i % 1000000);
+        sqlite3_bind_int64(entry, 1, now_ms - span_ms + span_ms * i / count);
+        sqlite3_bind_text(entry, 2, operations[random() % 10], -1, SQLITE_STATIC);
+        sqlite3_bind_int64(entry, 3, amount);
+        sqlite3_bind_text(entry, 4, invoice, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(entry, 5, random() % 9 ? "Authorised" : "Not authorised", -1,
+                          SQLITE_STATIC);
+        sqlite3_bind_text(entry, 6, host, -1, SQLITE_STATIC);
+        ok = sqlite3_step(entry) == SQLITE_DONE;
+        sqlite3_reset(entry);
+        sqlite3_bind_int64(detail, 1, sqlite3_last_insert_rowid(db));
+        const std::string& d = details[static_cast<std::size_t>(i % 64)];
+        sqlite3_bind_text(detail, 2, d.data(), static_cast<int>(d.size()), SQLITE_STATIC);
+        ok = ok && sqlite3_step(detail) == SQLITE_DONE;
+        sqlite3_reset(detail);
+    }
+    if (!ok)
+        std::fprintf(stderr, "filling the journal failed: %s\n", sqlite3_errmsg(db));
+    sqlite3_finalize(entry);
+    sqlite3_finalize(detail);
+    sqlite3_exec(db, ok ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return ok;
+}
+
+std::int64_t wall_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+double file_mib(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_size / 1048576.0 : 0.0;
+}
+
+const char* verdict(bool met) {
+    return met ? "met" : "NOT met";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    std::string dir = o.dir;
+    if (dir.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/journal-bench-XXXXXX";
+        if (!mkdtemp(pattern.data())) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        dir = pattern;
+    }
+    const std::string path = journal_path(dir);
+    const std::int64_t now = wall_ms();
+    const auto fill_start = Clock::now();
+    if (!fill_journal(path, o.entries, now))
+        return 1;
+    std::printf("journal: %s, %ld entries copied in %.1f s (setup)\n", path.c_str(), o.entries,
+                ms_since(fill_start) / 1000);
+
+    // The writer thread's work: one append per ended sale, in the grown journal.
+    std::vector<double> append_ms;
+    {
+        std::string error;
+        auto store = JournalStore::open(path, &error);
+        if (!store) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+        std::vector<JournalEntry> sales;
+        for (long i = 0; i < o.writes; ++i)
+            sales.push_back(sale_entry(now + i * 1000, 100 + i * 13 % 99900, o.entries + i,
+                                       i % 9 != 0, kHostTexts[i % 6]));
+        for (JournalEntry& e : sales) {
+            const auto start = Clock::now();
+            if (!store->append(e, &error)) {
+                std::fprintf(stderr, "append: %s\n", error.c_str());
+                return 1;
+            }
+            append_ms.push_back(ms_since(start));
+        }
+    }
+    const std::size_t detail_bytes = entry_detail_json(sale_entry(now, 1250, 1, true, "")).size();
+
+    // The calling threads' cost, with the writer thread writing behind them into a
+    // journal of its own (so that the grown one keeps its size for what follows).
+    std::vector<double> line_us, scope_us;
+    {
+        journal_start(dir + "/calls.db");
+        const Transaction_in in = sale_in(1250, 1);
+        const Transaction_out out = sale_out(1250, 1, true, "THANK YOU");
+        for (long i = 0; i < o.writes; ++i) {
+            auto start = Clock::now();
+            {
+                OperationActivity sale("SALE");
+                sale.request(in);
+                sale.response(out);
+            }
+            scope_us.push_back(ms_since(start) * 1000);
+            for (int line = 0; line < 40; ++line) {
+                start = Clock::now();
+                journal_receipt_line("CARD           6799990000044564");
+                line_us.push_back(ms_since(start) * 1000);
+            }
+        }
+        journal_flush();
+        journal_stop();
+    }
+
+    // The Journal page: a fresh connection, the count and the first page.
+    std::vector<double> first_page_ms;
+    std::int64_t total = 0;
+    for (int run = 0; run < 7; ++run) {
+        const auto start = Clock::now();
+        std::string error;
+        auto reader = JournalStore::open(path, &error);
+        total = reader->count({});
+        const auto page = reader->find({}, nullptr, 200);
+        first_page_ms.push_back(ms_since(start));
+        if (page.size() != 200)
+            std::fprintf(stderr, "the first page holds %zu entries\n", page.size());
+    }
+
+    std::string error;
+    auto reader = JournalStore::open(path, &error);
+    // Searches as the operator types them: amounts, words, an invoice, nothing found.
+    const char* searches[] = {"12.50",  "1250",   "not auth", "referral",
+                              "refund", "004217", "settle",   "no such thing"};
+    std::vector<double> search_ms;
+    std::printf("\n%-16s %10s %10s\n", "search", "matches", "ms");
+    for (const char* text : searches) {
+        std::vector<double> runs;
+        std::int64_t matches = 0;
+        for (int run = 0; run < 5; ++run) {
+            const auto start = Clock::now();
+            const JournalQuery q{text, {}, {}};
+            matches = reader->count(q);
+            reader->find(q, nullptr, 200);
+            runs.push_back(ms_since(start));
+        }
+        search_ms.insert(search_ms.end(), runs.begin(), runs.end());
+        std::printf("%-16s %10lld %10.1f\n", text, static_cast<long long>(matches),
+                    figures(runs).p50);
+    }
+
+    // Scrolling: 50 pages down, then the next one.
+    std::optional<JournalEntry> last;
+    for (int page = 0; page < 50; ++page)
+        last = reader->find({}, last ? &*last : nullptr, 200).back();
+    std::vector<double> deep_ms;
+    for (int run = 0; run < 7; ++run) {
+        const auto start = Clock::now();
+        reader->find({}, &*last, 200);
+        deep_ms.push_back(ms_since(start));
+    }
+    reader.reset();
+
+    const Figures w = figures(append_ms);
+    const Figures l = figures(line_us);
+    const Figures s = figures(scope_us);
+    const Figures f = figures(first_page_ms);
+    const Figures q = figures(search_ms);
+    const Figures d = figures(deep_ms);
+    std::printf("\njournal of %lld entries, %.1f MiB (%.1f kB of records, questions and receipt "
+                "per sale)\n",
+                static_cast<long long>(total), file_mib(path) + file_mib(path + "-wal"),
+                detail_bytes / 1000.0);
+    std::printf("%-44s %9s %9s %9s  %s\n", "", "p50", "p99", "max", "target");
+    std::printf("%-44s %9.3f %9.3f %9.3f  p99 <= 1 ms: %s\n",
+                "append of a sale (writer thread), ms", w.p50, w.p99, w.max, verdict(w.p99 <= 1));
+    std::printf("%-44s %9.2f %9.2f %9.1f  microseconds: %s\n", "journal_receipt_line (caller), us",
+                l.p50, l.p99, l.max, verdict(l.p99 < 100));
+    std::printf("%-44s %9.2f %9.2f %9.1f  microseconds: %s\n",
+                "operation scope, request + response, us", s.p50, s.p99, s.max,
+                verdict(s.p99 < 100));
+    std::printf("%-44s %9.1f %9s %9.1f  <= 200 ms: %s\n", "first page (open + count + 200), ms",
+                f.p50, "", f.max, verdict(f.max <= 200));
+    std::printf("%-44s %9.1f %9s %9.1f  <= 100 ms: %s\n", "search (count + 200), ms", q.p50, "",
+                q.max, verdict(q.max <= 100));
+    std::printf("%-44s %9.2f %9s %9.2f\n", "page 51 (after scrolling 50 pages), ms", d.p50, "",
+                d.max);
+    if (o.dir.empty())
+        std::filesystem::remove_all(dir);
+    return 0;
+}
