@@ -41,9 +41,9 @@ std::string joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-// The part of an entry's JSON line named `key`, as JSON text.
-std::string json_part(const std::string& detail, const char* key) {
-    return nlohmann::ordered_json::parse(detail).at(key).dump();
+// The part of an entry's detail named `key`, as JSON text.
+std::string json_part(const nlohmann::ordered_json& detail, const char* key) {
+    return detail.at(key).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 } // namespace
@@ -55,7 +55,8 @@ std::string csv_header() {
 }
 
 std::string csv_row(const JournalEntry& e) {
-    const std::string detail = entry_detail_json(e);
+    // Parsed once for its three parts.
+    const auto detail = nlohmann::ordered_json::parse(entry_detail_json(e));
     return csv_line({std::to_string(e.id), journal_time_text(e.started_ms),
                      journal_time_text(e.ended_ms), e.operation, e.amount, e.invoice, e.status,
                      e.result_code ? std::to_string(*e.result_code) : "", e.result_text,
