@@ -15,6 +15,7 @@
 #include "journal.h"
 #include "activity.h"
 #include "fields.h"
+#include "journal_export.h"
 #include "journal_json.h"
 #include "journal_store.h"
 
@@ -334,6 +335,25 @@ int main(int argc, char** argv) {
         reader->find({}, &*last, 200);
         deep_ms.push_back(ms_since(start));
     }
+
+    // An export of the newest entries (a few weeks of a busy till), in both forms.
+    struct Export {
+        const char* name;
+        ExportFormat format;
+        long entries = 0;
+        double seconds = 0, mib = 0;
+    } exports[] = {{"CSV", ExportFormat::Csv}, {"JSON lines", ExportFormat::JsonLines}};
+    const JournalQuery recent{"", reader->find({}, nullptr, 10000).back().started_ms, {}};
+    for (Export& x : exports) {
+        const std::string out = dir + "/export";
+        const auto start = Clock::now();
+        x.entries = export_journal(*reader, recent, out, x.format, &error);
+        x.seconds = ms_since(start) / 1000;
+        x.mib = file_mib(out);
+        std::filesystem::remove(out);
+        if (x.entries < 0)
+            std::fprintf(stderr, "export: %s\n", error.c_str());
+    }
     reader.reset();
 
     const Figures w = figures(append_ms);
@@ -360,6 +380,9 @@ int main(int argc, char** argv) {
                 q.max, verdict(q.max <= 100));
     std::printf("%-44s %9.2f %9s %9.2f\n", "page 51 (after scrolling 50 pages), ms", d.p50, "",
                 d.max);
+    for (const Export& x : exports)
+        std::printf("export of %ld entries as %s: %.2f s (%.0f entries/s), %.1f MiB\n", x.entries,
+                    x.name, x.seconds, x.entries / x.seconds, x.mib);
     if (o.dir.empty())
         std::filesystem::remove_all(dir);
     return 0;
