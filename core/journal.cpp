@@ -171,6 +171,9 @@ void journal_stop() {
     stopping = false;
     open_entries.clear();
     last_answer.clear();
+    // A flush may wait for an entry that ended after the writer's last look: it
+    // returns now that nothing is recorded.
+    journal_changed.notify_all();
 }
 
 void journal_flush() {
