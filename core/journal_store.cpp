@@ -151,12 +151,17 @@ struct Filter {
 
 Filter filter_of(const JournalQuery& q) {
     Filter f;
-    std::string numbers_sql;
-    if (!q.text.empty()) {
+    // Blanks around a search are the search field's, not the operator's: "12.50 "
+    // is an amount.
+    const auto first = q.text.find_first_not_of(" \t");
+    const std::string text = first == std::string::npos
+                                 ? ""
+                                 : q.text.substr(first, q.text.find_last_not_of(" \t") - first + 1);
+    if (!text.empty()) {
         // instr, not LIKE: the operator's "%" or "_" are characters like any other.
         f.sql += " AND (instr(e.search, ?1) > 0";
-        f.texts.push_back(folded(q.text));
-        if (auto amount = amount_of(q.text)) {
+        f.texts.push_back(folded(text));
+        if (auto amount = amount_of(text)) {
             f.sql += " OR e.amount = ?2";
             f.numbers.push_back(*amount);
         }
