@@ -7,6 +7,7 @@
 #include "journal_store.h"
 #include "test_env.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -206,6 +207,28 @@ TEST_F(JournalRecorderTest, FlushReturnsWithEveryEndedEntryWritten) {
     });
     EXPECT_EQ(lines, 100u);
     EXPECT_EQ(failures, 0);
+}
+
+TEST_F(JournalRecorderTest, StartingDeletesTheEntriesOlderThanTheDaysKept) {
+    const std::int64_t day = 86'400'000;
+    const std::int64_t now = g_get_real_time() / 1000;
+    {
+        std::string error;
+        auto store = JournalStore::open(path_, &error);
+        ASSERT_TRUE(store) << error;
+        ASSERT_TRUE(store->set_keep_days(30));
+        for (std::int64_t age : {31 * day, 29 * day}) {
+            JournalEntry e;
+            e.operation = "SALE";
+            e.started_ms = e.ended_ms = now - age;
+            ASSERT_TRUE(store->append(e, &error)) << error;
+        }
+    }
+    journal_start(path_);
+    { OperationActivity sale("SALE"); } // written after the old entries are deleted
+    const auto entries = written();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].started_ms, now - 29 * day);
 }
 
 TEST_F(JournalRecorderTest, AnUnopenableJournalIsReportedOnceAndOperationsGoOn) {
