@@ -60,6 +60,12 @@ void (*failure_listener)(const std::string&) = nullptr;
 std::atomic<void (*)()> written_listener{nullptr};
 std::thread writer;
 
+// A program that ends without journal_stop (a tool, a test harness) still ends
+// cleanly, its last entries written: destroying a running thread would abort it.
+struct StopAtExit {
+    ~StopAtExit() { journal_stop(); }
+} stop_at_exit;
+
 Open* open_entry(unsigned long id) {
     for (Open& o : open_entries)
         if (o.id == id)
