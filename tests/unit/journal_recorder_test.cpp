@@ -231,6 +231,38 @@ TEST_F(JournalRecorderTest, StartingDeletesTheEntriesOlderThanTheDaysKept) {
     EXPECT_EQ(entries[0].started_ms, now - 29 * day);
 }
 
+// Not in the fixture: the child is this test binary started afresh, in the folder
+// the tests started in, which it must leave alone.
+TEST(JournalRecorderExit, AProgramEndingWithoutStopWritesWhatWaitsAndExitsCleanly) {
+    // The child runs this test from the top too: it takes the parent's path.
+    std::string path;
+    if (const char* parent_path = std::getenv("KELVRA_TEST_JOURNAL")) {
+        path = parent_path;
+    } else {
+        const std::string dir = test_work_dir() + "/recorder-exit";
+        fs::create_directories(dir);
+        path = journal_path(dir);
+        setenv("KELVRA_TEST_CHILD", "1", 1);
+        setenv("KELVRA_TEST_JOURNAL", path.c_str(), 1);
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            journal_set_grace_ms(60'000);
+            journal_start(path);
+            { OperationActivity sale("SALE"); } // waits out its grace
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, "fast");
+    unsetenv("KELVRA_TEST_JOURNAL");
+    unsetenv("KELVRA_TEST_CHILD");
+    std::string error;
+    auto store = JournalStore::open(path, &error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->count({}), 1);
+}
+
 TEST_F(JournalRecorderTest, AnUnopenableJournalIsReportedOnceAndOperationsGoOn) {
     fs::create_directories(path_); // a folder where the file should be
     journal_start(path_);
