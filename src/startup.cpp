@@ -5,14 +5,14 @@
 #include "ecr_Routines.h"
 #include "fields.h"
 #include "gdk_lock.h"
+#include "journal.h"
+#include "journal_store.h"
 #include "korvex.h"
 #include "print_server.h"
 #include "signals.h"
 #include "ui_components.h"
-#include "journal.h"
-#include "journal_store.h"
-#include "work_dir.h"
 #include "window_look.h"
+#include "work_dir.h"
 
 #include <cstdio>
 #include <string>
@@ -85,7 +85,8 @@ struct SavedEntry {
     std::size_t width;
 };
 
-#define SAVED(entry, field) {&entry, g_SettingStruct.field, sizeof g_SettingStruct.field}
+#define SAVED(entry, field)                                                                        \
+    { &entry, g_SettingStruct.field, sizeof g_SettingStruct.field }
 const SavedEntry kSavedEntries[] = {
     SAVED(txt_txn_input_amount1_label, Amount1Label),
     SAVED(txt_txn_input_amount2_label, Amount2Label),
@@ -204,7 +205,9 @@ void Application_opened() {
         if (*s.entry)
             gtk_entry_set_text(GTK_ENTRY(*s.entry), field_text(s.field, s.width).c_str());
 
-    // Start-up goes on whatever the library answers to these two calls.
+    // Start-up goes on whatever the library answers to these two calls. They are
+    // not journaled: they hand the terminal the saved settings again at every
+    // start, while the operator's own changes of both are journaled.
     SetTerminalIPAddress_InOut address{};
     field_copy_terminated(address.IPAddressIn, g_SettingStruct.TerminalIPAddress);
     SetIPAddress(&address);

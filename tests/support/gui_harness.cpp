@@ -5,6 +5,7 @@
 
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
+#include "journal.h"
 #include "korvex.h"
 #include "korvex_sim.h"
 #include "print_server.h"
@@ -23,10 +24,10 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -133,6 +134,36 @@ gboolean drive_to_question(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+// Mode "sale:AMOUNT": sells AMOUNT and, once the answer is shown, writes to stderr
+// what the window shows of it ("shown ID=TEXT" lines) and whether the journal is
+// kept ("journal kept" or "journal not kept"), then closes the window.
+constexpr std::string_view kSale = "sale:";
+
+gboolean sell_and_report(gpointer) {
+    static bool started = false;
+    if (!started) {
+        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), child_amount.c_str());
+        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        started = true; // the button raised Txnstate already
+        return G_SOURCE_CONTINUE;
+    }
+    if (Txnstate)
+        return G_SOURCE_CONTINUE;
+    for (GtkWidget* entry :
+         {txt_request_output, txt_txn_output_txn_status, txt_txn_output_total_amount,
+          txt_txn_output_pan, txt_txn_output_merchant_name})
+        std::fprintf(stderr, "shown %s=%s\n", gtk_buildable_get_name(GTK_BUILDABLE(entry)),
+                     gtk_entry_get_text(GTK_ENTRY(entry)));
+    {
+        GdkUnlock unlock; // nothing waits on the journal while holding the lock
+        journal_flush();
+    }
+    std::fprintf(stderr, "journal %s\n", journal_failure().empty() ? "kept" : "not kept");
+    gtk_window_close(GTK_WINDOW(MainEcrWindow));
+    return G_SOURCE_REMOVE;
+}
+
 GtkWidget* find_below(GtkWidget* widget, const std::string& id);
 
 // Mode "print-notice": once the print server has settled (or after 10 s), writes
@@ -159,13 +190,23 @@ gboolean report_print_notice(gpointer) {
 }
 
 int run_child(const std::string& mode, int argc, char** argv) {
-    if (mode == "missing-ui")
-        g_ui_dir = kMissingUiDir;
+    // The source tree's descriptions, as for the tests' own window, whatever folder
+    // the build would install them to.
+    g_ui_dir = mode == "missing-ui" ? kMissingUiDir : KELVRA_SOURCE_UI_DIR;
     if (!ecr_start(&argc, &argv))
         return 2;
     if (mode == "missing-ui") {
         std::fputs("window shown\n", stderr);
         return 3;
+    }
+    if (mode.starts_with(kSale)) {
+        child_amount = mode.substr(kSale.size());
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        gdk_threads_add_timeout(20, sell_and_report, nullptr);
+#pragma GCC diagnostic pop
+        ecr_run_main_loop();
+        return 0;
     }
     if (mode.starts_with(kCloseAsking)) {
         child_amount = mode.substr(kCloseAsking.size());
@@ -190,14 +231,18 @@ int run_child(const std::string& mode, int argc, char** argv) {
     if (mode == "print-notice")
         gdk_threads_add_timeout(100, report_print_notice, nullptr);
     else
-        gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
-            GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
-            for (int i = 0; i < 3; ++i)
-                if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
-                    std::fprintf(stderr, "print status shown: %d\n", i);
-            gtk_window_close(GTK_WINDOW(MainEcrWindow));
-            return G_SOURCE_REMOVE;
-        }, nullptr);
+        gdk_threads_add_timeout(
+            300,
+            [](gpointer) -> gboolean {
+                GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp,
+                                               rbtn_prn_state_err};
+                for (int i = 0; i < 3; ++i)
+                    if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
+                        std::fprintf(stderr, "print status shown: %d\n", i);
+                gtk_window_close(GTK_WINDOW(MainEcrWindow));
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
 #pragma GCC diagnostic pop
     ecr_run_main_loop();
     return 0;
@@ -205,10 +250,16 @@ int run_child(const std::string& mode, int argc, char** argv) {
 
 } // namespace
 
-const StartupCalls& startup_calls() { return startup; }
+const StartupCalls& startup_calls() {
+    return startup;
+}
 
-Locked::Locked() { gdk_lock_enter(); }
-Locked::~Locked() { gdk_lock_leave(); }
+Locked::Locked() {
+    gdk_lock_enter();
+}
+Locked::~Locked() {
+    gdk_lock_leave();
+}
 
 void pump(int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -247,7 +298,9 @@ std::vector<GtkWidget*> entries_named(const std::string& prefix) {
     return entries;
 }
 
-std::string id_of(GtkWidget* widget) { return gtk_buildable_get_name(GTK_BUILDABLE(widget)); }
+std::string id_of(GtkWidget* widget) {
+    return gtk_buildable_get_name(GTK_BUILDABLE(widget));
+}
 
 void click(GtkWidget* button) {
     Locked lock;
@@ -328,7 +381,8 @@ std::string text_color(GtkWidget* widget) {
     gtk_style_context_restore(context);
     char hex[8];
     std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(rgba.red * 255 + 0.5),
-                  static_cast<int>(rgba.green * 255 + 0.5), static_cast<int>(rgba.blue * 255 + 0.5));
+                  static_cast<int>(rgba.green * 255 + 0.5),
+                  static_cast<int>(rgba.blue * 255 + 0.5));
     return hex;
 }
 
@@ -443,8 +497,8 @@ std::vector<DialogAnswer> answered_dialogs() {
     return std::exchange(dialogs_seen, {});
 }
 
-ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
-                           int timeout_ms, const std::string& start_dir) {
+ChildRun run_console_child(const std::string& mode, const std::string& work_dir, int timeout_ms,
+                           const std::string& start_dir) {
     const std::string flag = kChildFlag + mode;
     gchar* argv[] = {const_cast<gchar*>("/proc/self/exe"), const_cast<gchar*>(flag.c_str()),
                      nullptr};
@@ -503,8 +557,12 @@ namespace {
 // same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
 // not reported as racing the main loop.
 pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
-void toolkit_lock() { pthread_mutex_lock(&toolkit_mutex); }
-void toolkit_unlock() { pthread_mutex_unlock(&toolkit_mutex); }
+void toolkit_lock() {
+    pthread_mutex_lock(&toolkit_mutex);
+}
+void toolkit_unlock() {
+    pthread_mutex_unlock(&toolkit_mutex);
+}
 } // namespace
 } // namespace gui
 
