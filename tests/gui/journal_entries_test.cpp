@@ -473,6 +473,86 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
 }
 
+// Each question the terminal asks the cashier during a sale goes into the sale's
+// entry with the answer given and what the terminal showed with it.
+TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
+    struct Question {
+        const char* amount;
+        std::function<void()> answer; // as the cashier gives it
+        const char* question;
+        const char* given;
+        const char* shown_field; // one field of what the terminal showed
+        const char* shown;
+    };
+    const auto in_window = [](const char* id, std::function<void(GtkWidget*)> answer) {
+        return [id, answer] {
+            GtkWidget* window = gui::wait_for_window(id);
+            ASSERT_NE(window, nullptr) << id;
+            answer(window);
+        };
+    };
+    const auto click_in = [](const char* button) {
+        return [button](GtkWidget* window) { gui::click(gui::find_child(window, button)); };
+    };
+    // clang-format off
+    const Question questions[] = {
+        {"10011", [] {
+             ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
+             gui::click(rad_sign_nok);
+         },
+         "Signature", "Refused", "TotalAmountOut", "000000010011"},
+        {"10012", in_window("win_voice_ref", [](GtkWidget* window) {
+             gui::click(gui::find_child(window, "accept_check"));
+             gui::set_active(gui::find_child(window, "cb_ref_state"), 0);
+             gui::set_text(gui::find_child(window, "txt_auth_code"), "PH0NE1");
+             gui::click(gui::find_child(window, "btn_auth_ok"));
+         }),
+         "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199"},
+        {"10012", in_window("win_voice_ref", click_in("btn_auth_cancel")),
+         "Voice referral", "Cancelled", "PhoneNumberOut", "0800 555 0199"},
+        {"10014", in_window("partial_auth_dlg", click_in("btn_hp_acc")),
+         "Partial approval", "Accepted", "PartialAmountOut", "000000005007"},
+        {"10015", in_window("avs_rej_dlg", [](GtkWidget* window) { gui::close_window(window); }),
+         "AVS rejection", "Declined", "AVSResponseOut", "N"},
+        // The console only shows the offer: the cardholder takes it on the terminal.
+        {"10013", [] {}, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840"},
+        // Answered with the "Set password" command once the request was shown.
+        {"10016", [] {
+             ASSERT_TRUE(gui::pump_until([] { return !gui::answered_dialogs().empty(); }));
+             gui::set_text(txt_set_password, "1234");
+             gui::set_active(cmb_setpw_entry_status, 0);
+             gui::click(btn_set_passw);
+         },
+         "Password", "Entered", "PasswordTypeOut", "1"},
+        {"10017", [] { gui::answer_dialogs(GTK_RESPONSE_YES); },
+         "Suspected fraud", "Void", nullptr, nullptr},
+    };
+    // clang-format on
+    gui::click(btn_start_ecr_event_server);
+    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    for (const Question& q : questions) {
+        SCOPED_TRACE(std::string(q.question) + " " + q.given);
+        korvex_sim_set_delay_scale(0.02); // the sale outlasts the DCC offer shown
+        gui::answer_dialogs(GTK_RESPONSE_OK);
+        gui::answered_dialogs();
+        const std::int64_t since = now_ms();
+        transaction(0, {{txt_txn_input_amount1, q.amount}})();
+        q.answer();
+        const std::optional<JournalEntry> e = entry_of("SALE", since);
+        ASSERT_TRUE(e);
+        ASSERT_EQ(e->questions.size(), 1u);
+        EXPECT_EQ(e->questions[0].question, q.question);
+        EXPECT_EQ(e->questions[0].answer, q.given);
+        if (q.shown_field) {
+            EXPECT_EQ(value_of(e->questions[0].details, q.shown_field), q.shown);
+        }
+    }
+    gui::set_text(txt_set_password, "");
+    gui::answer_dialogs(GTK_RESPONSE_OK);
+    gui::click(btn_stop_ecr_event_server);
+    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+}
+
 // No file of the working folder holds a whole card number, track data or a
 // password once they have crossed the library: the journal keeps the masked form.
 TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
