@@ -40,11 +40,11 @@ const FieldDisplay kPenniesConfigDisplay[] = {
 #undef PE
 
 GtkWidget** const kPenniesConfigEntries[] = {
-    &txt_request_output,      &txt_pe_term_identifier,   &txt_pe_acq_merch_id,
-    &txt_pe_don_mode,         &txt_pe_topup_amount,      &txt_pe_max_txn_vol,
-    &txt_pe_max_txn_val,      &txt_pe_max_upload_int,    &txt_pe_donation_timeout,
-    &txt_pe_upload_win_start, &txt_pe_up_win_end,        &txt_pe_txn_up_req,
-    &txt_pe_txn_count,        &txt_pe_txn_val,           &txt_pe_last_up_date,
+    &txt_request_output,      &txt_pe_term_identifier,  &txt_pe_acq_merch_id,
+    &txt_pe_don_mode,         &txt_pe_topup_amount,     &txt_pe_max_txn_vol,
+    &txt_pe_max_txn_val,      &txt_pe_max_upload_int,   &txt_pe_donation_timeout,
+    &txt_pe_upload_win_start, &txt_pe_up_win_end,       &txt_pe_txn_up_req,
+    &txt_pe_txn_count,        &txt_pe_txn_val,          &txt_pe_last_up_date,
     &txt_pe_min_top_amount,   &txt_pe_max_top_up_amount, &txt_pe_top_up_amt_inc_step,
 };
 

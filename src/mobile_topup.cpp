@@ -147,14 +147,14 @@ GtkWidget** const kProductEntries[] = {
     &txt_mt_cfg_var_amt_entry,
 };
 GtkWidget** const kSaleEntries[] = {
-    &txt_request_output,           &txt_mt_txn_resp_msg_nbr,   &txt_mt_txn_resp_txn_status,
-    &txt_mt_txn_resp_date_time,    &txt_mt_txn_resp_resp_code, &txt_mt_txn_resp_merch_name,
-    &txt_mt_txn_resp_acq_merch_id, &txt_mt_txn_resp_term_id,   &txt_mt_txn_resp_batch_nbr,
+    &txt_request_output,           &txt_mt_txn_resp_msg_nbr,     &txt_mt_txn_resp_txn_status,
+    &txt_mt_txn_resp_date_time,    &txt_mt_txn_resp_resp_code,   &txt_mt_txn_resp_merch_name,
+    &txt_mt_txn_resp_acq_merch_id, &txt_mt_txn_resp_term_id,     &txt_mt_txn_resp_batch_nbr,
     &txt_mt_txn_resp_host_opt_msg, &txt_mt_txn_resp_vch_nbr,
 };
 GtkWidget** const kVoucherEntries[] = {
-    &txt_mt_txn_resp_vch_ser_nbr, &txt_mt_txn_resp_vch_code,       &txt_mt_txn_resp_vch_exp_date,
-    &txt_mt_txn_resp_auth_code,   &txt_mt_txn_resp_invoice_number,
+    &txt_mt_txn_resp_vch_ser_nbr,  &txt_mt_txn_resp_vch_code,       &txt_mt_txn_resp_vch_exp_date,
+    &txt_mt_txn_resp_auth_code,    &txt_mt_txn_resp_invoice_number,
 };
 GtkWidget** const kSettlementEntries[] = {
     &txt_request_output,

@@ -5,14 +5,14 @@
 #include "ecr_Routines.h"
 #include "fields.h"
 #include "gdk_lock.h"
-#include "journal.h"
-#include "journal_store.h"
 #include "korvex.h"
 #include "print_server.h"
 #include "signals.h"
 #include "ui_components.h"
-#include "window_look.h"
+#include "journal.h"
+#include "journal_store.h"
 #include "work_dir.h"
+#include "window_look.h"
 
 #include <cstdio>
 #include <string>
@@ -85,8 +85,7 @@ struct SavedEntry {
     std::size_t width;
 };
 
-#define SAVED(entry, field)                                                                        \
-    { &entry, g_SettingStruct.field, sizeof g_SettingStruct.field }
+#define SAVED(entry, field) {&entry, g_SettingStruct.field, sizeof g_SettingStruct.field}
 const SavedEntry kSavedEntries[] = {
     SAVED(txt_txn_input_amount1_label, Amount1Label),
     SAVED(txt_txn_input_amount2_label, Amount2Label),

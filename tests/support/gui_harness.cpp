@@ -24,10 +24,10 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
+#include <signal.h>
+#include <time.h>
 
 #include <cerrno>
 
@@ -231,18 +231,14 @@ int run_child(const std::string& mode, int argc, char** argv) {
     if (mode == "print-notice")
         gdk_threads_add_timeout(100, report_print_notice, nullptr);
     else
-        gdk_threads_add_timeout(
-            300,
-            [](gpointer) -> gboolean {
-                GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp,
-                                               rbtn_prn_state_err};
-                for (int i = 0; i < 3; ++i)
-                    if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
-                        std::fprintf(stderr, "print status shown: %d\n", i);
-                gtk_window_close(GTK_WINDOW(MainEcrWindow));
-                return G_SOURCE_REMOVE;
-            },
-            nullptr);
+        gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
+            GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
+            for (int i = 0; i < 3; ++i)
+                if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
+                    std::fprintf(stderr, "print status shown: %d\n", i);
+            gtk_window_close(GTK_WINDOW(MainEcrWindow));
+            return G_SOURCE_REMOVE;
+        }, nullptr);
 #pragma GCC diagnostic pop
     ecr_run_main_loop();
     return 0;
@@ -250,16 +246,10 @@ int run_child(const std::string& mode, int argc, char** argv) {
 
 } // namespace
 
-const StartupCalls& startup_calls() {
-    return startup;
-}
+const StartupCalls& startup_calls() { return startup; }
 
-Locked::Locked() {
-    gdk_lock_enter();
-}
-Locked::~Locked() {
-    gdk_lock_leave();
-}
+Locked::Locked() { gdk_lock_enter(); }
+Locked::~Locked() { gdk_lock_leave(); }
 
 void pump(int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -298,9 +288,7 @@ std::vector<GtkWidget*> entries_named(const std::string& prefix) {
     return entries;
 }
 
-std::string id_of(GtkWidget* widget) {
-    return gtk_buildable_get_name(GTK_BUILDABLE(widget));
-}
+std::string id_of(GtkWidget* widget) { return gtk_buildable_get_name(GTK_BUILDABLE(widget)); }
 
 void click(GtkWidget* button) {
     Locked lock;
@@ -381,8 +369,7 @@ std::string text_color(GtkWidget* widget) {
     gtk_style_context_restore(context);
     char hex[8];
     std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(rgba.red * 255 + 0.5),
-                  static_cast<int>(rgba.green * 255 + 0.5),
-                  static_cast<int>(rgba.blue * 255 + 0.5));
+                  static_cast<int>(rgba.green * 255 + 0.5), static_cast<int>(rgba.blue * 255 + 0.5));
     return hex;
 }
 
@@ -497,8 +484,8 @@ std::vector<DialogAnswer> answered_dialogs() {
     return std::exchange(dialogs_seen, {});
 }
 
-ChildRun run_console_child(const std::string& mode, const std::string& work_dir, int timeout_ms,
-                           const std::string& start_dir) {
+ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
+                           int timeout_ms, const std::string& start_dir) {
     const std::string flag = kChildFlag + mode;
     gchar* argv[] = {const_cast<gchar*>("/proc/self/exe"), const_cast<gchar*>(flag.c_str()),
                      nullptr};
@@ -557,12 +544,8 @@ namespace {
 // same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
 // not reported as racing the main loop.
 pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
-void toolkit_lock() {
-    pthread_mutex_lock(&toolkit_mutex);
-}
-void toolkit_unlock() {
-    pthread_mutex_unlock(&toolkit_mutex);
-}
+void toolkit_lock() { pthread_mutex_lock(&toolkit_mutex); }
+void toolkit_unlock() { pthread_mutex_unlock(&toolkit_mutex); }
 } // namespace
 } // namespace gui
 
