@@ -67,7 +67,9 @@ void* PeSetDonationModeFct(void*) {
     }
     {
         OperationActivity activity("Donation mode");
+        activity.request(in);
         SetPenniesDonationMode(&in, &out);
+        activity.response(out);
     }
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
@@ -84,6 +86,7 @@ void* PeGetPenniesConfFct(void*) {
     {
         OperationActivity activity("Donation configuration");
         GetPenniesConfiguration(&out);
+        activity.response(out);
     }
     // Shown whatever the result code says: fields the terminal left unwritten stay
     // empty (or 0) because the record was cleared before the call.

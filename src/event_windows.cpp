@@ -13,12 +13,14 @@
 #include "ecr_Routines.h"
 #include "fields.h"
 #include "gdk_lock.h"
+#include "journal.h"
 #include "korvex.h"
 #include "signals.h"
 #include "startup.h"
 #include "ui_components.h"
 
 #include <string>
+#include <vector>
 
 // Widgets of the newest window of each kind; null once it has closed.
 GtkWidget* p_voiceReferral_childwin;
@@ -83,6 +85,7 @@ struct QuestionWindow {
     bool answered = false;
     void (*forget_globals)() = nullptr; // when this window is the newest of its kind
     GtkWidget** newest = nullptr;       // the global naming the newest window
+    std::vector<JournalField> shown;    // what the terminal asked with, for the journal
     // The voice referral window's controls.
     GtkWidget* accept_check = nullptr;
     GtkWidget* cb_ref_state = nullptr;
@@ -160,16 +163,32 @@ short referral_status_of_item(int item) {
     }
 }
 
-short send_authorisation(const VoiceReferralStatus_in& status) {
+// The answer is journaled before it is sent: the transaction that asked ends
+// once the terminal has it.
+short send_authorisation(const QuestionWindow* question, const VoiceReferralStatus_in& status,
+                         std::string answer) {
+    journal_question("Voice referral", std::move(answer), question->shown);
     VoiceReferralStatus_out out{};
     SetAuthorisation(&status, &out);
     return out.DiagRequestOut;
+}
+
+std::string referral_answer(const VoiceReferralStatus_in& status) {
+    switch (status.AuthorisationStatusIn) {
+    case 2:
+        return "Approved with code " + field_text(status.AuthorisationCodeIn);
+    case 1:
+        return "Declined";
+    default:
+        return "No authorisation";
+    }
 }
 
 void send_partial_auth_status(gpointer data, short status) {
     QuestionWindow* question = state_of(data, p_hp_childwin);
     if (!take_answer(question))
         return;
+    journal_question("Partial approval", status == 0 ? "Accepted" : "Declined", question->shown);
     PartialAuthOut out{};
     SetPartialAuthStatus(PartialAuthIn{status}, &out);
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
@@ -180,6 +199,7 @@ void send_avs_status(gpointer data, short status) {
     QuestionWindow* question = state_of(data, p_avs_childwin);
     if (!take_answer(question))
         return;
+    journal_question("AVS rejection", status == 0 ? "Accepted" : "Declined", question->shown);
     AVSRejectionOut out{};
     SetAVSRejectionStatus(AVSRejectionIn{status}, &out);
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
@@ -209,6 +229,7 @@ void display_voice_referral_assistant(VoiceReferralInfos_out referral) {
     p_voiceReferral_childwin = widget_of(builder, "win_voice_ref");
     QuestionWindow* question = own_state(p_voiceReferral_childwin, &p_voiceReferral_childwin,
                                          forget_voice_referral_window);
+    question->shown = journal_record(referral).fields;
     lb_hostMsg = widget_of(builder, "lb_hostMsg");
     lb_MerchId = widget_of(builder, "lb_MerchId");
     lb_Phone = widget_of(builder, "lb_Phone");
@@ -262,11 +283,11 @@ void btn_auth_ok_clicked(GtkWidget*, gpointer data) {
     if (status.AuthorisationStatusIn == 2)
         field_copy(status.AuthorisationCodeIn,
                    gtk_entry_get_text(GTK_ENTRY(question->txt_auth_code)));
-    short result = send_authorisation(status);
+    short result = send_authorisation(question, status, referral_answer(status));
     if (result == 3) { // "Bad Request Format": fall back to a declined referral once
         status = VoiceReferralStatus_in{};
         status.AuthorisationStatusIn = 1;
-        result = send_authorisation(status);
+        result = send_authorisation(question, status, "Declined after a refused answer");
     }
     display_diagnosis_string(txt_request_output, result);
     gtk_widget_destroy(question->window);
@@ -276,7 +297,8 @@ void Cancel_Voice_Referral(GtkWidget*, gpointer data) {
     QuestionWindow* question = state_of(data, p_voiceReferral_childwin);
     if (!take_answer(question))
         return;
-    display_diagnosis_string(txt_request_output, send_authorisation(VoiceReferralStatus_in{}));
+    display_diagnosis_string(txt_request_output,
+                             send_authorisation(question, VoiceReferralStatus_in{}, "Cancelled"));
     gtk_widget_destroy(question->window);
 }
 
@@ -299,6 +321,7 @@ void display_Partial_Auth_dlg(PartialAuthOut partial) {
         return;
     p_hp_childwin = widget_of(builder, "partial_auth_dlg");
     QuestionWindow* question = own_state(p_hp_childwin, &p_hp_childwin, forget_partial_auth_window);
+    question->shown = journal_record(partial).fields;
     lb_hp_mid = widget_of(builder, "lb_hp_mid");
     lb_hp_amt = widget_of(builder, "lb_hp_amt");
     btn_hp_acc = widget_of(builder, "btn_hp_acc");
@@ -340,6 +363,7 @@ void display_AVS_Rej_dlg(AVSRejectionOut avs) {
         return;
     p_avs_childwin = widget_of(builder, "avs_rej_dlg");
     QuestionWindow* question = own_state(p_avs_childwin, &p_avs_childwin, forget_avs_window);
+    question->shown = journal_record(avs).fields;
     lb_avs_resp = widget_of(builder, "lb_avs_resp");
     btn_avs_acc = widget_of(builder, "btn_avs_acc");
     btn_avs_dec = widget_of(builder, "btn_avs_dec");

@@ -1,11 +1,11 @@
 // Exchange rate update: the button and its worker, which shows the outcome and the
 // merchant data, and the record selector with which the operator steps through
 // the currencies and their rates.
-#include "activity.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "operation_scope.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
@@ -74,10 +74,12 @@ void* LaunchExchangeRateUpdateReq(void*) {
         request.UpdateMethodIn = two_way_choice(cmb_exr_update_mth);
     }
     {
-        OperationActivity activity("Exchange rate update");
+        // Open while the answer is shown: the selector fetches currency 1 then, as
+        // part of this operation.
+        WorkerOperation activity("Exchange rate update");
+        activity.request(request);
         Exchange_Rate_Update_Launch(request, &response);
-    }
-    {
+        activity.response(response);
         GdkLock lock;
         show_record(&response, kUpdateDisplay);
         // Fetches currency 1 through the selector's handler, on this thread.
@@ -98,7 +100,10 @@ void cmb_exr_rec_nbr_changed(GtkWidget*, gpointer) {
     clear_entries(kCurrencyEntries);
     clear_entries(kRequestOutput);
     CurrencyDetailsRecordOut record{};
-    GetCurrencyDetails(static_cast<short>(active + 1), &record); // rows count from 1
+    fetch_selected_record("Currency record", [&](OperationActivity& activity) {
+        GetCurrencyDetails(static_cast<short>(active + 1), &record); // rows count from 1
+        activity.response(record);
+    });
     show_record(&record, kCurrencyDisplay);
     display_diagnosis_string(txt_request_output, record.DiagRequestOut);
 }

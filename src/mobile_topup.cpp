@@ -7,12 +7,12 @@
 // once on the worker thread and fetches record 1. Chosen by the operator, it runs
 // on the main loop, where GTK holds the lock. Either way the lock is already held,
 // so the selector handlers never take it.
-#include "activity.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "operation_scope.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
@@ -259,10 +259,12 @@ void* MtGetConfFct(void*) {
         // the configuration from the host first; no selection reads what it holds.
         in.GetMobileTopUpConfigFlagIn = two_way_choice(cmb_mt_conf_mode);
     }
-    {
-        OperationActivity activity("Top-up configuration");
-        GetMobileTopUpConfiguration(&in, &out);
-    }
+    // Open while the answer is shown: the selector fetches the first product then,
+    // as part of this operation.
+    WorkerOperation activity("Top-up configuration");
+    activity.request(in);
+    GetMobileTopUpConfiguration(&in, &out);
+    activity.response(out);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
     show_record(&out, kConfigurationDisplay);
@@ -278,7 +280,10 @@ void cmb_mt_cfg_rec_nbr_changed(GtkWidget*, gpointer) {
     clear_entries(kResultLine);
     clear_custom_text();
     ProductDataRecordOut product{};
-    GetProductData(static_cast<short>(row + 1), &product);
+    fetch_selected_record("Top-up product", [&](OperationActivity& activity) {
+        GetProductData(static_cast<short>(row + 1), &product);
+        activity.response(product);
+    });
     show_record(&product, kProductDisplay);
     display_diagnosis_string(txt_request_output, product.DiagRequestOut);
 }
@@ -301,10 +306,10 @@ void* MtDoTxnFct(void*) {
         read_inputs(&in, kSaleInputs);
         in.VoucherNumbersIn = voucher_count(input_text(txt_mt_txn_vch_nbr));
     }
-    {
-        OperationActivity activity("Voucher sale");
-        DoMobileTopUpTransaction(&in, &out);
-    }
+    WorkerOperation activity("Voucher sale"); // open while shown, as above
+    activity.request(in);
+    DoMobileTopUpTransaction(&in, &out);
+    activity.response(out);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
     show_record(&out, kSaleDisplay);
@@ -319,7 +324,10 @@ void cmb_mt_txn_resp_rec_nbr_changed(GtkWidget*, gpointer) {
     clear_entries(kVoucherEntries);
     clear_entries(kResultLine);
     VoucherRecordOut voucher{};
-    GetVoucherRecord(static_cast<short>(row + 1), &voucher);
+    fetch_selected_record("Voucher record", [&](OperationActivity& activity) {
+        GetVoucherRecord(static_cast<short>(row + 1), &voucher);
+        activity.response(voucher);
+    });
     show_record(&voucher, kVoucherDisplay);
     display_diagnosis_string(txt_request_output, voucher.DiagRequestOut);
 }
@@ -341,10 +349,10 @@ void* MtuDoSettFct(void*) {
         GdkLock lock;
         field_copy(in.MessageNumberIn, input_text(txt_mtu_set_req_msg_nbr));
     }
-    {
-        OperationActivity activity("Top-up settlement");
-        DoMobileTopUpSettlement(&in, &out);
-    }
+    WorkerOperation activity("Top-up settlement"); // open while shown, as above
+    activity.request(in);
+    DoMobileTopUpSettlement(&in, &out);
+    activity.response(out);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
     show_record(&out, kSettlementDisplay);
@@ -360,7 +368,10 @@ void cmb_mtu_set_resp_rec_nbr_changed(GtkWidget*, gpointer) {
         return;
     clear_entries(kDetailEntries);
     clear_entries(kResultLine);
-    GetSettlementProductData(static_cast<short>(row + 1), &detail);
+    fetch_selected_record("Top-up settlement record", [&](OperationActivity& activity) {
+        GetSettlementProductData(static_cast<short>(row + 1), &detail);
+        activity.response(detail);
+    });
     show_record(&detail, kDetailDisplay);
     display_diagnosis_string(txt_request_output, detail.DiagRequestOut);
 }

@@ -3,6 +3,7 @@
 // operator's print status that the print server answers to the terminal.
 #include "common_Routines.h"
 #include "gdk_lock.h"
+#include "journal.h"
 #include "print_job.h"
 #include "print_server.h"
 #include "signals.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 pthread_t PRJS;
 pthread_t SAVE_PRINT_JOB;
@@ -136,6 +138,12 @@ gboolean read_from_channel(GIOChannel* gio, GIOCondition, gpointer) {
     const PrintJobFont font =
         receipt_text_from_pipe_line(line, body, _LineToPrint, sizeof _LineToPrint);
     displayReceipt(font, _LineToPrint);
+    // As shown, without the line feed that ends it in the view. The journal masks
+    // it and appends it under its mutex: the main loop waits for nothing there.
+    std::size_t shown = std::strlen(_LineToPrint);
+    if (shown > 0 && _LineToPrint[shown - 1] == '\n')
+        --shown;
+    journal_receipt_line(std::string(_LineToPrint, shown));
     g_free(line);
     return TRUE;
 }

@@ -1,12 +1,12 @@
 // Settlement and settlement data: the two buttons and their workers, which show the
 // batch totals in the settlement panel, and the record selector with which the
 // operator steps through the transaction detail records that either announced.
-#include "activity.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "operation_scope.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
@@ -200,10 +200,12 @@ void* LaunchSettlementReq(void*) {
         read_message_number(txt_settlement_msg_num, request);
     }
     {
-        OperationActivity activity("Settlement");
+        // Open while the answer is shown: the selector fetches the first detail
+        // record then, as part of this operation.
+        WorkerOperation activity("Settlement");
+        activity.request(request);
         DoSettlement(request, &response); // blocks while the terminal settles
-    }
-    {
+        activity.response(response);
         GdkLock lock;
         show_settlement_response(response);
     }
@@ -228,10 +230,10 @@ void* LaunchGetSettlementDataReq(void*) {
         request.SettlementRecordTypeIn = two_way_choice(cmb_get_settlement_data_record_type);
     }
     {
-        OperationActivity activity("Settlement data");
+        WorkerOperation activity("Settlement data"); // open while shown, as above
+        activity.request(request);
         GetSettlementData(request, &response);
-    }
-    {
+        activity.response(response);
         GdkLock lock;
         show_settlement_response(response);
     }
@@ -252,7 +254,11 @@ void cmb_settlement_record_num_changed(GtkWidget*, gpointer) {
     SettlementRequestIn request{};
     request.TxnDetailDataRecordIndexIn = static_cast<short>(active + 1); // rows count from 1
     SettlementDataRecordOut record{};
-    GetTransactionDetailDataRecord(request, &record);
+    fetch_selected_record("Settlement record", [&](OperationActivity& activity) {
+        activity.request(request);
+        GetTransactionDetailDataRecord(request, &record);
+        activity.response(record);
+    });
     show_record(&record, kDetailDisplay);
     display_diagnosis_string(txt_request_output, record.DiagRequestOut);
 }

@@ -6,6 +6,7 @@
 #include "ecr_Routines.h"
 #include "fields.h"
 #include "gdk_lock.h"
+#include "journal.h"
 #include "korvex.h"
 #include "record_display.h"
 #include "signals.h"
@@ -162,6 +163,7 @@ void* SignatureVerification(void*) {
         else if (is_active(rad_sign_nok))
             status.SignatureStatusIn = 0;
     }
+    journal_question("Signature", status.SignatureStatusIn == 1 ? "Accepted" : "Refused", receipt);
     SetSignStatus(&status, &result);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, result.DiagRequestOut);

@@ -204,7 +204,9 @@ void Application_opened() {
         if (*s.entry)
             gtk_entry_set_text(GTK_ENTRY(*s.entry), field_text(s.field, s.width).c_str());
 
-    // Start-up goes on whatever the library answers to these two calls.
+    // Start-up goes on whatever the library answers to these two calls. They are
+    // not journaled: they hand the terminal the saved settings again at every
+    // start, while the operator's own changes of both are journaled.
     SetTerminalIPAddress_InOut address{};
     field_copy_terminated(address.IPAddressIn, g_SettingStruct.TerminalIPAddress);
     SetIPAddress(&address);

@@ -117,7 +117,9 @@ void* LaunchTaxFreeRefundReq(void*) {
     }
     {
         OperationActivity activity("Tax-free refund");
+        activity.request(request);
         DoTaxFreeRefund(request, &response);
+        activity.response(response);
     }
     {
         GdkLock lock;

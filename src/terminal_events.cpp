@@ -6,6 +6,7 @@
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
+#include "journal.h"
 #include "korvex.h"
 #include "record_display.h"
 #include "signals.h"
@@ -16,6 +17,9 @@
 #include <glib.h>
 
 #include <cstdio>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 std::atomic<bool> StartStopEventServer{false};
 std::atomic<bool> WaitEventState{false};
@@ -65,6 +69,7 @@ void ask_suspected_fraud() {
     run_message_dialog(GTK_MESSAGE_WARNING, GTK_BUTTONS_YES_NO, "SUSPECTED FRAUD",
                        "Void due to suspected fraud?", &answer);
     fraud.SuspectedFraudStatusIn = answer == GTK_RESPONSE_YES ? 0 : 1;
+    journal_question("Suspected fraud", answer == GTK_RESPONSE_YES ? "Void" : "Continue");
     SetSuspectedFraudStatus(&fraud);
 }
 
@@ -140,6 +145,7 @@ void* StartEventServer(void*) {
     {
         OperationActivity running("Event server start");
         StartServer(&server);
+        running.response(server);
     }
     show_result(server.DiagRequestOut);
     if (server.DiagRequestOut == 0)
@@ -154,6 +160,7 @@ void* StopEventServer(void*) {
     {
         OperationActivity running("Event server stop");
         StopServer(&server);
+        running.response(server);
     }
     show_result(server.DiagRequestOut);
     StartStopEventServer = false;
@@ -174,6 +181,10 @@ void set_loop_running(bool running) {
 
 } // namespace
 
+// The waits are no operations of their own: one lasts as long as the terminal has
+// nothing to ask, and an entry open that long would take the questions and receipt
+// lines of the transaction that runs meanwhile. What an event asks is journaled
+// with the cashier's answer, in the entry of that transaction.
 void* WaitEvent(void*) {
     set_loop_running(true);
     TerminalEventOut event{};
@@ -191,6 +202,24 @@ void* WaitEvent(void*) {
 // ---------------------------------------------------------------------------
 // Password request (event 6): the cashier answers with the main window's
 // password command; nothing is sent from here.
+
+namespace {
+
+// The latest password request, until the cashier answers it.
+std::mutex password_request_mutex;
+std::optional<PasswordParamsOut> waiting_password_request;
+
+} // namespace
+
+void answer_password_request(const char* answer) {
+    std::optional<PasswordParamsOut> asked;
+    {
+        std::lock_guard lock(password_request_mutex);
+        asked = std::exchange(waiting_password_request, std::nullopt);
+    }
+    if (asked)
+        journal_question("Password", answer, *asked);
+}
 
 void display_set_password_dialog(PasswordParamsOut params) {
     static const char* const kPasswordNames[] = {"User Password", "SUPERVISOR Password",
@@ -212,6 +241,10 @@ void display_set_password_dialog(PasswordParamsOut params) {
 void* PasswordEvt(void*) {
     PasswordParamsOut params{};
     GetPasswordParams(&params);
+    if (params.DiagRequestOut == 0) {
+        std::lock_guard waiting(password_request_mutex);
+        waiting_password_request = params;
+    }
     GdkLock lock;
     display_diagnosis_string(txt_request_output, params.DiagRequestOut);
     if (params.DiagRequestOut == 0)
@@ -262,6 +295,9 @@ void* GetDCCQuotation(void*) {
     DCCQuotationState = true;
     DCCQuotationDataOut quotation{};
     DCCQuotation(&quotation);
+    // The cardholder takes or leaves the offer on the terminal; the console shows it.
+    if (quotation.DiagRequestOut == 0)
+        journal_question("DCC quotation", "Shown", quotation);
     {
         GdkLock lock;
         show_record(&quotation, kDccQuotationDisplay);

@@ -100,10 +100,13 @@ bool polling_goes_on(std::uintptr_t generation) {
     return periodicFlag && polling_generation == generation;
 }
 
-Status_out query_terminal_state() {
+// A status asked for once is always journaled; a polled one only when it changes,
+// or every poll would write an entry.
+Status_out query_terminal_state(Journaling journaling) {
     Status_out out{};
-    OperationActivity activity(kStatusActivity);
+    OperationActivity activity(kStatusActivity, journaling);
     GetTerminalState(&out);
+    activity.response(out);
     return out;
 }
 
@@ -181,7 +184,12 @@ void send_trace_settings(bool enabled) {
     SetTraceTlvMessagesEnabelement_InOut io{};
     field_copy_terminated(io.FolderPathInOut, input_text(txt_new_folder_path));
     io.TraceEnabelementINOut = enabled ? 1 : 0;
-    SetTraceTlvMessagesEnabelement(&io);
+    {
+        OperationActivity activity("Message tracing");
+        activity.request(io);
+        SetTraceTlvMessagesEnabelement(&io);
+        activity.response(io);
+    }
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
     show_record(&io, kTraceFolderDisplay);
     IsTraceTlvEnabled = io.TraceEnabelementINOut != 0;
@@ -230,7 +238,7 @@ void start_periodic_get_state() {
 
 void* GS(void*) {
     SingleState = true;
-    const Status_out out = query_terminal_state();
+    const Status_out out = query_terminal_state(Journaling::Always);
     {
         GdkLock lock;
         display_diagnosis_string(txt_request_output, out.DiagRequestOut);
@@ -251,7 +259,7 @@ void* GetState(void* arg) {
             set_entry(txt_get_terminal_status, "");
             set_entry(txt_request_output, "");
         }
-        const Status_out out = query_terminal_state();
+        const Status_out out = query_terminal_state(Journaling::WhenChanged);
         {
             GdkLock lock;
             display_diagnosis_string(txt_request_output, out.DiagRequestOut);
@@ -300,7 +308,9 @@ void* SetTime(void*) {
     }
     {
         OperationActivity activity("Set date and time");
+        activity.request(in);
         SetTimeDate(&in, &out);
+        activity.response(out);
     }
     {
         GdkLock lock;
@@ -319,7 +329,12 @@ void* SetTime(void*) {
 void btn_set_ip_address_clicked(GtkWidget*, gpointer) {
     SetTerminalIPAddress_InOut io{};
     field_copy_terminated(io.IPAddressIn, input_text(txt_new_ip_address));
-    SetIPAddress(&io);
+    {
+        OperationActivity activity("Set IP address");
+        activity.request(io);
+        SetIPAddress(&io);
+        activity.response(io);
+    }
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
 }
 
@@ -339,7 +354,12 @@ void btn_ssl_certificate_path_clicked(GtkWidget*, gpointer) {
 void btn_set_ssl_certificate_clicked(GtkWidget*, gpointer) {
     SetSSLCertificate_InOut io{};
     field_copy_terminated(io.PathIn, input_text(txt_ssl_certificate_path));
-    SetPath(&io);
+    {
+        OperationActivity activity("Set certificate");
+        activity.request(io);
+        SetPath(&io);
+        activity.response(io);
+    }
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
 }
 
@@ -363,9 +383,15 @@ void* SetPassFct(void*) {
         if (row >= 0 && row < static_cast<int>(std::size(kEntryStatusByRow)))
             in.EntryStatusIn = kEntryStatusByRow[row];
     }
+    // The answer to the terminal's password request, if one waits, goes to the
+    // operation that asked (before this command's own entry opens). The password
+    // itself is neither in the question nor in the request recorded.
+    answer_password_request(in.EntryStatusIn == 1 ? "Entered" : "Cancelled");
     {
         OperationActivity activity("Set password");
+        activity.request(in);
         SetPassword(&in, &out);
+        activity.response(out);
     }
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
@@ -398,7 +424,9 @@ void* UpdateTxnReceiptPrintStatus(void*) {
     }
     {
         OperationActivity activity("Receipt printing");
+        activity.request(io);
         SetTxnReceiptPrintStatus(&io);
+        activity.response(io);
     }
     {
         GdkLock lock;

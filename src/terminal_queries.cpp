@@ -190,7 +190,9 @@ void* CheckEligibility(void*) {
     }
     {
         OperationActivity activity("Eligibility check");
+        activity.request(in);
         CheckEligibilityLaunch(&in, &out);
+        activity.response(out);
     }
     // "PED Not Authenticated" frees the button as soon as the call returns; the flag
     // is then not cleared again at the end, where it may already be a newer check's.
@@ -225,7 +227,9 @@ void* GetPEDSerialNumber(void*) {
     }
     {
         OperationActivity activity("PED authentication");
+        activity.request(in);
         CheckPEDAuthenticity(&in, &out);
+        activity.response(out);
     }
     {
         GdkLock lock;
@@ -253,6 +257,7 @@ void* ReadTracks(void*) {
     {
         OperationActivity activity("Card reading");
         ReadSwipeCardTracks(&out); // blocks while the customer swipes
+        activity.response(out);    // the track statuses; the tracks are never kept
     }
     const bool freed_early = out.DiagRequestOut == kPedNotAuthenticated;
     {
@@ -295,7 +300,9 @@ void* PrintInformation(void*) {
     escape_line_feeds(in.PrintBufferIn);
     {
         OperationActivity activity("Print information");
+        activity.request(in);
         PrintInformationsLaunch(&in, &out);
+        activity.response(out);
     }
     {
         GdkLock lock;
@@ -330,7 +337,9 @@ void* CheckApplicationEnablement(void*) {
     }
     {
         OperationActivity activity("Application enablement");
+        activity.request(in);
         CheckAppEnablement(&in, &out);
+        activity.response(out);
     }
     {
         GdkLock lock;

@@ -61,7 +61,9 @@ void* LaunchAdjustTipAmountReq(void*) {
     }
     {
         OperationActivity activity("Tip adjustment");
+        activity.request(request);
         AdjustTipAmount(&request, &response);
+        activity.response(response);
     }
     {
         GdkLock lock;

@@ -465,7 +465,9 @@ void* DoTxn(void*) {
     // stays live because the lock is not held.
     {
         OperationActivity running(get_txn_type(std::atoi(in.TransactionTypeIn)));
+        running.request(in);
         Transaction_Launch(&in, &out);
+        running.response(out);
     }
     {
         GdkLock lock;
@@ -511,6 +513,7 @@ void* TransactionRecovery(void*) {
     {
         OperationActivity running("Last transaction");
         GetLastTxnData_Launch(&out); // blocks, without the lock: the window stays live
+        running.response(out);
     }
     {
         GdkLock lock;

@@ -5,6 +5,7 @@
 
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
+#include "journal.h"
 #include "korvex.h"
 #include "korvex_sim.h"
 #include "print_server.h"
@@ -133,6 +134,36 @@ gboolean drive_to_question(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+// Mode "sale:AMOUNT": sells AMOUNT and, once the answer is shown, writes to stderr
+// what the window shows of it ("shown ID=TEXT" lines) and whether the journal is
+// kept ("journal kept" or "journal not kept"), then closes the window.
+constexpr std::string_view kSale = "sale:";
+
+gboolean sell_and_report(gpointer) {
+    static bool started = false;
+    if (!started) {
+        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), child_amount.c_str());
+        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        started = true; // the button raised Txnstate already
+        return G_SOURCE_CONTINUE;
+    }
+    if (Txnstate)
+        return G_SOURCE_CONTINUE;
+    for (GtkWidget* entry :
+         {txt_request_output, txt_txn_output_txn_status, txt_txn_output_total_amount,
+          txt_txn_output_pan, txt_txn_output_merchant_name})
+        std::fprintf(stderr, "shown %s=%s\n", gtk_buildable_get_name(GTK_BUILDABLE(entry)),
+                     gtk_entry_get_text(GTK_ENTRY(entry)));
+    {
+        GdkUnlock unlock; // nothing waits on the journal while holding the lock
+        journal_flush();
+    }
+    std::fprintf(stderr, "journal %s\n", journal_failure().empty() ? "kept" : "not kept");
+    gtk_window_close(GTK_WINDOW(MainEcrWindow));
+    return G_SOURCE_REMOVE;
+}
+
 GtkWidget* find_below(GtkWidget* widget, const std::string& id);
 
 // Mode "print-notice": once the print server has settled (or after 10 s), writes
@@ -159,13 +190,23 @@ gboolean report_print_notice(gpointer) {
 }
 
 int run_child(const std::string& mode, int argc, char** argv) {
-    if (mode == "missing-ui")
-        g_ui_dir = kMissingUiDir;
+    // The source tree's descriptions, as for the tests' own window, whatever folder
+    // the build would install them to.
+    g_ui_dir = mode == "missing-ui" ? kMissingUiDir : KELVRA_SOURCE_UI_DIR;
     if (!ecr_start(&argc, &argv))
         return 2;
     if (mode == "missing-ui") {
         std::fputs("window shown\n", stderr);
         return 3;
+    }
+    if (mode.starts_with(kSale)) {
+        child_amount = mode.substr(kSale.size());
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        gdk_threads_add_timeout(20, sell_and_report, nullptr);
+#pragma GCC diagnostic pop
+        ecr_run_main_loop();
+        return 0;
     }
     if (mode.starts_with(kCloseAsking)) {
         child_amount = mode.substr(kCloseAsking.size());

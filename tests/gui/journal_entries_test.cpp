@@ -1,0 +1,646 @@
+// The journal entries that the window's operations make: each operation of each
+// page as the operator runs it, a sale with the cashier's signature and its
+// receipts, card numbers, tracks and passwords kept out of every file, and a
+// console whose journal cannot be written.
+#include "ecr_Routines.h"
+#include "gui_harness.h"
+#include "journal.h"
+#include "journal_store.h"
+#include "korvex.h"
+#include "test_util.h"
+#include "ui_components.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::int64_t now_ms() {
+    return g_get_real_time() / 1000;
+}
+
+JournalQuery started_since(std::string text, std::int64_t since_ms) {
+    JournalQuery query;
+    query.text = std::move(text);
+    query.from_ms = since_ms;
+    return query;
+}
+
+// The receipt view's text; the caller holds the lock (e.g. inside gui::pump_until).
+std::string receipt_view() {
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buf_print_job, &start, &end);
+    gchar* text = gtk_text_buffer_get_text(buf_print_job, &start, &end, FALSE);
+    std::string copy = text;
+    g_free(text);
+    return copy;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+void set_buffer(GtkTextBuffer* buffer, const std::string& text) {
+    gui::Locked lock;
+    gtk_text_buffer_set_text(buffer, text.c_str(), -1);
+}
+
+std::string value_of(const std::vector<JournalField>& fields, const std::string& name) {
+    for (const JournalField& f : fields)
+        if (f.name == name)
+            return f.value;
+    return "(no field " + name + ")";
+}
+
+// No operation with a busy flag is still showing its answer (a click meanwhile
+// would be refused).
+bool console_idle() {
+    for (const std::atomic<bool>* busy :
+         {&Txnstate, &TxnRecovery, &StartStopEventServer, &SingleState, &TimerState,
+          &TxnReceiptPrint, &CheckEligState, &GetPEDSerialNumState, &ReadTracksState,
+          &PrintInfoState, &AppEnablement, &DoSettlementState, &GetSettlementDataState,
+          &AdjustTipAmountState, &ExchangeRateUpdateState, &TaxFreeRefundState})
+        if (*busy)
+            return false;
+    return true;
+}
+
+// A card number as the journal may keep it: its length, its last four digits, and
+// no more than six digits besides.
+bool masked_pan_of_test_card(const std::string& pan) {
+    return pan.size() == 16 && pan.ends_with("4564") &&
+           std::count_if(pan.begin(), pan.end(), ::isdigit) <= 10;
+}
+
+std::vector<std::string> record_types(const std::vector<JournalRecord>& records) {
+    std::vector<std::string> types;
+    for (const JournalRecord& r : records)
+        types.push_back(r.record);
+    return types;
+}
+
+// On a terminal state of each test's own: the operations change the terminal's
+// clock, donation mode and batch.
+class JournalEntries : public SimStateTest {
+  protected:
+    void SetUp() override {
+        SimStateTest::SetUp();
+        std::string error;
+        store_ = JournalStore::open(journal_path(test_work_dir()), &error);
+        ASSERT_TRUE(store_) << error;
+        gui::answer_dialogs(GTK_RESPONSE_OK);
+    }
+    void TearDown() override {
+        korvex_sim_reset();
+        gui::stop_answering_dialogs();
+        gui::answered_dialogs();
+        SimStateTest::TearDown();
+    }
+
+    // Runs the main loop until the journal holds an entry of `operation` started at
+    // or after `since_ms` and the console is idle again; returns the newest such entry.
+    std::optional<JournalEntry> entry_of(const std::string& operation, std::int64_t since_ms,
+                                         int timeout_ms = 10000) {
+        const std::int64_t until = now_ms() + timeout_ms;
+        std::optional<JournalEntry> found;
+        while (!found && now_ms() < until) {
+            gui::pump(10);
+            journal_flush();
+            store_->for_each(started_since("", since_ms), [&](const JournalEntry& e) {
+                if (e.operation == operation)
+                    found = e;
+                return !found;
+            });
+        }
+        EXPECT_TRUE(gui::pump_until(console_idle));
+        return found;
+    }
+
+    static void clear_transaction_inputs() {
+        for (GtkWidget* entry : gui::entries_named("txt_txn_input_"))
+            if (!gui::id_of(entry).ends_with("_label"))
+                gui::set_text(entry, "");
+    }
+    // A transaction of the type in `row` with these inputs, the others empty.
+    static std::function<void()>
+    transaction(int row, std::vector<std::pair<GtkWidget*, std::string>> inputs) {
+        return [row, inputs] {
+            clear_transaction_inputs();
+            gui::set_active(cmb_txn_type, row);
+            for (const auto& [entry, text] : inputs)
+                gui::set_text(entry, text);
+            gui::click(btn_start_txn);
+        };
+    }
+
+    std::unique_ptr<JournalStore> store_;
+};
+
+SettlementResponseOut settlement_with_records(short records) {
+    SettlementResponseOut out{};
+    put(out.SettlementStatusOut, "0");
+    out.TransactionDetailDataRecordNumberOut = records;
+    return out;
+}
+
+TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
+    struct Operation {
+        const char* name;
+        std::function<void()> run;
+        const char* request = ""; // the first request record's type, "" for none
+        const char* field = "";   // one of its fields, as sent
+        const char* value = "";
+        std::vector<std::string> response = {}; // the response records, in call order
+        struct {
+            const char* amount = nullptr; // summaries, checked where given
+            const char* status = nullptr;
+            const char* host_text = nullptr;
+        } summary = {};
+        int result = 0;
+        const char* result_text = "OK";
+    };
+    const std::string certificate = test_work_dir() + "/journal-test.pem";
+    std::ofstream(certificate) << "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
+    // clang-format off
+    const Operation operations[] = {
+        {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}}),
+         "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"},
+         {"1250", "Authorised", "APPROVED"}},
+        {"SALE", transaction(0, {{txt_txn_input_amount1, "10001"}}),
+         "Transaction_in", "Amount1In", "000000010001", {"Transaction_out"},
+         {"10001", "Not authorised", "DO NOT HONOUR"}},
+        {"REFUND", transaction(1, {{txt_txn_input_amount1, "700"}}),
+         "Transaction_in", "TransactionTypeIn", "01", {"Transaction_out"},
+         {"700", "Authorised"}},
+        {"VOID", transaction(2, {{txt_txn_input_invoice_num, "999999"}}),
+         "Transaction_in", "InvoiceNumberIn", "999999", {"Transaction_out"},
+         {nullptr, "Invoice Not Found"}},
+        {"PWCB", transaction(5, {{txt_txn_input_amount1, "3000"}, {txt_txn_input_amount2, "500"}}),
+         "Transaction_in", "Amount2In", "000000000500", {"Transaction_out"},
+         {"3000", "Authorised"}},
+        {"PRE-AUTH", transaction(6, {{txt_txn_input_amount1, "4000"}}),
+         "Transaction_in", "TransactionTypeIn", "06", {"Transaction_out"},
+         {"4000", "Authorised"}},
+        {"VERIFY ACCOUNT", transaction(8, {}),
+         "Transaction_in", "TransactionTypeIn", "08", {"Transaction_out"},
+         {nullptr, "Authorised"}},
+        {"MOTO SALE", transaction(11, {{txt_txn_input_amount1, "900"}}),
+         "Transaction_in", "TransactionTypeIn", "11", {"Transaction_out"},
+         {"900", "Authorised"}},
+        {"Last transaction", [] { gui::click(btn_get_last_txn_data); },
+         "", "", "", {"GetLastTxnData_out"},
+         {"900", "Authorised"}},
+        {"Terminal status", [] {
+             gui::set_toggle(chb_periodic_get_terminal_status, false);
+             gui::click(btn_get_status);
+         },
+         "", "", "", {"Status_out"}},
+        {"Set date and time", [] {
+             gui::set_spin(sp_dt_hour, 13);
+             gui::click(btn_set_terminal_date_time);
+         },
+         "TimeDate_in", "HourIn", "13", {"TimeDate_out"}},
+        {"Set IP address", [] {
+             gui::set_text(txt_new_ip_address, "192.0.2.10");
+             gui::click(btn_set_ip_address);
+         },
+         "SetTerminalIPAddress_InOut", "IPAddressIn", "192.0.2.10", {"SetTerminalIPAddress_InOut"}},
+        {"Set certificate", [&] {
+             gui::set_text(txt_ssl_certificate_path, certificate);
+             gui::click(btn_set_ssl_certificate);
+         },
+         "SetSSLCertificate_InOut", "PathIn", certificate.c_str(), {"SetSSLCertificate_InOut"}},
+        // No password request waits: the terminal has nothing to take.
+        {"Set password", [] {
+             gui::set_text(txt_set_password, "1234");
+             gui::set_active(cmb_setpw_entry_status, 1);
+             gui::click(btn_set_passw);
+         },
+         "SetPasswordIn", "EntryStatusIn", "0", {"SetPasswordOut"},
+         {}, 10, "No Received Data"},
+        {"Receipt printing", [] { gui::click(rad_print_txn_receipt_enabled); },
+         "InitTxnReceiptPrint_InOut", "StatusIn", "1", {"InitTxnReceiptPrint_InOut"}},
+        {"Message tracing", [] {
+             gui::set_text(txt_new_folder_path, "/nonexistent/trace");
+             gui::click(btn_set_logFile_folder_path);
+         },
+         "SetTraceTlvMessagesEnabelement_InOut", "FolderPathInOut", "/nonexistent/trace",
+         {"SetTraceTlvMessagesEnabelement_InOut"},
+         {}, 3, "Bad Request Format"},
+        {"Event server start", [] { gui::click(btn_start_ecr_event_server); },
+         "", "", "", {"TerminalEventOut"}},
+        {"Event server stop", [] { gui::click(btn_stop_ecr_event_server); },
+         "", "", "", {"TerminalEventOut"}},
+        {"Eligibility check", [] {
+             gui::set_active(cmb_txn_type, 1);
+             gui::click(btn_check_eligibilit);
+         },
+         "CheckEligibility_in", "TransactionTypeIn", "01", {"CheckEligibility_out"}},
+        {"PED authentication", [] {
+             gui::set_text(txt_ped_serial_number, "SN4711");
+             gui::click(btn_ped_authentication);
+         },
+         "PEDAuthentication_in", "pedSerialNbrIn", "SN4711", {"PEDAuthentication_out"}},
+        {"Card reading", [] { gui::click(btn_read_mag_card_tracks); },
+         "", "", "", {"ReadTracks_out"}},
+        {"Print information", [] {
+             set_buffer(buf_print_information, "JOURNAL TEST");
+             gui::click(btn_print_information);
+         },
+         "PrintInformation_in", "PrintBufferIn", "JOURNAL TEST", {"PrintInformation_out"}},
+        {"Application enablement", [] {
+             gui::set_active(cmb_application_identifier, 2);
+             gui::click(btn_check_application_enablement);
+         },
+         "CheckApplicationEnablementIn", "ApplicationIdIn", "2", {"CheckApplicationEnablementOut"}},
+        // The first detail record is fetched by the worker, within its operation.
+        {"Settlement", [] {
+             script("DoSettlement", settlement_with_records(2));
+             gui::set_text(txt_settlement_msg_num, "7");
+             gui::click(btn_do_settlement);
+         },
+         "SettlementRequestIn", "MessageNumberIn", "7",
+         {"SettlementResponseOut", "SettlementDataRecordOut"},
+         {nullptr, "Authorised"}},
+        // A row the operator picks later is an operation of its own.
+        {"Settlement record", [] {
+             script("GetTransactionDetailDataRecord", SettlementDataRecordOut{});
+             gui::set_active(cmb_settlement_record_num, 1);
+         },
+         "SettlementRequestIn", "TxnDetailDataRecordIndexIn", "2", {"SettlementDataRecordOut"}},
+        {"Settlement data", [] {
+             script("GetSettlementData", settlement_with_records(1));
+             gui::set_text(txt_get_settlement_msg_num, "8");
+             gui::click(btn_get_settlement_data);
+         },
+         "SettlementRequestIn", "MessageNumberIn", "8",
+         {"SettlementResponseOut", "SettlementDataRecordOut"},
+         {nullptr, "Authorised"}},
+        {"Tip adjustment", [] {
+             script("AdjustTipAmount", AdjustTipAmountOut{});
+             gui::set_text(txt_ata_invoice_num, "000123");
+             gui::set_text(txt_ata_total_amount, "2000");
+             gui::click(btn_adjust_tip_amount);
+         },
+         "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"},
+         {"2000"}},
+        {"Exchange rate update", [] {
+             gui::set_active(cmb_exr_update_mth, 0);
+             gui::click(btn_exr_do_exr_update);
+         },
+         "ExchangeRateUpdateIn", "UpdateMethodIn", "0",
+         {"ExchangeRateUpdateOut", "CurrencyDetailsRecordOut"},
+         {nullptr, "Rates Sent Successfully"}},
+        {"Tax-free refund", [] {
+             TFRTransactionOut out{};
+             put(out.TransactionStatusOut, "1");
+             script("DoTaxFreeRefund", out);
+             gui::set_text(txt_tfr_inp_form_nbr, "FORM42");
+             gui::click(btn_tfr_inp_start_tax_free);
+         },
+         "TFRTransactionIn", "TaxFreeFormNumberIn", "FORM42", {"TFRTransactionOut"},
+         {nullptr, "Successful"}},
+        {"Donation mode", [] {
+             gui::set_active(cmb_pe_donation_mode, 1);
+             gui::click(btn_pe_set_donation_mode);
+         },
+         "PenniesDonationModeIn", "DonationModeIn", "1", {"PenniesDonationModeOut"}},
+        {"Donation configuration", [] { gui::click(btn_pe_get_pennies_config); },
+         "", "", "", {"PenniesConfigDataOut"}},
+        {"Top-up configuration", [] {
+             MobileTopUpConfigurationDataOut out{};
+             out.MobileTopUpProductNumberOut = 2;
+             script("GetMobileTopUpConfiguration", out);
+             gui::set_active(cmb_mt_conf_mode, 1);
+             gui::click(btn_mt_cfg_get_config);
+         },
+         "MobileTopUpConfigurationDataIn", "GetMobileTopUpConfigFlagIn", "1",
+         {"MobileTopUpConfigurationDataOut", "ProductDataRecordOut"}},
+        {"Voucher sale", [] {
+             MobileTopUpRespOut out{};
+             out.VoucherNumberOut = 1;
+             script("DoMobileTopUpTransaction", out);
+             gui::set_text(txt_mt_txn_vch_amt, "1500");
+             gui::click(btn_mt_txn_do_transaction);
+         },
+         "MobileTopUpReqIn", "VoucherAmountIn", "1500", {"MobileTopUpRespOut", "VoucherRecordOut"},
+         {"1500"}},
+        {"Top-up settlement", [] {
+             MobileTopUpSettlementRespOut out{};
+             out.TransactionDetailDataRecordNumberOut = 1;
+             script("DoMobileTopUpSettlement", out);
+             gui::set_text(txt_mtu_set_req_msg_nbr, "5");
+             gui::click(btn_mtu_set_req_do_set);
+         },
+         "MobileTopUpSettlementRespIn", "MessageNumberIn", "5",
+         {"MobileTopUpSettlementRespOut", "MTPSettlementDataRecordOut"}},
+    };
+    // clang-format on
+    std::vector<std::pair<GtkWidget*, std::string>> typed; // given back at the end
+    for (GtkWidget* entry : gui::entries_named(""))
+        typed.emplace_back(entry, gui::text(entry));
+    for (const Operation& op : operations) {
+        SCOPED_TRACE(op.name);
+        korvex_sim_reset();
+        korvex_sim_set_delay_scale(0);
+        const std::int64_t since = now_ms();
+        op.run();
+        const std::optional<JournalEntry> e = entry_of(op.name, since);
+        ASSERT_TRUE(e) << "no entry";
+        if (*op.request) {
+            ASSERT_FALSE(e->request.empty());
+            EXPECT_EQ(e->request.front().record, op.request);
+            EXPECT_EQ(value_of(e->request.front().fields, op.field), op.value);
+        } else {
+            EXPECT_TRUE(e->request.empty());
+        }
+        EXPECT_EQ(record_types(e->response), op.response);
+        EXPECT_EQ(e->result_code, op.result);
+        EXPECT_EQ(e->result_text, op.result_text);
+        for (const auto& [summary, expected] :
+             {std::pair{&e->amount, op.summary.amount}, std::pair{&e->status, op.summary.status},
+              std::pair{&e->host_text, op.summary.host_text}})
+            if (expected) {
+                EXPECT_EQ(*summary, expected);
+            }
+        EXPECT_LE(since, e->started_ms);
+        EXPECT_LE(e->started_ms, e->ended_ms);
+    }
+    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+    for (const auto& [entry, text] : typed)
+        gui::set_text(entry, text);
+    gui::set_active(cmb_txn_type, 0);
+}
+
+// A polled status is journaled when it differs from the one before; asked for once,
+// every time.
+TEST_F(JournalEntries, APolledStatusOnlyWhenItChanges) {
+    const std::int64_t since = now_ms();
+    const auto status_entries = [&] {
+        journal_flush();
+        return store_->count(started_since("Terminal status", since));
+    };
+    script("GetTerminalState", Status_out{2, 0}); // busy once, then idle
+    gui::set_spin(spbtn_get_terminal_status_per_time, 1);
+    gui::set_toggle(chb_periodic_get_terminal_status, true);
+    gui::click(btn_get_status);
+    ASSERT_TRUE(gui::pump_until([] { return calls("GetTerminalState") >= 4; }));
+    gui::click(btn_get_status); // stops the polling
+    gui::set_toggle(chb_periodic_get_terminal_status, false);
+    EXPECT_EQ(status_entries(), 2) << "busy, then idle once";
+
+    for (int single = 1; single <= 2; ++single) {
+        const std::size_t before = calls("GetTerminalState");
+        gui::click(btn_get_status);
+        ASSERT_TRUE(
+            gui::pump_until([&] { return calls("GetTerminalState") > before && !SingleState; }));
+        EXPECT_EQ(status_entries(), 2 + single);
+    }
+}
+
+// A sale the cashier signs off, end to end: what was asked and answered, the
+// cashier's answer and both receipt copies, as the window showed them.
+TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
+    gui::click(btn_start_ecr_event_server);
+    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    gui::click(btn_prn_clear);
+    const std::int64_t since = now_ms();
+    transaction(0, {{txt_txn_input_amount1, "10011"}})();
+    ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
+    gui::click(rad_sign_ok);
+    ASSERT_TRUE(gui::wait_for_text(txt_txn_output_txn_status, "Authorised"));
+    // The customer copy ends with the line after this one.
+    ASSERT_TRUE(gui::pump_until([] {
+        const std::string view = receipt_view();
+        const std::string last = "PLEASE KEEP THIS RECEIPT\n";
+        const std::size_t at = view.find(last);
+        return at != std::string::npos && view.size() > at + last.size() && view.ends_with("\n");
+    }));
+    const std::optional<JournalEntry> e = entry_of("SALE", since);
+    ASSERT_TRUE(e);
+
+    ASSERT_EQ(record_types(e->request), std::vector<std::string>{"Transaction_in"});
+    EXPECT_EQ(value_of(e->request[0].fields, "Amount1In"), "000000010011");
+    ASSERT_EQ(record_types(e->response), std::vector<std::string>{"Transaction_out"});
+    const std::vector<JournalField>& answer = e->response[0].fields;
+    EXPECT_EQ(value_of(answer, "TransactionStatusOut"), "00");
+    EXPECT_EQ(value_of(answer, "InvoiceNumberOut"), gui::text(txt_txn_output_invoice_num));
+    EXPECT_PRED1(masked_pan_of_test_card, value_of(answer, "PANOut"));
+    EXPECT_EQ(e->amount, "10011");
+    EXPECT_EQ(e->invoice, gui::text(txt_txn_output_invoice_num));
+    EXPECT_EQ(e->status, "Authorised");
+    EXPECT_EQ(e->result_text, "OK");
+
+    ASSERT_EQ(e->questions.size(), 1u);
+    const JournalQuestion& q = e->questions[0];
+    EXPECT_EQ(q.question, "Signature");
+    EXPECT_EQ(q.answer, "Accepted");
+    EXPECT_EQ(value_of(q.details, "TotalAmountOut"), "000000010011") << "what the cashier saw";
+    EXPECT_PRED1(masked_pan_of_test_card, value_of(q.details, "PANOut"));
+    EXPECT_LE(e->started_ms, q.at_ms);
+    EXPECT_LE(q.at_ms, e->ended_ms);
+
+    {
+        gui::Locked lock;
+        EXPECT_EQ(e->receipt, lines_of(receipt_view())) << "the lines as the view shows them";
+    }
+    int copies = 0;
+    for (const std::string& line : e->receipt)
+        copies += line == "MERCHANT COPY" || line == "CUSTOMER COPY";
+    EXPECT_EQ(copies, 2);
+
+    gui::click(btn_stop_ecr_event_server);
+    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+}
+
+// Each question the terminal asks the cashier during a sale goes into the sale's
+// entry with the answer given and what the terminal showed with it.
+TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
+    struct Question {
+        const char* amount;
+        std::function<void()> answer; // as the cashier gives it
+        const char* question;
+        const char* given;
+        const char* shown_field; // one field of what the terminal showed
+        const char* shown;
+    };
+    const auto in_window = [](const char* id, std::function<void(GtkWidget*)> answer) {
+        return [id, answer] {
+            GtkWidget* window = gui::wait_for_window(id);
+            ASSERT_NE(window, nullptr) << id;
+            answer(window);
+        };
+    };
+    const auto click_in = [](const char* button) {
+        return [button](GtkWidget* window) { gui::click(gui::find_child(window, button)); };
+    };
+    // clang-format off
+    const Question questions[] = {
+        {"10011", [] {
+             ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
+             gui::click(rad_sign_nok);
+         },
+         "Signature", "Refused", "TotalAmountOut", "000000010011"},
+        {"10012", in_window("win_voice_ref", [](GtkWidget* window) {
+             gui::click(gui::find_child(window, "accept_check"));
+             gui::set_active(gui::find_child(window, "cb_ref_state"), 0);
+             gui::set_text(gui::find_child(window, "txt_auth_code"), "PH0NE1");
+             gui::click(gui::find_child(window, "btn_auth_ok"));
+         }),
+         "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199"},
+        {"10012", in_window("win_voice_ref", click_in("btn_auth_cancel")),
+         "Voice referral", "Cancelled", "PhoneNumberOut", "0800 555 0199"},
+        {"10014", in_window("partial_auth_dlg", click_in("btn_hp_acc")),
+         "Partial approval", "Accepted", "PartialAmountOut", "000000005007"},
+        {"10015", in_window("avs_rej_dlg", [](GtkWidget* window) { gui::close_window(window); }),
+         "AVS rejection", "Declined", "AVSResponseOut", "N"},
+        // The console only shows the offer: the cardholder takes it on the terminal.
+        {"10013", [] {}, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840"},
+        // Answered with the "Set password" command once the request was shown.
+        {"10016", [] {
+             ASSERT_TRUE(gui::pump_until([] { return !gui::answered_dialogs().empty(); }));
+             gui::set_text(txt_set_password, "1234");
+             gui::set_active(cmb_setpw_entry_status, 0);
+             gui::click(btn_set_passw);
+         },
+         "Password", "Entered", "PasswordTypeOut", "1"},
+        {"10017", [] { gui::answer_dialogs(GTK_RESPONSE_YES); },
+         "Suspected fraud", "Void", nullptr, nullptr},
+    };
+    // clang-format on
+    gui::click(btn_start_ecr_event_server);
+    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    for (const Question& q : questions) {
+        SCOPED_TRACE(std::string(q.question) + " " + q.given);
+        korvex_sim_set_delay_scale(0.02); // the sale outlasts the DCC offer shown
+        gui::answer_dialogs(GTK_RESPONSE_OK);
+        gui::answered_dialogs();
+        const std::int64_t since = now_ms();
+        transaction(0, {{txt_txn_input_amount1, q.amount}})();
+        q.answer();
+        const std::optional<JournalEntry> e = entry_of("SALE", since);
+        ASSERT_TRUE(e);
+        ASSERT_EQ(e->questions.size(), 1u);
+        EXPECT_EQ(e->questions[0].question, q.question);
+        EXPECT_EQ(e->questions[0].answer, q.given);
+        if (q.shown_field) {
+            EXPECT_EQ(value_of(e->questions[0].details, q.shown_field), q.shown);
+        }
+    }
+    gui::set_text(txt_set_password, "");
+    gui::answer_dialogs(GTK_RESPONSE_OK);
+    gui::click(btn_stop_ecr_event_server);
+    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+}
+
+// No file of the working folder holds a whole card number, track data or a
+// password once they have crossed the library: the journal keeps the masked form.
+TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
+    const std::int64_t since = now_ms();
+    Transaction_out sale{};
+    put(sale.TransactionStatusOut, "00");
+    put(sale.PANOut, "6799990000044564");
+    put(sale.HostTextOut, "CARD 6799 9900 0004 4564 OK");
+    script("Transaction_Launch", sale);
+    transaction(0, {{txt_txn_input_amount1, "1250"}})();
+    ASSERT_TRUE(entry_of("SALE", since));
+
+    gui::click(btn_read_mag_card_tracks);
+    const std::optional<JournalEntry> reading = entry_of("Card reading", since);
+    ASSERT_TRUE(reading);
+    ASSERT_EQ(reading->response.size(), 1u);
+    EXPECT_EQ(value_of(reading->response[0].fields, "Track1StatusOut"), "0")
+        << "the read statuses stay";
+
+    // Printed free text comes back as a receipt line.
+    set_buffer(buf_print_information, "CARD 6799 9900 0004 4564");
+    gui::click(btn_print_information);
+    ASSERT_TRUE(gui::pump_until(
+        [] { return receipt_view().find("CARD 6799 9900 0004 4564") != std::string::npos; }));
+    ASSERT_TRUE(entry_of("Print information", since));
+
+    gui::set_text(txt_set_password, "S3CRET99");
+    gui::click(btn_set_passw);
+    ASSERT_TRUE(entry_of("Set password", since));
+    gui::set_text(txt_set_password, "");
+    journal_flush();
+
+    const std::vector<std::string> secrets = {"6799990000044564", "6799 9900 0004 4564",
+                                              "^SIMPAY/TEST CARD^2812", "=28122010000000000?",
+                                              "S3CRET99"};
+    std::string journal_bytes;
+    for (const fs::directory_entry& file : fs::recursive_directory_iterator(test_work_dir())) {
+        if (!file.is_regular_file())
+            continue;
+        const std::string bytes = read_file(file.path().string());
+        for (const std::string& secret : secrets)
+            EXPECT_EQ(bytes.find(secret), std::string::npos) << secret << " in " << file.path();
+        if (file.path().filename().string().starts_with("journal.db"))
+            journal_bytes += bytes;
+    }
+    EXPECT_NE(journal_bytes.find("679999******4564"), std::string::npos);
+    EXPECT_NE(journal_bytes.find("6799 99** **** 4564"), std::string::npos);
+}
+
+// A journal that cannot be opened keeps no entry, and the console goes on as before:
+// a sale shows what it shows with a journal.
+TEST_F(JournalEntries, AnUnwritableJournalChangesNothingTheOperatorSees) {
+    const auto shown_lines = [](const std::string& err) {
+        std::vector<std::string> shown;
+        for (const std::string& line : lines_of(err))
+            if (line.starts_with("shown ") || line.starts_with("journal "))
+                shown.push_back(line);
+        return shown;
+    };
+    const auto sale_in = [&](const std::string& folder) {
+        const gui::ChildRun run = gui::run_console_child("sale:1250", folder);
+        EXPECT_FALSE(run.timed_out);
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
+        return shown_lines(run.err);
+    };
+    const std::string root = test_work_dir() + "/unwritable-journal";
+    fs::create_directories(root + "/kept");
+    std::vector<std::string> expected = sale_in(root + "/kept");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(expected.back(), "journal kept");
+    expected.back() = "journal not kept";
+
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& journal)> spoil;
+    };
+    const Case cases[] = {
+        {"not a journal",
+         [](const std::string& journal) { std::ofstream(journal) << std::string(4096, 'x'); }},
+        {"a folder", [](const std::string& journal) { fs::create_directories(journal); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = root + "/" + c.name;
+        fs::create_directories(folder);
+        c.spoil(journal_path(folder));
+        EXPECT_EQ(sale_in(folder), expected);
+    }
+}
+
+} // namespace
