@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <deque>
 #include <map>
 #include <memory>
@@ -162,11 +161,6 @@ void journal_start(const std::string& path) {
     stopping = false;
     failure_reason.clear();
     writer = std::thread(write_entries, path);
-    // A process that ends without journal_stop (gtk_init finding no display, a test
-    // runner returning from main) would otherwise end in std::terminate, on a writer
-    // thread still joinable when it is destroyed.
-    static const bool stop_at_exit = std::atexit(journal_stop) == 0;
-    (void)stop_at_exit;
 }
 
 void journal_stop() {
