@@ -16,6 +16,7 @@
 #include "window_look.h"
 #include "worker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -153,6 +154,10 @@ std::int64_t selected_id() {
     return gtk_tree_selection_get_selected(selection, nullptr, &it) ? id_at(&it) : 0;
 }
 
+GtkAdjustment* list_scroll() {
+    return gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list));
+}
+
 // Loads the next page of the query's rows below those in the list.
 void append_page() {
     if (!page_store || all_rows_loaded)
@@ -285,9 +290,12 @@ void reload_list(bool keep_selection) {
     g_signal_handlers_block_by_func(tv_jrn_list, gpointer(jrn_list_cursor_changed), nullptr);
     gtk_list_store_clear(ls_journal);
     list_stale = false;
-    all_rows_loaded = !valid;
+    all_rows_loaded = true;
+    if (!keep_selection) // another search starts at its newest entry
+        gtk_adjustment_set_value(list_scroll(), 0);
     if (valid) {
         shown_query = query;
+        all_rows_loaded = false;
         append_page();
         set_count_text(entries_text(page_store->count(query)), false);
     } else {
@@ -306,10 +314,6 @@ void reload_list(bool keep_selection) {
     g_signal_handlers_unblock_by_func(tv_jrn_list, gpointer(jrn_list_cursor_changed), nullptr);
     if (!reselected)
         show_selected_entry();
-}
-
-GtkAdjustment* list_scroll() {
-    return gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list));
 }
 
 bool list_at_top() { return gtk_adjustment_get_value(list_scroll()) <= 0.5; }
@@ -460,8 +464,12 @@ void ask_export(ExportFormat format) {
         "journal-" + local_time(g_get_real_time() / 1000, "%Y-%m-%d") + (csv ? ".csv" : ".jsonl");
     gtk_file_chooser_set_current_name(chooser, name.c_str());
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    // Small enough for a 1024 x 768 till, placed over the window even without a
+    // window manager.
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
     g_signal_connect(dialog, "response", G_CALLBACK(export_answered), job.release());
     gtk_widget_show(dialog);
+    gtk_window_resize(GTK_WINDOW(dialog), 760, 520); // the chooser's own size is the screen's
 }
 
 void* keep_days_worker(void*) {

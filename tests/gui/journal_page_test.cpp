@@ -241,6 +241,12 @@ TEST_F(JournalPage, ScrollingLoadsTheNextPagesWithoutGapsOrRepeats) {
         shown.push_back(r.id);
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(count_locked(), "450 entries");
+    // Another search starts again at its newest entry, one page of it.
+    g_signal_emit_by_name(txt_jrn_search, "activate");
+    EXPECT_EQ(rows_locked().size(), 200u);
+    EXPECT_EQ(gtk_adjustment_get_value(
+                  gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list))),
+              0);
 }
 
 TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
