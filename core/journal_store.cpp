@@ -204,26 +204,41 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     sqlite3_busy_timeout(db, 2000);
 
     std::string why;
-    if (!exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
-              &why))
-        return fail(why);
-    int version = -1;
-    {
-        Statement st(db, "PRAGMA user_version");
-        if (st.step() == SQLITE_ROW)
-            version = static_cast<int>(st.integer(0));
+    // Turning a new file to write-ahead logging does not wait for the lock: when
+    // another connection holds it at that moment the switch is tried again.
+    for (int tries = 1; !exec(db,
+                              "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                              "PRAGMA foreign_keys=ON;",
+                              &why);
+         ++tries) {
+        if (sqlite3_errcode(db) != SQLITE_BUSY || tries == 100)
+            return fail(why);
+        g_usleep(20'000);
     }
+    auto read_version = [db] {
+        Statement st(db, "PRAGMA user_version");
+        return st.step() == SQLITE_ROW ? static_cast<int>(st.integer(0)) : -1;
+    };
+    const int version = read_version();
     if (version < 0)
         return fail(sqlite3_errmsg(db));
     if (version > kSchemaVersion)
         return fail("written by a newer version of the console (schema " +
                     std::to_string(version) + ")");
     if (version == 0) {
-        const std::string create = std::string("BEGIN;") + kSchema + "PRAGMA user_version=" +
-                                   std::to_string(kSchemaVersion) + "; COMMIT;";
-        if (!exec(db, create.c_str(), &why)) {
-            exec(db, "ROLLBACK");
+        // Another connection may be creating the journal at this moment (the writer
+        // thread and the Journal page, two consoles on one folder): the version is read
+        // again under the write lock, and the schema written only while there is none.
+        if (!exec(db, "BEGIN IMMEDIATE", &why))
             return fail(why);
+        const int now = read_version();
+        const std::string create = now == 0 ? kSchema + std::string("PRAGMA user_version=") +
+                                                  std::to_string(kSchemaVersion) + ";"
+                                            : "";
+        if (now < 0 || !exec(db, (create + "COMMIT;").c_str(), &why)) {
+            const std::string reason = now < 0 ? sqlite3_errmsg(db) : why;
+            exec(db, "ROLLBACK");
+            return fail(reason);
         }
     }
     return std::unique_ptr<JournalStore>(new JournalStore(db));
