@@ -39,11 +39,11 @@ enum Column {
     COL_INVOICE,
 };
 
-std::string journal_file;                // set once before the writer starts
+std::string journal_file;                 // set once before the writer starts
 std::unique_ptr<JournalStore> page_store; // main thread only
-bool page_opened = false;                // the page has been shown once
-bool page_failed = false;                // the page shows why there is no journal
-JournalQuery shown_query;                // the query of the rows in the list
+bool page_opened = false;                 // the page has been shown once
+bool page_failed = false;                 // the page shows why there is no journal
+JournalQuery shown_query;                 // the query of the rows in the list
 bool all_rows_loaded = true;
 bool list_stale = false; // entries were written that the list does not show yet
 guint search_timer = 0;
@@ -140,7 +140,9 @@ void set_count_text(const std::string& text, bool problem) {
     mark_error(lbl_jrn_count, kFailureStyleClass, problem);
 }
 
-GtkTreeModel* list_model() { return GTK_TREE_MODEL(ls_journal); }
+GtkTreeModel* list_model() {
+    return GTK_TREE_MODEL(ls_journal);
+}
 
 std::int64_t id_at(GtkTreeIter* it) {
     gint64 id = 0;
@@ -165,7 +167,8 @@ void append_page() {
     JournalEntry last;
     GtkTreeIter it;
     const int rows = gtk_tree_model_iter_n_children(list_model(), nullptr);
-    const bool after = rows > 0 && gtk_tree_model_iter_nth_child(list_model(), &it, nullptr, rows - 1);
+    const bool after =
+        rows > 0 && gtk_tree_model_iter_nth_child(list_model(), &it, nullptr, rows - 1);
     if (after) {
         gint64 id = 0, started = 0;
         gtk_tree_model_get(list_model(), &it, COL_ID, &id, COL_STARTED_MS, &started, -1);
@@ -186,7 +189,9 @@ void append_page() {
 
 // --- The detail of one entry ---------------------------------------------------
 
-GtkTextBuffer* detail_buffer() { return gtk_text_view_get_buffer(GTK_TEXT_VIEW(tv_jrn_detail)); }
+GtkTextBuffer* detail_buffer() {
+    return gtk_text_view_get_buffer(GTK_TEXT_VIEW(tv_jrn_detail));
+}
 
 class DetailWriter {
   public:
@@ -217,8 +222,7 @@ class DetailWriter {
         GtkTextIter end;
         gtk_text_buffer_get_end_iter(buffer_, &end);
         if (tag)
-            gtk_text_buffer_insert_with_tags_by_name(buffer_, &end, text.c_str(), -1, tag,
-                                                     nullptr);
+            gtk_text_buffer_insert_with_tags_by_name(buffer_, &end, text.c_str(), -1, tag, nullptr);
         else
             gtk_text_buffer_insert(buffer_, &end, text.c_str(), -1);
     }
@@ -238,8 +242,8 @@ void show_entry(const JournalEntry& e) {
     std::vector<JournalField> summary = {
         {"Started", local_time(e.started_ms) + local_time(e.started_ms, " (%Z)")},
         {"Ended", local_time(e.ended_ms)},
-        {"Result", e.result_code ? std::to_string(*e.result_code) + " " + e.result_text
-                                 : e.result_text},
+        {"Result",
+         e.result_code ? std::to_string(*e.result_code) + " " + e.result_text : e.result_text},
         {"Status", e.status},
         {"Amount", major_units(e.amount)},
         {"Invoice", e.invoice},
@@ -316,7 +320,9 @@ void reload_list(bool keep_selection) {
         show_selected_entry();
 }
 
-bool list_at_top() { return gtk_adjustment_get_value(list_scroll()) <= 0.5; }
+bool list_at_top() {
+    return gtk_adjustment_get_value(list_scroll()) <= 0.5;
+}
 
 // value-changed of the list's scroll position: the next page before the end shows,
 // and the newest entries once the operator is back at the top.
@@ -327,6 +333,18 @@ void list_scrolled(GtkAdjustment* scroll, gpointer) {
         reload_list(true);
     else if (!all_rows_loaded && value + 2 * page >= gtk_adjustment_get_upper(scroll))
         append_page();
+}
+
+// On the page's first allocation: the list takes three fifths of a wide screen, so
+// that its status and result columns (which take what the list has to spare) show
+// "Not authorised" and "Unable To Connect" whole; at 1024 x 768 it keeps the width
+// its columns need.
+void share_page_width(GtkWidget* paned, GdkRectangle* area, gpointer) {
+    if (area->width <= 1)
+        return;
+    g_signal_handlers_disconnect_by_func(paned, gpointer(share_page_width), nullptr);
+    gtk_paned_set_position(GTK_PANED(paned),
+                           std::max(gtk_paned_get_position(GTK_PANED(paned)), area->width * 3 / 5));
 }
 
 gboolean search_now(gpointer) {
@@ -352,7 +370,8 @@ void show_page_failure(const std::string& reason) {
     gtk_text_buffer_set_text(detail_buffer(), "", 0);
     set_count_text("", false);
     const std::string text = "Running without a journal: the operations work, but they are not "
-                             "recorded.\n\n" + reason;
+                             "recorded.\n\n" +
+                             reason;
     gtk_label_set_text(GTK_LABEL(lbl_jrn_failure), text.c_str());
     gtk_widget_hide(pan_jrn);
     gtk_widget_show(lbl_jrn_failure);
@@ -371,7 +390,9 @@ gboolean show_journal_failure(gpointer) {
 }
 
 // Both from the writer thread.
-void journal_failed(const std::string&) { g_idle_add(show_journal_failure, nullptr); }
+void journal_failed(const std::string&) {
+    g_idle_add(show_journal_failure, nullptr);
+}
 
 gboolean show_new_entries(gpointer) {
     refresh_pending.store(false);
@@ -523,6 +544,7 @@ void prepare_journal_page() {
     if (!page_journal)
         return;
     gtk_text_buffer_create_tag(detail_buffer(), "heading", "weight", PANGO_WEIGHT_BOLD, nullptr);
+    g_signal_connect(pan_jrn, "size-allocate", G_CALLBACK(share_page_width), nullptr);
     // The scroll position is no widget, so it is connected here rather than in the
     // window's connection table.
     g_signal_connect(list_scroll(), "value-changed", G_CALLBACK(list_scrolled), nullptr);
@@ -566,11 +588,17 @@ void jrn_query_activated(GtkWidget*, gpointer) {
     reload_list(false);
 }
 
-void jrn_list_cursor_changed(GtkWidget*, gpointer) { show_selected_entry(); }
+void jrn_list_cursor_changed(GtkWidget*, gpointer) {
+    show_selected_entry();
+}
 
-void btn_jrn_export_csv_clicked(GtkWidget*, gpointer) { ask_export(ExportFormat::Csv); }
+void btn_jrn_export_csv_clicked(GtkWidget*, gpointer) {
+    ask_export(ExportFormat::Csv);
+}
 
-void btn_jrn_export_json_clicked(GtkWidget*, gpointer) { ask_export(ExportFormat::JsonLines); }
+void btn_jrn_export_json_clicked(GtkWidget*, gpointer) {
+    ask_export(ExportFormat::JsonLines);
+}
 
 void spn_jrn_keep_days_changed(GtkWidget*, gpointer) {
     keep_days_wanted.store(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(spn_jrn_keep_days)));
