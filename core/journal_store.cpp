@@ -237,9 +237,17 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     sqlite3_busy_timeout(db, 2000);
 
     std::string why;
-    if (!exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
-              &why))
-        return fail(why);
+    // Turning a new file to write-ahead logging does not wait for the lock: when
+    // another connection holds it at that moment the switch is tried again.
+    for (int tries = 1; !exec(db,
+                              "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                              "PRAGMA foreign_keys=ON;",
+                              &why);
+         ++tries) {
+        if (sqlite3_errcode(db) != SQLITE_BUSY || tries == 100)
+            return fail(why);
+        g_usleep(20'000);
+    }
     auto schema_version = [db] {
         Statement st(db, "PRAGMA user_version");
         return st.step() == SQLITE_ROW ? static_cast<int>(st.integer(0)) : -1;

@@ -10,6 +10,7 @@
 #include "signals.h"
 #include "ui_components.h"
 #include "journal.h"
+#include "journal_page.h"
 #include "journal_store.h"
 #include "work_dir.h"
 #include "window_look.h"
@@ -76,6 +77,17 @@ const Connection kConnections[] = {
     {&btn_log_folder_path, "clicked", G_CALLBACK(btn_log_folder_path_clicked)},
     {&btn_set_logFile_folder_path, "clicked", G_CALLBACK(btn_set_logFile_folder_path_clicked)},
     {&checkbtn_trace_tlv_enablement, "clicked", G_CALLBACK(checkbtn_trace_tlv_enablement_clicked)},
+    {&page_journal, "map", G_CALLBACK(jrn_page_mapped)},
+    {&txt_jrn_search, "changed", G_CALLBACK(jrn_query_changed)},
+    {&txt_jrn_search, "activate", G_CALLBACK(jrn_query_activated)},
+    {&txt_jrn_from, "changed", G_CALLBACK(jrn_query_changed)},
+    {&txt_jrn_from, "activate", G_CALLBACK(jrn_query_activated)},
+    {&txt_jrn_to, "changed", G_CALLBACK(jrn_query_changed)},
+    {&txt_jrn_to, "activate", G_CALLBACK(jrn_query_activated)},
+    {&tv_jrn_list, "cursor-changed", G_CALLBACK(jrn_list_cursor_changed)},
+    {&btn_jrn_export_csv, "clicked", G_CALLBACK(btn_jrn_export_csv_clicked)},
+    {&btn_jrn_export_json, "clicked", G_CALLBACK(btn_jrn_export_json_clicked)},
+    {&spn_jrn_keep_days, "value-changed", G_CALLBACK(spn_jrn_keep_days_changed)},
 };
 
 // The entries whose text is kept in the settings file, in the record's order.
@@ -153,8 +165,10 @@ bool ecr_start(int* argc, char*** argv) {
     // The journal lies beside the defaults; its writer thread opens it, so a slow or
     // broken file never delays the window.
     gchar* folder = g_get_current_dir();
-    journal_start(journal_path(folder));
+    const std::string journal = journal_path(folder);
     g_free(folder);
+    listen_to_journal(journal); // before the writer can report
+    journal_start(journal);
     gdk_lock_record_main_thread();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -175,6 +189,7 @@ bool ecr_start(int* argc, char*** argv) {
         if (*c.widget)
             g_signal_connect(*c.widget, c.signal, c.handler, nullptr);
     prepare_widgets();
+    prepare_journal_page();
     createPrintFormatTags();
     show_saved_printer_state();
     StartPrnServer();

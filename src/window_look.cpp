@@ -31,6 +31,7 @@ GtkWidget* spn_activity = nullptr;
 GtkWidget* lbl_activity = nullptr;
 GtkWidget* lbl_event_server = nullptr;
 GtkWidget* lbl_print_server = nullptr;
+GtkWidget* lbl_journal = nullptr;
 
 constexpr unsigned kPrintServerCheckMs = 250;
 
@@ -150,6 +151,7 @@ void prepare_window_look(GtkBuilder* builder) {
     lbl_activity = widget_of(builder, "lbl_activity");
     lbl_event_server = widget_of(builder, "lbl_event_server");
     lbl_print_server = widget_of(builder, "lbl_print_server");
+    lbl_journal = widget_of(builder, "lbl_journal");
     show_event_server_state(false);
     set_activity_listener(show_activity);
 #pragma GCC diagnostic push
@@ -162,4 +164,14 @@ void show_event_server_state(bool running) {
     if (lbl_event_server)
         gtk_label_set_text(GTK_LABEL(lbl_event_server),
                            running ? "Event server: running" : "Event server: stopped");
+}
+
+void show_journal_notice(const std::string& reason) {
+    if (!lbl_journal)
+        return;
+    gtk_label_set_text(GTK_LABEL(lbl_journal), "Running without a journal");
+    const std::string why = reason + ". The operations work, but they are not recorded until the "
+                                     "console is restarted with a journal it can write.";
+    gtk_widget_set_tooltip_text(lbl_journal, why.c_str());
+    gtk_widget_set_visible(lbl_journal, TRUE);
 }

@@ -10,6 +10,8 @@
 
 // Style class of the entries that only display (set in the window description).
 inline constexpr const char* kOutputStyleClass = "kelvra-output";
+// Style class of what tells of a failure (red, bold).
+inline constexpr const char* kFailureStyleClass = "kelvra-failure";
 
 // Start-up, main thread, before the window is shown: styles, size, focus and the
 // indicators of the result row (looked up in `builder` by their own ids).
@@ -18,6 +20,10 @@ void prepare_window_look(GtkBuilder* builder);
 // Shows whether the event loop runs. Worker threads call it with the toolkit lock
 // held.
 void show_event_server_state(bool running);
+
+// Says, beside the result line, that the console runs without a journal; the
+// reason goes into the tooltip. Main thread, lock held.
+void show_journal_notice(const std::string& reason);
 
 // Why the print server does not serve, or empty while it serves or starts.
 std::string print_server_notice();

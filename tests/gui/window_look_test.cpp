@@ -41,6 +41,7 @@ constexpr std::string_view kInputs[] = {
     "txt_ata_new_tip_amount",   "txt_ata_cashier_id",     "txt_mt_txn_msg_nbr",
     "txt_mt_txn_vch_amt",       "txt_mt_txn_vch_nbr",     "txt_mt_txn_prd_id",
     "txt_mt_txn_csh_id",        "txt_mt_txn_gsm_pwd",     "txt_mtu_set_req_msg_nbr",
+    "txt_jrn_",
 };
 
 bool is_input(std::string_view id) {

@@ -189,6 +189,43 @@ gboolean report_print_notice(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
+// Mode "journal-notice": once the window says that it runs without a journal (or
+// after 10 s), writes the notice and its tooltip, or "hidden", and what the Journal
+// page shows to stderr; then runs "Last transaction", writes the result line it
+// shows, and closes the window.
+gboolean report_journal_notice(gpointer) {
+    static int ticks = 0;
+    static bool asked = false;
+    if (!asked) {
+        GtkWidget* notice = find_below(MainEcrWindow, "lbl_journal");
+        const bool shown = notice && gtk_widget_get_visible(notice);
+        if (!shown && ++ticks < 100)
+            return G_SOURCE_CONTINUE;
+        if (shown)
+            std::fprintf(stderr, "notice: %s\ntooltip: %s\n", gtk_label_get_text(GTK_LABEL(notice)),
+                         gtk_widget_get_tooltip_text(notice));
+        else
+            std::fputs("hidden\n", stderr);
+        GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
+        gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
+        std::fprintf(stderr, "page: %s%s\n", gtk_widget_get_visible(pan_jrn) ? "list " : "",
+                     gtk_widget_get_visible(lbl_jrn_failure)
+                         ? gtk_label_get_text(GTK_LABEL(lbl_jrn_failure))
+                         : "");
+        gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
+        gtk_button_clicked(GTK_BUTTON(btn_get_last_txn_data));
+        asked = true;
+        ticks = 0;
+        return G_SOURCE_CONTINUE;
+    }
+    const char* result = gtk_entry_get_text(GTK_ENTRY(txt_request_output));
+    if (!*result && ++ticks < 100)
+        return G_SOURCE_CONTINUE;
+    std::fprintf(stderr, "result: %s\n", result);
+    gtk_window_close(GTK_WINDOW(MainEcrWindow));
+    return G_SOURCE_REMOVE;
+}
+
 int run_child(const std::string& mode, int argc, char** argv) {
     // The source tree's descriptions, as for the tests' own window, whatever folder
     // the build would install them to.
@@ -230,6 +267,8 @@ int run_child(const std::string& mode, int argc, char** argv) {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     if (mode == "print-notice")
         gdk_threads_add_timeout(100, report_print_notice, nullptr);
+    else if (mode == "journal-notice")
+        gdk_threads_add_timeout(100, report_journal_notice, nullptr);
     else
         gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
             GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
@@ -570,5 +609,7 @@ int main(int argc, char** argv) {
     gdk_threads_add_timeout(20, gui::answer_visible_dialog, nullptr);
 #pragma GCC diagnostic pop
     gui::pump(200); // let the window map and the print server come up
-    return RUN_ALL_TESTS();
+    const int failed = RUN_ALL_TESTS();
+    journal_stop(); // its writer thread must end before the process does
+    return failed;
 }

@@ -1,0 +1,470 @@
+// The Journal page driven by widget id over entries written straight into the
+// console's journal. Each test keeps to days of its own (in 2021), so the entries of
+// the other tests and of the operations that other tests run never match.
+#include "gui_harness.h"
+#include "journal.h"
+#include "journal_export.h"
+#include "journal_json.h"
+#include "journal_page.h"
+#include "journal_store.h"
+#include "activity.h"
+#include "test_env.h"
+#include "test_util.h"
+#include "ui_components.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string console_folder() {
+    gchar* folder = g_get_current_dir();
+    std::string path = folder;
+    g_free(folder);
+    return path;
+}
+
+std::unique_ptr<JournalStore> open_journal() {
+    std::string error;
+    std::unique_ptr<JournalStore> store = JournalStore::open(journal_path(console_folder()), &error);
+    EXPECT_TRUE(store) << error;
+    return store;
+}
+
+// Local time of a day of 2021 ("2021-03-01") and a time of that day.
+std::int64_t at(const char* day, int hour, int minute = 0, int second = 0) {
+    int y = 0, m = 0, d = 0;
+    std::sscanf(day, "%d-%d-%d", &y, &m, &d);
+    GDateTime* t = g_date_time_new_local(y, m, d, hour, minute, second);
+    const std::int64_t ms = g_date_time_to_unix(t) * 1000;
+    g_date_time_unref(t);
+    return ms;
+}
+
+JournalEntry entry(std::int64_t started_ms, std::string operation, std::string amount,
+                   std::string invoice, std::string status = "Approved",
+                   std::string host_text = "") {
+    JournalEntry e;
+    e.started_ms = started_ms;
+    e.ended_ms = started_ms + 1500;
+    e.operation = std::move(operation);
+    e.amount = std::move(amount);
+    e.invoice = std::move(invoice);
+    e.status = std::move(status);
+    e.host_text = std::move(host_text);
+    e.result_code = 0;
+    e.result_text = "OK";
+    e.request = {{"Transaction_in", {{"Amount1", e.amount}, {"InvoiceNumber", e.invoice}}}};
+    e.response = {{"Transaction_out", {{"TxnStatus", e.status}, {"HostText", e.host_text}}}};
+    return e;
+}
+
+void write(std::vector<JournalEntry> entries) {
+    std::unique_ptr<JournalStore> store = open_journal();
+    ASSERT_TRUE(store);
+    std::string error;
+    for (JournalEntry& e : entries)
+        ASSERT_TRUE(store->append(e, &error)) << error;
+}
+
+struct Row {
+    std::int64_t id;
+    std::string started, operation, amount, status, result, invoice;
+};
+
+std::vector<Row> rows_locked() {
+    std::vector<Row> rows;
+    GtkTreeModel* model = GTK_TREE_MODEL(ls_journal);
+    GtkTreeIter it;
+    for (bool ok = gtk_tree_model_get_iter_first(model, &it); ok;
+         ok = gtk_tree_model_iter_next(model, &it)) {
+        gint64 id = 0;
+        gchar* texts[6] = {};
+        gtk_tree_model_get(model, &it, 0, &id, 2, &texts[0], 3, &texts[1], 4, &texts[2], 5,
+                           &texts[3], 6, &texts[4], 7, &texts[5], -1);
+        rows.push_back({id, texts[0], texts[1], texts[2], texts[3], texts[4], texts[5]});
+        for (gchar* t : texts)
+            g_free(t);
+    }
+    return rows;
+}
+
+std::vector<std::string> invoices_locked() {
+    std::vector<std::string> invoices;
+    for (const Row& r : rows_locked())
+        invoices.push_back(r.invoice);
+    return invoices;
+}
+
+std::string count_locked() { return gtk_label_get_text(GTK_LABEL(lbl_jrn_count)); }
+
+class JournalPage : public testing::Test {
+  protected:
+    void SetUp() override {
+        gui::stop_answering_dialogs();
+        gui::Locked lock;
+        GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
+        gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
+    }
+    void TearDown() override {
+        search("", "", "");
+        gui::Locked lock;
+        GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
+        gtk_notebook_set_current_page(pages, 0);
+    }
+    // Types the search and the dates and presses Enter.
+    static void search(const std::string& text, const std::string& from, const std::string& to) {
+        ASSERT_TRUE(gui::pump_until([] { return gtk_widget_get_mapped(page_journal); }));
+        gui::Locked lock;
+        gtk_entry_set_text(GTK_ENTRY(txt_jrn_from), from.c_str());
+        gtk_entry_set_text(GTK_ENTRY(txt_jrn_to), to.c_str());
+        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), text.c_str());
+        g_signal_emit_by_name(txt_jrn_search, "activate");
+    }
+};
+
+TEST_F(JournalPage, SearchFindsByAmountInvoiceOperationStatusAndHostText) {
+    const char* day = "2021-03-01";
+    write({entry(at(day, 9), "SALE", "1250", "000101"),
+           entry(at(day, 10), "REFUND", "1250", "000102"),
+           entry(at(day, 11), "SALE", "125", "000103"),
+           entry(at(day, 12), "SALE", "12500", "000104"),
+           entry(at(day, 13), "Settlement", "", ""),
+           entry(at(day, 14), "SALE", "9999", "000106", "Declined", "CALL ISSUER")});
+    static const struct {
+        const char* text;
+        std::vector<std::string> invoices; // newest first
+    } kCases[] = {
+        {"12.50", {"000102", "000101"}},
+        {"1250", {"000102", "000101"}},
+        {"1.25", {"000103"}},
+        {"refund", {"000102"}},
+        {"declined", {"000106"}},
+        {"call iss", {"000106"}},
+        {"000104", {"000104"}},
+        {"settle", {""}},
+        {"", {"000106", "", "000104", "000103", "000102", "000101"}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.text);
+        search(c.text, day, day);
+        gui::Locked lock;
+        EXPECT_EQ(invoices_locked(), c.invoices);
+        EXPECT_EQ(count_locked(), entries_text(static_cast<long long>(c.invoices.size())));
+    }
+    // The row as the list shows it, and typing alone (without Enter) searches too.
+    search("", day, day);
+    {
+        gui::Locked lock;
+        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "000101");
+    }
+    ASSERT_TRUE(gui::pump_until([] { return count_locked() == "1 entry"; }, 3000));
+    gui::Locked lock;
+    const std::vector<Row> rows = rows_locked();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].started, "2021-03-01 09:00:00");
+    EXPECT_EQ(rows[0].operation, "SALE");
+    EXPECT_EQ(rows[0].amount, "12.50");
+    EXPECT_EQ(rows[0].status, "Approved");
+    EXPECT_EQ(rows[0].result, "OK");
+}
+
+TEST_F(JournalPage, DateRangeIncludesBothDaysAndABadDateSaysSo) {
+    write({entry(at("2021-04-01", 10), "SALE", "100", "RNG-A"),
+           entry(at("2021-04-02", 0), "SALE", "100", "RNG-B"),
+           entry(at("2021-04-02", 23, 59, 59), "SALE", "100", "RNG-C"),
+           entry(at("2021-04-03", 0), "SALE", "100", "RNG-D")});
+    static const struct {
+        const char* from;
+        const char* to;
+        std::vector<std::string> invoices;
+        const char* problem; // what the count label says instead, or null
+    } kCases[] = {
+        {"2021-04-02", "2021-04-02", {"RNG-C", "RNG-B"}, nullptr},
+        {"2021-04-02", "", {"RNG-D", "RNG-C", "RNG-B"}, nullptr},
+        {"", "2021-04-01", {"RNG-A"}, nullptr},
+        {" 2021-04-01 ", "2021-04-03", {"RNG-D", "RNG-C", "RNG-B", "RNG-A"}, nullptr},
+        {"2021-02-30", "", {}, "From \"2021-02-30\" is not a date: type it as YYYY-MM-DD"},
+        {"", "4/2/2021", {}, "To \"4/2/2021\" is not a date: type it as YYYY-MM-DD"},
+        {"2021-04-03", "2021-04-01", {}, "From is after To"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.from) + " .. " + c.to);
+        search("RNG-", c.from, c.to);
+        gui::Locked lock;
+        EXPECT_EQ(invoices_locked(), c.invoices);
+        EXPECT_EQ(count_locked(), c.problem ? c.problem : entries_text(c.invoices.size()));
+        const bool bad_from = c.problem && std::string(c.problem).starts_with("From \"");
+        EXPECT_EQ(gtk_style_context_has_class(gtk_widget_get_style_context(txt_jrn_from), "error"),
+                  bad_from);
+    }
+}
+
+TEST_F(JournalPage, ScrollingLoadsTheNextPagesWithoutGapsOrRepeats) {
+    const char* day = "2021-05-01";
+    std::vector<JournalEntry> entries;
+    for (int i = 0; i < 450; ++i)
+        // Pairs share a start, so the order within one millisecond counts too.
+        entries.push_back(entry(at(day, 8) + (i / 2) * 1000, "SALE", std::to_string(100 + i),
+                                "P" + std::to_string(i)));
+    write(entries);
+    search("", day, day);
+    JournalQuery query;
+    query.from_ms = at(day, 0);
+    query.to_ms = at("2021-05-02", 0);
+    std::vector<std::int64_t> expected;
+    for (const JournalEntry& e : open_journal()->find(query, nullptr, 1000))
+        expected.push_back(e.id);
+    ASSERT_EQ(expected.size(), 450u);
+
+    for (std::size_t rows : {200u, 400u, 450u, 450u}) {
+        SCOPED_TRACE(rows);
+        EXPECT_TRUE(gui::pump_until([&] {
+            GtkAdjustment* scroll =
+                gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list));
+            if (rows_locked().size() < rows)
+                gtk_adjustment_set_value(scroll, gtk_adjustment_get_upper(scroll));
+            return rows_locked().size() >= rows;
+        }, 5000));
+        gui::Locked lock;
+        EXPECT_EQ(rows_locked().size(), rows);
+    }
+    gui::Locked lock;
+    std::vector<std::int64_t> shown;
+    for (const Row& r : rows_locked())
+        shown.push_back(r.id);
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(count_locked(), "450 entries");
+    // Another search starts again at its newest entry, one page of it.
+    g_signal_emit_by_name(txt_jrn_search, "activate");
+    EXPECT_EQ(rows_locked().size(), 200u);
+    EXPECT_EQ(gtk_adjustment_get_value(
+                  gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list))),
+              0);
+}
+
+TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
+    const char* day = "2021-06-01";
+    JournalEntry e = entry(at(day, 15, 30), "SALE", "4210", "000777");
+    e.response.push_back({"Receipt_out", {{"Pan", "476173******0010"}, {"AuthCode", "A1B2C3"}}});
+    e.questions = {{at(day, 15, 30, 5), "Signature", "Accepted", {{"CardholderName", "J DOE"}}}};
+    e.receipt = {"  MERCHANT COPY", "SALE            42.10 EUR", "AUTH CODE: A1B2C3"};
+    write({entry(at(day, 15), "SALE", "100", "000776"), e});
+    search("", day, day);
+    {
+        gui::Locked lock;
+        GtkTreePath* path = gtk_tree_path_new_first(); // the newest: the entry above
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(tv_jrn_list), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    }
+    const std::string detail =
+        gui::buffer_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(tv_jrn_detail)));
+    static const char* const kShown[] = {
+        "SALE\n",
+        "Started     2021-06-01 15:30:00",
+        "Result      0 OK",
+        "Amount      42.10",
+        "Invoice     000777",
+        "Request: Transaction_in\n  Amount1        4210\n  InvoiceNumber  000777\n",
+        "Response: Transaction_out\n  TxnStatus  Approved\n",
+        "Response: Receipt_out\n  Pan       476173******0010\n  AuthCode  A1B2C3\n",
+        "Cashier question: Signature\n  Answered  2021-06-01 15:30:05\n  Answer    Accepted\n",
+        "  The terminal showed:\n    CardholderName  J DOE\n",
+        "Receipt (3 lines)\n  MERCHANT COPY\nSALE            42.10 EUR\nAUTH CODE: A1B2C3\n",
+    };
+    for (const char* part : kShown)
+        EXPECT_NE(detail.find(part), std::string::npos) << part << "\nin:\n" << detail;
+    EXPECT_EQ(detail.find("000776"), std::string::npos) << "the other entry's detail";
+}
+
+// Parses RFC 4180 text: quoted fields may hold commas, doubled quotes and line breaks.
+std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        std::string& field = records.back().back();
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            records.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            records.emplace_back(1);
+        } else {
+            field += c;
+        }
+    }
+    if (records.back() == std::vector<std::string>(1))
+        records.pop_back(); // after the last CRLF
+    return records;
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "the last line has no line feed";
+    return lines;
+}
+
+GtkWidget* visible_file_chooser_locked() {
+    GtkWidget* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w && !found; w = w->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            found = GTK_WIDGET(w->data);
+    g_list_free(windows);
+    return found;
+}
+
+TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
+    const char* day = "2021-07-01";
+    std::vector<JournalEntry> entries;
+    for (int i = 0; i < 250; ++i)
+        entries.push_back(entry(at(day, 7) + i * 60'000, i % 5 ? "SALE" : "REFUND",
+                                std::to_string(1000 + i), "X" + std::to_string(i)));
+    entries[3].host_text = "Comma, \"quote\" and\nline break";
+    entries[3].receipt = {"LINE 1", "LINE, 2", "\"LINE\" 3"};
+    entries[4].questions = {{at(day, 7, 4, 30), "Voice referral", "Approved with code 123456", {}}};
+    entries.push_back(entry(at("2021-07-02", 7), "SALE", "1000", "X-next-day"));
+    write(entries);
+    search("", day, day);
+    JournalQuery query;
+    query.from_ms = at(day, 0);
+    query.to_ms = at("2021-07-02", 0);
+    const std::vector<JournalEntry> stored = open_journal()->find(query, nullptr, 1000, true);
+    ASSERT_EQ(stored.size(), 250u);
+
+    static const struct {
+        GtkWidget** button;
+        const char* suffix;
+    } kFormats[] = {{&btn_jrn_export_csv, ".csv"}, {&btn_jrn_export_json, ".jsonl"}};
+    for (const auto& f : kFormats) {
+        SCOPED_TRACE(f.suffix);
+        gui::click(*f.button);
+        GtkWidget* dialog = nullptr;
+        ASSERT_TRUE(gui::pump_until([&] { return (dialog = visible_file_chooser_locked()); }));
+        const std::string name = std::string("journal-export") + f.suffix;
+        const std::string path = std::string(g_getenv("HOME")) + "/" + name;
+        {
+            gui::Locked lock;
+            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+            gchar* suggested = gtk_file_chooser_get_current_name(chooser);
+            EXPECT_TRUE(std::string(suggested).starts_with("journal-20")) << suggested;
+            EXPECT_TRUE(std::string(suggested).ends_with(f.suffix)) << suggested;
+            g_free(suggested);
+            EXPECT_TRUE(gtk_file_chooser_get_do_overwrite_confirmation(chooser));
+            gtk_file_chooser_set_current_folder(chooser, g_getenv("HOME"));
+            gtk_file_chooser_set_current_name(chooser, name.c_str());
+            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+        }
+        const std::string said = "Exported 250 entries to " + path;
+        ASSERT_TRUE(gui::pump_until([&] {
+            return std::string(gtk_label_get_text(GTK_LABEL(lbl_jrn_export))) == said;
+        })) << gui::label_text(lbl_jrn_export);
+        const std::string text = read_file(path);
+        if (std::string(f.suffix) == ".csv") {
+            const auto records = parse_csv(text);
+            ASSERT_EQ(records.size(), 251u);
+            EXPECT_EQ(records[0], parse_csv(csv_header())[0]);
+            for (std::size_t i = 0; i < stored.size(); ++i)
+                EXPECT_EQ(records[i + 1], parse_csv(csv_row(stored[i]))[0]) << "row " << i;
+            const auto& tricky = records[1 + 246]; // entries[3], the fourth oldest
+            EXPECT_EQ(tricky[9], "Comma, \"quote\" and\nline break");
+            EXPECT_EQ(tricky[11], "LINE 1\nLINE, 2\n\"LINE\" 3");
+        } else {
+            std::vector<JournalEntry> read;
+            for (const std::string& line : split_lines(text)) {
+                std::optional<JournalEntry> e = entry_from_json_line(line);
+                ASSERT_TRUE(e) << line;
+                read.push_back(*e);
+            }
+            EXPECT_EQ(read, stored);
+        }
+    }
+}
+
+TEST_F(JournalPage, KeepDaysShowsAndSavesTheJournalsSetting) {
+    search("", "", "");
+    const int before = open_journal()->keep_days();
+    EXPECT_EQ(gui::text(spn_jrn_keep_days), std::to_string(before));
+    for (int days : {30, 3650, before}) {
+        gui::set_spin(spn_jrn_keep_days, days);
+        EXPECT_TRUE(gui::pump_until([&] { return open_journal()->keep_days() == days; }))
+            << days;
+    }
+}
+
+// An entry the recorder writes while the page shows the newest entries appears
+// without the operator doing anything, and the entry selected stays selected.
+TEST_F(JournalPage, NewEntriesAppearAtTheTopKeepingTheSelection) {
+    const char* day = "2021-08-01";
+    write({entry(at(day, 9), "SALE", "300", "N-1")});
+    search("", "", "");
+    {
+        gui::Locked lock;
+        GtkTreePath* path = gtk_tree_path_new_first();
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(tv_jrn_list), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    }
+    std::int64_t selected = 0;
+    {
+        gui::Locked lock;
+        selected = rows_locked().front().id;
+    }
+    { OperationActivity written("JournalPage new entry"); }
+    journal_flush();
+    ASSERT_TRUE(gui::pump_until([] {
+        const std::vector<Row> rows = rows_locked();
+        return !rows.empty() && rows.front().operation == "JournalPage new entry";
+    })) << "the new entry is not listed";
+    gui::Locked lock;
+    GtkTreeIter it;
+    GtkTreeModel* model = nullptr;
+    ASSERT_TRUE(gtk_tree_selection_get_selected(
+        gtk_tree_view_get_selection(GTK_TREE_VIEW(tv_jrn_list)), &model, &it));
+    gint64 id = 0;
+    gtk_tree_model_get(model, &it, 0, &id, -1);
+    EXPECT_EQ(id, selected);
+}
+
+// A journal file that is no journal: the window says so once, beside the result
+// line, the page says why, and the operations still run.
+TEST(JournalPageNotice, CorruptJournalIsToldAndOperationsStillWork) {
+    const std::string dir = test_work_dir() + "/journal-notice";
+    std::filesystem::create_directories(dir);
+    {
+        std::ofstream garbage(journal_path(dir), std::ios::binary);
+        garbage << std::string(4096, '\x5a');
+    }
+    const gui::ChildRun run = gui::run_console_child("journal-notice", dir);
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+    EXPECT_NE(run.err.find("notice: Running without a journal\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("tooltip: " + journal_path(dir) + ": file is not a database"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("page: Running without a journal: the operations work"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("page: list"), std::string::npos) << run.err;
+    const auto result = run.err.find("result: ");
+    ASSERT_NE(result, std::string::npos) << run.err;
+    EXPECT_NE(run.err[result + 8], '\n') << "the operation showed no result";
+}
+
+} // namespace
