@@ -65,20 +65,11 @@ std::optional<std::string> field_value_of(const FieldDesc& field, const unsigned
     return std::nullopt;
 }
 
-const JournalRecord* find_record_of(const std::vector<JournalRecord>& records,
-                                    std::string_view name) {
-    for (const JournalRecord& r : records)
-        if (r.record == name)
-            return &r;
-    return nullptr;
-}
-
-// The first non-empty value of `field` among the records.
-std::string first_value(const std::vector<JournalRecord>& records, std::string_view field) {
-    for (const JournalRecord& r : records)
-        if (auto v = field_value(r, field); !v.empty())
-            return std::string(v);
-    return "";
+// The value of `field` in the operation's own call, its first record: the records
+// fetched after it (a settlement's detail records, a sale's vouchers) describe other
+// transactions and must not lend the entry their amount or invoice.
+std::string main_value(const std::vector<JournalRecord>& records, std::string_view field) {
+    return records.empty() ? "" : std::string(field_value(records.front(), field));
 }
 
 std::string without_leading_zeros(std::string digits) {
@@ -133,32 +124,29 @@ void summarise_entry(JournalEntry& entry) {
     // The amount the operator asked for; else the one the terminal answered.
     for (const char* field : {"Amount1In", "TotalAmountIn", "SaleCashAmountIn", "VoucherAmountIn"})
         if (entry.amount.empty())
-            entry.amount = without_leading_zeros(first_value(entry.request, field));
+            entry.amount = without_leading_zeros(main_value(entry.request, field));
     if (entry.amount.empty())
-        entry.amount = without_leading_zeros(first_value(entry.response, "TotalAmountOut"));
+        entry.amount = without_leading_zeros(main_value(entry.response, "TotalAmountOut"));
 
-    entry.invoice = first_value(entry.response, "InvoiceNumberOut");
+    entry.invoice = main_value(entry.response, "InvoiceNumberOut");
     if (entry.invoice.empty())
-        entry.invoice = first_value(entry.request, "InvoiceNumberIn");
+        entry.invoice = main_value(entry.request, "InvoiceNumberIn");
 
-    entry.host_text = first_value(entry.response, "HostTextOut");
+    entry.host_text = main_value(entry.response, "HostTextOut");
     if (entry.host_text.empty())
-        entry.host_text = first_value(entry.response, "HostOptionalMessageOut");
+        entry.host_text = main_value(entry.response, "HostOptionalMessageOut");
 
     for (const StatusField& s : kStatusFields)
-        if (const JournalRecord* r = find_record_of(entry.response, s.record)) {
-            const std::string value(field_value(*r, s.field));
+        if (!entry.response.empty() && entry.response.front().record == s.record) {
+            const std::string value = main_value(entry.response, s.field);
             if (const char* text = value.empty() ? nullptr : s.text(value))
                 entry.status = text;
             break;
         }
 
     if (!entry.result_code)
-        for (const JournalRecord& r : entry.response)
-            if (auto code = field_value(r, "DiagRequestOut"); !code.empty()) {
-                entry.result_code = std::atoi(std::string(code).c_str());
-                break;
-            }
+        if (const std::string code = main_value(entry.response, "DiagRequestOut"); !code.empty())
+            entry.result_code = std::atoi(code.c_str());
     if (entry.result_code)
         entry.result_text = result_code_text(static_cast<short>(*entry.result_code));
 }

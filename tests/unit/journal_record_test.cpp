@@ -129,6 +129,24 @@ TEST(JournalRecord, Latin2TextBecomesUtf8) {
 
 // A field whose name says it holds a card number, track data or a password must
 // never be described as plain text: the journal would keep it as it is.
+// A settlement's answer is followed by the detail records it fetched; the entry's
+// amount and invoice are the settlement's own (none), not those of a detail record.
+TEST(JournalRecord, SummariesComeFromTheOperationsOwnCall) {
+    SettlementResponseOut settlement{};
+    field_copy(settlement.SettlementStatusOut, "0");
+    SettlementDataRecordOut detail{};
+    field_copy(detail.TotalAmountOut, "000000004500");
+    field_copy(detail.InvoiceNumberOut, "000001");
+    detail.DiagRequestOut = 5;
+    JournalEntry e;
+    e.response = {journal_record(settlement), journal_record(detail)};
+    summarise_entry(e);
+    EXPECT_EQ(e.status, "Authorised");
+    EXPECT_EQ(e.amount, "");
+    EXPECT_EQ(e.invoice, "");
+    EXPECT_EQ(e.result_code, 0);
+}
+
 TEST(RecordDescriptions, EveryRecordIsCoveredAndSensitiveFieldsAreNotText) {
     std::set<std::string> records;
     for (const RecordDesc& record : all_records()) {
