@@ -72,7 +72,7 @@ const char* code_name(CodeTable table, int value) {
     for (const CodeNames& c : kCodeNames)
         if (c.table == table)
             return value >= 0 && value < static_cast<int>(c.names.size()) ? c.names.begin()[value]
-                                                                           : c.other;
+                                                                          : c.other;
     return nullptr;
 }
 
@@ -338,4 +338,14 @@ void LeftPadBuffer(char* Buffer, int BufferLen, char PaddingChar) {
     std::memmove(Buffer + padding, Buffer, length);
     std::memset(Buffer, PaddingChar, padding);
     Buffer[target] = '\0';
+}
+
+std::string latin2_to_utf8(const std::string& text) {
+    gchar* converted = g_convert(text.data(), static_cast<gssize>(text.size()), "UTF-8",
+                                 "ISO-8859-2", nullptr, nullptr, nullptr);
+    if (!converted)
+        return "";
+    std::string utf8 = converted;
+    g_free(converted);
+    return utf8;
 }

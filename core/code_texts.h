@@ -7,6 +7,7 @@
 #include <glib.h>
 
 #include <cstddef>
+#include <string>
 
 // Text of a result code of the terminal library ("OK", "Unable To Connect", ...);
 // "Unknown" for a code outside the table.
@@ -91,6 +92,10 @@ const char* code_name(CodeTable table, int value);
 
 // ---------------------------------------------------------------------------
 // Text helpers
+
+// ISO-8859-2 text (the top-up host writes its messages in it) in UTF-8; empty when it
+// cannot be converted.
+std::string latin2_to_utf8(const std::string& text);
 
 // Turns a receipt line into UTF-8. A line that is valid UTF-8 is copied unchanged.
 // Otherwise the line's control characters are blanked in Buffer (as

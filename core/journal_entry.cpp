@@ -18,16 +18,6 @@ template <class Number> std::string number_at(const unsigned char* field) {
     return std::to_string(value);
 }
 
-std::string latin2_to_utf8(const std::string& text) {
-    gchar* converted = g_convert(text.data(), static_cast<gssize>(text.size()), "UTF-8",
-                                 "ISO-8859-2", nullptr, nullptr, nullptr);
-    if (!converted)
-        return "";
-    std::string utf8 = converted;
-    g_free(converted);
-    return utf8;
-}
-
 // The journal is UTF-8; a terminal's stray bytes become replacement characters.
 std::string valid_utf8(const std::string& text) {
     if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
@@ -92,15 +82,21 @@ const StatusField kStatusFields[] = {
     {"GetLastTxnData_out", "TransactionStatusOut",
      [](const std::string& v) { return DiagTxnStatus(v.c_str()); }},
     {"SettlementResponseOut", "SettlementStatusOut",
-     [](const std::string& v) { return code_name(CodeTable::SettlementStatus, std::atoi(v.c_str())); }},
+     [](const std::string& v) {
+         return code_name(CodeTable::SettlementStatus, std::atoi(v.c_str()));
+     }},
     {"TFRTransactionOut", "TransactionStatusOut",
-     [](const std::string& v) { return code_name(CodeTable::TaxFreeStatus, std::atoi(v.c_str())); }},
+     [](const std::string& v) {
+         return code_name(CodeTable::TaxFreeStatus, std::atoi(v.c_str()));
+     }},
     {"MobileTopUpRespOut", "TransactionStatusOut",
      [](const std::string& v) { return DiagMtTxnStatus(v.c_str(), v.size()); }},
     {"MobileTopUpSettlementRespOut", "TransactionStatusOut",
      [](const std::string& v) { return DiagMtuSettStatus(v.c_str(), v.size()); }},
     {"ExchangeRateUpdateOut", "OperationStatusOut",
-     [](const std::string& v) { return code_name(CodeTable::ExchangeRateStatus, std::atoi(v.c_str())); }},
+     [](const std::string& v) {
+         return code_name(CodeTable::ExchangeRateStatus, std::atoi(v.c_str()));
+     }},
 };
 
 } // namespace

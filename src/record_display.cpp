@@ -41,17 +41,6 @@ void append_host_text(GtkWidget* view, const std::string& text) {
     gtk_text_buffer_delete_mark(buffer, mark);
 }
 
-// The top-up host writes its messages in ISO-8859-2.
-std::string latin2_to_utf8(const std::string& text) {
-    gchar* converted = g_convert(text.data(), static_cast<gssize>(text.size()), "UTF-8",
-                                 "ISO-8859-2", nullptr, nullptr, nullptr);
-    if (!converted)
-        return "";
-    std::string utf8 = converted;
-    g_free(converted);
-    return utf8;
-}
-
 // The code table behind each named-code rule, and whether its field is a digit text
 // (else a signed 16-bit number).
 struct CodeRule {

@@ -283,36 +283,6 @@ TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
     EXPECT_EQ(detail.find("000776"), std::string::npos) << "the other entry's detail";
 }
 
-// Parses RFC 4180 text: quoted fields may hold commas, doubled quotes and line breaks.
-std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
-    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        std::string& field = records.back().back();
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                field += text[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            records.back().emplace_back();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-            records.emplace_back(1);
-        } else {
-            field += c;
-        }
-    }
-    if (records.back() == std::vector<std::string>(1))
-        records.pop_back(); // after the last CRLF
-    return records;
-}
-
 std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -320,16 +290,6 @@ std::vector<std::string> split_lines(const std::string& text) {
         lines.push_back(text.substr(start, end - start));
     EXPECT_EQ(start, text.size()) << "the last line has no line feed";
     return lines;
-}
-
-GtkWidget* visible_file_chooser_locked() {
-    GtkWidget* found = nullptr;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w && !found; w = w->next)
-        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            found = GTK_WIDGET(w->data);
-    g_list_free(windows);
-    return found;
 }
 
 TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
@@ -358,7 +318,7 @@ TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
         SCOPED_TRACE(f.suffix);
         gui::click(*f.button);
         GtkWidget* dialog = nullptr;
-        ASSERT_TRUE(gui::pump_until([&] { return (dialog = visible_file_chooser_locked()); }));
+        ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
         const std::string name = std::string("journal-export") + f.suffix;
         const std::string path = std::string(g_getenv("HOME")) + "/" + name;
         {
@@ -379,11 +339,11 @@ TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
         })) << gui::label_text(lbl_jrn_export);
         const std::string text = read_file(path);
         if (std::string(f.suffix) == ".csv") {
-            const auto records = parse_csv(text);
+            const auto records = read_csv(text);
             ASSERT_EQ(records.size(), 251u);
-            EXPECT_EQ(records[0], parse_csv(csv_header())[0]);
+            EXPECT_EQ(records[0], read_csv(csv_header())[0]);
             for (std::size_t i = 0; i < stored.size(); ++i)
-                EXPECT_EQ(records[i + 1], parse_csv(csv_row(stored[i]))[0]) << "row " << i;
+                EXPECT_EQ(records[i + 1], read_csv(csv_row(stored[i]))[0]) << "row " << i;
             const auto& tricky = records[1 + 246]; // entries[3], the fourth oldest
             EXPECT_EQ(tricky[9], "Comma, \"quote\" and\nline break");
             EXPECT_EQ(tricky[11], "LINE 1\nLINE, 2\n\"LINE\" 3");

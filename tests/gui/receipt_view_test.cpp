@@ -39,17 +39,6 @@ std::string send(const std::string& bytes) {
     return reply;
 }
 
-// The save dialog, once it is up (it runs on its own thread); the caller holds the lock.
-GtkWidget* visible_save_dialog_locked() {
-    GtkWidget* found = nullptr;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w && !found; w = w->next)
-        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            found = GTK_WIDGET(w->data);
-    g_list_free(windows);
-    return found;
-}
-
 class ReceiptView : public testing::Test {
   protected:
     void SetUp() override {
@@ -66,7 +55,7 @@ class ReceiptView : public testing::Test {
     // A save dialog left open by a failed check would confuse the next test.
     void TearDown() override {
         gui::pump_until([] {
-            GtkWidget* dialog = visible_save_dialog_locked();
+            GtkWidget* dialog = gui::visible_file_chooser();
             if (dialog)
                 gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
             return dialog == nullptr;
@@ -207,7 +196,7 @@ void save_as(const char* name, int response,
     gui::click(btn_prn_save);
     GtkWidget* dialog = nullptr;
     ASSERT_TRUE(
-        gui::pump_until([&] { return (dialog = visible_save_dialog_locked()) != nullptr; }));
+        gui::pump_until([&] { return (dialog = gui::visible_file_chooser()) != nullptr; }));
     if (meanwhile)
         meanwhile(dialog);
     {
@@ -215,7 +204,7 @@ void save_as(const char* name, int response,
         gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name);
         gtk_dialog_response(GTK_DIALOG(dialog), response);
     }
-    ASSERT_TRUE(gui::pump_until([] { return !visible_save_dialog_locked(); }));
+    ASSERT_TRUE(gui::pump_until([] { return !gui::visible_file_chooser(); }));
 }
 
 TEST_F(ReceiptView, SaveWritesTheViewAsItIsWhenAcceptedAndNothingWhenCancelled) {

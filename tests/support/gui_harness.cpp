@@ -24,10 +24,10 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -270,14 +270,18 @@ int run_child(const std::string& mode, int argc, char** argv) {
     else if (mode == "journal-notice")
         gdk_threads_add_timeout(100, report_journal_notice, nullptr);
     else
-        gdk_threads_add_timeout(300, [](gpointer) -> gboolean {
-            GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
-            for (int i = 0; i < 3; ++i)
-                if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
-                    std::fprintf(stderr, "print status shown: %d\n", i);
-            gtk_window_close(GTK_WINDOW(MainEcrWindow));
-            return G_SOURCE_REMOVE;
-        }, nullptr);
+        gdk_threads_add_timeout(
+            300,
+            [](gpointer) -> gboolean {
+                GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp,
+                                               rbtn_prn_state_err};
+                for (int i = 0; i < 3; ++i)
+                    if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
+                        std::fprintf(stderr, "print status shown: %d\n", i);
+                gtk_window_close(GTK_WINDOW(MainEcrWindow));
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
 #pragma GCC diagnostic pop
     ecr_run_main_loop();
     return 0;
@@ -285,10 +289,16 @@ int run_child(const std::string& mode, int argc, char** argv) {
 
 } // namespace
 
-const StartupCalls& startup_calls() { return startup; }
+const StartupCalls& startup_calls() {
+    return startup;
+}
 
-Locked::Locked() { gdk_lock_enter(); }
-Locked::~Locked() { gdk_lock_leave(); }
+Locked::Locked() {
+    gdk_lock_enter();
+}
+Locked::~Locked() {
+    gdk_lock_leave();
+}
 
 void pump(int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -327,7 +337,9 @@ std::vector<GtkWidget*> entries_named(const std::string& prefix) {
     return entries;
 }
 
-std::string id_of(GtkWidget* widget) { return gtk_buildable_get_name(GTK_BUILDABLE(widget)); }
+std::string id_of(GtkWidget* widget) {
+    return gtk_buildable_get_name(GTK_BUILDABLE(widget));
+}
 
 void click(GtkWidget* button) {
     Locked lock;
@@ -408,7 +420,8 @@ std::string text_color(GtkWidget* widget) {
     gtk_style_context_restore(context);
     char hex[8];
     std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(rgba.red * 255 + 0.5),
-                  static_cast<int>(rgba.green * 255 + 0.5), static_cast<int>(rgba.blue * 255 + 0.5));
+                  static_cast<int>(rgba.green * 255 + 0.5),
+                  static_cast<int>(rgba.blue * 255 + 0.5));
     return hex;
 }
 
@@ -523,8 +536,8 @@ std::vector<DialogAnswer> answered_dialogs() {
     return std::exchange(dialogs_seen, {});
 }
 
-ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
-                           int timeout_ms, const std::string& start_dir) {
+ChildRun run_console_child(const std::string& mode, const std::string& work_dir, int timeout_ms,
+                           const std::string& start_dir) {
     const std::string flag = kChildFlag + mode;
     gchar* argv[] = {const_cast<gchar*>("/proc/self/exe"), const_cast<gchar*>(flag.c_str()),
                      nullptr};
@@ -583,9 +596,24 @@ namespace {
 // same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
 // not reported as racing the main loop.
 pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
-void toolkit_lock() { pthread_mutex_lock(&toolkit_mutex); }
-void toolkit_unlock() { pthread_mutex_unlock(&toolkit_mutex); }
+void toolkit_lock() {
+    pthread_mutex_lock(&toolkit_mutex);
+}
+void toolkit_unlock() {
+    pthread_mutex_unlock(&toolkit_mutex);
+}
 } // namespace
+
+GtkWidget* visible_file_chooser() {
+    GtkWidget* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w && !found; w = w->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            found = GTK_WIDGET(w->data);
+    g_list_free(windows);
+    return found;
+}
+
 } // namespace gui
 
 int main(int argc, char** argv) {
@@ -610,6 +638,5 @@ int main(int argc, char** argv) {
 #pragma GCC diagnostic pop
     gui::pump(200); // let the window map and the print server come up
     const int failed = RUN_ALL_TESTS();
-    journal_stop(); // its writer thread must end before the process does
     return failed;
 }

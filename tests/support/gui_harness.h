@@ -63,6 +63,9 @@ std::vector<GtkWidget*> windows_named(const std::string& id);
 bool dialog_open();
 // Runs the main loop until that window shows; null when it does not within the time.
 GtkWidget* wait_for_window(const std::string& id, int timeout_ms = 5000);
+// The visible file chooser dialog (a save dialog runs on its own thread), or null;
+// the caller holds the lock (e.g. inside pump_until).
+GtkWidget* visible_file_chooser();
 // The widget with builder id `id` inside `root` (internal children included), or null.
 GtkWidget* find_child(GtkWidget* root, const std::string& id);
 // The text of a label (or "(no label)" for null).

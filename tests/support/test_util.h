@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // Fills a record field with `text`, zero-padded, cut to the field's width.
 template <std::size_t N> void put(char (&field)[N], const std::string& text) {
@@ -90,3 +91,35 @@ class SimStateTest : public ::testing::Test {
     }
     std::string state_dir_;
 };
+
+// RFC 4180: fields separated by commas, quoted when they hold a comma, a quote or a
+// line break, quotes doubled; records end in CRLF.
+inline std::vector<std::vector<std::string>> read_csv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        std::string& field = rows.back().back();
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            rows.emplace_back(1);
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_FALSE(quoted) << "an unterminated quoted field";
+    EXPECT_EQ(rows.back(), std::vector<std::string>(1)) << "the last record lacks its CRLF";
+    rows.pop_back();
+    return rows;
+}

@@ -5,6 +5,7 @@
 #include "journal_json.h"
 #include "journal_store.h"
 #include "test_env.h"
+#include "test_util.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -356,45 +357,6 @@ TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
     }
 }
 
-// RFC 4180: fields separated by commas, quoted when they hold a comma, a quote or a
-// line break, quotes doubled; records end in CRLF.
-std::vector<std::vector<std::string>> read_csv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        std::string& field = rows.back().back();
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                field += text[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            rows.back().emplace_back();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-            rows.emplace_back(1);
-        } else {
-            field += c;
-        }
-    }
-    EXPECT_FALSE(quoted) << "an unterminated quoted field";
-    EXPECT_EQ(rows.back(), std::vector<std::string>(1)) << "the last record lacks its CRLF";
-    rows.pop_back();
-    return rows;
-}
-
-std::string file_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::vector<JournalRecord> records_of(const nlohmann::ordered_json& list) {
     std::vector<JournalRecord> records;
     for (const auto& r : list) {
@@ -429,7 +391,7 @@ TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
     const std::string out = dir_ + "/journal.csv";
     std::string error;
     ASSERT_EQ(export_journal(*store_, {}, out, ExportFormat::Csv, &error), 3) << error;
-    const auto rows = read_csv(file_text(out));
+    const auto rows = read_csv(read_file(out));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0],
               (std::vector<std::string>{"id", "started", "ended", "operation", "amount", "invoice",
@@ -468,7 +430,7 @@ TEST_F(JournalExportTest, JsonLinesReadBackToTheEntries) {
     std::string error;
     ASSERT_EQ(export_journal(*store_, {"SALE", 2000, {}}, out, ExportFormat::JsonLines, &error), 2)
         << error;
-    std::istringstream lines(file_text(out));
+    std::istringstream lines(read_file(out));
     std::vector<JournalEntry> read;
     for (std::string line; std::getline(lines, line);) {
         auto e = entry_from_json_line(line);
