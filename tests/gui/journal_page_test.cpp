@@ -1,13 +1,15 @@
 // The Journal page driven by widget id over entries written straight into the
 // console's journal. Each test keeps to days of its own (in 2021), so the entries of
-// the other tests and of the operations that other tests run never match.
+// the other tests and of the operations that other tests run never match. What a
+// search matches and what an exported file holds field by field are the store's
+// tests; here the page must ask the store for what the operator typed and show, or
+// export, all of what it gets.
+#include "activity.h"
 #include "gui_harness.h"
 #include "journal.h"
-#include "journal_export.h"
 #include "journal_json.h"
 #include "journal_page.h"
 #include "journal_store.h"
-#include "activity.h"
 #include "test_env.h"
 #include "test_util.h"
 #include "ui_components.h"
@@ -15,24 +17,20 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string console_folder() {
-    gchar* folder = g_get_current_dir();
-    std::string path = folder;
-    g_free(folder);
-    return path;
-}
-
 std::unique_ptr<JournalStore> open_journal() {
+    gchar* folder = g_get_current_dir();
+    const std::string path = journal_path(folder);
+    g_free(folder);
     std::string error;
-    std::unique_ptr<JournalStore> store = JournalStore::open(journal_path(console_folder()), &error);
+    std::unique_ptr<JournalStore> store = JournalStore::open(path, &error);
     EXPECT_TRUE(store) << error;
     return store;
 }
@@ -48,20 +46,17 @@ std::int64_t at(const char* day, int hour, int minute = 0, int second = 0) {
 }
 
 JournalEntry entry(std::int64_t started_ms, std::string operation, std::string amount,
-                   std::string invoice, std::string status = "Approved",
-                   std::string host_text = "") {
+                   std::string invoice) {
     JournalEntry e;
     e.started_ms = started_ms;
     e.ended_ms = started_ms + 1500;
     e.operation = std::move(operation);
     e.amount = std::move(amount);
     e.invoice = std::move(invoice);
-    e.status = std::move(status);
-    e.host_text = std::move(host_text);
+    e.status = "Approved";
     e.result_code = 0;
     e.result_text = "OK";
     e.request = {{"Transaction_in", {{"Amount1", e.amount}, {"InvoiceNumber", e.invoice}}}};
-    e.response = {{"Transaction_out", {{"TxnStatus", e.status}, {"HostText", e.host_text}}}};
     return e;
 }
 
@@ -71,6 +66,14 @@ void write(std::vector<JournalEntry> entries) {
     std::string error;
     for (JournalEntry& e : entries)
         ASSERT_TRUE(store->append(e, &error)) << error;
+}
+
+// The ids of the entries from `day` to the day `to` (excluded), newest first.
+std::vector<std::int64_t> stored_ids(const char* day, const char* to) {
+    std::vector<std::int64_t> ids;
+    for (const JournalEntry& e : open_journal()->find({"", at(day, 0), at(to, 0)}, nullptr, 1000))
+        ids.push_back(e.id);
+    return ids;
 }
 
 struct Row {
@@ -104,6 +107,12 @@ std::vector<std::string> invoices_locked() {
 
 std::string count_locked() { return gtk_label_get_text(GTK_LABEL(lbl_jrn_count)); }
 
+void select_first_row_locked() {
+    GtkTreePath* path = gtk_tree_path_new_first();
+    gtk_tree_view_set_cursor(GTK_TREE_VIEW(tv_jrn_list), path, nullptr, FALSE);
+    gtk_tree_path_free(path);
+}
+
 class JournalPage : public testing::Test {
   protected:
     void SetUp() override {
@@ -129,39 +138,18 @@ class JournalPage : public testing::Test {
     }
 };
 
-TEST_F(JournalPage, SearchFindsByAmountInvoiceOperationStatusAndHostText) {
+TEST_F(JournalPage, SearchListsWhatTheStoreFindsForTheTextAndDays) {
     const char* day = "2021-03-01";
     write({entry(at(day, 9), "SALE", "1250", "000101"),
            entry(at(day, 10), "REFUND", "1250", "000102"),
            entry(at(day, 11), "SALE", "125", "000103"),
-           entry(at(day, 12), "SALE", "12500", "000104"),
-           entry(at(day, 13), "Settlement", "", ""),
-           entry(at(day, 14), "SALE", "9999", "000106", "Declined", "CALL ISSUER")});
-    static const struct {
-        const char* text;
-        std::vector<std::string> invoices; // newest first
-    } kCases[] = {
-        {"12.50", {"000102", "000101"}},
-        {"1250", {"000102", "000101"}},
-        {"1.25", {"000103"}},
-        {"refund", {"000102"}},
-        {"declined", {"000106"}},
-        {"call iss", {"000106"}},
-        {"000104", {"000104"}},
-        {"settle", {""}},
-        {"", {"000106", "", "000104", "000103", "000102", "000101"}},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.text);
-        search(c.text, day, day);
-        gui::Locked lock;
-        EXPECT_EQ(invoices_locked(), c.invoices);
-        EXPECT_EQ(count_locked(), entries_text(static_cast<long long>(c.invoices.size())));
-    }
-    // The row as the list shows it, and typing alone (without Enter) searches too.
-    search("", day, day);
+           entry(at("2021-03-02", 9), "SALE", "1250", "000104")});
+    search("12.50", day, day);
     {
         gui::Locked lock;
+        EXPECT_EQ(invoices_locked(), (std::vector<std::string>{"000102", "000101"}));
+        EXPECT_EQ(count_locked(), "2 entries");
+        // Typing alone, without Enter, searches too.
         gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "000101");
     }
     ASSERT_TRUE(gui::pump_until([] { return count_locked() == "1 entry"; }, 3000));
@@ -209,125 +197,80 @@ TEST_F(JournalPage, DateRangeIncludesBothDaysAndABadDateSaysSo) {
 TEST_F(JournalPage, ScrollingLoadsTheNextPagesWithoutGapsOrRepeats) {
     const char* day = "2021-05-01";
     std::vector<JournalEntry> entries;
-    for (int i = 0; i < 450; ++i)
-        // Pairs share a start, so the order within one millisecond counts too.
-        entries.push_back(entry(at(day, 8) + (i / 2) * 1000, "SALE", std::to_string(100 + i),
-                                "P" + std::to_string(i)));
+    for (int i = 0; i < 450; ++i) // pairs share a start: the order within one millisecond counts
+        entries.push_back(entry(at(day, 8) + (i / 2) * 1000, "SALE", "100", std::to_string(i)));
     write(entries);
     search("", day, day);
-    JournalQuery query;
-    query.from_ms = at(day, 0);
-    query.to_ms = at("2021-05-02", 0);
-    std::vector<std::int64_t> expected;
-    for (const JournalEntry& e : open_journal()->find(query, nullptr, 1000))
-        expected.push_back(e.id);
+    const std::vector<std::int64_t> expected = stored_ids(day, "2021-05-02");
     ASSERT_EQ(expected.size(), 450u);
-
-    for (std::size_t rows : {200u, 400u, 450u, 450u}) {
-        SCOPED_TRACE(rows);
-        EXPECT_TRUE(gui::pump_until([&] {
-            GtkAdjustment* scroll =
-                gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list));
-            if (rows_locked().size() < rows)
-                gtk_adjustment_set_value(scroll, gtk_adjustment_get_upper(scroll));
-            return rows_locked().size() >= rows;
-        }, 5000));
+    GtkAdjustment* scroll = nullptr;
+    {
         gui::Locked lock;
-        EXPECT_EQ(rows_locked().size(), rows);
+        scroll = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list));
+        EXPECT_EQ(rows_locked().size(), 200u) << "one page at first";
     }
+    const auto scroll_down = [&] {
+        gtk_adjustment_set_value(scroll, gtk_adjustment_get_upper(scroll));
+        return rows_locked().size() >= 450;
+    };
+    ASSERT_TRUE(gui::pump_until(scroll_down));
+    gui::pump_until(scroll_down); // once more at the end: nothing more to load
+    gui::pump(200);
     gui::Locked lock;
     std::vector<std::int64_t> shown;
     for (const Row& r : rows_locked())
         shown.push_back(r.id);
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(count_locked(), "450 entries");
-    // Another search starts again at its newest entry, one page of it.
+    // Another search starts again at its newest entry.
     g_signal_emit_by_name(txt_jrn_search, "activate");
     EXPECT_EQ(rows_locked().size(), 200u);
-    EXPECT_EQ(gtk_adjustment_get_value(
-                  gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw_jrn_list))),
-              0);
+    EXPECT_EQ(gtk_adjustment_get_value(scroll), 0);
 }
 
 TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
     const char* day = "2021-06-01";
     JournalEntry e = entry(at(day, 15, 30), "SALE", "4210", "000777");
-    e.response.push_back({"Receipt_out", {{"Pan", "476173******0010"}, {"AuthCode", "A1B2C3"}}});
+    e.response = {{"Receipt_out", {{"AuthCode", "A1B2C3"}}}};
     e.questions = {{at(day, 15, 30, 5), "Signature", "Accepted", {{"CardholderName", "J DOE"}}}};
-    e.receipt = {"  MERCHANT COPY", "SALE            42.10 EUR", "AUTH CODE: A1B2C3"};
+    e.receipt = {"  MERCHANT COPY", "THANK YOU"};
     write({entry(at(day, 15), "SALE", "100", "000776"), e});
     search("", day, day);
     {
         gui::Locked lock;
-        GtkTreePath* path = gtk_tree_path_new_first(); // the newest: the entry above
-        gtk_tree_view_set_cursor(GTK_TREE_VIEW(tv_jrn_list), path, nullptr, FALSE);
-        gtk_tree_path_free(path);
+        select_first_row_locked(); // the newest: the entry above
     }
     const std::string detail =
         gui::buffer_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(tv_jrn_detail)));
-    static const char* const kShown[] = {
-        "SALE\n",
-        "Started     2021-06-01 15:30:00",
-        "Result      0 OK",
-        "Amount      42.10",
-        "Invoice     000777",
-        "Request: Transaction_in\n  Amount1        4210\n  InvoiceNumber  000777\n",
-        "Response: Transaction_out\n  TxnStatus  Approved\n",
-        "Response: Receipt_out\n  Pan       476173******0010\n  AuthCode  A1B2C3\n",
-        "Cashier question: Signature\n  Answered  2021-06-01 15:30:05\n  Answer    Accepted\n",
-        "  The terminal showed:\n    CardholderName  J DOE\n",
-        "Receipt (3 lines)\n  MERCHANT COPY\nSALE            42.10 EUR\nAUTH CODE: A1B2C3\n",
-    };
-    for (const char* part : kShown)
+    for (const char* part : {"2021-06-01 15:30:00", "42.10", "000777", "Request: Transaction_in",
+                             "Response: Receipt_out", "A1B2C3", "Signature", "Accepted",
+                             "2021-06-01 15:30:05", "J DOE", "\n  MERCHANT COPY\nTHANK YOU\n"})
         EXPECT_NE(detail.find(part), std::string::npos) << part << "\nin:\n" << detail;
     EXPECT_EQ(detail.find("000776"), std::string::npos) << "the other entry's detail";
 }
 
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "the last line has no line feed";
-    return lines;
-}
-
+// Both formats through their dialogs: every matching entry, not only the rows loaded,
+// and no other. The files' contents are the export's own tests.
 TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
     const char* day = "2021-07-01";
     std::vector<JournalEntry> entries;
     for (int i = 0; i < 250; ++i)
-        entries.push_back(entry(at(day, 7) + i * 60'000, i % 5 ? "SALE" : "REFUND",
-                                std::to_string(1000 + i), "X" + std::to_string(i)));
-    entries[3].host_text = "Comma, \"quote\" and\nline break";
-    entries[3].receipt = {"LINE 1", "LINE, 2", "\"LINE\" 3"};
-    entries[4].questions = {{at(day, 7, 4, 30), "Voice referral", "Approved with code 123456", {}}};
-    entries.push_back(entry(at("2021-07-02", 7), "SALE", "1000", "X-next-day"));
+        entries.push_back(entry(at(day, 7) + i * 60'000, "SALE", "1000", std::to_string(i)));
+    entries.push_back(entry(at("2021-07-02", 7), "SALE", "1000", "next day"));
     write(entries);
     search("", day, day);
-    JournalQuery query;
-    query.from_ms = at(day, 0);
-    query.to_ms = at("2021-07-02", 0);
-    const std::vector<JournalEntry> stored = open_journal()->find(query, nullptr, 1000, true);
-    ASSERT_EQ(stored.size(), 250u);
-
-    static const struct {
-        GtkWidget** button;
-        const char* suffix;
-    } kFormats[] = {{&btn_jrn_export_csv, ".csv"}, {&btn_jrn_export_json, ".jsonl"}};
-    for (const auto& f : kFormats) {
-        SCOPED_TRACE(f.suffix);
-        gui::click(*f.button);
+    const std::vector<std::int64_t> expected = stored_ids(day, "2021-07-02");
+    ASSERT_EQ(expected.size(), 250u);
+    for (const bool csv : {true, false}) {
+        SCOPED_TRACE(csv ? "CSV" : "JSON lines");
+        gui::click(csv ? btn_jrn_export_csv : btn_jrn_export_json);
         GtkWidget* dialog = nullptr;
         ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
-        const std::string name = std::string("journal-export") + f.suffix;
+        const std::string name = csv ? "journal-export.csv" : "journal-export.jsonl";
         const std::string path = std::string(g_getenv("HOME")) + "/" + name;
         {
             gui::Locked lock;
             GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-            gchar* suggested = gtk_file_chooser_get_current_name(chooser);
-            EXPECT_TRUE(std::string(suggested).starts_with("journal-20")) << suggested;
-            EXPECT_TRUE(std::string(suggested).ends_with(f.suffix)) << suggested;
-            g_free(suggested);
             EXPECT_TRUE(gtk_file_chooser_get_do_overwrite_confirmation(chooser));
             gtk_file_chooser_set_current_folder(chooser, g_getenv("HOME"));
             gtk_file_chooser_set_current_name(chooser, name.c_str());
@@ -337,25 +280,20 @@ TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
         ASSERT_TRUE(gui::pump_until([&] {
             return std::string(gtk_label_get_text(GTK_LABEL(lbl_jrn_export))) == said;
         })) << gui::label_text(lbl_jrn_export);
-        const std::string text = read_file(path);
-        if (std::string(f.suffix) == ".csv") {
-            const auto records = read_csv(text);
-            ASSERT_EQ(records.size(), 251u);
-            EXPECT_EQ(records[0], read_csv(csv_header())[0]);
-            for (std::size_t i = 0; i < stored.size(); ++i)
-                EXPECT_EQ(records[i + 1], read_csv(csv_row(stored[i]))[0]) << "row " << i;
-            const auto& tricky = records[1 + 246]; // entries[3], the fourth oldest
-            EXPECT_EQ(tricky[9], "Comma, \"quote\" and\nline break");
-            EXPECT_EQ(tricky[11], "LINE 1\nLINE, 2\n\"LINE\" 3");
+        std::vector<std::int64_t> ids;
+        if (csv) {
+            const auto records = read_csv(read_file(path));
+            for (std::size_t i = 1; i < records.size(); ++i)
+                ids.push_back(std::stoll(records[i].at(0)));
         } else {
-            std::vector<JournalEntry> read;
-            for (const std::string& line : split_lines(text)) {
-                std::optional<JournalEntry> e = entry_from_json_line(line);
+            std::istringstream lines(read_file(path));
+            for (std::string line; std::getline(lines, line);) {
+                const std::optional<JournalEntry> e = entry_from_json_line(line);
                 ASSERT_TRUE(e) << line;
-                read.push_back(*e);
+                ids.push_back(e->id);
             }
-            EXPECT_EQ(read, stored);
         }
+        EXPECT_EQ(ids, expected);
     }
 }
 
@@ -373,18 +311,12 @@ TEST_F(JournalPage, KeepDaysShowsAndSavesTheJournalsSetting) {
 // An entry the recorder writes while the page shows the newest entries appears
 // without the operator doing anything, and the entry selected stays selected.
 TEST_F(JournalPage, NewEntriesAppearAtTheTopKeepingTheSelection) {
-    const char* day = "2021-08-01";
-    write({entry(at(day, 9), "SALE", "300", "N-1")});
+    write({entry(at("2021-08-01", 9), "SALE", "300", "N-1")});
     search("", "", "");
-    {
-        gui::Locked lock;
-        GtkTreePath* path = gtk_tree_path_new_first();
-        gtk_tree_view_set_cursor(GTK_TREE_VIEW(tv_jrn_list), path, nullptr, FALSE);
-        gtk_tree_path_free(path);
-    }
     std::int64_t selected = 0;
     {
         gui::Locked lock;
+        select_first_row_locked();
         selected = rows_locked().front().id;
     }
     { OperationActivity written("JournalPage new entry"); }
@@ -404,27 +336,20 @@ TEST_F(JournalPage, NewEntriesAppearAtTheTopKeepingTheSelection) {
 }
 
 // A journal file that is no journal: the window says so once, beside the result
-// line, the page says why, and the operations still run.
-TEST(JournalPageNotice, CorruptJournalIsToldAndOperationsStillWork) {
+// line, and the page says why. (That the operations still run is the unwritable
+// journal's test among the entries.)
+TEST(JournalPageNotice, CorruptJournalIsToldOnTheWindowAndThePage) {
     const std::string dir = test_work_dir() + "/journal-notice";
     std::filesystem::create_directories(dir);
-    {
-        std::ofstream garbage(journal_path(dir), std::ios::binary);
-        garbage << std::string(4096, '\x5a');
-    }
+    std::ofstream(journal_path(dir), std::ios::binary) << std::string(4096, '\x5a');
     const gui::ChildRun run = gui::run_console_child("journal-notice", dir);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-    EXPECT_NE(run.err.find("notice: Running without a journal\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("tooltip: " + journal_path(dir) + ": file is not a database"),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.err.find("page: Running without a journal: the operations work"),
-              std::string::npos)
-        << run.err;
+    for (const std::string& said :
+         {std::string("notice: Running without a journal\n"),
+          "tooltip: " + journal_path(dir) + ": file is not a database",
+          std::string("page: Running without a journal: the operations work")})
+        EXPECT_NE(run.err.find(said), std::string::npos) << said << "\nin:\n" << run.err;
     EXPECT_EQ(run.err.find("page: list"), std::string::npos) << run.err;
-    const auto result = run.err.find("result: ");
-    ASSERT_NE(result, std::string::npos) << run.err;
-    EXPECT_NE(run.err[result + 8], '\n') << "the operation showed no result";
 }
 
 } // namespace

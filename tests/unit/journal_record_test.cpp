@@ -127,8 +127,6 @@ TEST(JournalRecord, Latin2TextBecomesUtf8) {
                                                         "ek 679999******4564");
 }
 
-// A field whose name says it holds a card number, track data or a password must
-// never be described as plain text: the journal would keep it as it is.
 // A settlement's answer is followed by the detail records it fetched; the entry's
 // amount and invoice are the settlement's own (none), not those of a detail record.
 TEST(JournalRecord, SummariesComeFromTheOperationsOwnCall) {
@@ -147,6 +145,8 @@ TEST(JournalRecord, SummariesComeFromTheOperationsOwnCall) {
     EXPECT_EQ(e.result_code, 0);
 }
 
+// A field whose name says it holds a card number, track data or a password must
+// never be described as plain text: the journal would keep it as it is.
 TEST(RecordDescriptions, EveryRecordIsCoveredAndSensitiveFieldsAreNotText) {
     std::set<std::string> records;
     for (const RecordDesc& record : all_records()) {
