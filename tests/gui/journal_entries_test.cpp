@@ -540,29 +540,16 @@ TEST_F(JournalEntries, AnUnwritableJournalChangesNothingTheOperatorSees) {
         EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
         return shown_lines(run.err);
     };
+    // A folder where the file should be fails the same way: the recorder's test.
     const std::string root = test_work_dir() + "/unwritable-journal";
     fs::create_directories(root + "/kept");
+    fs::create_directories(root + "/not a journal");
+    std::ofstream(journal_path(root + "/not a journal")) << std::string(4096, 'x');
     std::vector<std::string> expected = sale_in(root + "/kept");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(expected.back(), "journal kept");
     expected.back() = "journal not kept";
-
-    struct Case {
-        const char* name;
-        std::function<void(const std::string& journal)> spoil;
-    };
-    const Case cases[] = {
-        {"not a journal",
-         [](const std::string& journal) { std::ofstream(journal) << std::string(4096, 'x'); }},
-        {"a folder", [](const std::string& journal) { fs::create_directories(journal); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string folder = root + "/" + c.name;
-        fs::create_directories(folder);
-        c.spoil(journal_path(folder));
-        EXPECT_EQ(sale_in(folder), expected);
-    }
+    EXPECT_EQ(sale_in(root + "/not a journal"), expected);
 }
 
 } // namespace

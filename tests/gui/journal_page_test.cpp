@@ -156,11 +156,9 @@ TEST_F(JournalPage, SearchListsWhatTheStoreFindsForTheTextAndDays) {
     gui::Locked lock;
     const std::vector<Row> rows = rows_locked();
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].started, "2021-03-01 09:00:00");
-    EXPECT_EQ(rows[0].operation, "SALE");
-    EXPECT_EQ(rows[0].amount, "12.50");
-    EXPECT_EQ(rows[0].status, "Approved");
-    EXPECT_EQ(rows[0].result, "OK");
+    const Row& r = rows[0];
+    EXPECT_EQ((std::vector<std::string>{r.started, r.operation, r.amount, r.status, r.result}),
+              (std::vector<std::string>{"2021-03-01 09:00:00", "SALE", "12.50", "Approved", "OK"}));
 }
 
 TEST_F(JournalPage, DateRangeIncludesBothDaysAndABadDateSaysSo) {
