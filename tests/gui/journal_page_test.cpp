@@ -105,7 +105,9 @@ std::vector<std::string> invoices_locked() {
     return invoices;
 }
 
-std::string count_locked() { return gtk_label_get_text(GTK_LABEL(lbl_jrn_count)); }
+std::string count_locked() {
+    return gtk_label_get_text(GTK_LABEL(lbl_jrn_count));
+}
 
 void select_first_row_locked() {
     GtkTreePath* path = gtk_tree_path_new_first();
@@ -301,8 +303,7 @@ TEST_F(JournalPage, KeepDaysShowsAndSavesTheJournalsSetting) {
     EXPECT_EQ(gui::text(spn_jrn_keep_days), std::to_string(before));
     for (int days : {30, 3650, before}) {
         gui::set_spin(spn_jrn_keep_days, days);
-        EXPECT_TRUE(gui::pump_until([&] { return open_journal()->keep_days() == days; }))
-            << days;
+        EXPECT_TRUE(gui::pump_until([&] { return open_journal()->keep_days() == days; })) << days;
     }
 }
 

@@ -394,11 +394,11 @@ TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
         const auto& row = rows[i + 1];
         ASSERT_EQ(row.size(), rows[0].size());
         EXPECT_EQ(std::vector<std::string>(row.begin(), row.begin() + 10),
-                  (std::vector<std::string>{
-                      std::to_string(e.id), journal_time_text(e.started_ms),
-                      journal_time_text(e.ended_ms), e.operation, e.amount, e.invoice, e.status,
-                      e.result_code ? std::to_string(*e.result_code) : "", e.result_text,
-                      e.host_text}));
+                  (std::vector<std::string>{std::to_string(e.id), journal_time_text(e.started_ms),
+                                            journal_time_text(e.ended_ms), e.operation, e.amount,
+                                            e.invoice, e.status,
+                                            e.result_code ? std::to_string(*e.result_code) : "",
+                                            e.result_text, e.host_text}));
         EXPECT_EQ(nlohmann::ordered_json::parse(row[10]).at(0).at("answer"), "Accepted");
         EXPECT_EQ(row[11], receipt);
         EXPECT_EQ(records_of(nlohmann::ordered_json::parse(row[12])), e.request);
