@@ -374,10 +374,7 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     const std::optional<JournalEntry> e = entry_of("SALE", since);
     ASSERT_TRUE(e);
 
-    EXPECT_EQ(record_types(e->request), std::vector<std::string>{"Transaction_in"});
-    EXPECT_EQ(record_types(e->response), std::vector<std::string>{"Transaction_out"});
     EXPECT_EQ(e->invoice, gui::text(txt_txn_output_invoice_num)) << "the sale the window showed";
-    EXPECT_EQ(e->status, "Authorised");
 
     ASSERT_EQ(e->questions.size(), 1u);
     const JournalQuestion& q = e->questions[0];
