@@ -667,6 +667,35 @@ TEST_F(TerminalEventsSale, PartialApprovalAcceptedAndAvsDeclined) {
     ASSERT_TRUE(sale_shows("Cancelled"));
 }
 
+// The terminal management page answers the password request; each attempt is
+// announced in a message box, answered here as the cashier would.
+TEST_F(TerminalEventsSale, PasswordGivenFromTheManagementPage) {
+    sell("10016");
+    gui::set_active(cmb_setpw_entry_status, 0); // "Password entered"
+    for (const auto& [attempt, password] :
+         std::vector<std::pair<std::size_t, const char*>>{{1, "0000"}, {2, "1234"}}) {
+        ASSERT_TRUE(gui::pump_until([&] { return calls("GetPasswordParams") == attempt; }));
+        gui::set_text(txt_set_password, password);
+        gui::click(btn_set_passw);
+        ASSERT_TRUE(gui::pump_until([&] { return calls("SetPassword") == attempt; }));
+    }
+    ASSERT_TRUE(sale_shows("Authorised"));
+    const auto sent = last_request<SetPasswordIn>("SetPassword");
+    EXPECT_EQ(text_of(sent.PasswordIn), "1234");
+    EXPECT_EQ(sent.EntryStatusIn, 1);
+
+    // Nothing asked any more: the terminal says so.
+    gui::set_active(cmb_setpw_entry_status, 1); // "Entry cancelled"
+    gui::click(btn_set_passw);
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "No Received Data"));
+    EXPECT_EQ(last_request<SetPasswordIn>("SetPassword").EntryStatusIn, 0);
+    std::size_t announced = 0;
+    EXPECT_TRUE(gui::pump_until([&] {
+        announced += gui::answered_dialogs().size();
+        return announced == 2 && !gui::dialog_open();
+    }));
+}
+
 TEST_F(TerminalEventsSale, DccQuotationWhileTheSaleFinishesUnderItsDialog) {
     gui::stop_answering_dialogs();
     gui::set_text(txt_dcc_card_cur_code, "");
