@@ -246,6 +246,7 @@ TEST_F(TerminalEvents, ASignatureAnsweredBeforeTheRequestIsTakenWithoutBlinking)
     gui::click(rad_sign_ok);
     gui::set_text(txt_txn_output_msg_number, "7");
     script("CheckSignReq", signature_receipt("00"));
+    script("SetSignStatus", Sign_Status_out{1});
     gui::answer_dialogs(GTK_RESPONSE_OK);
     run_event(1);
     bool blinked = false;
@@ -268,6 +269,8 @@ TEST_F(TerminalEvents, ASignatureAnsweredBeforeTheRequestIsTakenWithoutBlinking)
     EXPECT_EQ(gui::text(txt_txn_output_pan), "679999******4564");
     EXPECT_EQ(gui::text(txt_txn_output_is_dcc_txn), "TRUE");
     EXPECT_EQ(gui::buffer_text(buf_host_msg), "SIGN PLEASE");
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "Unable To Connect"))
+        << "the terminal's answer to the cashier's, shown last";
 }
 
 TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
@@ -277,6 +280,7 @@ TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
     }
     IsSignatureSet = false; // as every transaction starts
     script("CheckSignReq", signature_receipt("99"));
+    script("SetSignStatus", Sign_Status_out{9});
     gui::answer_dialogs(GTK_RESPONSE_OK);
     run_event(1);
     ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
@@ -291,6 +295,7 @@ TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
     EXPECT_EQ(gui::text(txt_Sign_Status), "");
     EXPECT_EQ(the_dialog().text,
               "A signature Verification request is received\nTransaction Type = ");
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "PED Not Authenticated"));
 }
 
 // ---------------------------------------------------------------------------
