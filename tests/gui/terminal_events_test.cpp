@@ -223,9 +223,7 @@ TEST_F(TerminalEvents, SuspectedFraudSendsZeroOnlyForYes) {
         EXPECT_EQ(
             last_request<SuspectedFraudInOut>("SetSuspectedFraudStatus").SuspectedFraudStatusIn,
             sent);
-        const gui::DialogAnswer dialog = the_dialog();
-        EXPECT_EQ(dialog.title, "SUSPECTED FRAUD");
-        EXPECT_EQ(dialog.text, "Void due to suspected fraud?");
+        EXPECT_EQ(the_dialog().title, "SUSPECTED FRAUD"); // its text: see the dispatch
     }
 }
 
@@ -248,6 +246,7 @@ TEST_F(TerminalEvents, ASignatureAnsweredBeforeTheRequestIsTakenWithoutBlinking)
     gui::click(rad_sign_ok);
     gui::set_text(txt_txn_output_msg_number, "7");
     script("CheckSignReq", signature_receipt("00"));
+    script("SetSignStatus", Sign_Status_out{1});
     gui::answer_dialogs(GTK_RESPONSE_OK);
     run_event(1);
     bool blinked = false;
@@ -262,9 +261,7 @@ TEST_F(TerminalEvents, ASignatureAnsweredBeforeTheRequestIsTakenWithoutBlinking)
     EXPECT_EQ(last_request<Sign_Status_in>("SetSignStatus").SignatureStatusIn, 1);
     EXPECT_FALSE(IsSignatureSet) << "the answer was taken";
 
-    const gui::DialogAnswer dialog = the_dialog();
-    EXPECT_EQ(dialog.title, "SIGNATURE EVENT");
-    EXPECT_EQ(dialog.text, "A signature Verification request is received\nTransaction Type = SALE");
+    EXPECT_EQ(the_dialog().title, "SIGNATURE EVENT"); // its text: see the dispatch
     // The receipt data in the transaction panel, by the panel's rules.
     EXPECT_EQ(gui::text(txt_txn_output_msg_number), "") << "emptied first";
     EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000004200");
@@ -272,6 +269,8 @@ TEST_F(TerminalEvents, ASignatureAnsweredBeforeTheRequestIsTakenWithoutBlinking)
     EXPECT_EQ(gui::text(txt_txn_output_pan), "679999******4564");
     EXPECT_EQ(gui::text(txt_txn_output_is_dcc_txn), "TRUE");
     EXPECT_EQ(gui::buffer_text(buf_host_msg), "SIGN PLEASE");
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "Unable To Connect"))
+        << "the terminal's answer to the cashier's, shown last";
 }
 
 TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
@@ -281,6 +280,7 @@ TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
     }
     IsSignatureSet = false; // as every transaction starts
     script("CheckSignReq", signature_receipt("99"));
+    script("SetSignStatus", Sign_Status_out{9});
     gui::answer_dialogs(GTK_RESPONSE_OK);
     run_event(1);
     ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
@@ -295,6 +295,7 @@ TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
     EXPECT_EQ(gui::text(txt_Sign_Status), "");
     EXPECT_EQ(the_dialog().text,
               "A signature Verification request is received\nTransaction Type = ");
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "PED Not Authenticated"));
 }
 
 // ---------------------------------------------------------------------------
@@ -362,7 +363,6 @@ TEST_F(TerminalEventsReferralWindow, EachItemSendsItsOutcomeAndClosingEqualsCanc
     const Case cases[] = {
         {0, "AB12CD", "btn_auth_ok", 2, std::string("AB12CD\0", 7)},
         {0, "ABCDEFGHI", "btn_auth_ok", 2, "ABCDEFG"}, // the entry keeps 7: no terminator
-        {1, "", "btn_auth_ok", 1, std::string(7, '\0')},
         {2, "", "btn_auth_ok", 0, std::string(7, '\0')},
         {0, "AB12CD", "btn_auth_cancel", 0, std::string(7, '\0')},
         {0, "AB12CD", nullptr, 0, std::string(7, '\0')},
@@ -414,52 +414,11 @@ TEST_F(TerminalEventsReferralWindow, DetailsThatCannotBeFetchedOpenNoWindow) {
 }
 
 // ---------------------------------------------------------------------------
-// Partial authorisation and AVS windows
+// Partial authorisation, AVS and referral windows, two of one kind at once
 
-TEST_F(TerminalEvents, PartialApprovalAndAvsWindowsAnswerByButtonOrClosing) {
-    PartialAuthOut partial{};
-    put(partial.AcquirerMerchantIDOut, "000000012345678");
-    put(partial.PartialAmountOut, "000000000500");
-    AVSRejectionOut avs{};
-    put(avs.AVSResponseOut, "N");
-    struct Case {
-        short event;
-        const char* button; // null: closed by the title bar
-        short sent;
-    };
-    for (const Case& c :
-         {Case{7, nullptr, 1}, Case{7, "btn_hp_dec", 1}, Case{7, "btn_hp_acc", 0},
-          Case{8, nullptr, 1}, Case{8, "btn_avs_dec", 1}, Case{8, "btn_avs_acc", 0}}) {
-        const char* id = c.event == 7 ? "partial_auth_dlg" : "avs_rej_dlg";
-        const char* answer_call = c.event == 7 ? "SetPartialAuthStatus" : "SetAVSRejectionStatus";
-        SCOPED_TRACE(std::string(id) + " " + (c.button ? c.button : "closed"));
-        korvex_sim_reset();
-        script("GetPartialAuthData", partial);
-        script("GetAVSRejectionData", avs);
-        run_event(c.event);
-        ASSERT_TRUE(gui::pump_until([&] { return loop_ended(); }));
-        GtkWidget* window = gui::wait_for_window(id);
-        ASSERT_NE(window, nullptr);
-        if (c.event == 7) {
-            EXPECT_EQ(gui::label_text(find_child(window, "lb_hp_mid")), "000000012345678");
-            EXPECT_EQ(gui::label_text(find_child(window, "lb_hp_amt")), "000000000500");
-        } else {
-            EXPECT_EQ(gui::label_text(find_child(window, "lb_avs_resp")), "N");
-        }
-        if (c.button)
-            gui::click(find_child(window, c.button));
-        else
-            gui::close_window(window);
-        EXPECT_EQ(gui::find_window(id), nullptr);
-        ASSERT_EQ(calls(answer_call), 1u);
-        short sent = -1;
-        korvex_sim_last_request(answer_call, &sent, sizeof sent);
-        EXPECT_EQ(sent, c.sent);
-    }
-}
-
-// Two questions of one kind at once (the terminal gave up on the first and asked
-// again): each window answers for itself, exactly once, whichever is answered first.
+// The terminal gave up on the first question and asked again: each window shows
+// its own details and answers for itself, exactly once, whichever is answered
+// first; accepted by its button, refused by its own button or by closing it.
 TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
     auto open_windows = [](const char* id) {
         gui::Locked lock;
@@ -468,29 +427,25 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
     struct Kind {
         short event;
         const char* window;
-        const char* label; // tells the two windows apart
+        const char* label; // shows the detail that tells the two windows apart
         const char* answer_call;
-        // Answers one window positively (`accept`) or by its title-bar button;
-        // returns the status that must reach the terminal.
-        short (*answer)(GtkWidget*, bool);
+        const char* decline;         // the refusing button, null: only closing refuses
+        short declined;              // the status a refusal sends
+        short (*accept)(GtkWidget*); // returns the status that must reach the terminal
     };
     const Kind kinds[] = {
-        {7, "partial_auth_dlg", "lb_hp_amt", "SetPartialAuthStatus",
-         [](GtkWidget* w, bool accept) -> short {
-             accept ? gui::click(find_child(w, "btn_hp_acc")) : gui::close_window(w);
-             return accept ? 0 : 1;
+        {7, "partial_auth_dlg", "lb_hp_amt", "SetPartialAuthStatus", "btn_hp_dec", 1,
+         [](GtkWidget* w) -> short {
+             gui::click(find_child(w, "btn_hp_acc"));
+             return 0;
          }},
-        {8, "avs_rej_dlg", "lb_avs_resp", "SetAVSRejectionStatus",
-         [](GtkWidget* w, bool accept) -> short {
-             accept ? gui::click(find_child(w, "btn_avs_acc")) : gui::close_window(w);
-             return accept ? 0 : 1;
+        {8, "avs_rej_dlg", "lb_avs_resp", "SetAVSRejectionStatus", "btn_avs_dec", 1,
+         [](GtkWidget* w) -> short {
+             gui::click(find_child(w, "btn_avs_acc"));
+             return 0;
          }},
-        {2, "win_voice_ref", "lb_Phone", "SetAuthorisation",
-         [](GtkWidget* w, bool accept) -> short {
-             if (!accept) {
-                 gui::close_window(w);
-                 return 0;
-             }
+        {2, "win_voice_ref", "lb_Phone", "SetAuthorisation", nullptr, 0,
+         [](GtkWidget* w) -> short {
              gui::click(find_child(w, "accept_check"));
              gui::set_active(find_child(w, "cb_ref_state"), 1);
              gui::click(find_child(w, "btn_auth_ok"));
@@ -511,6 +466,7 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
             korvex_sim_reset();
             for (const char* tell : {"A", "B"}) {
                 PartialAuthOut partial{};
+                put(partial.AcquirerMerchantIDOut, "000000012345678");
                 put(partial.PartialAmountOut, tell);
                 script("GetPartialAuthData", partial);
                 AVSRejectionOut avs{};
@@ -528,17 +484,24 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
                 by_label[gui::label_text(find_child(window, kind.label))] = window;
             ASSERT_EQ(by_label.size(), 2u);
             const std::string order[2] = {first ? "B" : "A", first ? "A" : "B"};
+            if (kind.event == 7) {
+                EXPECT_EQ(gui::label_text(find_child(by_label["A"], "lb_hp_mid")),
+                          "000000012345678");
+            }
 
-            const short accepted = kind.answer(by_label[order[0]], true);
+            const short accepted = kind.accept(by_label[order[0]]);
             ASSERT_EQ(calls(kind.answer_call), 1u);
             EXPECT_EQ(sent(), accepted);
             const std::vector<GtkWidget*> left = open_windows(kind.window);
             ASSERT_EQ(left.size(), 1u) << "the answered window closes, the other stays";
             EXPECT_EQ(gui::label_text(find_child(left[0], kind.label)), order[1]);
 
-            const short closed = kind.answer(left[0], false);
+            if (first && kind.decline)
+                gui::click(find_child(left[0], kind.decline));
+            else
+                gui::close_window(left[0]);
             EXPECT_EQ(calls(kind.answer_call), 2u);
-            EXPECT_EQ(sent(), closed);
+            EXPECT_EQ(sent(), kind.declined);
             EXPECT_TRUE(open_windows(kind.window).empty());
         }
     }
@@ -707,6 +670,35 @@ TEST_F(TerminalEventsSale, PartialApprovalAcceptedAndAvsDeclined) {
     ASSERT_NE(window, nullptr);
     gui::close_window(window);
     ASSERT_TRUE(sale_shows("Cancelled"));
+}
+
+// The terminal management page answers the password request; each attempt is
+// announced in a message box, answered here as the cashier would.
+TEST_F(TerminalEventsSale, PasswordGivenFromTheManagementPage) {
+    sell("10016");
+    gui::set_active(cmb_setpw_entry_status, 0); // "Password entered"
+    for (const auto& [attempt, password] :
+         std::vector<std::pair<std::size_t, const char*>>{{1, "0000"}, {2, "1234"}}) {
+        ASSERT_TRUE(gui::pump_until([&] { return calls("GetPasswordParams") == attempt; }));
+        gui::set_text(txt_set_password, password);
+        gui::click(btn_set_passw);
+        ASSERT_TRUE(gui::pump_until([&] { return calls("SetPassword") == attempt; }));
+    }
+    ASSERT_TRUE(sale_shows("Authorised"));
+    const auto sent = last_request<SetPasswordIn>("SetPassword");
+    EXPECT_EQ(text_of(sent.PasswordIn), "1234");
+    EXPECT_EQ(sent.EntryStatusIn, 1);
+
+    // Nothing asked any more: the terminal says so.
+    gui::set_active(cmb_setpw_entry_status, 1); // "Entry cancelled"
+    gui::click(btn_set_passw);
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "No Received Data"));
+    EXPECT_EQ(last_request<SetPasswordIn>("SetPassword").EntryStatusIn, 0);
+    std::size_t announced = 0;
+    EXPECT_TRUE(gui::pump_until([&] {
+        announced += gui::answered_dialogs().size();
+        return announced == 2 && !gui::dialog_open();
+    }));
 }
 
 TEST_F(TerminalEventsSale, DccQuotationWhileTheSaleFinishesUnderItsDialog) {

@@ -275,44 +275,4 @@ TEST_F(TerminalManagement, ASecondPressWhileAWorkerRunsChangesNothing) {
     }
 }
 
-TEST_F(TerminalManagement, TheTerminalsPasswordRequestIsAnsweredFromItsPage) {
-    korvex_sim_set_delay_scale(0);
-    gui::answer_dialogs(GTK_RESPONSE_OK); // the password event's message boxes
-    gui::click(btn_start_ecr_event_server);
-    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
-    gui::set_active(cmb_txn_type, 0);
-    gui::set_text(txt_txn_input_amount1, "10016");
-    gui::click(btn_start_txn);
-
-    gui::set_active(cmb_setpw_entry_status, 0); // "Password entered"
-    for (const auto& [attempt, password] :
-         std::vector<std::pair<std::size_t, const char*>>{{1, "0000"}, {2, "1234"}}) {
-        ASSERT_TRUE(gui::pump_until([&] { return calls("GetPasswordParams") == attempt; }));
-        gui::set_text(txt_set_password, password);
-        gui::click(btn_set_passw);
-        ASSERT_TRUE(gui::pump_until([&] { return calls("SetPassword") == attempt; }));
-    }
-    EXPECT_TRUE(gui::wait_for_text(txt_txn_output_txn_status, "Authorised"));
-    ASSERT_TRUE(gui::pump_until([] { return !Txnstate; }));
-    const auto sent = last_request<SetPasswordIn>("SetPassword");
-    EXPECT_EQ(text_of(sent.PasswordIn), "1234");
-    EXPECT_EQ(sent.EntryStatusIn, 1);
-
-    // Nothing asked any more: the terminal says so.
-    gui::set_active(cmb_setpw_entry_status, 1); // "Entry cancelled"
-    gui::click(btn_set_passw);
-    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "No Received Data"));
-    EXPECT_EQ(last_request<SetPasswordIn>("SetPassword").EntryStatusIn, 0);
-
-    // Each attempt was announced in a message box, answered here as the cashier would.
-    std::size_t announced = 0;
-    EXPECT_TRUE(gui::pump_until([&] {
-        announced += gui::answered_dialogs().size();
-        return announced == 2 && !gui::dialog_open();
-    }));
-    gui::click(btn_stop_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
-    gui::stop_answering_dialogs();
-}
-
 } // namespace

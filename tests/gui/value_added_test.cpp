@@ -37,29 +37,16 @@ class ValueAdded : public ::testing::Test {
     }
 };
 
+// The conversion itself is the toolkit's; here, that the window reads the whole
+// field with it.
 TEST_F(ValueAdded, TheHostMessageIsReadAsIso8859_2) {
-    struct Case {
-        const char* bytes;
-        const char* shown;
-    };
-    // Every one of these bytes is invalid as UTF-8 on its own: shown unconverted,
-    // they would turn into replacement characters.
-    const Case cases[] = {
-        {"\xB3", "ł"},
-        {"Do\xB3" "adowanie przyj\xEA" "te", "Doładowanie przyjęte"},
-        {"\xA9\xE8\xBE\xF9", "Ščžů"},
-        {"\xFF", "˙"},
-        {"PLAIN TEXT", "PLAIN TEXT"},
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.shown);
-        MobileTopUpRespOut answer{};
-        put(answer.HostOptionalMessageOut, c.bytes);
-        answer.VoucherNumberOut = 0;
-        sale_answered(answer);
-        EXPECT_EQ(gui::text(txt_mt_txn_resp_host_opt_msg), c.shown);
-    }
+    // Bytes invalid as UTF-8 on their own, and other letters in ISO-8859-1.
+    MobileTopUpRespOut answer{};
+    put(answer.HostOptionalMessageOut, "Do\xB3"
+                                       "adowanie przyj\xEA"
+                                       "te");
+    sale_answered(answer);
+    EXPECT_EQ(gui::text(txt_mt_txn_resp_host_opt_msg), "Doładowanie przyjęte");
     // A message that fills its whole field (no terminator) is read to its end.
     MobileTopUpRespOut full{};
     std::memset(full.HostOptionalMessageOut, '\xB3', sizeof full.HostOptionalMessageOut);
