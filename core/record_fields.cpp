@@ -74,10 +74,3 @@ const RecordDesc* find_record(std::string_view name) {
             return &record;
     return nullptr;
 }
-
-const FieldDesc* find_field(const RecordDesc& record, std::string_view name) {
-    for (const FieldDesc& field : record.fields)
-        if (name == field.name)
-            return &field;
-    return nullptr;
-}

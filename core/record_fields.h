@@ -957,8 +957,6 @@ template <class Record> consteval const FieldDesc& field_of(std::string_view nam
 std::span<const RecordDesc> all_records();
 // The record named `name`, or null.
 const RecordDesc* find_record(std::string_view name);
-// The field named `name` of `record`, or null.
-const FieldDesc* find_field(const RecordDesc& record, std::string_view name);
 
 namespace record_fields_detail {
 // A description covers its record when the fields follow each other in offset
