@@ -1,0 +1,59 @@
+// The terminal's questions to the cashier and the answers sent back, shared by the
+// console's dialogs and the scenario runner: each answer is recorded in the journal
+// with what the terminal showed, then sent. The console decides through its windows,
+// the runner through its answer policy; what an answer means to the terminal is
+// written only here.
+#pragma once
+
+#include "journal_entry.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The event codes of the questions.
+enum class Question : short {
+    Signature = 1,
+    VoiceReferral = 2,
+    DccQuotation = 3,
+    Password = 6,
+    PartialApproval = 7,
+    Avs = 8,
+    SuspectedFraud = 9,
+};
+
+// The question of an event code, or nullopt for an event that asks nothing
+// (announcements: automatic settlements, batch close).
+std::optional<Question> question_of_event(short event_code);
+// Its name as the journal records it ("Signature", "Voice referral", ...).
+const char* question_name(Question question);
+// Its name in a scenario ("signature", "voice_referral", "dcc", "password",
+// "partial_approval", "avs", "suspected_fraud"), and back (nullopt if unknown).
+const char* question_key(Question question);
+std::optional<Question> question_from_key(std::string_view key);
+
+// What the terminal showed with a question, fetched with the question's own call
+// (CheckSignReq, CheckVoiceReferralReq, DCCQuotation, GetPasswordParams,
+// GetPartialAuthData, GetAVSRejectionData; nothing for a suspected fraud).
+struct ShownQuestion {
+    Question question;
+    short result = 0;     // the fetch's result code
+    JournalRecord record; // the fetched record, masked as the journal keeps it
+    // For a password request: the attempt and the number of attempts.
+    int attempt = 0, attempts = 0;
+};
+ShownQuestion fetch_question(Question question);
+
+// The answers. Each records the question and the answer in the journal, with the
+// record shown (may be empty), sends it and returns the answer call's result code.
+short answer_signature(bool accepted, const JournalRecord& shown);
+// Authorised by phone with `code`, declined, or no authorisation (also a cancel).
+enum class Referral { Authorised, Declined, NoAuthorisation };
+short answer_voice_referral(Referral outcome, std::string_view code, const JournalRecord& shown);
+short answer_partial_approval(bool accept, const JournalRecord& shown);
+short answer_avs(bool accept, const JournalRecord& shown);
+// `password` nullopt: the cashier cancelled. The password is never recorded.
+short answer_password(const std::optional<std::string>& password, const JournalRecord& shown);
+short answer_suspected_fraud(bool void_it);
+// A DCC offer needs no answer; it is recorded as shown.
+void record_dcc_offer(const JournalRecord& shown);

@@ -1,0 +1,95 @@
+// Every operation the console offers a till, as data: what the operator (or a
+// scenario) gives it, which library call it makes, and how each field of the answer
+// is shown. The console's panels show and read their widgets through these tables,
+// and the scenario runner plays the same operations from a file, so an operation's
+// fields and rules stand in one place.
+//
+// A widget is named here by its id in ui/EcrUi.xml; the window resolves the id to
+// its handle. No toolkit in this file.
+#pragma once
+
+#include "field_rules.h"
+#include "record_fields.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string_view>
+
+// One field of a request, and the console entry (or combo box) it comes from.
+struct FieldInput {
+    const FieldDesc* field;       // from the record's description
+    InputRule rule;
+    const char* widget;           // id in ui/EcrUi.xml, or null when no entry feeds it
+    const char* const* choices;   // names of a Choice's values, null-terminated; else null
+};
+
+// One field of a response, the widget that shows it and by which rule.
+struct FieldOutput {
+    const FieldDesc* field;
+    Rule rule;
+    const char* widget; // id in ui/EcrUi.xml, or null when no widget shows it
+};
+
+// Table rows; an unknown field name stops the build.
+#define KELVRA_INPUT(Record, field, rule, widget)                                                  \
+    FieldInput { &field_of<Record>(#field), InputRule::rule, (widget), nullptr }
+#define KELVRA_CHOICE(Record, field, choices, widget)                                              \
+    FieldInput { &field_of<Record>(#field), InputRule::Choice, (widget), (choices) }
+#define KELVRA_OUTPUT(Record, field, rule, widget)                                                 \
+    FieldOutput { &field_of<Record>(#field), Rule::rule, (widget) }
+
+// What a call returned: the result code of the call (the response's DiagRequestOut,
+// or the code a call without such a field reports).
+struct OperationCall {
+    const void* request; // the request record, or null when the operation has none
+    void* response;      // the response record (zero-filled before the call)
+    int record_number;   // for operations that fetch one record by its number (1-based)
+};
+
+struct Operation {
+    // The name the console and the journal give it ("SALE", "Settlement",
+    // "Terminal status"); scenarios name it so too, case and blanks aside.
+    const char* name;
+    const RecordDesc* request;  // null: the call takes no request record
+    const RecordDesc* response; // never null
+    std::span<const FieldInput> inputs;   // in the order the console reads them
+    std::span<const FieldOutput> outputs; // in the order the console shows them
+    // The response field holding the call's result code, or null.
+    const FieldDesc* result;
+    // Fills the fields that the operation itself fixes (the transaction type of a
+    // SALE) before the inputs are read; null when there are none.
+    void (*prepare)(void* request);
+    // Makes the library call(s). Returns the result code.
+    short (*call)(const OperationCall& call);
+    // True when the call takes a record number (`record_number`), given as input "record".
+    bool numbered;
+};
+
+// Every operation, in the console's order of pages.
+std::span<const Operation> all_operations();
+
+// The operation of that name: case, blanks, '-' and '_' do not count ("pre-auth
+// reversal", "PRE_AUTH REVERSAL"). Null when there is none.
+const Operation* find_operation(std::string_view name);
+
+// The operations of one area, each defined beside its tables (operations_*.cpp).
+std::span<const Operation> payment_operations();     // the 16 types, last transaction
+std::span<const Operation> management_operations();  // status, configuration, queries
+std::span<const Operation> end_of_day_operations();  // settlement, records, tip, rates, tax-free
+std::span<const Operation> value_added_operations(); // donation, top-up
+
+// The input of `op` that a scenario names `name`: the console's widget id
+// ("txt_txn_input_amount1"), the record's field name ("Amount1In"), or that name
+// without its "In" ending ("Amount1"), case aside. Null when there is none.
+const FieldInput* find_input(const Operation& op, std::string_view name);
+
+// The response field named so: the field's name with or without "Out", case aside.
+const FieldDesc* find_response_field(const Operation& op, std::string_view name);
+// The output shown in the widget of that id, or null.
+const FieldOutput* find_output_by_widget(const Operation& op, std::string_view widget);
+
+// Runs `op` with a prepared request: zero-fills `response`, calls, returns the
+// result code (also when the call has no result field: 0).
+short run_operation(const Operation& op, const void* request, void* response,
+                    int record_number = 0);
