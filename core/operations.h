@@ -31,6 +31,10 @@ struct FieldOutput {
     const char* widget; // id in ui/EcrUi.xml, or null when no widget shows it
 };
 
+// The description of record type `Record` at a fixed address, for an Operation's
+// request and response (&record_description<Transaction_in>).
+template <class Record> inline constexpr RecordDesc record_description = record_desc<Record>();
+
 // Table rows; an unknown field name stops the build.
 #define KELVRA_INPUT(Record, field, rule, widget)                                                  \
     FieldInput { &field_of<Record>(#field), InputRule::rule, (widget), nullptr }

@@ -1,0 +1,3 @@
+#include "operations.h"
+
+std::span<const Operation> management_operations() { return {}; }
