@@ -83,6 +83,12 @@ std::span<const Operation> management_operations();  // status, configuration, q
 std::span<const Operation> end_of_day_operations();  // settlement, records, tip, rates, tax-free
 std::span<const Operation> value_added_operations(); // donation, top-up
 
+// The text of a "Print information" request as the library takes it: each line feed
+// as a backslash and an 'n' while the text has room. A text escaped already stays
+// as it is. The operation's call does it; the console does it before it records
+// the request.
+void escape_print_line_feeds(PrintInformation_in& request);
+
 // The input of `op` that a scenario names `name`: the console's widget id
 // ("txt_txn_input_amount1"), the record's field name ("Amount1In"), or that name
 // without its "In" ending ("Amount1"), case aside. Null when there is none.

@@ -85,6 +85,13 @@ void read_inputs(void* record, std::span<const FieldInput> table) {
     }
 }
 
+const Operation& console_operation(const char* name) {
+    const Operation* op = find_operation(name);
+    if (!op)
+        g_error("no operation named \"%s\"", name);
+    return *op;
+}
+
 void fill_record_selector(GtkListStore* rows, GtkWidget* selector, int count) {
     if (!rows || count <= 0)
         return;

@@ -51,6 +51,10 @@ const char* input_text(GtkWidget* entry);
 // left to the caller.
 void read_inputs(void* record, std::span<const FieldInput> table);
 
+// The operation of that name (core/operations.h), for the panels that show and read
+// through its tables; a name the registry lacks ends the program at once.
+const Operation& console_operation(const char* name);
+
 // Fills a record selector's list store with the rows "1" to "count" and makes the
 // first row active, which runs the selector's "changed" handler at once on this
 // thread (toolkit lock held). A count of 0 or less adds nothing.
