@@ -1,6 +1,7 @@
 #include "play.h"
 
 #include "activity.h"
+#include "card_masking.h"
 #include "code_texts.h"
 #include "journal.h"
 #include "junit.h"
@@ -249,7 +250,10 @@ struct Engine {
                 activity.result(code);
         }
         const std::set<Question> asked = desk.end();
+        // Card numbers never reach a report in full.
         result.receipt = receipts.take();
+        for (std::string& line : result.receipt)
+            line = mask_card_numbers(line);
 
         if (step.result && code != *step.result)
             result.failures.push_back({"result", code_text(*step.result), code_text(code)});
