@@ -187,21 +187,13 @@ bool set_number(void* record, const FieldDesc& field, std::string_view text, std
     return true;
 }
 
-// A choice's name as it may be written: lower case, without blanks, '-' and '_'.
-std::string folded(std::string_view name) {
-    std::string out;
-    for (char c : name)
-        if (c != ' ' && c != '\t' && c != '-' && c != '_')
-            out += g_ascii_tolower(c);
-    return out;
-}
 
 bool set_choice(void* record, const FieldDesc& field, std::string_view text,
                 const char* const* choices, std::string* error) {
     std::string names;
-    const std::string wanted = folded(text);
+    const std::string wanted = fold_name(text);
     for (int i = 0; choices && choices[i]; ++i) {
-        if (!wanted.empty() && wanted == folded(choices[i]))
+        if (!wanted.empty() && wanted == fold_name(choices[i]))
             return set_number(record, field, std::to_string(i), error);
         names += (i ? ", " : "") + std::string(choices[i]);
     }
@@ -245,4 +237,12 @@ bool set_input(void* record, const FieldDesc& field, InputRule rule, std::string
         return set_choice(record, field, text, choices, error);
     }
     return fail(error, "unknown input rule");
+}
+
+std::string fold_name(std::string_view name) {
+    std::string out;
+    for (char c : name)
+        if (c != ' ' && c != '\t' && c != '-' && c != '_')
+            out += g_ascii_tolower(c);
+    return out;
 }

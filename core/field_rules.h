@@ -58,3 +58,7 @@ enum class InputRule {
 // choice. The console's entries never fail: they pass what the operator typed.
 bool set_input(void* record, const FieldDesc& field, InputRule rule, std::string_view text,
                const char* const* choices = nullptr, std::string* error = nullptr);
+
+// A name as scenarios may write it (operations, choices): lower case, without
+// blanks, '-' and '_'.
+std::string fold_name(std::string_view name);

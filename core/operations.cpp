@@ -8,14 +8,6 @@
 
 namespace {
 
-// A name as scenarios may write it: lower case, without blanks, '-' and '_'.
-std::string folded(std::string_view name) {
-    std::string out;
-    for (char c : name)
-        if (c != ' ' && c != '\t' && c != '-' && c != '_')
-            out += g_ascii_tolower(c);
-    return out;
-}
 
 bool same_name(std::string_view a, std::string_view b) {
     return a.size() == b.size() && g_ascii_strncasecmp(a.data(), b.data(), a.size()) == 0;
@@ -50,9 +42,9 @@ std::span<const Operation> all_operations() {
 }
 
 const Operation* find_operation(std::string_view name) {
-    const std::string wanted = folded(name);
+    const std::string wanted = fold_name(name);
     for (const Operation& op : all_operations())
-        if (folded(op.name) == wanted)
+        if (fold_name(op.name) == wanted)
             return &op;
     return nullptr;
 }

@@ -2,6 +2,7 @@
 // terminal queries, with the console's entries and the fields its panels show.
 // Fields the console shows in its own way (coded states in colour) have rows
 // without a widget, so that a scenario can still read them by name.
+#include "operation_calls.h"
 #include "operations.h"
 
 #include "fields.h"
@@ -9,6 +10,9 @@
 #include <cstring>
 
 namespace {
+
+using operation_calls::by_pointer;
+using operation_calls::response_only;
 
 // The library call of a record that is both request and response: the request is
 // copied into the response, which the call then reads and answers in.
@@ -18,21 +22,6 @@ template <class Record, void (*Call)(Record*)> short in_out(const OperationCall&
         std::memcpy(io, call.request, sizeof(Record));
     Call(io);
     return io->DiagRequestOut;
-}
-
-// A call with a request and a response record.
-template <class In, class Out, void (*Call)(const In*, Out*)>
-short in_then_out(const OperationCall& call) {
-    auto* out = static_cast<Out*>(call.response);
-    Call(static_cast<const In*>(call.request), out);
-    return out->DiagRequestOut;
-}
-
-// A call with a response record only.
-template <class Out, void (*Call)(Out*)> short out_only(const OperationCall& call) {
-    auto* out = static_cast<Out*>(call.response);
-    Call(out);
-    return out->DiagRequestOut;
 }
 
 short print_information(const OperationCall& call) {
@@ -158,10 +147,10 @@ const Operation kManagementOperations[] = {
      kStatusOutputs,
      result_of<Status_out>(),
      nullptr,
-     out_only<Status_out, GetTerminalState>,
+     response_only<Status_out, GetTerminalState>,
      false},
     {"Set date and time", desc<TimeDate_in>, desc<TimeDate_out>, kDateTimeInputs, kDateTimeOutputs,
-     result_of<TimeDate_out>(), nullptr, in_then_out<TimeDate_in, TimeDate_out, SetTimeDate>,
+     result_of<TimeDate_out>(), nullptr, by_pointer<TimeDate_in, TimeDate_out, SetTimeDate>,
      false},
     {"Set IP address",
      desc<SetTerminalIPAddress_InOut>,
@@ -188,7 +177,7 @@ const Operation kManagementOperations[] = {
      {},
      result_of<SetPasswordOut>(),
      nullptr,
-     in_then_out<SetPasswordIn, SetPasswordOut, SetPassword>,
+     by_pointer<SetPasswordIn, SetPasswordOut, SetPassword>,
      false},
     {"Receipt printing",
      desc<InitTxnReceiptPrint_InOut>,
@@ -205,10 +194,10 @@ const Operation kManagementOperations[] = {
      in_out<SetTraceTlvMessagesEnabelement_InOut, SetTraceTlvMessagesEnabelement>, false},
     {"Eligibility check", desc<CheckEligibility_in>, desc<CheckEligibility_out>, kEligibilityInputs,
      kEligibilityOutputs, result_of<CheckEligibility_out>(), nullptr,
-     in_then_out<CheckEligibility_in, CheckEligibility_out, CheckEligibilityLaunch>, false},
+     by_pointer<CheckEligibility_in, CheckEligibility_out, CheckEligibilityLaunch>, false},
     {"PED authentication", desc<PEDAuthentication_in>, desc<PEDAuthentication_out>, kPedInputs,
      kPedOutputs, result_of<PEDAuthentication_out>(), nullptr,
-     in_then_out<PEDAuthentication_in, PEDAuthentication_out, CheckPEDAuthenticity>, false},
+     by_pointer<PEDAuthentication_in, PEDAuthentication_out, CheckPEDAuthenticity>, false},
     {"Card reading",
      nullptr,
      desc<ReadTracks_out>,
@@ -216,14 +205,14 @@ const Operation kManagementOperations[] = {
      kTrackOutputs,
      result_of<ReadTracks_out>(),
      nullptr,
-     out_only<ReadTracks_out, ReadSwipeCardTracks>,
+     response_only<ReadTracks_out, ReadSwipeCardTracks>,
      false},
     {"Print information", desc<PrintInformation_in>, desc<PrintInformation_out>, kPrintInputs,
      kPrintOutputs, result_of<PrintInformation_out>(), nullptr, print_information, false},
     {"Application enablement", desc<CheckApplicationEnablementIn>,
      desc<CheckApplicationEnablementOut>, kApplicationInputs, kApplicationOutputs,
      result_of<CheckApplicationEnablementOut>(), nullptr,
-     in_then_out<CheckApplicationEnablementIn, CheckApplicationEnablementOut, CheckAppEnablement>,
+     by_pointer<CheckApplicationEnablementIn, CheckApplicationEnablementOut, CheckAppEnablement>,
      false},
     {"Event server start",
      nullptr,
@@ -232,7 +221,7 @@ const Operation kManagementOperations[] = {
      {},
      result_of<TerminalEventOut>(),
      nullptr,
-     out_only<TerminalEventOut, StartServer>,
+     response_only<TerminalEventOut, StartServer>,
      false},
     {"Event server stop",
      nullptr,
@@ -241,7 +230,7 @@ const Operation kManagementOperations[] = {
      {},
      result_of<TerminalEventOut>(),
      nullptr,
-     out_only<TerminalEventOut, StopServer>,
+     response_only<TerminalEventOut, StopServer>,
      false},
 };
 
