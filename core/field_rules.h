@@ -47,6 +47,9 @@ enum class InputRule {
     FirstChar, // the code of the text's first character (0 for an empty text) in a number field
     Number,    // a decimal number in a number field (Int8 ... Int32); an empty text is 0
     Choice,    // a number field set from a list of names: the name's index, or a decimal number
+               // (names compared as operation names are: case, blanks, '-' and '_' aside)
+    TerminatedText, // copied as it is, always ending in a NUL (field_copy_terminated): paths
+                    // and addresses, whose calls read up to the terminator
 };
 
 // Writes `text` into `field` of `record` by `rule`. `choices` (null-terminated) names

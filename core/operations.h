@@ -31,6 +31,10 @@ struct FieldOutput {
     const char* widget; // id in ui/EcrUi.xml, or null when no widget shows it
 };
 
+// The description of record type `Record` at a fixed address, for an Operation's
+// request and response (&record_description<Transaction_in>).
+template <class Record> inline constexpr RecordDesc record_description = record_desc<Record>();
+
 // Table rows; an unknown field name stops the build.
 #define KELVRA_INPUT(Record, field, rule, widget)                                                  \
     FieldInput { &field_of<Record>(#field), InputRule::rule, (widget), nullptr }
@@ -78,6 +82,12 @@ std::span<const Operation> payment_operations();     // the 16 types, last trans
 std::span<const Operation> management_operations();  // status, configuration, queries
 std::span<const Operation> end_of_day_operations();  // settlement, records, tip, rates, tax-free
 std::span<const Operation> value_added_operations(); // donation, top-up
+
+// The text of a "Print information" request as the library takes it: each line feed
+// as a backslash and an 'n' while the text has room. A text escaped already stays
+// as it is. The operation's call does it; the console does it before it records
+// the request.
+void escape_print_line_feeds(PrintInformation_in& request);
 
 // The input of `op` that a scenario names `name`: the console's widget id
 // ("txt_txn_input_amount1"), the record's field name ("Amount1In"), or that name

@@ -1,61 +1,33 @@
-// Shows a fixed-layout response record in the window, field by field, from a
-// constant table per record: where the field lies, how wide it is, which widget
-// shows it and by which rule. One walker serves every record, so the same field
-// is shown the same way wherever it stands.
+// Shows a response record in the window and reads a request from it, through the
+// shared tables of core/operations.h: each row names a record field, the widget by
+// its id in ui/EcrUi.xml and the rule (field_rules.h). One walker serves every
+// record, so the same field is shown the same way wherever it stands.
 //
 // Widgets are written: call from the main thread, or from a worker that holds the
 // toolkit lock.
 #pragma once
 
-#include "record_fields.h"
+#include "operations.h"
 
 #include <gtk/gtk.h>
 
 #include <cstddef>
+#include <span>
 
-enum class Rule {
-    Text,           // the characters up to the first NUL, or the whole width
-    TxnStatus,      // status name of a decimal status field (DiagTxnStatus)
-    CurrencySymbol, // symbol of a numeric currency code; an empty field shows empty
-    Signed16,       // a signed 16-bit number in decimal
-    Bool16,         // "FALSE", "TRUE" or "UNKNOWN" of the low byte of a 16-bit field
-    TxnTypeName,    // name of a two-digit type code; an empty field leaves the entry as it is
-    TxnTypeOfValue, // name of a type code's decimal value; an empty field counts as 0
-    HostText,       // appended in bold at the end of a text view, scrolled into view
-    Unsigned8,      // an unsigned 8-bit number in decimal
-    Unsigned16,     // an unsigned 16-bit number in decimal
-    DonationMode,   // "Round Up", "Top Up" or "Unknown" of an 8-bit mode
-    MtTxnStatus,    // status name of a voucher sale (DiagMtTxnStatus)
-    MtuSettStatus,  // status name of a top-up settlement (DiagMtuSettStatus)
-    Latin2Text,     // ISO-8859-2 text converted to UTF-8; empty when it cannot be
-    // Named codes: the name of the field's value (record_display.cpp lists them).
-    // Digit text fields; an empty field leaves the entry as it is.
-    SettlementStatus, // "Authorised" ... "No Transaction", else "Unknown"
-    TaxFreeStatus,    // "Failed", "Successful", else "Unknown"
-    EntryMethodName,  // GetEntryMethod of the digit
-    // Signed 16-bit fields.
-    BankType,           // "Non Bank Funded", "Bank Funded", else "Unknown"
-    ExchangeRateStatus, // "Merchant Not DCC Enabled" ... "Cancelled", else left as it is
-};
+// The console's name for a row of a display table.
+using FieldDisplay = FieldOutput;
 
-struct FieldDisplay {
-    GtkWidget** widget;
-    const FieldDesc* field; // from the record's description (record_fields.h)
-    Rule rule;
-};
-
-// A table row for field `field` of record type `Record`; a field the record does
-// not have stops the build.
+// A display row for field `field` of record type `Record`, shown in the widget of
+// that id; a field the record does not have stops the build.
 #define RECORD_FIELD(Record, field, widget, rule)                                                  \
-    FieldDisplay {                                                                                 \
-        &(widget), &field_of<Record>(#field), (rule)                                               \
+    FieldOutput {                                                                                  \
+        &field_of<Record>(#field), (rule), #widget                                                 \
     }
 
-// Shows every field of the table, in the table's order. A null widget is skipped.
-void show_record(const void* record, const FieldDisplay* table, std::size_t count);
-template <std::size_t N> void show_record(const void* record, const FieldDisplay (&table)[N]) {
-    show_record(record, table, N);
-}
+// Shows every field of the table, in the table's order: each widget gets the field's
+// shown_text (nullopt leaves it as it is; a host text is appended in bold to its text
+// view). A row without a widget, or whose widget is missing, is skipped.
+void show_record(const void* record, std::span<const FieldOutput> table);
 
 // Sets each entry of the list to the empty text, in the list's order.
 void clear_entries(GtkWidget** const* entries, std::size_t count);
@@ -66,22 +38,22 @@ template <std::size_t N> void clear_entries(GtkWidget** const (&entries)[N]) {
 // The text of an input entry; empty for a missing widget.
 const char* input_text(GtkWidget* entry);
 
-// One input entry copied into a fixed-width request field (field_copy: NUL-padded,
+// An entry copied into a fixed-width request field as text (field_copy: NUL-padded,
 // no terminator when full).
-struct FieldInput {
-    GtkWidget** entry;
-    const FieldDesc* field;
-};
 #define INPUT_FIELD(Record, field, entry)                                                          \
     FieldInput {                                                                                   \
-        &(entry), &field_of<Record>(#field)                                                        \
+        &field_of<Record>(#field), InputRule::Text, #entry, nullptr                                \
     }
 
-// Copies every entry of the table into its field of `record`, in the table's order.
-void read_inputs(void* record, const FieldInput* table, std::size_t count);
-template <std::size_t N> void read_inputs(void* record, const FieldInput (&table)[N]) {
-    read_inputs(record, table, N);
-}
+// Reads every entry of the table into its field of `record` by its rule, in the
+// table's order: an entry's text, or for a Choice shown by a combo box its active row
+// (0 when none). A missing widget reads as the empty text; a row without a widget is
+// left to the caller.
+void read_inputs(void* record, std::span<const FieldInput> table);
+
+// The operation of that name (core/operations.h), for the panels that show and read
+// through its tables; a name the registry lacks ends the program at once.
+const Operation& console_operation(const char* name);
 
 // Fills a record selector's list store with the rows "1" to "count" and makes the
 // first row active, which runs the selector's "changed" handler at once on this

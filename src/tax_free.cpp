@@ -91,7 +91,7 @@ static_assert(std::size(kTaxFreeFormDisplay) == 54);
 std::vector<GtkWidget**> tax_free_outputs() {
     std::vector<GtkWidget**> entries;
     for (const FieldDisplay& f : kTaxFreeFormDisplay)
-        entries.push_back(f.widget);
+        entries.push_back(widget_handle(f.widget));
     entries.push_back(&txt_request_output);
     return entries;
 }

@@ -143,8 +143,9 @@ void* StartEventServer(void*) {
     StartStopEventServer = true;
     TerminalEventOut server{};
     {
-        OperationActivity running("Event server start");
-        StartServer(&server);
+        static const Operation& op = console_operation("Event server start");
+        OperationActivity running(op.name);
+        run_operation(op, nullptr, &server);
         running.response(server);
     }
     show_result(server.DiagRequestOut);
@@ -158,8 +159,9 @@ void* StopEventServer(void*) {
     StartStopEventServer = true;
     TerminalEventOut server{};
     {
-        OperationActivity running("Event server stop");
-        StopServer(&server);
+        static const Operation& op = console_operation("Event server stop");
+        OperationActivity running(op.name);
+        run_operation(op, nullptr, &server);
         running.response(server);
     }
     show_result(server.DiagRequestOut);

@@ -103,9 +103,10 @@ bool polling_goes_on(std::uintptr_t generation) {
 // A status asked for once is always journaled; a polled one only when it changes,
 // or every poll would write an entry.
 Status_out query_terminal_state(Journaling journaling) {
+    static const Operation& op = console_operation(kStatusActivity);
     Status_out out{};
-    OperationActivity activity(kStatusActivity, journaling);
-    GetTerminalState(&out);
+    OperationActivity activity(op.name, journaling);
+    run_operation(op, nullptr, &out);
     activity.response(out);
     return out;
 }
@@ -173,25 +174,22 @@ gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter
     return path;
 }
 
-// The folder the library writes back, shown as valid text whatever its bytes.
-const FieldDisplay kTraceFolderDisplay[] = {RECORD_FIELD(
-    SetTraceTlvMessagesEnabelement_InOut, FolderPathInOut, txt_new_folder_path, Rule::Text)};
-
 // Sends the log folder and a tracing state; takes the library's answer into the
 // folder entry and IsTraceTlvEnabled, and after a failure makes the check button
 // show the state the library reports (main thread).
 void send_trace_settings(bool enabled) {
-    SetTraceTlvMessagesEnabelement_InOut io{};
-    field_copy_terminated(io.FolderPathInOut, input_text(txt_new_folder_path));
-    io.TraceEnabelementINOut = enabled ? 1 : 0;
+    static const Operation& op = console_operation("Message tracing");
+    SetTraceTlvMessagesEnabelement_InOut in{}, io{};
+    read_inputs(&in, op.inputs);
+    in.TraceEnabelementINOut = enabled ? 1 : 0;
     {
-        OperationActivity activity("Message tracing");
-        activity.request(io);
-        SetTraceTlvMessagesEnabelement(&io);
+        OperationActivity activity(op.name);
+        activity.request(in);
+        run_operation(op, &in, &io);
         activity.response(io);
     }
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
-    show_record(&io, kTraceFolderDisplay);
+    show_record(&io, op.outputs);
     IsTraceTlvEnabled = io.TraceEnabelementINOut != 0;
     if (io.DiagRequestOut != 0) {
         IsTraceTlvFailed = true; // the "clicked" of the correction is not a command
@@ -307,9 +305,10 @@ void* SetTime(void*) {
         read_date_time(in);
     }
     {
-        OperationActivity activity("Set date and time");
+        static const Operation& op = console_operation("Set date and time");
+        OperationActivity activity(op.name);
         activity.request(in);
-        SetTimeDate(&in, &out);
+        run_operation(op, &in, &out);
         activity.response(out);
     }
     {
@@ -327,12 +326,13 @@ void* SetTime(void*) {
 // Address and certificate (main thread: the window waits for the library)
 
 void btn_set_ip_address_clicked(GtkWidget*, gpointer) {
-    SetTerminalIPAddress_InOut io{};
-    field_copy_terminated(io.IPAddressIn, input_text(txt_new_ip_address));
+    static const Operation& op = console_operation("Set IP address");
+    SetTerminalIPAddress_InOut in{}, io{};
+    read_inputs(&in, op.inputs);
     {
-        OperationActivity activity("Set IP address");
-        activity.request(io);
-        SetIPAddress(&io);
+        OperationActivity activity(op.name);
+        activity.request(in);
+        run_operation(op, &in, &io);
         activity.response(io);
     }
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
@@ -352,12 +352,13 @@ void btn_ssl_certificate_path_clicked(GtkWidget*, gpointer) {
 }
 
 void btn_set_ssl_certificate_clicked(GtkWidget*, gpointer) {
-    SetSSLCertificate_InOut io{};
-    field_copy_terminated(io.PathIn, input_text(txt_ssl_certificate_path));
+    static const Operation& op = console_operation("Set certificate");
+    SetSSLCertificate_InOut in{}, io{};
+    read_inputs(&in, op.inputs);
     {
-        OperationActivity activity("Set certificate");
-        activity.request(io);
-        SetPath(&io);
+        OperationActivity activity(op.name);
+        activity.request(in);
+        run_operation(op, &in, &io);
         activity.response(io);
     }
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
@@ -414,18 +415,19 @@ void rad_print_txn_receipt_clicked(GtkWidget*, gpointer) {
 }
 
 void* UpdateTxnReceiptPrintStatus(void*) {
-    InitTxnReceiptPrint_InOut io{};
+    static const Operation& op = console_operation("Receipt printing");
+    InitTxnReceiptPrint_InOut in{}, io{};
     {
         GdkLock lock;
         set_entry(txt_request_output, "");
-        io.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
+        in.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
                       : toggle_active(rad_print_txn_receipt_enabled) ? 1
                                                                      : 0;
     }
     {
-        OperationActivity activity("Receipt printing");
-        activity.request(io);
-        SetTxnReceiptPrintStatus(&io);
+        OperationActivity activity(op.name);
+        activity.request(in);
+        run_operation(op, &in, &io);
         activity.response(io);
     }
     {

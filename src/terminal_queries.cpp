@@ -60,20 +60,12 @@ const char* eligibility_text(int value) {
     return value == 0 || value == 1 ? kEligibilityTexts[value] : kEligibilityTexts[2];
 }
 
-#define ELIG(field, widget, rule) RECORD_FIELD(CheckEligibility_out, field, widget, Rule::rule)
-// The limits of an eligible type.
-const FieldDisplay kEligibleLimitsDisplay[] = {
-    ELIG(CurrencyCodeOut, txt_check_elig_check_elig_curr_symbol, CurrencySymbol),
-    ELIG(CeilingLimitOut, txt_check_elig_ceiling_limit, Text),
-    ELIG(CashCeilingLimitOut, txt_check_elig_cash_ceiling_limit, Text),
-};
-#undef ELIG
-
-void show_eligibility(const CheckEligibility_out& out) {
+// The limits of an eligible type, by the operation's table.
+void show_eligibility(const Operation& op, const CheckEligibility_out& out) {
     set_entry(txt_check_elig_elig_result, eligibility_text(out.EligibilityResultOut));
     if (out.EligibilityResultOut != 1)
         return;
-    show_record(&out, kEligibleLimitsDisplay);
+    show_record(&out, op.outputs);
     set_entry(txt_check_elig_cash_back_elig, eligibility_text(out.CashBackEligibilityOut));
     char required[8];
     get_bool_string(static_cast<unsigned char>(out.IsCommercialCodeRequiredOut), required);
@@ -99,14 +91,6 @@ GtkWidget** const kTrackWorkerEntries[] = {
     &txt_read_track1_data,   &txt_read_track2_data,   &txt_read_track3_data,
     &txt_read_track1_status, &txt_read_track2_status, &txt_read_track3_status,
 };
-
-#define TRACK(field, widget) RECORD_FIELD(ReadTracks_out, field, widget, Rule::Text)
-const FieldDisplay kTrackDataDisplay[] = {
-    TRACK(Track1BufferOut, txt_read_track1_data),
-    TRACK(Track2BufferOut, txt_read_track2_data),
-    TRACK(Track3BufferOut, txt_read_track3_data),
-};
-#undef TRACK
 
 // Colour of each read status (0 to 9, then any other): read, or not read by the
 // customer's doing (cancelled, not an ISO track), or failed.
@@ -138,32 +122,10 @@ void show_track_statuses(const ReadTracks_out& out) {
 GtkWidget** const kPrintInfoEntries[] = {&txt_print_information_status};
 const char* const kPrintInfoTexts[] = {" PRINT OK ", " PRINT NOK "};
 
-// The library takes line feeds as backslash-n pairs. Each one is escaped while the
-// text is at most 253 bytes long, so that the escaped text, one byte longer, still
-// ends in a NUL within the 256-byte field; once longer, the rest goes unchanged.
-constexpr std::size_t kEscapeLimit = 253;
-static_assert(kEscapeLimit + 2 < sizeof(PrintInformation_in::PrintBufferIn));
-
-void escape_line_feeds(char (&text)[sizeof(PrintInformation_in::PrintBufferIn)]) {
-    std::size_t length = strnlen(text, sizeof text - 1);
-    for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] != '\n')
-            continue;
-        if (length > kEscapeLimit)
-            break;
-        std::memmove(text + i + 2, text + i + 1, length - i); // the rest and its NUL
-        text[i] = '\\';
-        text[i + 1] = 'n';
-        ++length;
-        ++i;
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Application enablement
 
 GtkWidget** const kAppEnablementEntries[] = {&txt_check_application_enablement_status};
-constexpr int kApplicationCount = 5;
 const CodedText kAppEnablementStates[] = {
     {"Application Not Enabled", "red"}, {"Application Enabled", "green"}, {"Unknown", "red"}};
 
@@ -182,6 +144,7 @@ void btn_check_eligibility_clicked(GtkWidget*, gpointer) {
 
 void* CheckEligibility(void*) {
     CheckEligState = true;
+    static const Operation& op = console_operation("Eligibility check");
     CheckEligibility_in in{};
     CheckEligibility_out out{};
     {
@@ -189,9 +152,9 @@ void* CheckEligibility(void*) {
         field_copy(in.TransactionTypeIn, get_transaction_type(GTK_COMBO_BOX(cmb_txn_type)));
     }
     {
-        OperationActivity activity("Eligibility check");
+        OperationActivity activity(op.name);
         activity.request(in);
-        CheckEligibilityLaunch(&in, &out);
+        run_operation(op, &in, &out);
         activity.response(out);
     }
     // "PED Not Authenticated" frees the button as soon as the call returns; the flag
@@ -202,7 +165,7 @@ void* CheckEligibility(void*) {
     {
         GdkLock lock;
         display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        show_eligibility(out);
+        show_eligibility(op, out);
     }
     if (!freed_early)
         CheckEligState = false;
@@ -218,17 +181,18 @@ void btn_PedAuth_clicked(GtkWidget*, gpointer) {
 
 void* GetPEDSerialNumber(void*) {
     GetPEDSerialNumState = true;
+    static const Operation& op = console_operation("PED authentication");
     PEDAuthentication_in in{};
     PEDAuthentication_out out{};
     {
         GdkLock lock;
         // Up to 9 characters; 9 or more fill the field without a terminator.
-        field_copy(in.pedSerialNbrIn, input_text(txt_ped_serial_number));
+        read_inputs(&in, op.inputs);
     }
     {
-        OperationActivity activity("PED authentication");
+        OperationActivity activity(op.name);
         activity.request(in);
-        CheckPEDAuthenticity(&in, &out);
+        run_operation(op, &in, &out);
         activity.response(out);
     }
     {
@@ -249,14 +213,15 @@ void btn_ReadTracks_clicked(GtkWidget*, gpointer) {
 
 void* ReadTracks(void*) {
     ReadTracksState = true;
+    static const Operation& op = console_operation("Card reading");
     ReadTracks_out out{};
     {
         GdkLock lock;
         clear_entries(kTrackWorkerEntries);
     }
     {
-        OperationActivity activity("Card reading");
-        ReadSwipeCardTracks(&out); // blocks while the customer swipes
+        OperationActivity activity(op.name);
+        run_operation(op, nullptr, &out); // blocks while the customer swipes
         activity.response(out);    // the track statuses; the tracks are never kept
     }
     const bool freed_early = out.DiagRequestOut == kPedNotAuthenticated;
@@ -268,7 +233,7 @@ void* ReadTracks(void*) {
         ReadTracksState = false;
     {
         GdkLock lock;
-        show_record(&out, kTrackDataDisplay);
+        show_record(&out, op.outputs);
         show_track_statuses(out);
     }
     if (!freed_early)
@@ -297,11 +262,12 @@ void* PrintInformation(void*) {
             g_free(text);
         }
     }
-    escape_line_feeds(in.PrintBufferIn);
+    static const Operation& op = console_operation("Print information");
+    escape_print_line_feeds(in);
     {
-        OperationActivity activity("Print information");
+        OperationActivity activity(op.name);
         activity.request(in);
-        PrintInformationsLaunch(&in, &out);
+        run_operation(op, &in, &out);
         activity.response(out);
     }
     {
@@ -326,19 +292,17 @@ void btn_check_application_enablement_Clicked(GtkWidget*, gpointer) {
 
 void* CheckApplicationEnablement(void*) {
     AppEnablement = true;
+    static const Operation& op = console_operation("Application enablement");
     CheckApplicationEnablementIn in{};
     CheckApplicationEnablementOut out{};
     {
         GdkLock lock;
-        const int row = cmb_application_identifier
-                            ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_application_identifier))
-                            : -1;
-        in.ApplicationIdIn = static_cast<short>(row >= 0 && row < kApplicationCount ? row : 0);
+        read_inputs(&in, op.inputs); // the list's row, the first when none is chosen
     }
     {
-        OperationActivity activity("Application enablement");
+        OperationActivity activity(op.name);
         activity.request(in);
-        CheckAppEnablement(&in, &out);
+        run_operation(op, &in, &out);
         activity.response(out);
     }
     {

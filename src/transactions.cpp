@@ -29,7 +29,6 @@ std::atomic<bool> IsSignatureSet{false};
 namespace {
 
 constexpr short kPedNotAuthenticated = 9;
-constexpr int kAmountBufferLen = 13;
 
 // A transaction that fails with "PED Not Authenticated" frees the start button
 // before its display ends, so two workers may meet at the kept response.
@@ -111,187 +110,14 @@ GtkWidget** const kLastTxnRequestEntries[] = {
     &txt_gltd_commercial_code, &txt_gltd_suspected_fraud,
 };
 
-// The inputs of the request, in the record's order; amounts are right-aligned in
-// twelve '0'-filled digits.
-struct RequestInput {
-    GtkWidget** entry;
-    std::size_t offset;
-    std::size_t width;
-    bool amount;
-};
-#define INPUT(field, entry, amount)                                                                \
-    RequestInput {                                                                                 \
-        &(entry), offsetof(TxnRequest, field), sizeof(TxnRequest::field), (amount)                 \
-    }
-const RequestInput kRequestInputs[] = {
-    INPUT(MessageNumberIn, txt_txn_input_msg_num, false),
-    INPUT(Amount1In, txt_txn_input_amount1, true),
-    INPUT(Amount2In, txt_txn_input_amount2, true),
-    INPUT(Amount3In, txt_txn_input_amount3, true),
-    INPUT(Amount4In, txt_txn_input_amount4, true),
-    INPUT(Amount1LabelIn, txt_txn_input_amount1_label, false),
-    INPUT(Amount2LabelIn, txt_txn_input_amount2_label, false),
-    INPUT(Amount3LabelIn, txt_txn_input_amount3_label, false),
-    INPUT(Amount4LabelIn, txt_txn_input_amount4_label, false),
-    INPUT(CustomLine1In, txt_txn_input_custom_line1, false),
-    INPUT(InvoiceNumberIn, txt_txn_input_invoice_num, false),
-    INPUT(CashierIdIn, txt_txn_input_cashier_id, false),
-    INPUT(TableIdIn, txt_txn_input_table_id, false),
-    INPUT(CommercialCodeIn, txt_txn_input_commercial_code, false),
-    INPUT(PreAuthRefNumIn, txt_txn_input_pre_auth_ref_num, false),
-    INPUT(AuthorisationCodeIn, txt_txn_input_auth_code, false),
-};
-#undef INPUT
-
-#define TXN(field, widget, rule) RECORD_FIELD(Transaction_out, field, widget, Rule::rule)
-// Transaction_out in the transaction output panel; the host text goes last, into
-// the host message view.
-const FieldDisplay kTransactionOutDisplay[] = {
-    TXN(MessageNumberOut, txt_txn_output_msg_number, Text),
-    TXN(TransactionStatusOut, txt_txn_output_txn_status, TxnStatus),
-    TXN(EntryMethodOut, txt_txn_output_entry_method, Text),
-    TXN(AcquirerMerchantIDOut, txt_txn_output_acq_merchant_id, Text),
-    TXN(DateTimeOut, txt_txn_output_date_time, Text),
-    TXN(CardSchemeNameOut, txt_txn_output_card_scheme_name, Text),
-    TXN(PANOut, txt_txn_output_pan, Text),
-    TXN(StartDateOut, txt_txn_output_start_date, Text),
-    TXN(ExpiryDateOut, txt_txn_output_expiry_date, Text),
-    TXN(AuthorisationCodeOut, txt_txn_output_auth_code, Text),
-    TXN(AcquirerResponseCodeOut, txt_txn_output_acq_response_code, Text),
-    TXN(MerchantNameOut, txt_txn_output_merchant_name, Text),
-    TXN(MerchantAddress1Out, txt_txn_output_merchant_address1, Text),
-    TXN(MerchantAddress2Out, txt_txn_output_merchant_address2, Text),
-    TXN(MerchantAddress3Out, txt_txn_output_merchant_address3, Text),
-    TXN(MerchantAddress4Out, txt_txn_output_merchant_address4, Text),
-    TXN(TransactionCurrencyCodeOut, txt_txn_output_txn_currency_code, CurrencySymbol),
-    TXN(TransactionCurrenyExponentOut, txt_txn_output_txn_currency_exp, Signed16),
-    TXN(CardCurrencyCodeOut, txt_txn_output_card_currency_code, CurrencySymbol),
-    TXN(CardCurrencyExpOut, txt_txn_output_card_currency_exp, Signed16),
-    TXN(TotalAmountOut, txt_txn_output_total_amount, Text),
-    TXN(AdditionalAmountOut, txt_txn_output_additional_amount, Text),
-    TXN(EMVCardExpDateOut, txt_txn_output_emv_card_exp_date, Text),
-    TXN(AppEffectiveDateOut, txt_txn_output_app_effective_date, Text),
-    TXN(AIDOut, txt_txn_output_aid, Text),
-    TXN(AppPreferredNameOut, txt_txn_output_app_preferred_name, Text),
-    TXN(AppLabelOut, txt_txn_output_app_label, Text),
-    TXN(TerminalIdentifierOut, txt_txn_output_terminal_id, Text),
-    TXN(EMVTxnTypeOut, txt_txn_output_emv_txn_type, Text),
-    TXN(AppCryptogramOut, txt_txn_output_app_cryptogram, Text),
-    TXN(RetrievalReferenceNumberOut, txt_txn_output_retreival_ref_num, Text),
-    TXN(InvoiceNumberOut, txt_txn_output_invoice_num, Text),
-    TXN(BatchNumberOut, txt_txn_output_batch_num, Text),
-    TXN(AcquirerNameOut, txt_txn_output_acq_merchant_name, Text),
-    TXN(CustomLine1Out, txt_txn_output_custom_line1, Text),
-    TXN(CustomLine2Out, txt_txn_output_custom_line2, Text),
-    TXN(CustomLine3Out, txt_txn_output_custom_line3, Text),
-    TXN(CustomLine4Out, txt_txn_output_custom_line4, Text),
-    TXN(IsDCCTxnOut, txt_txn_output_is_dcc_txn, Bool16),
-    TXN(DCCAmountOut, txt_txn_output_dcc_amount, Text),
-    TXN(ConversionRateOut, txt_txn_output_conversion_rate, Text),
-    TXN(FXExponentAppliedOut, txt_txn_output_fx_exp_applied, Signed16),
-    TXN(CommissionOut, txt_txn_output_commission, Text),
-    TXN(TerminalCountryCodeOut, txt_txn_output_terminal_country_code, Text),
-    TXN(TerminalCurrencyCodeOut, txt_txn_output_terminal_currency_code, CurrencySymbol),
-    TXN(TerminalCurrencyExponentOut, txt_txn_output_terminal_currency_exp, Signed16),
-    TXN(FXmarkupOut, txt_txn_output_fx_markup, Text),
-    TXN(PANSequenceNumberOut, txt_txn_output_pan_seq_num, Text),
-    TXN(CashierIdOut, txt_txn_output_cashier_id, Text),
-    TXN(TableIdOut, txt_txn_output_table_id, Text),
-    TXN(CardholderNameOut, txt_txn_output_cardholder_name, Text),
-    TXN(AvailableBalanceOut, txt_txn_output_available_balance, Text),
-    TXN(ApplicationIdOut, txt_txn_output_application_id, Text),
-    TXN(PreAuthRefNumOut, txt_txn_output_pre_auth_ref_num, Text),
-    TXN(IsTaxFreeRequiredOut, txt_txn_output_tax_free_requirement, Bool16),
-    TXN(IsExchangeRateUpdateRequiredOut, txt_txn_output_exchange_rate_update_requirement, Bool16),
-    TXN(CommercialCodeDataOut, txt_txn_output_commercial_code_data, Text),
-    TXN(DonationAmountOut, txt_txn_output_donation_amount, Text),
-    TXN(AVSResponseOut, txt_txn_output_avs_response, Text),
-    TXN(PartialAmountOut, txt_txn_output_partial_auth_amount, Text),
-    TXN(HostTextOut, txt_txn_output_text_msg, HostText),
-};
-#undef TXN
-
-#define LAST(field, widget, rule) RECORD_FIELD(GetLastTxnData_out, field, widget, Rule::rule)
-// GetLastTxnData_out: the request side in the txt_gltd_ entries, the response side
-// in the transaction output panel.
-const FieldDisplay kLastTxnDataDisplay[] = {
-    LAST(MessageNumberOut, txt_txn_output_msg_number, Text),
-    LAST(Amount1Out, txt_gltd_amount1, Text),
-    LAST(Amount2Out, txt_gltd_amount2, Text),
-    LAST(Amount3Out, txt_gltd_amount3, Text),
-    LAST(Amount4Out, txt_gltd_amount4, Text),
-    LAST(Amount1LabelOut, txt_gltd_amount1_label, Text),
-    LAST(Amount2LabelOut, txt_gltd_amount2_label, Text),
-    LAST(Amount3LabelOut, txt_gltd_amount3_label, Text),
-    LAST(Amount4LabelOut, txt_gltd_amount4_label, Text),
-    LAST(TransactionTypeOut, txt_gltd_txn_type, TxnTypeName),
-    LAST(CommercialCodeOut, txt_gltd_commercial_code, Text),
-    LAST(SuspectedFraudIndicatorOut, txt_gltd_suspected_fraud, Signed16),
-    LAST(TransactionStatusOut, txt_txn_output_txn_status, TxnStatus),
-    LAST(EntryMethodOut, txt_txn_output_entry_method, Text),
-    LAST(AcquirerMerchantIDOut, txt_txn_output_acq_merchant_id, Text),
-    LAST(DateTimeOut, txt_txn_output_date_time, Text),
-    LAST(TransactionCurrencyCodeOut, txt_txn_output_txn_currency_code, CurrencySymbol),
-    LAST(CardSchemeNameOut, txt_txn_output_card_scheme_name, Text),
-    LAST(PANOut, txt_txn_output_pan, Text),
-    LAST(StartDateOut, txt_txn_output_start_date, Text),
-    LAST(ExpiryDateOut, txt_txn_output_expiry_date, Text),
-    LAST(AuthorisationCodeOut, txt_txn_output_auth_code, Text),
-    LAST(AcquirerResponseCodeOut, txt_txn_output_acq_response_code, Text),
-    LAST(MerchantNameOut, txt_txn_output_merchant_name, Text),
-    LAST(MerchantAddress1Out, txt_txn_output_merchant_address1, Text),
-    LAST(MerchantAddress2Out, txt_txn_output_merchant_address2, Text),
-    LAST(MerchantAddress3Out, txt_txn_output_merchant_address3, Text),
-    LAST(MerchantAddress4Out, txt_txn_output_merchant_address4, Text),
-    LAST(TotalAmountOut, txt_txn_output_total_amount, Text),
-    LAST(AdditionalAmountOut, txt_txn_output_additional_amount, Text),
-    LAST(CardCurrencyCodeOut, txt_txn_output_card_currency_code, CurrencySymbol),
-    LAST(CardCurrencyExponentOut, txt_txn_output_card_currency_exp, Signed16),
-    LAST(EMVCardExpDateOut, txt_txn_output_emv_card_exp_date, Text),
-    LAST(AppEffectiveDateOut, txt_txn_output_app_effective_date, Text),
-    LAST(AIDOut, txt_txn_output_aid, Text),
-    LAST(AppPreferredNameOut, txt_txn_output_app_preferred_name, Text),
-    LAST(AppLabelOut, txt_txn_output_app_label, Text),
-    LAST(TerminalIdentifierOut, txt_txn_output_terminal_id, Text),
-    LAST(TransactionCurrenyExponentOut, txt_txn_output_txn_currency_exp, Signed16),
-    LAST(EMVTxnTypeOut, txt_txn_output_emv_txn_type, Text),
-    LAST(AppCryptogramOut, txt_txn_output_app_cryptogram, Text),
-    LAST(RetrievalReferenceNumberOut, txt_txn_output_retreival_ref_num, Text),
-    LAST(InvoiceNumberOut, txt_txn_output_invoice_num, Text),
-    LAST(BatchNumberOut, txt_txn_output_batch_num, Text),
-    LAST(AcquirerNameOut, txt_txn_output_acq_merchant_name, Text),
-    LAST(CustomLine1Out, txt_txn_output_custom_line1, Text),
-    LAST(CustomLine2Out, txt_txn_output_custom_line2, Text),
-    LAST(CustomLine3Out, txt_txn_output_custom_line3, Text),
-    LAST(CustomLine4Out, txt_txn_output_custom_line4, Text),
-    LAST(DCCAmountOut, txt_txn_output_dcc_amount, Text),
-    LAST(IsDCCTxnOut, txt_txn_output_is_dcc_txn, Bool16),
-    LAST(ConversionRateOut, txt_txn_output_conversion_rate, Text),
-    LAST(FXExponentAppliedOut, txt_txn_output_fx_exp_applied, Signed16),
-    LAST(CommissionOut, txt_txn_output_commission, Text),
-    LAST(TerminalCountryCodeOut, txt_txn_output_terminal_country_code, Text),
-    LAST(TerminalCurrencyCodeOut, txt_txn_output_terminal_currency_code, CurrencySymbol),
-    LAST(TerminalCurrencyExponentOut, txt_txn_output_terminal_currency_exp, Signed16),
-    LAST(FXmarkupOut, txt_txn_output_fx_markup, Text),
-    LAST(PANSequenceNumberOut, txt_txn_output_pan_seq_num, Text),
-    LAST(CashierIdOut, txt_txn_output_cashier_id, Text),
-    LAST(TableIdOut, txt_txn_output_table_id, Text),
-    LAST(CardholderNameOut, txt_txn_output_cardholder_name, Text),
-    LAST(AvailableBalanceOut, txt_txn_output_available_balance, Text),
-    LAST(ApplicationIdOut, txt_txn_output_application_id, Text),
-    LAST(PreAuthRefNumOut, txt_txn_output_pre_auth_ref_num, Text),
-    LAST(HostTextOut, txt_txn_output_text_msg, HostText),
-    LAST(IsTaxFreeRequiredOut, txt_txn_output_tax_free_requirement, Bool16),
-    LAST(IsExchangeRateUpdateRequiredOut, txt_txn_output_exchange_rate_update_requirement, Bool16),
-    LAST(CommercialCodeDataOut, txt_txn_output_commercial_code_data, Text),
-    LAST(DonationAmountOut, txt_txn_output_donation_amount, Text),
-    LAST(AVSResponseOut, txt_txn_output_avs_response, Text),
-    LAST(PartialAmountOut, txt_txn_output_partial_auth_amount, Text),
-};
-#undef LAST
-
-const char* entry_text(GtkWidget* entry) {
-    return entry ? gtk_entry_get_text(GTK_ENTRY(entry)) : "";
+// The operations whose tables the panels show: every transaction type shares the
+// SALE's inputs and outputs.
+const Operation& transaction_operation(int type) {
+    return payment_operations()[static_cast<std::size_t>(type)];
+}
+const Operation& last_transaction() {
+    static const Operation* const op = find_operation("Last transaction");
+    return *op;
 }
 
 void set_entry_empty(GtkWidget* entry) {
@@ -311,26 +137,26 @@ void clear_transaction_output() {
     set_entry_empty(txt_request_output);
 }
 
-// Reads the input panel into TxnDataIn (toolkit lock held).
-void read_request(TxnRequest& request) {
-    auto* bytes = reinterpret_cast<char*>(&request);
-    for (const RequestInput& input : kRequestInputs) {
-        char* field = bytes + input.offset;
-        field_copy(field, input.width, entry_text(*input.entry));
-        if (input.amount)
-            LeftPadBuffer(field, kAmountBufferLen, '0');
-    }
-    field_copy(request.TransactionTypeIn,
-               get_transaction_type(cmb_txn_type ? GTK_COMBO_BOX(cmb_txn_type) : nullptr));
-    request.SuspectedFraudIndicatorIn =
-        static_cast<unsigned char>(entry_text(txt_txn_input_suspected_fraud)[0]);
+// The list's type, as the request sends it: the first type when none is chosen.
+int chosen_type() {
+    const int row = cmb_txn_type ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_txn_type)) : -1;
+    return row < 0 || row >= static_cast<int>(std::size(tabTxnTypeStringNumber)) ? 0 : row;
+}
+
+// Reads the input panel into the request of the chosen type (toolkit lock held).
+const Operation& read_request(Transaction_in& request) {
+    const Operation& op = transaction_operation(chosen_type());
+    op.prepare(&request);
+    read_inputs(&request, op.inputs);
+    return op;
 }
 
 #define COPY(field)                                                                                \
     static_assert(sizeof to.field == sizeof from.field);                                           \
     std::memcpy(to.field, from.field, sizeof to.field)
 
-void to_library(const TxnRequest& from, Transaction_in& to) {
+// The kept copy of the request: the indicator as its low byte.
+void keep_request(const Transaction_in& from, TxnRequest& to) {
     COPY(MessageNumberIn);
     COPY(Amount1In);
     COPY(Amount2In);
@@ -347,7 +173,7 @@ void to_library(const TxnRequest& from, Transaction_in& to) {
     COPY(TableIdIn);
     COPY(CommercialCodeIn);
     COPY(PreAuthRefNumIn);
-    to.SuspectedFraudIndicatorIn = from.SuspectedFraudIndicatorIn; // zero-extended
+    to.SuspectedFraudIndicatorIn = static_cast<unsigned char>(from.SuspectedFraudIndicatorIn);
     COPY(AuthorisationCodeIn);
 }
 
@@ -456,17 +282,18 @@ void* DoTxn(void*) {
         std::lock_guard keep(txn_data_out_mutex);
         TxnDataOut = TxnResponse{};
     }
+    const Operation* op;
     {
         GdkLock lock;
-        read_request(TxnDataIn);
+        op = &read_request(in);
     }
-    to_library(TxnDataIn, in);
+    keep_request(in, TxnDataIn);
     // Blocks until the terminal has finished, cashier dialogs included; the window
     // stays live because the lock is not held.
     {
-        OperationActivity running(get_txn_type(std::atoi(in.TransactionTypeIn)));
+        OperationActivity running(op->name);
         running.request(in);
-        Transaction_Launch(&in, &out);
+        run_operation(*op, &in, &out);
         running.response(out);
     }
     {
@@ -482,7 +309,7 @@ void* DoTxn(void*) {
         Txnstate = false;
     {
         GdkLock lock;
-        show_record(&out, kTransactionOutDisplay);
+        show_record(&out, op->outputs);
     }
     {
         std::lock_guard keep(txn_data_out_mutex);
@@ -512,13 +339,14 @@ void* TransactionRecovery(void*) {
     GetLastTxnData_out out{};
     {
         OperationActivity running("Last transaction");
-        GetLastTxnData_Launch(&out); // blocks, without the lock: the window stays live
+        // Blocks, without the lock: the window stays live.
+        run_operation(last_transaction(), nullptr, &out);
         running.response(out);
     }
     {
         GdkLock lock;
         display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        show_record(&out, kLastTxnDataDisplay);
+        show_record(&out, last_transaction().outputs);
     }
     TxnRecovery = false;
     return nullptr;

@@ -1,5 +1,7 @@
 #include "ui_components.h"
 
+#include <unordered_map>
+
 #define W(kind, id) GtkWidget* id = nullptr;
 #define L(id) GtkListStore* id = nullptr;
 #include "widgets.def"
@@ -19,4 +21,16 @@ void bind_widgets(GtkBuilder* builder) {
 #include "widgets.def"
 #undef W
 #undef L
+}
+
+GtkWidget** widget_handle(std::string_view id) {
+    static const std::unordered_map<std::string_view, GtkWidget**> handles = {
+#define W(kind, id) {#id, &id},
+#define L(id)
+#include "widgets.def"
+#undef W
+#undef L
+    };
+    const auto found = handles.find(id);
+    return found == handles.end() ? nullptr : found->second;
 }

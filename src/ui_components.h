@@ -6,6 +6,8 @@
 
 #include <gtk/gtk.h>
 
+#include <string_view>
+
 #define W(kind, id) extern GtkWidget* id;
 #define L(id) extern GtkListStore* id;
 #include "widgets.def"
@@ -20,3 +22,7 @@ extern GtkTextBuffer* buf_print_job;
 
 // Looks every identifier of the list up in the builder; a missing one stays null.
 void bind_widgets(GtkBuilder* builder);
+
+// The handle of the widget of that id in widgets.def (the operation tables name
+// their widgets so), or null for an id the list does not have. Any thread.
+GtkWidget** widget_handle(std::string_view id);

@@ -1,0 +1,85 @@
+#include "operations.h"
+
+#include <glib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A name as scenarios may write it: lower case, without blanks, '-' and '_'.
+std::string folded(std::string_view name) {
+    std::string out;
+    for (char c : name)
+        if (c != ' ' && c != '\t' && c != '-' && c != '_')
+            out += g_ascii_tolower(c);
+    return out;
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && g_ascii_strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool ends_with(std::string_view text, std::string_view end) {
+    return text.size() > end.size() && same_name(text.substr(text.size() - end.size()), end);
+}
+
+// The field's name, or that name without one of the endings.
+bool names_field(std::string_view name, std::string_view field,
+                 std::initializer_list<std::string_view> endings) {
+    if (same_name(name, field))
+        return true;
+    for (std::string_view end : endings)
+        if (ends_with(field, end) && same_name(name, field.substr(0, field.size() - end.size())))
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::span<const Operation> all_operations() {
+    static const std::vector<Operation> all = [] {
+        std::vector<Operation> ops;
+        for (auto area : {payment_operations(), management_operations(), end_of_day_operations(),
+                          value_added_operations()})
+            ops.insert(ops.end(), area.begin(), area.end());
+        return ops;
+    }();
+    return all;
+}
+
+const Operation* find_operation(std::string_view name) {
+    const std::string wanted = folded(name);
+    for (const Operation& op : all_operations())
+        if (folded(op.name) == wanted)
+            return &op;
+    return nullptr;
+}
+
+const FieldInput* find_input(const Operation& op, std::string_view name) {
+    for (const FieldInput& input : op.inputs)
+        if ((input.widget && same_name(name, input.widget)) ||
+            names_field(name, input.field->name, {"InOut", "In"}))
+            return &input;
+    return nullptr;
+}
+
+const FieldDesc* find_response_field(const Operation& op, std::string_view name) {
+    for (const FieldDesc& field : op.response->fields)
+        if (names_field(name, field.name, {"InOut", "Out"}))
+            return &field;
+    return nullptr;
+}
+
+const FieldOutput* find_output_by_widget(const Operation& op, std::string_view widget) {
+    for (const FieldOutput& output : op.outputs)
+        if (output.widget && widget == output.widget)
+            return &output;
+    return nullptr;
+}
+
+short run_operation(const Operation& op, const void* request, void* response, int record_number) {
+    std::memset(response, 0, op.response->size);
+    return op.call(OperationCall{request, response, record_number});
+}
