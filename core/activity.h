@@ -7,6 +7,7 @@
 #include "journal.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class OperationActivity {
@@ -26,6 +27,10 @@ class OperationActivity {
     template <class Record> void response(const Record& record) {
         add_response(journal_record(record));
     }
+    // Records already read through their description (journal_record(desc, bytes)),
+    // for callers that know a record by its description only.
+    void request(JournalRecord record) { add_request(std::move(record)); }
+    void response(JournalRecord record) { add_response(std::move(record)); }
     // The result code of a call whose response record has none.
     void result(short code);
 

@@ -16,8 +16,8 @@ corpus=$dir/corpus
 mkdir -p "$corpus"
 
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    $(pkg-config --cflags gtk+-3.0) -I"$root/src" -I"$root/terminal" -I"$root/common" \
-    "$root/fuzz/print_job_fuzz.cpp" "$root/src/print_job.cpp" "$root/common/print_job_wire.cpp" \
+    -I"$root/common" \
+    "$root/fuzz/print_job_fuzz.cpp" "$root/common/print_job.cpp" "$root/common/print_job_wire.cpp" \
     -o "$dir/print_job_fuzz"
 
 # Seeds: well-formed jobs with style codes, pound and euro bytes, and a bare line feed.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "korvex.h"
+#include "print_job_font.h"
 
 #include <gtk/gtk.h>
 #include <pthread.h>
@@ -287,19 +288,7 @@ void createPrintFormatTags();
 void StartPrnServer();
 void StopPrintServer();
 
-// Style of one receipt line. The print server produces 0 to 7; the marker style
-// runs on into the next line in the receipt view.
-enum PrintJobFont {
-    DEFAULT = 0,
-    BOLD = 1,
-    DOUBLE_HEIGHT = 2,
-    RIGHT_JUSTIFY = 3,
-    CENTER_TEXT = 4,
-    HALF_SIZE = 5,
-    DOUBLE_SIZE = 6,
-    DOUBLE_WIDTH = 7,
-    SPECIFIC_MARKER_FONT = 8,
-};
+// Style of one receipt line: PrintJobFont (print_job_font.h).
 
 // Appends one receipt line (UTF-8, with its own line feed) to the receipt view with
 // the style's text tag and scrolls to it. Main thread, without the toolkit lock:

@@ -1,10 +1,10 @@
 // The print server's side of the print-job wire format (the sending side is
 // print_job_wire.h): the byte rules that turn a terminal's print line into receipt
-// text and style, and the pipe line to the window. Pure functions, so the fuzz
-// target links them on their own.
+// text and style, and the pipe line to the window. Pure functions without a toolkit,
+// so the console, the scenario runner and the fuzz target share them.
 #pragma once
 
-#include "ecr_Routines.h" // PrintJobFont
+#include "print_job_font.h"
 #include "print_job_wire.h"
 
 #include <cstddef>

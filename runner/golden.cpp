@@ -1,0 +1,105 @@
+#include "golden.h"
+
+#include "card_masking.h"
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+struct NamedRule {
+    const char* name;
+    const char* pattern;
+    const char* replacement;
+};
+
+// The simulated terminal prints "2026-12-06 14:03:59", "INVOICE      000123" and
+// "AUTH CODE    123456"; other terminals print "06/12/2026", "INV NO: 123", "APPR CODE 1A2B".
+constexpr NamedRule kNamedRules[] = {
+    {"date", R"(\b(?:\d{1,2}[/.]\d{1,2}[/.](?:\d{4}|\d{2})|\d{4}-\d{2}-\d{2})\b)", "<date>"},
+    {"time", R"(\b\d{1,2}:\d{2}(?::\d{2})?\b)", "<time>"},
+    {"invoice", R"(^(.*\b(?:INVOICE|INV)\b(?:\s*(?:NO|NUM|NUMBER|NR)\b)?[^A-Za-z0-9]*)[A-Za-z0-9]+(\s*)$)",
+     "$1<invoice>$2"},
+    {"auth_code",
+     R"(^(.*\b(?:AUTH(?:ORI[SZ]ATION)?|APPR(?:OVAL)?)\s*CODE\b[^A-Za-z0-9]*)[A-Za-z0-9]+(\s*)$)",
+     "$1<auth_code>$2"},
+};
+
+std::string slug(std::string_view name) {
+    std::string out;
+    for (const char c : name) {
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        else if (!out.empty() && out.back() != '-')
+            out += '-';
+    }
+    while (!out.empty() && out.back() == '-')
+        out.pop_back();
+    return out.empty() ? "step" : out;
+}
+
+} // namespace
+
+std::optional<IgnoreRule> named_ignore_rule(std::string_view name) {
+    for (const NamedRule& rule : kNamedRules)
+        if (name == rule.name)
+            return IgnoreRule{rule.name, std::regex(rule.pattern, std::regex::icase),
+                              rule.replacement};
+    return std::nullopt;
+}
+
+IgnoreRule pattern_ignore_rule(const std::string& pattern, const std::string& as) {
+    // The placeholder is literal text: '$' is doubled so that it is not a group.
+    std::string replacement;
+    for (const char c : as)
+        replacement += c == '$' ? std::string("$$") : std::string(1, c);
+    return IgnoreRule{pattern, std::regex(pattern), replacement};
+}
+
+std::string golden_line(std::string_view line, const std::vector<IgnoreRule>& rules) {
+    std::string text = mask_card_numbers(line);
+    for (const IgnoreRule& rule : rules)
+        text = std::regex_replace(text, rule.pattern, rule.replacement);
+    return text;
+}
+
+std::string golden_path(const std::string& dir, int number, std::string_view step_name) {
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%02d-", number);
+    return (std::filesystem::path(dir) / (prefix + slug(step_name) + ".txt")).string();
+}
+
+bool write_golden(const std::string& path, const std::vector<std::string>& lines,
+                  std::string* error) {
+    std::error_code ec;
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (const std::string& line : lines)
+        out << line << '\n';
+    out.close();
+    if (!out) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+GoldenDifference compare_golden(const std::string& path, const std::vector<std::string>& lines) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return {"no golden receipt " + path + " (run with --record-golden to write it)", "", ""};
+    std::vector<std::string> expected;
+    for (std::string line; std::getline(in, line);)
+        expected.push_back(line);
+    const std::size_t n = std::max(expected.size(), lines.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string want = i < expected.size() ? expected[i] : "(end of receipt)";
+        const std::string got = i < lines.size() ? lines[i] : "(end of receipt)";
+        if (i >= expected.size() || i >= lines.size() || want != got)
+            return {"receipt line " + std::to_string(i + 1) + " differs from " + path, want, got};
+    }
+    return {};
+}

@@ -1,0 +1,84 @@
+// kelvra-run: plays scenario files against the terminal library, without a window.
+#include "play.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: kelvra-run [OPTION]... SCENARIO...
+Plays the scenario files against the terminal library, answers the terminal's
+questions by each scenario's policy, checks every step and its receipt, and
+writes a JUnit report.
+
+  --junit FILE       the report (default kelvra-run-report.xml)
+  --record-golden    write the golden receipts instead of comparing them
+  --print-port N     serve the print port N (default 5187)
+  --journal FILE     the journal (default journal.db in the current folder)
+  --no-journal       keep no journal
+  --list             print every operation with its inputs and outputs
+  --help             this text
+
+The simulated terminal's speed is KORVEX_SIM_DELAY (0: at once).
+Exit status: 0 every step held, 1 a step failed, 2 a scenario file is wrong
+(nothing is played then) or the runner cannot start.
+)";
+
+bool port_number(const char* text, int* port) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!*text || *end || value < 1 || value > 65535)
+        return false;
+    *port = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    RunOptions options;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](const char* option) -> const char* {
+            if (i + 1 >= argc) {
+                std::cerr << "kelvra-run: " << option << " needs a value\n";
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--list") {
+            list_operations(std::cout);
+            return 0;
+        } else if (arg == "--junit") {
+            options.junit = value("--junit");
+        } else if (arg == "--record-golden") {
+            options.record_golden = true;
+        } else if (arg == "--print-port") {
+            if (!port_number(value("--print-port"), &options.print_port)) {
+                std::cerr << "kelvra-run: --print-port needs a port number (1 to 65535)\n";
+                return 2;
+            }
+        } else if (arg == "--journal") {
+            options.journal = value("--journal");
+        } else if (arg == "--no-journal") {
+            options.journal.clear();
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::cerr << "kelvra-run: unknown option " << arg << " (--help lists them)\n";
+            return 2;
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.empty()) {
+        std::cerr << "kelvra-run: no scenario file given (--help tells more)\n";
+        return 2;
+    }
+    options.progress_bar = isatty(STDOUT_FILENO);
+    return run_campaign(files, options, std::cout, std::cerr);
+}

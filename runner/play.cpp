@@ -1,0 +1,395 @@
+#include "play.h"
+
+#include "activity.h"
+#include "code_texts.h"
+#include "journal.h"
+#include "junit.h"
+#include "progress.h"
+#include "receipt_server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Kept = std::map<std::string, std::string>;
+
+// The runner's cashier: answers every question from the event server by the
+// answers of the step that runs, records which were asked.
+class CashierDesk {
+  public:
+    // Starts the event server and the thread that waits for its events.
+    void start(std::ostream& err) {
+        TerminalEventOut server{};
+        StartServer(&server);
+        if (server.DiagRequestOut != 0 && server.DiagRequestOut != 12)
+            err << "kelvra-run: the event server did not start ("
+                << result_code_text(server.DiagRequestOut)
+                << "): the terminal's questions will go unanswered\n";
+        thread_ = std::thread([this] { loop(); });
+    }
+    void stop() {
+        TerminalEventOut server{};
+        StopServer(&server);
+        if (thread_.joinable())
+            thread_.join();
+    }
+    void begin(const Answers* step, const Answers* policy) {
+        std::lock_guard lock(mutex_);
+        step_ = step;
+        policy_ = policy;
+        asked_.clear();
+    }
+    std::set<Question> end() {
+        std::lock_guard lock(mutex_);
+        step_ = policy_ = nullptr;
+        return std::exchange(asked_, {});
+    }
+
+  private:
+    void loop() {
+        TerminalEventOut event{};
+        WaitTerminalEvent(&event);
+        while (event.DiagRequestOut == 0 && event.EventIdentifierOut != 0) {
+            answer(event.EventIdentifierOut);
+            event = {};
+            WaitTerminalEvent(&event);
+        }
+    }
+    void answer(short code) {
+        const std::optional<Question> question = question_of_event(code);
+        if (!question)
+            return; // an announcement asks nothing
+        Answer a = default_answer(*question);
+        {
+            std::lock_guard lock(mutex_);
+            asked_.insert(*question);
+            for (const Answers* answers : {policy_, step_})
+                if (answers)
+                    if (auto it = answers->find(*question); it != answers->end())
+                        a = it->second;
+        }
+        const ShownQuestion shown = fetch_question(*question);
+        switch (*question) {
+        case Question::Signature: answer_signature(a.yes, shown.record); break;
+        case Question::VoiceReferral: answer_voice_referral(a.referral, a.code, shown.record); break;
+        case Question::DccQuotation: record_dcc_offer(shown.record); break;
+        case Question::Password: answer_password(a.password, shown.record); break;
+        case Question::PartialApproval: answer_partial_approval(a.yes, shown.record); break;
+        case Question::Avs: answer_avs(a.yes, shown.record); break;
+        case Question::SuspectedFraud: answer_suspected_fraud(!a.yes); break;
+        }
+    }
+
+    std::thread thread_;
+    std::mutex mutex_;
+    const Answers* step_ = nullptr;
+    const Answers* policy_ = nullptr;
+    std::set<Question> asked_;
+};
+
+// A record's bytes, aligned for any field.
+struct RecordBuffer {
+    explicit RecordBuffer(std::size_t size)
+        : words((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t) + 1) {}
+    void* data() { return words.data(); }
+    void zero() { std::fill(words.begin(), words.end(), std::max_align_t{}); }
+    std::vector<std::max_align_t> words;
+};
+
+std::string asked_text(const std::set<Question>& questions) {
+    std::string text = "[";
+    for (const Question q : questions)
+        text += (text.size() > 1 ? ", " : "") + std::string(question_key(q));
+    return text + "]";
+}
+
+std::string code_text(short code) {
+    return std::to_string(code) + " (" + result_code_text(code) + ")";
+}
+
+struct Engine {
+    const RunOptions& options;
+    ReceiptServer& receipts;
+    CashierDesk& desk;
+
+    // Does `actual` hold for `want`? *shown gets what was expected, for the report.
+    bool matches(const Expected& want, const std::string& actual, const Kept& kept,
+                 std::string* shown, std::string* problem) {
+        std::string text, missing;
+        if (!substitute(want.text, kept, &text, &missing)) {
+            *problem = "${" + missing + "} was not kept";
+            *shown = want.text;
+            return false;
+        }
+        *shown = want.is_pattern ? "pattern " + text : text;
+        if (!want.is_pattern)
+            return actual == text;
+        try {
+            const std::regex pattern =
+                kept_names(want.text).empty() ? want.pattern : std::regex(text);
+            return std::regex_search(actual, pattern);
+        } catch (const std::regex_error& e) {
+            *problem = "bad pattern " + text + ": " + e.what();
+            return false;
+        }
+    }
+
+    void check(StepResult& result, const std::string& what, const Expected& want,
+               const std::string& actual, const Kept& kept) {
+        std::string shown, problem;
+        if (!matches(want, actual, kept, &shown, &problem))
+            result.failures.push_back({problem.empty() ? what : what + ": " + problem, shown, actual});
+    }
+
+    void check_receipt(StepResult& result, const Scenario& scenario, const Step& step,
+                       const Kept& kept) {
+        const std::vector<std::string>& lines = result.receipt;
+        switch (step.receipt) {
+        case ReceiptCheck::Unchecked:
+            return;
+        case ReceiptCheck::None:
+            if (!lines.empty())
+                result.failures.push_back({"receipt: nothing should be printed", "no receipt line",
+                                           std::to_string(lines.size()) +
+                                               " lines, the first: " + lines.front()});
+            return;
+        case ReceiptCheck::Patterns:
+            for (const Expected& want : step.receipt_patterns) {
+                bool found = false;
+                std::string shown, problem;
+                for (const std::string& line : lines)
+                    if ((found = matches(want, line, kept, &shown, &problem)))
+                        break;
+                if (lines.empty())
+                    matches(want, "", kept, &shown, &problem);
+                if (!found)
+                    result.failures.push_back(
+                        {"receipt: no line matches" + (problem.empty() ? "" : ": " + problem),
+                         shown, std::to_string(lines.size()) + " lines printed"});
+            }
+            return;
+        case ReceiptCheck::Golden: {
+            std::vector<std::string> golden;
+            golden.reserve(lines.size());
+            for (const std::string& line : lines)
+                golden.push_back(golden_line(line, scenario.ignore));
+            const std::string path = golden_path(scenario.golden, step.number, step.name);
+            if (options.record_golden) {
+                std::string error;
+                if (!write_golden(path, golden, &error))
+                    result.failures.push_back({"receipt: " + error, path, "not written"});
+                return;
+            }
+            const GoldenDifference difference = compare_golden(path, golden);
+            if (!difference.message.empty())
+                result.failures.push_back(
+                    {"receipt: " + difference.message, difference.expected, difference.actual});
+            return;
+        }
+        }
+    }
+
+    StepResult play(const Scenario& scenario, const Step& step, int repetition, Kept& kept) {
+        StepResult result;
+        result.name = step.repeat > 1 ? step.name + " #" + std::to_string(repetition) : step.name;
+        result.operation = step.op->name;
+        result.file = scenario.file;
+        result.line = step.line;
+        const auto started = Clock::now();
+        const Operation& op = *step.op;
+
+        // The request, as the console builds it.
+        RecordBuffer request(op.request ? op.request->size : 0);
+        if (op.request && op.prepare)
+            op.prepare(request.data());
+        for (const InputValue& input : step.inputs) {
+            std::string text, missing, why;
+            if (!substitute(input.text, kept, &text, &missing))
+                result.failures.push_back({std::string("input ") + input.input->field->name +
+                                               ": ${" + missing + "} was not kept",
+                                           input.text, "nothing kept"});
+            else if (!set_input(request.data(), *input.input->field, input.input->rule, text,
+                                input.input->choices, &why))
+                result.failures.push_back(
+                    {std::string("input ") + input.input->field->name + " refused: " + why, "",
+                     text});
+        }
+        int record_number = 0;
+        if (step.record) {
+            std::string text, missing;
+            if (!substitute(step.record->text, kept, &text, &missing) ||
+                (record_number = std::atoi(text.c_str())) <= 0)
+                result.failures.push_back({"record: not a record number", step.record->text, text});
+        }
+        if (!result.failures.empty()) {
+            result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+            return result; // nothing sent
+        }
+
+        RecordBuffer response(op.response->size);
+        receipts.clear();
+        desk.begin(&step.answers, &scenario.policy);
+        short code = 0;
+        JournalRecord answer;
+        {
+            OperationActivity activity(op.name);
+            if (op.request)
+                activity.request(journal_record(*op.request, request.data()));
+            code = run_operation(op, op.request ? request.data() : nullptr, response.data(),
+                                 record_number);
+            answer = journal_record(*op.response, response.data());
+            activity.response(answer);
+            if (!op.result)
+                activity.result(code);
+        }
+        const std::set<Question> asked = desk.end();
+        result.receipt = receipts.take();
+
+        if (step.result && code != *step.result)
+            result.failures.push_back({"result", code_text(*step.result), code_text(code)});
+        if (step.status)
+            check(result, "status", *step.status,
+                  shown_text(response.data(), *step.status_output->field, step.status_output->rule)
+                      .value_or(""),
+                  kept);
+        for (const FieldCheck& field : step.fields) {
+            const std::string actual =
+                field.field
+                    ? std::string(field_value(answer, field.field->name))
+                    : shown_text(response.data(), *field.output->field, field.output->rule)
+                          .value_or("");
+            check(result, "field " + field.name, field.value, actual, kept);
+        }
+        if (step.asked) {
+            const std::set<Question> want(step.asked->begin(), step.asked->end());
+            if (want != asked)
+                result.failures.push_back({"asked", asked_text(want), asked_text(asked)});
+        }
+        check_receipt(result, scenario, step, kept);
+        for (const Keep& keep : step.keep)
+            kept[keep.name] =
+                keep.field ? std::string(field_value(answer, keep.field->name))
+                           : shown_text(response.data(), *keep.output->field, keep.output->rule)
+                                 .value_or("");
+        result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+        return result;
+    }
+};
+
+void report_journal_failure(const std::string& reason) {
+    std::cerr << "kelvra-run: the journal is not kept: " << reason << '\n';
+}
+
+} // namespace
+
+bool substitute(const std::string& text, const Kept& kept, std::string* out,
+                std::string* missing) {
+    out->clear();
+    std::size_t from = 0;
+    for (std::size_t at = text.find("${"); at != std::string::npos; at = text.find("${", from)) {
+        const std::size_t end = text.find('}', at + 2);
+        if (end == std::string::npos)
+            break;
+        out->append(text, from, at - from);
+        const std::string name = text.substr(at + 2, end - at - 2);
+        const auto it = kept.find(name);
+        if (it == kept.end()) {
+            *missing = name;
+            return false;
+        }
+        *out += it->second;
+        from = end + 1;
+    }
+    out->append(text, from, std::string::npos);
+    return true;
+}
+
+int run_campaign(const std::vector<std::string>& files, const RunOptions& options,
+                 std::ostream& out, std::ostream& err, CampaignResult* result) {
+    CampaignResult local;
+    CampaignResult& campaign = result ? *result : local;
+    campaign = {};
+
+    std::vector<Scenario> scenarios;
+    for (const std::string& file : files)
+        scenarios.push_back(parse_scenario_file(file, campaign.errors));
+    if (!campaign.errors.empty()) {
+        for (const ScenarioError& error : campaign.errors)
+            err << error.text() << '\n';
+        err << "kelvra-run: " << campaign.errors.size()
+            << (campaign.errors.size() == 1 ? " error" : " errors") << "; nothing was played\n";
+        return 2;
+    }
+
+    ReceiptServer receipts;
+    std::string error;
+    if (!receipts.start(options.print_port, &error)) {
+        err << "kelvra-run: " << error << '\n';
+        return 2;
+    }
+    if (!options.journal.empty()) {
+        set_journal_failure_listener(report_journal_failure);
+        journal_start(options.journal);
+    }
+    CashierDesk desk;
+    desk.start(err);
+
+    int total = 0;
+    for (const Scenario& scenario : scenarios)
+        for (const Step& step : scenario.steps)
+            total += step.repeat;
+    Progress progress(out, total, options.progress_bar && total > 20);
+    Engine engine{options, receipts, desk};
+    const auto started = Clock::now();
+    for (const Scenario& scenario : scenarios) {
+        SuiteResult suite;
+        suite.name = scenario.name;
+        suite.file = scenario.file;
+        const auto suite_started = Clock::now();
+        Kept kept;
+        for (const Step& step : scenario.steps)
+            for (int repetition = 1; repetition <= step.repeat; ++repetition) {
+                suite.steps.push_back(engine.play(scenario, step, repetition, kept));
+                progress.step(suite.steps.back());
+            }
+        suite.seconds = std::chrono::duration<double>(Clock::now() - suite_started).count();
+        campaign.suites.push_back(std::move(suite));
+    }
+    desk.stop();
+    receipts.stop();
+    if (!options.journal.empty())
+        journal_stop();
+    progress.finish(std::chrono::duration<double>(Clock::now() - started).count());
+    campaign.played = progress.passed() + progress.failed();
+    campaign.failed = progress.failed();
+
+    if (!options.junit.empty() && !write_junit_file(options.junit, campaign.suites, &error)) {
+        err << "kelvra-run: " << error << '\n';
+        return 2;
+    }
+    return campaign.failed ? 1 : 0;
+}
+
+void list_operations(std::ostream& out) {
+    for (const Operation& op : all_operations()) {
+        out << op.name << '\n';
+        std::string inputs;
+        for (const FieldInput& input : op.inputs)
+            inputs += std::string(inputs.empty() ? "" : ", ") + input.field->name +
+                      (input.widget ? std::string(" (") + input.widget + ")" : "");
+        if (op.numbered)
+            inputs += std::string(inputs.empty() ? "" : ", ") + "record";
+        out << "  inputs:  " << (inputs.empty() ? "none" : inputs) << '\n';
+        std::string outputs;
+        for (const FieldOutput& output : op.outputs)
+            outputs += std::string(outputs.empty() ? "" : ", ") + output.field->name +
+                       (output.widget ? std::string(" (") + output.widget + ")" : "");
+        out << "  outputs: " << (outputs.empty() ? "none" : outputs) << '\n';
+    }
+}
