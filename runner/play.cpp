@@ -1,6 +1,7 @@
 #include "play.h"
 
 #include "activity.h"
+#include "card_masking.h"
 #include "code_texts.h"
 #include "journal.h"
 #include "junit.h"
@@ -249,7 +250,10 @@ struct Engine {
                 activity.result(code);
         }
         const std::set<Question> asked = desk.end();
+        // Card numbers never reach a report in full.
         result.receipt = receipts.take();
+        for (std::string& line : result.receipt)
+            line = mask_card_numbers(line);
 
         if (step.result && code != *step.result)
             result.failures.push_back({"result", code_text(*step.result), code_text(code)});
@@ -377,19 +381,22 @@ int run_campaign(const std::vector<std::string>& files, const RunOptions& option
 }
 
 void list_operations(std::ostream& out) {
+    // One field a line: the record's field name, then the console's widget id.
+    auto row = [&](const char* field, const char* widget, const char* note) {
+        std::string name = field;
+        name.resize(std::max<std::size_t>(name.size() + 2, 34), ' ');
+        out << "    " << name << (widget ? widget : "-") << note << '\n';
+    };
     for (const Operation& op : all_operations()) {
         out << op.name << '\n';
-        std::string inputs;
+        out << "  inputs:" << (op.inputs.empty() && !op.numbered ? " none" : "") << '\n';
         for (const FieldInput& input : op.inputs)
-            inputs += std::string(inputs.empty() ? "" : ", ") + input.field->name +
-                      (input.widget ? std::string(" (") + input.widget + ")" : "");
+            row(input.field->name, input.widget, "");
         if (op.numbered)
-            inputs += std::string(inputs.empty() ? "" : ", ") + "record";
-        out << "  inputs:  " << (inputs.empty() ? "none" : inputs) << '\n';
-        std::string outputs;
+            row("record", nullptr, "  (the record's number, from 1)");
+        out << "  outputs:" << (op.outputs.empty() ? " none" : "") << '\n';
+        const FieldOutput* status = status_output_of(op);
         for (const FieldOutput& output : op.outputs)
-            outputs += std::string(outputs.empty() ? "" : ", ") + output.field->name +
-                       (output.widget ? std::string(" (") + output.widget + ")" : "");
-        out << "  outputs: " << (outputs.empty() ? "none" : outputs) << '\n';
+            row(output.field->name, output.widget, &output == status ? "  (status)" : "");
     }
 }

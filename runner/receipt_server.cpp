@@ -40,8 +40,9 @@ void send_whole(int fd, const unsigned char* data, std::size_t size) {
     }
 }
 
-// One job from one read, as the console takes it: the decoded text, or nothing
-// for a job that is not a print line.
+// One job from one read, as the console takes it: the decoded text (a job that is
+// not a print line gives a blank line, as in the console's receipt view), or
+// nothing when nothing came.
 bool read_job(int conn, std::string* text) {
     unsigned char received[kPrintBufferSize] = {};
     ssize_t got = -1;
@@ -54,11 +55,12 @@ bool read_job(int conn, std::string* text) {
         return false;
     unsigned short tag = 0, length = 0;
     unsigned char line[kPrintBufferSize] = {};
-    if (!TLVFieldUnpack(received, static_cast<int>(got), &tag, &length, line))
-        return false;
+    std::size_t line_size = 0;
+    // The style codes may hold NUL bytes: the line is as long as the job says.
+    if (TLVFieldUnpack(received, static_cast<int>(got), &tag, &length, line))
+        line_size = static_cast<std::size_t>(got) - kPrintHeaderSize - kPrintTlvHeaderSize;
     char collected[kPipeTextMax + 1] = {};
-    scan_print_line(line, strnlen(reinterpret_cast<char*>(line), kPrintBufferSize - 1),
-                    collected, sizeof collected);
+    scan_print_line(line, line_size, collected, sizeof collected);
     *text = collected;
     return true;
 }

@@ -146,7 +146,7 @@ std::optional<Expected> Reader::expected(const YAML::Node& node, const char* wha
             if (item.first.Scalar() != "pattern")
                 error(item.first, "unknown key '" + item.first.Scalar() + "' in " + what +
                                       " (a text, or {pattern: REGEX})");
-        source = node["pattern"];
+        source.reset(node["pattern"]); // not "=": that would overwrite the node itself
         if (!source) {
             error(node, std::string(what) + ": {pattern: REGEX} without its pattern");
             return std::nullopt;
@@ -224,7 +224,7 @@ void Reader::read_answers(const YAML::Node& node, Answers& answers) {
                     if (!one_of(part.first.Scalar(), {"answer", "code"}))
                         error(part.first, "unknown key '" + part.first.Scalar() +
                                               "' in voice_referral (answer, code)");
-                choice = value["answer"];
+                choice.reset(value["answer"]);
                 if (!choice) {
                     error(value, "voice_referral without its answer");
                     ok = false;
@@ -335,7 +335,7 @@ void Reader::read_inputs(const YAML::Node& node, Step& step) {
                 std::string_view name = input.field->name;
                 if (name.size() > 2 && name.substr(name.size() - 2) == "In")
                     name.remove_suffix(2);
-                names += (names.empty() ? "" : ", ") + lower(name);
+                names += (names.empty() ? "" : ", ") + std::string(name);
             }
             if (step.op->numbered)
                 names += (names.empty() ? "" : ", ") + std::string("record");
@@ -425,7 +425,7 @@ void Reader::read_expect(const YAML::Node& node, Step& step) {
                     // A plain text is a pattern too.
                     YAML::Node source = p;
                     if (!p.IsMap()) {
-                        source = YAML::Node(YAML::NodeType::Map);
+                        source.reset(YAML::Node(YAML::NodeType::Map));
                         source["pattern"] = p;
                     }
                     if (auto e = expected(source, "receipt")) {
