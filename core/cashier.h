@@ -6,6 +6,7 @@
 #pragma once
 
 #include "journal_entry.h"
+#include "korvex.h"
 
 #include <optional>
 #include <string>
@@ -47,13 +48,21 @@ ShownQuestion fetch_question(Question question);
 // The answers. Each records the question and the answer in the journal, with the
 // record shown (may be empty), sends it and returns the answer call's result code.
 short answer_signature(bool accepted, const JournalRecord& shown);
-// Authorised by phone with `code`, declined, or no authorisation (also a cancel).
-enum class Referral { Authorised, Declined, NoAuthorisation };
+// Authorised by phone with `code`, declined, or no authorisation. A cancel sends no
+// authorisation and is recorded as "Cancelled". An answer the terminal refuses as
+// badly formed (result 3) is followed once by a declined one, recorded as such.
+enum class Referral { Authorised, Declined, NoAuthorisation, Cancelled };
 short answer_voice_referral(Referral outcome, std::string_view code, const JournalRecord& shown);
 short answer_partial_approval(bool accept, const JournalRecord& shown);
 short answer_avs(bool accept, const JournalRecord& shown);
 // `password` nullopt: the cashier cancelled. The password is never recorded.
 short answer_password(const std::optional<std::string>& password, const JournalRecord& shown);
+// The two halves of that answer, for the console's "Set password" command, which the
+// journal keeps as an operation of its own beside the transaction that asked: the
+// answer recorded with the question (before the command's entry opens), and the
+// request the command sends (EntryStatusIn 1 entered, 0 cancelled).
+void record_password_answer(bool entered, const JournalRecord& shown);
+SetPasswordIn password_answer(const std::optional<std::string>& password);
 short answer_suspected_fraud(bool void_it);
 // A DCC offer needs no answer; it is recorded as shown.
 void record_dcc_offer(const JournalRecord& shown);

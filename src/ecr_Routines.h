@@ -166,9 +166,9 @@ void display_set_password_dialog(PasswordParamsOut params);
 void display_voice_referral_assistant(VoiceReferralInfos_out referral);
 void display_Partial_Auth_dlg(PartialAuthOut partial);
 void display_AVS_Rej_dlg(AVSRejectionOut avs);
-// Journals the cashier's answer ("Entered", "Cancelled") to the terminal's password
+// Journals the cashier's answer (entered or cancelled) to the terminal's password
 // request that waits for it, if any; the "Set password" command gives the answer.
-void answer_password_request(const char* answer);
+void answer_password_request(bool entered);
 
 // Widgets of the newest voice referral, partial authorisation and AVS windows,
 // named like their identifiers in the window descriptions; null while closed.

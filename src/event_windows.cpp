@@ -9,6 +9,7 @@
 // state, handed to its handlers as their user data: a window answers for itself,
 // once, and closes, whichever of the two is answered first. The globals of each
 // kind only name the newest window.
+#include "cashier.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "fields.h"
@@ -85,7 +86,7 @@ struct QuestionWindow {
     bool answered = false;
     void (*forget_globals)() = nullptr; // when this window is the newest of its kind
     GtkWidget** newest = nullptr;       // the global naming the newest window
-    std::vector<JournalField> shown;    // what the terminal asked with, for the journal
+    JournalRecord shown;                // what the terminal asked with, for the journal
     // The voice referral window's controls.
     GtkWidget* accept_check = nullptr;
     GtkWidget* cb_ref_state = nullptr;
@@ -152,57 +153,30 @@ void forget_avs_window() {
 
 // The outcome of each item of "cb_ref_state": 0 authorised with the code typed,
 // 1 declined, 2 (and anything else) no authorisation.
-short referral_status_of_item(int item) {
+Referral referral_of_item(int item) {
     switch (item) {
     case 0:
-        return 2;
+        return Referral::Authorised;
     case 1:
-        return 1;
+        return Referral::Declined;
     default:
-        return 0;
+        return Referral::NoAuthorisation;
     }
 }
 
-// The answer is journaled before it is sent: the transaction that asked ends
-// once the terminal has it.
-short send_authorisation(const QuestionWindow* question, const VoiceReferralStatus_in& status,
-                         std::string answer) {
-    journal_question("Voice referral", std::move(answer), question->shown);
-    VoiceReferralStatus_out out{};
-    SetAuthorisation(&status, &out);
-    return out.DiagRequestOut;
-}
-
-std::string referral_answer(const VoiceReferralStatus_in& status) {
-    switch (status.AuthorisationStatusIn) {
-    case 2:
-        return "Approved with code " + field_text(status.AuthorisationCodeIn);
-    case 1:
-        return "Declined";
-    default:
-        return "No authorisation";
-    }
-}
-
-void send_partial_auth_status(gpointer data, short status) {
+void send_partial_auth_status(gpointer data, bool accept) {
     QuestionWindow* question = state_of(data, p_hp_childwin);
     if (!take_answer(question))
         return;
-    journal_question("Partial approval", status == 0 ? "Accepted" : "Declined", question->shown);
-    PartialAuthOut out{};
-    SetPartialAuthStatus(PartialAuthIn{status}, &out);
-    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+    display_diagnosis_string(txt_request_output, answer_partial_approval(accept, question->shown));
     gtk_widget_destroy(question->window);
 }
 
-void send_avs_status(gpointer data, short status) {
+void send_avs_status(gpointer data, bool accept) {
     QuestionWindow* question = state_of(data, p_avs_childwin);
     if (!take_answer(question))
         return;
-    journal_question("AVS rejection", status == 0 ? "Accepted" : "Declined", question->shown);
-    AVSRejectionOut out{};
-    SetAVSRejectionStatus(AVSRejectionIn{status}, &out);
-    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+    display_diagnosis_string(txt_request_output, answer_avs(accept, question->shown));
     gtk_widget_destroy(question->window);
 }
 
@@ -229,7 +203,7 @@ void display_voice_referral_assistant(VoiceReferralInfos_out referral) {
     p_voiceReferral_childwin = widget_of(builder, "win_voice_ref");
     QuestionWindow* question = own_state(p_voiceReferral_childwin, &p_voiceReferral_childwin,
                                          forget_voice_referral_window);
-    question->shown = journal_record(referral).fields;
+    question->shown = journal_record(referral);
     lb_hostMsg = widget_of(builder, "lb_hostMsg");
     lb_MerchId = widget_of(builder, "lb_MerchId");
     lb_Phone = widget_of(builder, "lb_Phone");
@@ -277,19 +251,13 @@ void btn_auth_ok_clicked(GtkWidget*, gpointer data) {
     QuestionWindow* question = state_of(data, p_voiceReferral_childwin);
     if (!take_answer(question))
         return;
-    VoiceReferralStatus_in status{};
-    status.AuthorisationStatusIn =
-        referral_status_of_item(gtk_combo_box_get_active(GTK_COMBO_BOX(question->cb_ref_state)));
-    if (status.AuthorisationStatusIn == 2)
-        field_copy(status.AuthorisationCodeIn,
-                   gtk_entry_get_text(GTK_ENTRY(question->txt_auth_code)));
-    short result = send_authorisation(question, status, referral_answer(status));
-    if (result == 3) { // "Bad Request Format": fall back to a declined referral once
-        status = VoiceReferralStatus_in{};
-        status.AuthorisationStatusIn = 1;
-        result = send_authorisation(question, status, "Declined after a refused answer");
-    }
-    display_diagnosis_string(txt_request_output, result);
+    const Referral outcome =
+        referral_of_item(gtk_combo_box_get_active(GTK_COMBO_BOX(question->cb_ref_state)));
+    const char* code = outcome == Referral::Authorised
+                           ? gtk_entry_get_text(GTK_ENTRY(question->txt_auth_code))
+                           : "";
+    display_diagnosis_string(txt_request_output,
+                             answer_voice_referral(outcome, code, question->shown));
     gtk_widget_destroy(question->window);
 }
 
@@ -298,7 +266,7 @@ void Cancel_Voice_Referral(GtkWidget*, gpointer data) {
     if (!take_answer(question))
         return;
     display_diagnosis_string(txt_request_output,
-                             send_authorisation(question, VoiceReferralStatus_in{}, "Cancelled"));
+                             answer_voice_referral(Referral::Cancelled, {}, question->shown));
     gtk_widget_destroy(question->window);
 }
 
@@ -321,7 +289,7 @@ void display_Partial_Auth_dlg(PartialAuthOut partial) {
         return;
     p_hp_childwin = widget_of(builder, "partial_auth_dlg");
     QuestionWindow* question = own_state(p_hp_childwin, &p_hp_childwin, forget_partial_auth_window);
-    question->shown = journal_record(partial).fields;
+    question->shown = journal_record(partial);
     lb_hp_mid = widget_of(builder, "lb_hp_mid");
     lb_hp_amt = widget_of(builder, "lb_hp_amt");
     btn_hp_acc = widget_of(builder, "btn_hp_acc");
@@ -338,11 +306,11 @@ void display_Partial_Auth_dlg(PartialAuthOut partial) {
 }
 
 void btn__Partial_Auth_accept_clicked(GtkWidget*, gpointer data) {
-    send_partial_auth_status(data, 0);
+    send_partial_auth_status(data, true);
 }
 
 void Decline_Partial_Auth(GtkWidget*, gpointer data) {
-    send_partial_auth_status(data, 1);
+    send_partial_auth_status(data, false);
 }
 
 // ---------------------------------------------------------------------------
@@ -363,7 +331,7 @@ void display_AVS_Rej_dlg(AVSRejectionOut avs) {
         return;
     p_avs_childwin = widget_of(builder, "avs_rej_dlg");
     QuestionWindow* question = own_state(p_avs_childwin, &p_avs_childwin, forget_avs_window);
-    question->shown = journal_record(avs).fields;
+    question->shown = journal_record(avs);
     lb_avs_resp = widget_of(builder, "lb_avs_resp");
     btn_avs_acc = widget_of(builder, "btn_avs_acc");
     btn_avs_dec = widget_of(builder, "btn_avs_dec");
@@ -378,9 +346,9 @@ void display_AVS_Rej_dlg(AVSRejectionOut avs) {
 }
 
 void btn_avs_accept_clicked(GtkWidget*, gpointer data) {
-    send_avs_status(data, 0);
+    send_avs_status(data, true);
 }
 
 void decline_avs(GtkWidget*, gpointer data) {
-    send_avs_status(data, 1);
+    send_avs_status(data, false);
 }

@@ -2,6 +2,7 @@
 // cardholder's signature in the transaction output panel and waits, with a
 // blinking status, until the cashier has chosen between the two signature radio
 // buttons; the choice goes back to the terminal.
+#include "cashier.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "fields.h"
@@ -122,8 +123,6 @@ void display_signature_dialog(const char* TransactionTypeOut) {
 }
 
 void* SignatureVerification(void*) {
-    Sign_Status_in status{};
-    Sign_Status_out result{};
     CheckSignReceiptInfo_out receipt{};
     {
         GdkLock lock;
@@ -154,18 +153,15 @@ void* SignatureVerification(void*) {
         }
         sleep(1);
     }
+    bool accepted;
     {
         GdkLock lock;
         set_sign_status("");
         IsSignatureSet = false;
-        if (is_active(rad_sign_ok))
-            status.SignatureStatusIn = 1;
-        else if (is_active(rad_sign_nok))
-            status.SignatureStatusIn = 0;
+        accepted = is_active(rad_sign_ok); // refused by the other button, or by none
     }
-    journal_question("Signature", status.SignatureStatusIn == 1 ? "Accepted" : "Refused", receipt);
-    SetSignStatus(&status, &result);
+    const short result = answer_signature(accepted, journal_record(receipt));
     GdkLock lock;
-    display_diagnosis_string(txt_request_output, result.DiagRequestOut);
+    display_diagnosis_string(txt_request_output, result);
     return nullptr;
 }

@@ -3,6 +3,7 @@
 // request and the DCC quotation panel. The signature check lives in signature.cpp,
 // the voice referral, partial authorisation and AVS windows in event_windows.cpp.
 #include "activity.h"
+#include "cashier.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
@@ -68,9 +69,7 @@ void ask_suspected_fraud() {
     int answer = GTK_RESPONSE_NONE;
     run_message_dialog(GTK_MESSAGE_WARNING, GTK_BUTTONS_YES_NO, "SUSPECTED FRAUD",
                        "Void due to suspected fraud?", &answer);
-    fraud.SuspectedFraudStatusIn = answer == GTK_RESPONSE_YES ? 0 : 1;
-    journal_question("Suspected fraud", answer == GTK_RESPONSE_YES ? "Void" : "Continue");
-    SetSuspectedFraudStatus(&fraud);
+    answer_suspected_fraud(answer == GTK_RESPONSE_YES);
 }
 
 // What the loop does with each event code. A handler thread returns the loop to
@@ -209,18 +208,18 @@ namespace {
 
 // The latest password request, until the cashier answers it.
 std::mutex password_request_mutex;
-std::optional<PasswordParamsOut> waiting_password_request;
+std::optional<JournalRecord> waiting_password_request;
 
 } // namespace
 
-void answer_password_request(const char* answer) {
-    std::optional<PasswordParamsOut> asked;
+void answer_password_request(bool entered) {
+    std::optional<JournalRecord> asked;
     {
         std::lock_guard lock(password_request_mutex);
         asked = std::exchange(waiting_password_request, std::nullopt);
     }
     if (asked)
-        journal_question("Password", answer, *asked);
+        record_password_answer(entered, *asked);
 }
 
 void display_set_password_dialog(PasswordParamsOut params) {
@@ -245,7 +244,7 @@ void* PasswordEvt(void*) {
     GetPasswordParams(&params);
     if (params.DiagRequestOut == 0) {
         std::lock_guard waiting(password_request_mutex);
-        waiting_password_request = params;
+        waiting_password_request = journal_record(params);
     }
     GdkLock lock;
     display_diagnosis_string(txt_request_output, params.DiagRequestOut);
@@ -299,7 +298,7 @@ void* GetDCCQuotation(void*) {
     DCCQuotation(&quotation);
     // The cardholder takes or leaves the offer on the terminal; the console shows it.
     if (quotation.DiagRequestOut == 0)
-        journal_question("DCC quotation", "Shown", quotation);
+        record_dcc_offer(journal_record(quotation));
     {
         GdkLock lock;
         show_record(&quotation, kDccQuotationDisplay);

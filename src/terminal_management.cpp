@@ -372,12 +372,12 @@ void btn_set_passw_clicked(GtkWidget*, gpointer) {
 }
 
 void* SetPassFct(void*) {
+    static const Operation& op = console_operation("Set password");
     SetPasswordIn in{};
     SetPasswordOut out{};
     {
         GdkLock lock;
-        // Up to 9 characters; a 9-character one is ended by the record's zero byte.
-        field_copy(in.PasswordIn, input_text(txt_set_password));
+        read_inputs(&in, op.inputs); // the password; the status by the list's row below
         const int row = cmb_setpw_entry_status
                             ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_setpw_entry_status))
                             : -1;
@@ -387,11 +387,11 @@ void* SetPassFct(void*) {
     // The answer to the terminal's password request, if one waits, goes to the
     // operation that asked (before this command's own entry opens). The password
     // itself is neither in the question nor in the request recorded.
-    answer_password_request(in.EntryStatusIn == 1 ? "Entered" : "Cancelled");
+    answer_password_request(in.EntryStatusIn == 1);
     {
-        OperationActivity activity("Set password");
+        OperationActivity activity(op.name);
         activity.request(in);
-        SetPassword(&in, &out);
+        run_operation(op, &in, &out);
         activity.response(out);
     }
     GdkLock lock;

@@ -14,8 +14,6 @@
 #include "ui_components.h"
 #include "worker.h"
 
-#include <cstring>
-
 std::atomic<bool> CheckEligState{false};
 std::atomic<bool> GetPEDSerialNumState{false};
 std::atomic<bool> ReadTracksState{false};

@@ -13,7 +13,6 @@
 #include "worker.h"
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>

@@ -1,0 +1,248 @@
+// The operation tables and the two field functions every reader and writer of
+// records goes through: the widgets the tables name exist, scenario names find
+// their operation, texts become request fields and fields become shown texts.
+#include "operations.h"
+#include "sim_txn.h"
+#include "ui_components.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+TEST(Operations, EveryWidgetOfEveryTableIsAWidgetOfTheWindow) {
+    for (const Operation& op : all_operations()) {
+        SCOPED_TRACE(op.name);
+        for (const FieldInput& input : op.inputs)
+            if (input.widget) {
+                EXPECT_NE(widget_handle(input.widget), nullptr) << input.widget;
+            }
+        for (const FieldOutput& output : op.outputs)
+            if (output.widget) {
+                EXPECT_NE(widget_handle(output.widget), nullptr) << output.widget;
+            }
+    }
+    EXPECT_EQ(widget_handle("txt_no_such_entry"), nullptr);
+}
+
+TEST(Operations, NamesAreFoundWhateverTheirCaseBlanksAndDashes) {
+    struct Case {
+        const char* written;
+        const char* found; // null: none
+    };
+    const Case cases[] = {
+        {"sale", "SALE"},
+        {"pre-auth reversal", "PRE-AUTH REVERSAL"},
+        {"PRE_AUTH REVERSAL", "PRE-AUTH REVERSAL"},
+        {"preauth", "PRE-AUTH"},
+        {"Pre Auth Increment", "PRE-AUTH INCREMENT"},
+        {"last_transaction", "Last transaction"},
+        {"TERMINAL-STATUS", "Terminal status"},
+        {"set password", "Set password"},
+        {"pre-auth reversals", nullptr},
+        {"", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written);
+        const Operation* op = find_operation(c.written);
+        if (!c.found) {
+            EXPECT_EQ(op, nullptr);
+            continue;
+        }
+        ASSERT_NE(op, nullptr);
+        EXPECT_STREQ(op->name, c.found);
+    }
+    // Folded alike, two operations could not both be named.
+    std::set<const Operation*> found;
+    for (const Operation& op : all_operations())
+        found.insert(find_operation(op.name));
+    EXPECT_EQ(found.size(), all_operations().size());
+}
+
+TEST(Operations, InputsAndResponseFieldsAreFoundByWidgetOrFieldName) {
+    const Operation& sale = *find_operation("SALE");
+    struct Case {
+        const char* name;
+        const char* field; // null: none
+    };
+    const Case inputs[] = {
+        {"txt_txn_input_amount1", "Amount1In"},
+        {"Amount2In", "Amount2In"},
+        {"amount3", "Amount3In"},
+        {"suspectedfraudindicator", "SuspectedFraudIndicatorIn"},
+        {"TransactionType", nullptr}, // fixed by the operation
+        {"Amount", nullptr},
+    };
+    for (const Case& c : inputs) {
+        SCOPED_TRACE(c.name);
+        const FieldInput* input = find_input(sale, c.name);
+        ASSERT_EQ(input != nullptr, c.field != nullptr);
+        if (input) {
+            EXPECT_STREQ(input->field->name, c.field);
+        }
+    }
+    const Case outputs[] = {
+        {"TotalAmount", "TotalAmountOut"},
+        {"diagrequestout", "DiagRequestOut"},
+        {"TotalAmountIn", nullptr},
+    };
+    for (const Case& c : outputs) {
+        SCOPED_TRACE(c.name);
+        const FieldDesc* field = find_response_field(sale, c.name);
+        ASSERT_EQ(field != nullptr, c.field != nullptr);
+        if (field) {
+            EXPECT_STREQ(field->name, c.field);
+        }
+    }
+}
+
+// A 16-byte record of one field, filled with 0x55 so that what set_input leaves
+// alone shows.
+struct Bytes {
+    unsigned char b[16];
+    Bytes() { std::memset(b, 0x55, sizeof b); }
+    std::string text(std::size_t n) const {
+        return std::string(reinterpret_cast<const char*>(b), n);
+    }
+    long number(std::size_t width) const {
+        long v = 0;
+        if (width == 1)
+            v = static_cast<signed char>(b[0]);
+        else if (width == 2) {
+            std::int16_t s;
+            std::memcpy(&s, b, 2);
+            v = s;
+        } else {
+            std::int32_t s;
+            std::memcpy(&s, b, 4);
+            v = s;
+        }
+        return v;
+    }
+};
+
+TEST(FieldRules, InputTextsBecomeFieldsOrAreRefused) {
+    const char* const* apps = find_operation("Application enablement")->inputs[0].choices;
+    struct Case {
+        FieldKind kind;
+        std::size_t width;
+        InputRule rule;
+        const char* text;
+        bool taken;
+        const char* want_text; // the field's bytes for a text field
+        long want_number;      // else its value
+    };
+    using K = FieldKind;
+    using R = InputRule;
+    const Case cases[] = {
+        {K::Text, 13, R::Amount, "1250", true, "000000001250\0", 0},
+        {K::Text, 13, R::Amount, "", true, "\0\0\0\0\0\0\0\0\0\0\0\0\0", 0},
+        {K::Text, 13, R::Amount, "1234567890123456", true, "1234567890123", 0},
+        {K::Text, 4, R::Text, "ABCDEF", true, "ABCD", 0},
+        {K::Text, 4, R::TerminatedText, "ABCDEF", true, "ABC\0", 0},
+        {K::Int16, 2, R::FirstChar, "Y?", true, nullptr, 'Y'},
+        {K::Int16, 2, R::FirstChar, "\xE9", true, nullptr, 0xE9},
+        {K::Int16, 2, R::FirstChar, "", true, nullptr, 0},
+        {K::Int16, 2, R::Number, "-32768", true, nullptr, -32768},
+        {K::Int16, 2, R::Number, "32768", false, nullptr, 0},
+        {K::UInt8, 1, R::Number, "256", false, nullptr, 0},
+        {K::UInt8, 1, R::Number, "-1", false, nullptr, 0},
+        {K::Int8, 1, R::Number, "-128", true, nullptr, -128},
+        {K::Int32, 4, R::Number, "+70000", true, nullptr, 70000},
+        {K::Int32, 4, R::Number, "12x", false, nullptr, 0},
+        {K::Int32, 4, R::Number, "", true, nullptr, 0},
+        {K::Text, 4, R::Number, "1", false, nullptr, 0},
+        {K::Int16, 2, R::Choice, "mobile_topup", true, nullptr, 3},
+        {K::Int16, 2, R::Choice, "Charity Donation", true, nullptr, 2},
+        {K::Int16, 2, R::Choice, "7", true, nullptr, 7},
+        {K::Int16, 2, R::Choice, "lottery", false, nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " by rule " + std::to_string(static_cast<int>(c.rule)));
+        const FieldDesc field{"Field", 0, c.width, c.kind};
+        Bytes record;
+        std::string error;
+        ASSERT_EQ(set_input(record.b, field, c.rule, c.text, apps, &error), c.taken) << error;
+        if (!c.taken) {
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(record.b[0], 0x55) << "a refused text leaves the field";
+            continue;
+        }
+        if (c.want_text) {
+            EXPECT_EQ(record.text(c.width), std::string(c.want_text, c.width));
+        } else {
+            EXPECT_EQ(record.number(c.width), c.want_number);
+        }
+        EXPECT_EQ(record.b[c.width], 0x55) << "nothing beyond the field";
+    }
+}
+
+TEST(FieldRules, ShownTextsOfTheRulesWhereAFieldIsLeftOrReadOnlyInPart) {
+    struct Case {
+        Rule rule;
+        std::size_t width;
+        const char* bytes; // the field's bytes (width of them)
+        const char* shown; // null: the widget is left as it is
+    };
+    const Case cases[] = {
+        {Rule::Text, 4, "ABCD", "ABCD"}, // no terminator: the whole width
+        {Rule::TxnTypeName, 3, "\0\0\0", nullptr},
+        {Rule::TxnTypeName, 3, "13\0", "PRE-AUTH REVERSAL"},
+        {Rule::TxnTypeOfValue, 3, "\0\0\0", "SALE"},
+        {Rule::EntryMethodName, 2, "\0\0", nullptr},
+        {Rule::SettlementStatus, 2, "\0\0", nullptr},
+        {Rule::ExchangeRateStatus, 2, "\x63\x00", nullptr}, // 99: no name
+        {Rule::BankType, 2, "\x01\x00", "Bank Funded"},
+        {Rule::Bool16, 2, "\x01\x01", "TRUE"}, // the low byte only
+        {Rule::Unsigned16, 2, "\xFF\xFF", "65535"},
+        {Rule::Signed16, 2, "\xFF\xFF", "-1"},
+        {Rule::CurrencySymbol, 3, "\0\0\0", ""},
+        {Rule::TxnStatus, 2, "00", "Authorised"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.rule)) + " " +
+                     std::string(c.bytes, c.width));
+        const FieldDesc field{"Field", 1, c.width, FieldKind::Text};
+        char record[8];
+        std::memset(record, '9', sizeof record); // digits around the field must not count
+        std::memcpy(record + 1, c.bytes, c.width);
+        const std::optional<std::string> shown = shown_text(record, field, c.rule);
+        ASSERT_EQ(shown.has_value(), c.shown != nullptr);
+        if (shown) {
+            EXPECT_EQ(*shown, c.shown);
+        }
+    }
+}
+
+// A SALE built by its operation's table reaches the terminal as the console sends it.
+using OperationsOnTheTerminal = SimNoTillTest;
+TEST_F(OperationsOnTheTerminal, ASaleFromItsTableIsApprovedForTheAmountGiven) {
+    const Operation& sale = *find_operation("sale");
+    Transaction_in in{};
+    sale.prepare(&in);
+    ASSERT_TRUE(set_input(&in, *find_input(sale, "Amount1")->field, InputRule::Amount, "1250"));
+    Transaction_out out{};
+    const short result = run_operation(sale, &in, &out);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, out.DiagRequestOut);
+    EXPECT_EQ(*shown_text(&out, *find_response_field(sale, "TotalAmount"), Rule::Text),
+              "000000001250");
+    EXPECT_EQ(*shown_text(&out, *find_response_field(sale, "TransactionStatus"), Rule::TxnStatus),
+              "Authorised");
+}
+
+TEST(Operations, ARunEmptiesTheResponseBeforeTheCallAndReturnsItsCode) {
+    Operation op = *find_operation("Terminal status");
+    op.call = [](const OperationCall& call) -> short {
+        return static_cast<const Status_out*>(call.response)->StateOut == 0 ? 7 : -1;
+    };
+    Status_out out;
+    std::memset(&out, 0x7F, sizeof out);
+    EXPECT_EQ(run_operation(op, nullptr, &out), 7);
+    EXPECT_EQ(out.DiagRequestOut, 0);
+}
+
+} // namespace
