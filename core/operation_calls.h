@@ -5,12 +5,8 @@
 #pragma once
 
 #include "operations.h"
-#include "record_fields.h"
 
 namespace operation_calls {
-
-// The description of `Record`, with a fixed address for the Operation tables.
-template <class Record> inline constexpr RecordDesc desc = record_desc<Record>();
 
 template <class Out> short result_of(const OperationCall& c) {
     return static_cast<const Out*>(c.response)->DiagRequestOut;

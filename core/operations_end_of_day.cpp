@@ -119,7 +119,10 @@ const FieldInput kTipInputs[] = {
     KELVRA_INPUT(AdjustTipAmountIn, NewTipAmountIn, Amount, "txt_ata_new_tip_amount"),
     KELVRA_INPUT(AdjustTipAmountIn, CashierIdIn, Text, "txt_ata_cashier_id"),
 };
-// The panel shows TipUpdateResultOut in words and colour of its own.
+// The panel shows the outcome in words and colour of its own: no widget here.
+const FieldOutput kTipOutputs[] = {
+    KELVRA_OUTPUT(AdjustTipAmountOut, TipUpdateResultOut, Signed16, nullptr),
+};
 
 // ---------------------------------------------------------------------------
 // Exchange rate update and its currencies
@@ -234,8 +237,8 @@ const FieldOutput kTaxFreeOutputs[] = {
 constexpr Operation kEndOfDay[] = {
     {
         .name = "Settlement",
-        .request = &desc<SettlementRequestIn>,
-        .response = &desc<SettlementResponseOut>,
+        .request = &record_description<SettlementRequestIn>,
+        .response = &record_description<SettlementResponseOut>,
         .inputs = kSettlementInputs,
         .outputs = kSettlementOutputs,
         .result = &field_of<SettlementResponseOut>("DiagRequestOut"),
@@ -245,8 +248,8 @@ constexpr Operation kEndOfDay[] = {
     },
     {
         .name = "Settlement data",
-        .request = &desc<SettlementRequestIn>,
-        .response = &desc<SettlementResponseOut>,
+        .request = &record_description<SettlementRequestIn>,
+        .response = &record_description<SettlementResponseOut>,
         .inputs = kSettlementDataInputs,
         .outputs = kSettlementOutputs,
         .result = &field_of<SettlementResponseOut>("DiagRequestOut"),
@@ -256,8 +259,8 @@ constexpr Operation kEndOfDay[] = {
     },
     {
         .name = "Settlement record",
-        .request = &desc<SettlementRequestIn>,
-        .response = &desc<SettlementDataRecordOut>,
+        .request = &record_description<SettlementRequestIn>,
+        .response = &record_description<SettlementDataRecordOut>,
         .inputs = {},
         .outputs = kSettlementRecordOutputs,
         .result = &field_of<SettlementDataRecordOut>("DiagRequestOut"),
@@ -267,10 +270,10 @@ constexpr Operation kEndOfDay[] = {
     },
     {
         .name = "Tip adjustment",
-        .request = &desc<AdjustTipAmountIn>,
-        .response = &desc<AdjustTipAmountOut>,
+        .request = &record_description<AdjustTipAmountIn>,
+        .response = &record_description<AdjustTipAmountOut>,
         .inputs = kTipInputs,
-        .outputs = {},
+        .outputs = kTipOutputs,
         .result = &field_of<AdjustTipAmountOut>("DiagRequestOut"),
         .prepare = nullptr,
         .call = by_pointer<AdjustTipAmountIn, AdjustTipAmountOut, AdjustTipAmount>,
@@ -278,8 +281,8 @@ constexpr Operation kEndOfDay[] = {
     },
     {
         .name = "Exchange rate update",
-        .request = &desc<ExchangeRateUpdateIn>,
-        .response = &desc<ExchangeRateUpdateOut>,
+        .request = &record_description<ExchangeRateUpdateIn>,
+        .response = &record_description<ExchangeRateUpdateOut>,
         .inputs = kExchangeRateInputs,
         .outputs = kExchangeRateOutputs,
         .result = &field_of<ExchangeRateUpdateOut>("DiagRequestOut"),
@@ -290,7 +293,7 @@ constexpr Operation kEndOfDay[] = {
     {
         .name = "Currency record",
         .request = nullptr,
-        .response = &desc<CurrencyDetailsRecordOut>,
+        .response = &record_description<CurrencyDetailsRecordOut>,
         .inputs = {},
         .outputs = kCurrencyOutputs,
         .result = &field_of<CurrencyDetailsRecordOut>("DiagRequestOut"),
@@ -300,8 +303,8 @@ constexpr Operation kEndOfDay[] = {
     },
     {
         .name = "Tax-free refund",
-        .request = &desc<TFRTransactionIn>,
-        .response = &desc<TFRTransactionOut>,
+        .request = &record_description<TFRTransactionIn>,
+        .response = &record_description<TFRTransactionOut>,
         .inputs = kTaxFreeInputs,
         .outputs = kTaxFreeOutputs,
         .result = &field_of<TFRTransactionOut>("DiagRequestOut"),

@@ -173,8 +173,8 @@ const FieldOutput kSettlementRecordOutputs[] = {
 constexpr Operation kValueAdded[] = {
     {
         .name = "Donation mode",
-        .request = &desc<PenniesDonationModeIn>,
-        .response = &desc<PenniesDonationModeOut>,
+        .request = &record_description<PenniesDonationModeIn>,
+        .response = &record_description<PenniesDonationModeOut>,
         .inputs = kDonationModeInputs,
         .outputs = {},
         .result = &field_of<PenniesDonationModeOut>("DiagRequestOut"),
@@ -185,7 +185,7 @@ constexpr Operation kValueAdded[] = {
     {
         .name = "Donation configuration",
         .request = nullptr,
-        .response = &desc<PenniesConfigDataOut>,
+        .response = &record_description<PenniesConfigDataOut>,
         .inputs = {},
         .outputs = kDonationConfigurationOutputs,
         .result = &field_of<PenniesConfigDataOut>("DiagRequestOut"),
@@ -195,8 +195,8 @@ constexpr Operation kValueAdded[] = {
     },
     {
         .name = "Top-up configuration",
-        .request = &desc<MobileTopUpConfigurationDataIn>,
-        .response = &desc<MobileTopUpConfigurationDataOut>,
+        .request = &record_description<MobileTopUpConfigurationDataIn>,
+        .response = &record_description<MobileTopUpConfigurationDataOut>,
         .inputs = kConfigurationInputs,
         .outputs = kConfigurationOutputs,
         .result = &field_of<MobileTopUpConfigurationDataOut>("DiagRequestOut"),
@@ -208,7 +208,7 @@ constexpr Operation kValueAdded[] = {
     {
         .name = "Top-up product",
         .request = nullptr,
-        .response = &desc<ProductDataRecordOut>,
+        .response = &record_description<ProductDataRecordOut>,
         .inputs = {},
         .outputs = kProductOutputs,
         .result = &field_of<ProductDataRecordOut>("DiagRequestOut"),
@@ -218,8 +218,8 @@ constexpr Operation kValueAdded[] = {
     },
     {
         .name = "Voucher sale",
-        .request = &desc<MobileTopUpReqIn>,
-        .response = &desc<MobileTopUpRespOut>,
+        .request = &record_description<MobileTopUpReqIn>,
+        .response = &record_description<MobileTopUpRespOut>,
         .inputs = kSaleInputs,
         .outputs = kSaleOutputs,
         .result = &field_of<MobileTopUpRespOut>("DiagRequestOut"),
@@ -230,7 +230,7 @@ constexpr Operation kValueAdded[] = {
     {
         .name = "Voucher record",
         .request = nullptr,
-        .response = &desc<VoucherRecordOut>,
+        .response = &record_description<VoucherRecordOut>,
         .inputs = {},
         .outputs = kVoucherOutputs,
         .result = &field_of<VoucherRecordOut>("DiagRequestOut"),
@@ -240,8 +240,8 @@ constexpr Operation kValueAdded[] = {
     },
     {
         .name = "Top-up settlement",
-        .request = &desc<MobileTopUpSettlementRespIn>,
-        .response = &desc<MobileTopUpSettlementRespOut>,
+        .request = &record_description<MobileTopUpSettlementRespIn>,
+        .response = &record_description<MobileTopUpSettlementRespOut>,
         .inputs = kSettlementInputs,
         .outputs = kSettlementOutputs,
         .result = &field_of<MobileTopUpSettlementRespOut>("DiagRequestOut"),
@@ -253,7 +253,7 @@ constexpr Operation kValueAdded[] = {
     {
         .name = "Top-up settlement record",
         .request = nullptr,
-        .response = &desc<MTPSettlementDataRecordOut>,
+        .response = &record_description<MTPSettlementDataRecordOut>,
         .inputs = {},
         .outputs = kSettlementRecordOutputs,
         .result = &field_of<MTPSettlementDataRecordOut>("DiagRequestOut"),

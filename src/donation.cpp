@@ -6,6 +6,7 @@
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "operation_areas.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
@@ -15,29 +16,6 @@ pthread_t PeSetDonationMode;
 pthread_t PeGetPenniesConf;
 
 namespace {
-
-#define PE(field, widget, rule) RECORD_FIELD(PenniesConfigDataOut, field, widget, Rule::rule)
-// The configuration in its entries, in the record's order.
-const FieldDisplay kPenniesConfigDisplay[] = {
-    PE(TerminalIdentifierOut, txt_pe_term_identifier, Text),
-    PE(AcquirerMerchantIDOut, txt_pe_acq_merch_id, Text),
-    PE(DonationModeOut, txt_pe_don_mode, DonationMode),
-    PE(TopUpAmountOut, txt_pe_topup_amount, Text),
-    PE(MaxTxnVolumeOut, txt_pe_max_txn_vol, Text),
-    PE(MaxTxnValueOut, txt_pe_max_txn_val, Text),
-    PE(MaxUploadIntervalOut, txt_pe_max_upload_int, Text),
-    PE(DonationTimeoutOut, txt_pe_donation_timeout, Text),
-    PE(UploadWindowStartOut, txt_pe_upload_win_start, Text),
-    PE(UploadWindowsEndOut, txt_pe_up_win_end, Text),
-    PE(TxnUploadRequiredOut, txt_pe_txn_up_req, Unsigned8),
-    PE(TxnCountOut, txt_pe_txn_count, Text),
-    PE(TxnValueOut, txt_pe_txn_val, Text),
-    PE(LastUploadDateOut, txt_pe_last_up_date, Text),
-    PE(MinTopUpAmountOut, txt_pe_min_top_amount, Text),
-    PE(MaxTopUpAmountOut, txt_pe_max_top_up_amount, Text),
-    PE(TopUpAmountIncrementStepOut, txt_pe_top_up_amt_inc_step, Unsigned8),
-};
-#undef PE
 
 GtkWidget** const kPenniesConfigEntries[] = {
     &txt_request_output,      &txt_pe_term_identifier,  &txt_pe_acq_merch_id,
@@ -58,17 +36,18 @@ void btn_pe_set_donation_mode_clicked(GtkWidget*, gpointer) {
 }
 
 void* PeSetDonationModeFct(void*) {
+    const Operation& op = value_added_operation(ValueAddedOp::DonationMode);
     PenniesDonationModeIn in{};
     PenniesDonationModeOut out{};
     {
         GdkLock lock;
         // The first row rounds up, the second tops up; no selection rounds up.
-        in.DonationModeIn = two_way_choice(cmb_pe_donation_mode);
+        read_inputs(&in, op.inputs);
     }
     {
-        OperationActivity activity("Donation mode");
+        OperationActivity activity(op.name);
         activity.request(in);
-        SetPenniesDonationMode(&in, &out);
+        run_operation(op, &in, &out);
         activity.response(out);
     }
     GdkLock lock;
@@ -82,16 +61,17 @@ void btn_pe_get_pennies_config_clicked(GtkWidget*, gpointer) {
 }
 
 void* PeGetPenniesConfFct(void*) {
+    const Operation& op = value_added_operation(ValueAddedOp::DonationConfiguration);
     PenniesConfigDataOut out{};
     {
-        OperationActivity activity("Donation configuration");
-        GetPenniesConfiguration(&out);
+        OperationActivity activity(op.name);
+        run_operation(op, nullptr, &out);
         activity.response(out);
     }
     // Shown whatever the result code says: fields the terminal left unwritten stay
     // empty (or 0) because the record was cleared before the call.
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    show_record(&out, kPenniesConfigDisplay);
+    show_record(&out, op.outputs);
     return nullptr;
 }

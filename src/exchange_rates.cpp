@@ -5,6 +5,7 @@
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "operation_areas.h"
 #include "operation_scope.h"
 #include "record_display.h"
 #include "signals.h"
@@ -28,30 +29,6 @@ GtkWidget** const kExchangeRateEntries[] = {
 
 GtkWidget** const kRequestOutput[] = {&txt_request_output};
 
-#define UPDATE(field, widget, rule) RECORD_FIELD(ExchangeRateUpdateOut, field, widget, Rule::rule)
-const FieldDisplay kUpdateDisplay[] = {
-    UPDATE(OperationStatusOut, txt_exr_op_status, ExchangeRateStatus),
-    UPDATE(AuthorisationResponseOut, txt_exr_auth_resp, Text),
-    UPDATE(MerchantNameOut, txt_exr_merch_name, Text),
-    UPDATE(MerchantAddress1Out, txt_exr_merch_adr1, Text),
-    UPDATE(MerchantAddress2Out, txt_exr_merch_adr2, Text),
-    UPDATE(MerchantAddress3Out, txt_exr_merch_adr3, Text),
-    UPDATE(MerchantAddress4Out, txt_exr_merch_adr4, Text),
-    UPDATE(ProfileIDOut, txt_exr_profile_id, Text),
-    UPDATE(DateTimeOut, txt_exr_date_time, Text),
-    UPDATE(NumberOfAvailableCurrenciesOut, txt_exr_avail_curs, Signed16),
-};
-#undef UPDATE
-
-#define CURRENCY(field, widget, rule)                                                              \
-    RECORD_FIELD(CurrencyDetailsRecordOut, field, widget, Rule::rule)
-const FieldDisplay kCurrencyDisplay[] = {
-    CURRENCY(CurrencyCodeOut, txt_exr_cur_code, Text),
-    CURRENCY(ConversionExponentOut, txt_exr_conv_exp, Signed16),
-    CURRENCY(ConversionRateOut, txt_exr_conv_rate, Text),
-};
-#undef CURRENCY
-
 } // namespace
 
 void btn_exr_do_exr_update_Clicked(GtkWidget*, gpointer) {
@@ -67,21 +44,22 @@ void btn_exr_do_exr_update_Clicked(GtkWidget*, gpointer) {
 
 void* LaunchExchangeRateUpdateReq(void*) {
     ExchangeRateUpdateState = true;
+    const Operation& op = end_of_day_operation(EndOfDayOp::ExchangeRateUpdate);
     ExchangeRateUpdateIn request{};
     ExchangeRateUpdateOut response{};
     {
         GdkLock lock;
-        request.UpdateMethodIn = two_way_choice(cmb_exr_update_mth);
+        read_inputs(&request, op.inputs);
     }
     {
         // Open while the answer is shown: the selector fetches currency 1 then, as
         // part of this operation.
-        WorkerOperation activity("Exchange rate update");
+        WorkerOperation activity(op.name);
         activity.request(request);
-        Exchange_Rate_Update_Launch(request, &response);
+        run_operation(op, &request, &response);
         activity.response(response);
         GdkLock lock;
-        show_record(&response, kUpdateDisplay);
+        show_record(&response, op.outputs);
         // Fetches currency 1 through the selector's handler, on this thread.
         fill_record_selector(ls_exr_rec, cmb_exr_rec_nbr, response.NumberOfAvailableCurrenciesOut);
         display_diagnosis_string(txt_request_output, response.DiagRequestOut);
@@ -99,11 +77,12 @@ void cmb_exr_rec_nbr_changed(GtkWidget*, gpointer) {
         return;
     clear_entries(kCurrencyEntries);
     clear_entries(kRequestOutput);
+    const Operation& op = end_of_day_operation(EndOfDayOp::CurrencyRecord);
     CurrencyDetailsRecordOut record{};
-    fetch_selected_record("Currency record", [&](OperationActivity& activity) {
-        GetCurrencyDetails(static_cast<short>(active + 1), &record); // rows count from 1
+    fetch_selected_record(op.name, [&](OperationActivity& activity) {
+        run_operation(op, nullptr, &record, active + 1); // rows count from 1
         activity.response(record);
     });
-    show_record(&record, kCurrencyDisplay);
+    show_record(&record, op.outputs);
     display_diagnosis_string(txt_request_output, record.DiagRequestOut);
 }

@@ -9,9 +9,9 @@
 // so the selector handlers never take it.
 #include "common_Routines.h"
 #include "ecr_Routines.h"
-#include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "operation_areas.h"
 #include "operation_scope.h"
 #include "record_display.h"
 #include "signals.h"
@@ -23,101 +23,6 @@ pthread_t MtDoTxn;
 pthread_t MtuDoSett;
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// Displays, in the records' order
-
-#define CFG(field, widget, rule)                                                                   \
-    RECORD_FIELD(MobileTopUpConfigurationDataOut, field, widget, Rule::rule)
-const FieldDisplay kConfigurationDisplay[] = {
-    CFG(ProfileIDOut, txt_mt_cfg_profile_id, Text),
-    CFG(MerchantNameOut, txt_mt_cfg_merch_name, Text),
-    CFG(MerchantAddress1Out, txt_mt_cfg_mer_adr1, Text),
-    CFG(MerchantAddress2Out, txt_mt_cfg_mer_adr2, Text),
-    CFG(MerchantAddress3Out, txt_mt_cfg_mer_adr3, Text),
-    CFG(MerchantAddress4Out, txt_mt_cfg_mer_adr4, Text),
-    CFG(AcquirerMerchantIDOut, txt_mt_cfg_acq_merch_id, Text),
-    CFG(TerminalIdentifierOut, txt_mt_cfg_term_identifer, Text),
-    CFG(TerminalCurrencyOut, txt_mt_cfg_term_cur, Text),
-    CFG(BarcodeFormatOut, txt_mt_cfg_barcode_format, Text),
-    CFG(BarcodeWidthOut, txt_mt_cfg_barcode_width, Unsigned8),
-    CFG(BarcodeHeightOut, txt_mt_cfg_barcode_height, Unsigned16),
-    CFG(BarcodePrintEnabledOut, txt_mt_cfg_barcode_prn_enabled, Unsigned8),
-    CFG(MerchCopyPrintEnabledOut, txt_mt_cfg_merc_copy_prn_enabled, Unsigned8),
-    CFG(MobileTopUpProductNumberOut, txt_mt_cfg_mob_topup_prd_nbr, Unsigned8),
-};
-#undef CFG
-
-#define PRD(field, widget, rule) RECORD_FIELD(ProductDataRecordOut, field, widget, Rule::rule)
-// The custom text goes into the emptied text view in bold: it replaces the text of
-// the product shown before.
-const FieldDisplay kProductDisplay[] = {
-    PRD(ProductIdOut, txt_mt_cfg_prd_id, Text),
-    PRD(ProductNameOut, txt_mt_cfg_prd_name, Text),
-    PRD(AmountsInfoOut, txt_mt_cfg_amt_infs, Text),
-    PRD(VarAmountEntryOut, txt_mt_cfg_var_amt_entry, Unsigned8),
-    PRD(CustomTextOut, tv_mt_cfg_custom_text, HostText),
-};
-#undef PRD
-
-#define SALE(field, widget, rule) RECORD_FIELD(MobileTopUpRespOut, field, widget, Rule::rule)
-const FieldDisplay kSaleDisplay[] = {
-    SALE(MessageNumberOut, txt_mt_txn_resp_msg_nbr, Text),
-    SALE(TransactionStatusOut, txt_mt_txn_resp_txn_status, MtTxnStatus),
-    SALE(DateTimeOut, txt_mt_txn_resp_date_time, Text),
-    SALE(ResponseCodeOut, txt_mt_txn_resp_resp_code, Text),
-    SALE(MerchantNameOut, txt_mt_txn_resp_merch_name, Text),
-    SALE(AcquirerMerchantIDOut, txt_mt_txn_resp_acq_merch_id, Text),
-    SALE(TerminalIdentifierOut, txt_mt_txn_resp_term_id, Text),
-    SALE(BatchNumberOut, txt_mt_txn_resp_batch_nbr, Text),
-    SALE(HostOptionalMessageOut, txt_mt_txn_resp_host_opt_msg, Latin2Text),
-    SALE(VoucherNumberOut, txt_mt_txn_resp_vch_nbr, Unsigned8),
-};
-#undef SALE
-
-#define VCH(field, widget) RECORD_FIELD(VoucherRecordOut, field, widget, Rule::Text)
-const FieldDisplay kVoucherDisplay[] = {
-    VCH(VoucherSerialNumberOut, txt_mt_txn_resp_vch_ser_nbr),
-    VCH(VoucherCodeOut, txt_mt_txn_resp_vch_code),
-    VCH(VoucherExpDateOut, txt_mt_txn_resp_vch_exp_date),
-    VCH(AuthCodeOut, txt_mt_txn_resp_auth_code),
-    VCH(InvoiceNumberOut, txt_mt_txn_resp_invoice_number),
-};
-#undef VCH
-
-#define SETT(field, widget, rule)                                                                  \
-    RECORD_FIELD(MobileTopUpSettlementRespOut, field, widget, Rule::rule)
-const FieldDisplay kSettlementDisplay[] = {
-    SETT(MessageNumberOut, txt_mtu_set_resp_msg_nbr, Text),
-    SETT(TransactionStatusOut, txt_mtu_set_resp_txn_resp, MtuSettStatus),
-    SETT(MerchantNameOut, txt_mtu_set_resp_merch_name, Text),
-    SETT(MerchantAddress1Out, txt_mtu_set_resp_merch_adr1, Text),
-    SETT(MerchantAddress2Out, txt_mtu_set_resp_merch_adr2, Text),
-    SETT(MerchantAddress3Out, txt_mtu_set_resp_merch_adr3, Text),
-    SETT(MerchantAddress4Out, txt_mtu_set_resp_merch_adr4, Text),
-    SETT(AcquirerMerchantIDOut, txt_mtu_set_resp_acq_merch_id, Text),
-    SETT(TerminalIdentifierOut, txt_mtu_set_resp_term_id, Text),
-    SETT(SettlementDateTimeOut, txt_mtu_set_resp_set_date_time, Text),
-    SETT(VoucherSaleCountOut, txt_mtu_set_resp_vch_sale_cnt, Text),
-    SETT(VoucherSaleAmountOut, txt_mtu_set_resp_vch_sale_amt, Text),
-    SETT(VoucherRefundCountOut, txt_mtu_set_resp_vch_ref_cnt, Text),
-    SETT(VoucherRefundAmountOut, txt_mtu_set_resp_vch_ref_amt, Text),
-    SETT(SuppressAuditReportOut, txt_mtu_set_resp_sup_audit_report, Unsigned8),
-    SETT(TransactionDetailDataRecordNumberOut, txt_mtu_set_resp_txn_detl_data_rec_nbr, Signed16),
-};
-#undef SETT
-
-#define DTL(field, widget, rule) RECORD_FIELD(MTPSettlementDataRecordOut, field, widget, Rule::rule)
-const FieldDisplay kDetailDisplay[] = {
-    DTL(DateTimeOut, txt_mtu_set_resp_prd_date_time, Text),
-    DTL(ProductIdOut, txt_mtu_set_resp_prd_prd_id, Text),
-    DTL(ProductNameOut, txt_mtu_set_resp_prd_prd_name, Text),
-    DTL(TransactionTypeOut, txt_mtu_set_resp_prd_txn_type, Unsigned8),
-    DTL(InvoiceNumberOut, txt_mtu_set_resp_prd_invoice_nbr, Text),
-    DTL(VoucherSerialNumberOut, txt_mtu_set_resp_prd_vch_ser_nbr, Text),
-    DTL(VoucherAmountOut, txt_mtu_set_resp_prd_vch_amt, Text),
-};
-#undef DTL
 
 // ---------------------------------------------------------------------------
 // Entries emptied before each operation and each record, in the order emptied
@@ -183,15 +88,6 @@ GtkWidget** const kDetailEntries[] = {
 };
 GtkWidget** const kResultLine[] = {&txt_request_output};
 
-// The sale's text inputs, in the order they are read.
-const FieldInput kSaleInputs[] = {
-    INPUT_FIELD(MobileTopUpReqIn, MessageNumberIn, txt_mt_txn_msg_nbr),
-    INPUT_FIELD(MobileTopUpReqIn, VoucherAmountIn, txt_mt_txn_vch_amt),
-    INPUT_FIELD(MobileTopUpReqIn, ProductIdIn, txt_mt_txn_prd_id),
-    INPUT_FIELD(MobileTopUpReqIn, CashierIdIn, txt_mt_txn_csh_id),
-    INPUT_FIELD(MobileTopUpReqIn, GSMPasswordIn, txt_mt_txn_gsm_pwd),
-};
-
 // ---------------------------------------------------------------------------
 // Small helpers (toolkit lock held)
 
@@ -251,23 +147,24 @@ void btn_mt_cfg_get_config_clicked(GtkWidget*, gpointer) {
 }
 
 void* MtGetConfFct(void*) {
+    const Operation& op = value_added_operation(ValueAddedOp::TopUpConfiguration);
     MobileTopUpConfigurationDataIn in{};
     MobileTopUpConfigurationDataOut out{};
     {
         GdkLock lock;
         // The first row reads what the terminal holds, the second has it download
         // the configuration from the host first; no selection reads what it holds.
-        in.GetMobileTopUpConfigFlagIn = two_way_choice(cmb_mt_conf_mode);
+        read_inputs(&in, op.inputs);
     }
     // Open while the answer is shown: the selector fetches the first product then,
     // as part of this operation.
-    WorkerOperation activity("Top-up configuration");
+    WorkerOperation activity(op.name);
     activity.request(in);
-    GetMobileTopUpConfiguration(&in, &out);
+    run_operation(op, &in, &out);
     activity.response(out);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    show_record(&out, kConfigurationDisplay);
+    show_record(&out, op.outputs);
     fill_selector(cmb_mt_cfg_rec_nbr, ls_mt_rec, out.MobileTopUpProductNumberOut);
     return nullptr;
 }
@@ -279,12 +176,13 @@ void cmb_mt_cfg_rec_nbr_changed(GtkWidget*, gpointer) {
     clear_entries(kProductEntries);
     clear_entries(kResultLine);
     clear_custom_text();
+    const Operation& op = value_added_operation(ValueAddedOp::TopUpProduct);
     ProductDataRecordOut product{};
-    fetch_selected_record("Top-up product", [&](OperationActivity& activity) {
-        GetProductData(static_cast<short>(row + 1), &product);
+    fetch_selected_record(op.name, [&](OperationActivity& activity) {
+        run_operation(op, nullptr, &product, row + 1);
         activity.response(product);
     });
-    show_record(&product, kProductDisplay);
+    show_record(&product, op.outputs);
     display_diagnosis_string(txt_request_output, product.DiagRequestOut);
 }
 
@@ -299,20 +197,22 @@ void btn_mt_txn_do_transaction_clicked(GtkWidget*, gpointer) {
 }
 
 void* MtDoTxnFct(void*) {
+    const Operation& op = value_added_operation(ValueAddedOp::VoucherSale);
     MobileTopUpReqIn in{};
     MobileTopUpRespOut out{};
     {
         GdkLock lock;
-        read_inputs(&in, kSaleInputs);
+        read_inputs(&in, op.inputs);
+        // The panel sends any count typed, by its low byte.
         in.VoucherNumbersIn = voucher_count(input_text(txt_mt_txn_vch_nbr));
     }
-    WorkerOperation activity("Voucher sale"); // open while shown, as above
+    WorkerOperation activity(op.name); // open while shown, as above
     activity.request(in);
-    DoMobileTopUpTransaction(&in, &out);
+    run_operation(op, &in, &out);
     activity.response(out);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    show_record(&out, kSaleDisplay);
+    show_record(&out, op.outputs);
     fill_selector(cmb_mt_txn_resp_rec_nbr, ls_mtu_prd, out.VoucherNumberOut);
     return nullptr;
 }
@@ -323,12 +223,13 @@ void cmb_mt_txn_resp_rec_nbr_changed(GtkWidget*, gpointer) {
         return;
     clear_entries(kVoucherEntries);
     clear_entries(kResultLine);
+    const Operation& op = value_added_operation(ValueAddedOp::VoucherRecord);
     VoucherRecordOut voucher{};
-    fetch_selected_record("Voucher record", [&](OperationActivity& activity) {
-        GetVoucherRecord(static_cast<short>(row + 1), &voucher);
+    fetch_selected_record(op.name, [&](OperationActivity& activity) {
+        run_operation(op, nullptr, &voucher, row + 1);
         activity.response(voucher);
     });
-    show_record(&voucher, kVoucherDisplay);
+    show_record(&voucher, op.outputs);
     display_diagnosis_string(txt_request_output, voucher.DiagRequestOut);
 }
 
@@ -343,19 +244,20 @@ void btn_mtu_set_req_do_set_clicked(GtkWidget*, gpointer) {
 }
 
 void* MtuDoSettFct(void*) {
+    const Operation& op = value_added_operation(ValueAddedOp::TopUpSettlement);
     MobileTopUpSettlementRespIn in{};
     MobileTopUpSettlementRespOut out{};
     {
         GdkLock lock;
-        field_copy(in.MessageNumberIn, input_text(txt_mtu_set_req_msg_nbr));
+        read_inputs(&in, op.inputs);
     }
-    WorkerOperation activity("Top-up settlement"); // open while shown, as above
+    WorkerOperation activity(op.name); // open while shown, as above
     activity.request(in);
-    DoMobileTopUpSettlement(&in, &out);
+    run_operation(op, &in, &out);
     activity.response(out);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    show_record(&out, kSettlementDisplay);
+    show_record(&out, op.outputs);
     fill_selector(cmb_mtu_set_resp_rec_nbr, ls_mtu_set_resp_rec,
                   out.TransactionDetailDataRecordNumberOut);
     return nullptr;
@@ -368,10 +270,11 @@ void cmb_mtu_set_resp_rec_nbr_changed(GtkWidget*, gpointer) {
         return;
     clear_entries(kDetailEntries);
     clear_entries(kResultLine);
-    fetch_selected_record("Top-up settlement record", [&](OperationActivity& activity) {
-        GetSettlementProductData(static_cast<short>(row + 1), &detail);
+    const Operation& op = value_added_operation(ValueAddedOp::TopUpSettlementRecord);
+    fetch_selected_record(op.name, [&](OperationActivity& activity) {
+        run_operation(op, nullptr, &detail, row + 1);
         activity.response(detail);
     });
-    show_record(&detail, kDetailDisplay);
+    show_record(&detail, op.outputs);
     display_diagnosis_string(txt_request_output, detail.DiagRequestOut);
 }

@@ -103,7 +103,3 @@ void fill_record_selector(GtkListStore* rows, GtkWidget* selector, int count) {
     if (selector)
         gtk_combo_box_set_active(GTK_COMBO_BOX(selector), 0);
 }
-
-short two_way_choice(GtkWidget* combo) {
-    return combo && gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) == 1 ? 1 : 0;
-}

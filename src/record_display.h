@@ -59,7 +59,3 @@ const Operation& console_operation(const char* name);
 // first row active, which runs the selector's "changed" handler at once on this
 // thread (toolkit lock held). A count of 0 or less adds nothing.
 void fill_record_selector(GtkListStore* rows, GtkWidget* selector, int count);
-
-// A two-way choice as the request records carry it: 1 for the list's second row,
-// 0 for the first row or no row (or a missing widget).
-short two_way_choice(GtkWidget* combo);

@@ -5,6 +5,7 @@
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "operation_areas.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
@@ -14,18 +15,6 @@ std::atomic<bool> AdjustTipAmountState{false};
 pthread_t AdjustTipAmountTh;
 
 namespace {
-
-// Tips are sent right-aligned in twelve '0'-filled digits, like the transaction
-// amounts; the total goes as typed.
-constexpr int kTipBufferLen = 13;
-
-const FieldInput kTipInputs[] = {
-    INPUT_FIELD(AdjustTipAmountIn, InvoiceNumberIn, txt_ata_invoice_num),
-    INPUT_FIELD(AdjustTipAmountIn, TotalAmountIn, txt_ata_total_amount),
-    INPUT_FIELD(AdjustTipAmountIn, OldTipAmountIn, txt_ata_old_tip_amount),
-    INPUT_FIELD(AdjustTipAmountIn, NewTipAmountIn, txt_ata_new_tip_amount),
-    INPUT_FIELD(AdjustTipAmountIn, CashierIdIn, txt_ata_cashier_id),
-};
 
 GtkWidget** const kTipOutputs[] = {&txt_ata_update_status, &txt_request_output};
 
@@ -51,18 +40,17 @@ void btn_adjust_tip_amount_Clicked(GtkWidget*, gpointer) {
 
 void* LaunchAdjustTipAmountReq(void*) {
     AdjustTipAmountState = true;
+    const Operation& op = end_of_day_operation(EndOfDayOp::TipAdjustment);
     AdjustTipAmountIn request{};
     AdjustTipAmountOut response{};
     {
         GdkLock lock;
-        read_inputs(&request, kTipInputs);
-        LeftPadBuffer(request.OldTipAmountIn, kTipBufferLen, '0');
-        LeftPadBuffer(request.NewTipAmountIn, kTipBufferLen, '0');
+        read_inputs(&request, op.inputs); // the tips in twelve '0'-filled digits
     }
     {
-        OperationActivity activity("Tip adjustment");
+        OperationActivity activity(op.name);
         activity.request(request);
-        AdjustTipAmount(&request, &response);
+        run_operation(op, &request, &response);
         activity.response(response);
     }
     {
