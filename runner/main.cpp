@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
                 std::cerr << "kelvra-run: --print-port needs a port number (1 to 65535)\n";
                 return 2;
             }
+            // The simulated terminal prints where this variable says.
+            setenv("KORVEX_SIM_PRINT_PORT", std::to_string(options.print_port).c_str(), 1);
         } else if (arg == "--journal") {
             options.journal = value("--journal");
         } else if (arg == "--no-journal") {

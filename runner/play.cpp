@@ -9,6 +9,7 @@
 #include "receipt_server.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -35,6 +36,7 @@ class CashierDesk {
         thread_ = std::thread([this] { loop(); });
     }
     void stop() {
+        stopping_ = true;
         TerminalEventOut server{};
         StopServer(&server);
         if (thread_.joinable())
@@ -53,13 +55,16 @@ class CashierDesk {
     }
 
   private:
+    // A step may stop the event server ("Event server stop") and a later one start
+    // it again: while it is down the loop asks again every few milliseconds.
     void loop() {
-        TerminalEventOut event{};
-        WaitTerminalEvent(&event);
-        while (event.DiagRequestOut == 0 && event.EventIdentifierOut != 0) {
-            answer(event.EventIdentifierOut);
-            event = {};
+        while (!stopping_) {
+            TerminalEventOut event{};
             WaitTerminalEvent(&event);
+            if (event.DiagRequestOut == 0 && event.EventIdentifierOut != 0)
+                answer(event.EventIdentifierOut);
+            else if (!stopping_)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
     void answer(short code) {
@@ -88,6 +93,7 @@ class CashierDesk {
     }
 
     std::thread thread_;
+    std::atomic<bool> stopping_ = false;
     std::mutex mutex_;
     const Answers* step_ = nullptr;
     const Answers* policy_ = nullptr;

@@ -1,0 +1,102 @@
+// The engine in-process against the simulated terminal: what each step reports
+// when an expectation does not hold, and a print port taken stops the runner.
+#include "play.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+struct StepCase {
+    const char* what;
+    const char* step; // one step of "steps:"
+    const char* message; // of the first failure; empty: the step holds
+    const char* expected;
+    const char* actual;
+};
+
+const StepCase kSteps[] = {
+    {"a sale that holds", "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {result: OK, "
+                          "status: Authorised, asked: [], receipt: [TOTAL .+45\\.00]}\n",
+     "", "", ""},
+    {"another result", "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {result: 5}\n",
+     "result", "5 (", "0 (OK)"},
+    {"a question not expected", "  - op: SALE\n    inputs: {amount1: 10011}\n    expect: {asked: []}\n",
+     "asked", "[]", "[signature]"},
+    {"the step's answer over the default",
+     "  - op: SALE\n    inputs: {amount1: 10011}\n    answers: {signature: refuse}\n"
+     "    expect: {status: Authorised}\n",
+     "status", "Authorised", "Not authorised"},
+    {"a receipt where none was expected",
+     "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {receipt: none}\n",
+     "receipt: nothing should be printed", "no receipt line", "lines, the first: "},
+    {"a pattern no field matches",
+     "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {fields: {TotalAmount: {pattern: "
+     "\"^0+4600$\"}}}\n",
+     "field TotalAmount", "pattern ^0+4600$", "000000004500"},
+    {"a kept value used by the next step",
+     "  - op: SALE\n    inputs: {amount1: 4500}\n    keep: {inv: InvoiceNumber}\n"
+     "  - op: VOID\n    inputs: {InvoiceNumber: \"${inv}\"}\n"
+     "    expect: {status: Authorised, fields: {txt_txn_output_invoice_num: \"${inv}x\"}}\n",
+     "field txt_txn_output_invoice_num", "x", ""},
+};
+
+TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
+    int n = 0;
+    for (const StepCase& c : kSteps) {
+        const std::string path = test_work_dir() + "/engine-" + std::to_string(++n) + ".yaml";
+        std::ofstream(path) << "steps:\n" << c.step;
+        RunOptions options;
+        options.junit.clear();
+        options.journal.clear();
+        std::ostringstream out, err;
+        CampaignResult result;
+        const int status = run_campaign({path}, options, out, err, &result);
+        ASSERT_EQ(result.suites.size(), 1u) << c.what << "\n" << err.str();
+        const StepResult& last = result.suites[0].steps.back();
+        if (!*c.message) {
+            EXPECT_EQ(status, 0) << c.what << "\n" << out.str();
+            continue;
+        }
+        EXPECT_EQ(status, 1) << c.what;
+        ASSERT_FALSE(last.failures.empty()) << c.what << "\n" << out.str();
+        const Failure& f = last.failures[0];
+        EXPECT_EQ(f.message, c.message) << c.what;
+        EXPECT_NE(f.expected.find(c.expected), std::string::npos) << c.what << ": " << f.expected;
+        EXPECT_NE(f.actual.find(c.actual), std::string::npos) << c.what << ": " << f.actual;
+        EXPECT_NE(out.str().find("FAIL"), std::string::npos) << c.what;
+    }
+}
+
+TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1; // the runner's earlier connections may linger on the port
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(5187);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+    ASSERT_EQ(listen(fd, 4), 0);
+    const std::string path = test_work_dir() + "/port.yaml";
+    std::ofstream(path) << "steps:\n  - op: SALE\n    inputs: {amount1: 4500}\n";
+    RunOptions options;
+    options.junit.clear();
+    options.journal.clear();
+    std::ostringstream out, err;
+    CampaignResult result;
+    EXPECT_EQ(run_campaign({path}, options, out, err, &result), 2);
+    close(fd);
+    EXPECT_EQ(result.played, 0);
+    EXPECT_NE(err.str().find("print port 5187"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("running console"), std::string::npos) << err.str();
+}
+
+} // namespace
