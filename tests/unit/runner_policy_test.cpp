@@ -23,7 +23,7 @@ struct Case {
     const char* answer;   // the step's answer in YAML; null: none written, the default
     const char* op;       // SALE, or REFUND for the refund password
     const char* amount;
-    const char* status;      // the transaction status the terminal documents
+    const char* status;      // the transaction status the terminal answers
     const char* host_text;   // and its host text
     const char* answer_call; // the call that carries the answer (DCC: its fetch)
     std::size_t calls;       // how often the terminal receives it
