@@ -114,8 +114,9 @@ TEST_F(RunnerPolicy, EveryAnswerToEveryQuestionEndsTheTransactionAsTheTerminalSa
         EXPECT_EQ(number(last.Amount1Out), std::atol(c.amount))
             << "the last transaction is not the step's";
         EXPECT_EQ(calls(c.answer_call) - calls_before, c.calls) << c.answer_call;
-        if (c.auth_code)
+        if (c.auth_code) {
             EXPECT_EQ(text_of(last.AuthorisationCodeOut), c.auth_code);
+        }
     }
 }
 
