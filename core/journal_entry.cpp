@@ -28,14 +28,20 @@ std::string valid_utf8(const std::string& text) {
     return result;
 }
 
-std::optional<std::string> field_value_of(const FieldDesc& field, const unsigned char* bytes) {
-    const unsigned char* at = bytes + field.offset;
+} // namespace
+
+std::optional<std::string> record_field_value(const FieldDesc& field, const void* record,
+                                              bool mask_texts) {
+    const unsigned char* at = static_cast<const unsigned char*>(record) + field.offset;
+    const auto masked = [&](std::string text) {
+        return mask_texts ? mask_card_numbers(text) : text;
+    };
     const auto text = [&] { return field_text(reinterpret_cast<const char*>(at), field.width); };
     switch (field.kind) {
     case FieldKind::Text:
-        return mask_card_numbers(valid_utf8(text()));
+        return masked(valid_utf8(text()));
     case FieldKind::Latin2Text:
-        return mask_card_numbers(latin2_to_utf8(text()));
+        return masked(latin2_to_utf8(text()));
     case FieldKind::Pan:
         return mask_pan(valid_utf8(text()));
     case FieldKind::Secret:
@@ -54,6 +60,8 @@ std::optional<std::string> field_value_of(const FieldDesc& field, const unsigned
     }
     return std::nullopt;
 }
+
+namespace {
 
 // The value of `field` in the operation's own call, its first record: the records
 // fetched after it (a settlement's detail records, a sale's vouchers) describe other
@@ -104,7 +112,7 @@ const StatusField kStatusFields[] = {
 JournalRecord journal_record(const RecordDesc& desc, const void* bytes) {
     JournalRecord record{desc.name, {}};
     for (const FieldDesc& field : desc.fields)
-        if (auto value = field_value_of(field, static_cast<const unsigned char*>(bytes)))
+        if (auto value = record_field_value(field, static_cast<const unsigned char*>(bytes)))
             record.fields.push_back({field.name, std::move(*value)});
     return record;
 }

@@ -58,6 +58,13 @@ struct JournalEntry {
 // numbers are written in decimal, ISO-8859-2 texts become UTF-8, and any card
 // number inside another text is masked too.
 JournalRecord journal_record(const RecordDesc& desc, const void* bytes);
+
+// One field of a record as text: numbers in decimal, a card-number field masked,
+// track data and passwords nullopt (never read back). `mask_texts`: also mask
+// card-number-like digit runs in other texts, as the journal keeps them; a scenario
+// compares those texts as they are.
+std::optional<std::string> record_field_value(const FieldDesc& field, const void* record,
+                                              bool mask_texts = true);
 template <class Record> JournalRecord journal_record(const Record& record) {
     return journal_record(record_desc<Record>(), &record);
 }

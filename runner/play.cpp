@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -271,7 +272,7 @@ struct Engine {
         for (const FieldCheck& field : step.fields) {
             const std::string actual =
                 field.field
-                    ? std::string(field_value(answer, field.field->name))
+                    ? record_field_value(*field.field, response.data(), false).value_or("")
                     : shown_text(response.data(), *field.output->field, field.output->rule)
                           .value_or("");
             check(result, "field " + field.name, field.value, actual, kept);
@@ -284,7 +285,7 @@ struct Engine {
         check_receipt(result, scenario, step, kept);
         for (const Keep& keep : step.keep)
             kept[keep.name] =
-                keep.field ? std::string(field_value(answer, keep.field->name))
+                keep.field ? record_field_value(*keep.field, response.data(), false).value_or("")
                            : shown_text(response.data(), *keep.output->field, keep.output->rule)
                                  .value_or("");
         result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
@@ -298,6 +299,18 @@ void report_journal_failure(const std::string& reason) {
 
 } // namespace
 
+bool is_clock_value(std::string_view name) { return name.starts_with("now:"); }
+
+std::string clock_value(std::string_view name) {
+    const std::string format(name.substr(4));
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[128];
+    const std::size_t size = std::strftime(text, sizeof text, format.c_str(), &local);
+    return std::string(text, size);
+}
+
 bool substitute(const std::string& text, const Kept& kept, std::string* out,
                 std::string* missing) {
     out->clear();
@@ -308,6 +321,11 @@ bool substitute(const std::string& text, const Kept& kept, std::string* out,
             break;
         out->append(text, from, at - from);
         const std::string name = text.substr(at + 2, end - at - 2);
+        if (is_clock_value(name)) {
+            *out += clock_value(name);
+            from = end + 1;
+            continue;
+        }
         const auto it = kept.find(name);
         if (it == kept.end()) {
             *missing = name;

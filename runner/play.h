@@ -9,6 +9,7 @@
 #include <iostream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct RunOptions {
@@ -35,6 +36,11 @@ int run_campaign(const std::vector<std::string>& files, const RunOptions& option
 // Every operation with its inputs and outputs, for --list.
 void list_operations(std::ostream& out);
 
-// "${name}" replaced by the kept values; false with *missing set when one is not kept.
+// "${now:FORMAT}": the local time now, by strftime's FORMAT ("${now:%y}" is "26").
+bool is_clock_value(std::string_view name);
+std::string clock_value(std::string_view name);
+
+// "${name}" replaced by the kept values and the clock; false with *missing set when
+// one is not kept.
 bool substitute(const std::string& text, const std::map<std::string, std::string>& kept,
                 std::string* out, std::string* missing);

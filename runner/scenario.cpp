@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include "play.h"
+
 #include "code_texts.h"
 
 #include <yaml-cpp/yaml.h>
@@ -133,7 +135,7 @@ class Reader {
 
 void Reader::check_kept(const YAML::Node& node, const std::string& text) {
     for (const std::string& name : kept_names(text))
-        if (!kept_.count(name))
+        if (!kept_.count(name) && !is_clock_value(name))
             error(node, "${" + name + "} is not kept by an earlier step");
 }
 
