@@ -13,6 +13,8 @@
 #include "korvex.h"
 #include "korvex_sim.h"
 
+#include "bench_options.h"
+
 #include <stdlib.h>
 
 #include <algorithm>
@@ -36,15 +38,8 @@ struct Options {
 
 Options parse(int argc, char** argv) {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        if (name == "--sales")
-            o.sales = std::max(200L, std::atol(argv[i + 1]));
-        else if (name == "--window")
-            o.window = std::max(10L, std::atol(argv[i + 1]));
-        else if (name == "--dir")
-            o.dir = argv[i + 1];
-    }
+    o.dir =
+        parse_bench_options(argc, argv, {{"--sales", &o.sales, 200}, {"--window", &o.window, 10}});
     return o;
 }
 
@@ -92,16 +87,7 @@ Window measure(std::vector<double> times) {
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
-    std::string dir = o.dir;
-    if (dir.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/batch-growth-XXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        dir = pattern;
-    }
+    const std::string dir = bench_folder(o.dir, "batch-growth");
     setenv("KORVEX_SIM_STATE_DIR", dir.c_str(), 1);
     korvex_sim_reload_state();
     korvex_sim_set_delay_scale(0);

@@ -19,6 +19,8 @@
 #include "journal_json.h"
 #include "journal_store.h"
 
+#include "bench_options.h"
+
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -44,15 +46,8 @@ struct Options {
 
 Options parse(int argc, char** argv) {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        if (name == "--entries")
-            o.entries = std::max(1000L, std::atol(argv[i + 1]));
-        else if (name == "--writes")
-            o.writes = std::max(100L, std::atol(argv[i + 1]));
-        else if (name == "--dir")
-            o.dir = argv[i + 1];
-    }
+    o.dir = parse_bench_options(argc, argv,
+                                {{"--entries", &o.entries, 1000}, {"--writes", &o.writes, 100}});
     return o;
 }
 
@@ -222,16 +217,7 @@ const char* verdict(bool met) {
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
-    std::string dir = o.dir;
-    if (dir.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/journal-bench-XXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        dir = pattern;
-    }
+    const std::string dir = bench_folder(o.dir, "journal-bench");
     const std::string path = journal_path(dir);
     const std::int64_t now = wall_ms();
     const auto fill_start = Clock::now();

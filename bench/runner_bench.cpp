@@ -18,6 +18,8 @@
 #include "play.h"
 #include "receipt_server.h"
 
+#include "bench_options.h"
+
 #include <stdlib.h>
 
 #include <algorithm>
@@ -38,23 +40,15 @@ using Clock = std::chrono::steady_clock;
 struct Options {
     long sales = 2000;
     long rounds = 5;
-    int port = 5396; // away from a console's 5187
+    long port = 5396; // away from a console's 5187
     std::string dir;
 };
 
 Options parse(int argc, char** argv) {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        if (name == "--sales")
-            o.sales = std::max(10L, std::atol(argv[i + 1]));
-        else if (name == "--rounds")
-            o.rounds = std::max(1L, std::atol(argv[i + 1]));
-        else if (name == "--port")
-            o.port = std::atoi(argv[i + 1]);
-        else if (name == "--dir")
-            o.dir = argv[i + 1];
-    }
+    o.dir = parse_bench_options(
+        argc, argv,
+        {{"--sales", &o.sales, 10}, {"--rounds", &o.rounds, 1}, {"--port", &o.port, 1}});
     return o;
 }
 
@@ -86,7 +80,7 @@ double reference_round(const Options& o) {
     ReceiptServer receipts;
     std::string error;
     if (!receipts.start(o.port, &error)) {
-        std::fprintf(stderr, "print port %d: %s\n", o.port, error.c_str());
+        std::fprintf(stderr, "print port %ld: %s\n", o.port, error.c_str());
         std::exit(1);
     }
     std::size_t lines = 0;
@@ -118,16 +112,7 @@ double reference_round(const Options& o) {
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
-    std::string dir = o.dir;
-    if (dir.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/runner-bench-XXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        dir = pattern;
-    }
+    const std::string dir = bench_folder(o.dir, "runner-bench");
     setenv("KORVEX_SIM_DELAY", "0", 1);
     setenv("KORVEX_SIM_STATE_DIR", dir.c_str(), 1);
     setenv("KORVEX_SIM_PRINT_PORT", std::to_string(o.port).c_str(), 1);
@@ -159,7 +144,7 @@ int main(int argc, char** argv) {
     const double steps = static_cast<double>(o.sales);
     const double rate = steps / runner;
     const double overhead_ms = differences[differences.size() / 2] / steps * 1000;
-    std::printf("state folder: %s, print port %d\n", dir.c_str(), o.port);
+    std::printf("state folder: %s, print port %ld\n", dir.c_str(), o.port);
     std::printf("%ld sales per round, fastest of %ld rounds\n", o.sales, o.rounds);
     std::printf("reference (Transaction_Launch in a loop): %8.3f s  %8.0f sales/s\n", reference,
                 steps / reference);
