@@ -28,7 +28,7 @@ struct IgnoreCase {
 const IgnoreCase kIgnoreCases[] = {
     {"date", "2026-12-06 14:03:59", "<date> 14:03:59"},
     {"date", "DATE 06/12/2026  TIME 14:03", "DATE <date>  TIME 14:03"},
-    {"date", "TOTAL \xE2\x82\xAC45.00", "TOTAL \xE2\x82\xAC45.00"},
+    {"date", "TOTAL \xE2\x82\xAC" "45.00", "TOTAL \xE2\x82\xAC" "45.00"},
     {"time", "2026-12-06 14:03:59", "2026-12-06 <time>"},
     {"time", "DATE 06/12/2026  TIME 14:03", "DATE 06/12/2026  TIME <time>"},
     {"time", "TOTAL 12.50", "TOTAL 12.50"},
@@ -64,7 +64,7 @@ TEST(GoldenReceipt, RecordedReceiptComparesAndAChangedLineIsNamed) {
     const auto all = rules({"date", "time", "invoice", "auth_code"});
     auto receipt = [&](const char* invoice, const char* total) {
         std::vector<std::string> lines;
-        for (const std::string line :
+        for (const std::string& line :
              {std::string("MERCHANT COPY"), std::string("2026-12-06 14:03:59"),
               std::string("INVOICE                   ") + invoice, std::string(total)})
             lines.push_back(golden_line(line, all));
