@@ -497,6 +497,9 @@ void Reader::read_step(const YAML::Node& node, Step& step) {
     }
     if (node["inputs"])
         read_inputs(node["inputs"], step);
+    if (step.op->numbered && !step.record)
+        error(op, std::string(step.op->name) +
+                      " fetches one record by its number: give it as 'record: N' in the inputs");
     if (node["answers"])
         read_answers(node["answers"], step.answers);
     if (node["expect"])

@@ -57,6 +57,8 @@ const BrokenCase kBroken[] = {
      "unknown input 'amount9' for SALE ("},
     {"record to an operation fetching no record", "steps:\n  - op: SALE\n    inputs: {record: 2}\n",
      3, "record given to SALE, which fetches no record by its number"},
+    {"numbered fetch without its record", "steps:\n  - op: Settlement record\n", 2,
+     "Settlement record fetches one record by its number: give it as 'record: N' in the inputs"},
     {"status of an operation that shows none", "steps:\n  - op: Set date and time\n"
                                                "    expect: {status: Authorised}\n",
      3, "Set date and time shows no status"},
