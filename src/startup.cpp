@@ -12,7 +12,6 @@
 #include "journal.h"
 #include "journal_page.h"
 #include "journal_store.h"
-#include "work_dir.h"
 #include "window_look.h"
 
 #include <cstdio>
@@ -157,13 +156,10 @@ void prepare_widgets() {
 } // namespace
 
 bool ecr_start(int* argc, char*** argv) {
-    // Before anything reads or writes ECRConf or PrinterState, and before the print
-    // server's child inherits the current directory.
-    if (std::string error; !enter_work_dir(&error))
-        std::fprintf(stderr, "kelvra: %s; the defaults are kept in the current folder\n",
-                     error.c_str());
-    // The journal lies beside the defaults; its writer thread opens it, so a slow or
-    // broken file never delays the window.
+    // ECRConf, PrinterState and the journal are kept in the folder the console is
+    // started in (the launcher, scripts/kelvra-in-workdir, chooses it). The
+    // journal's writer thread opens it, so a slow or broken file never delays the
+    // window.
     gchar* folder = g_get_current_dir();
     const std::string journal = journal_path(folder);
     g_free(folder);
