@@ -14,8 +14,15 @@
 #include "journal_store.h"
 #include "window_look.h"
 
+#include <glib-unix.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <thread>
 
 const char* g_ui_dir = KELVRA_UI_DIR;
 
@@ -153,6 +160,40 @@ void prepare_widgets() {
     set_sensitive(btn_set_logFile_folder_path, true);
 }
 
+// Ctrl+C (SIGINT), the desktop logging out (SIGTERM) and a closed terminal (SIGHUP)
+// close the main window as its close button does, after the journal has written an
+// entry for every operation still running. A second signal ends the process at
+// once, and so does a close that has not ended it within a second.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+guint stop_signal_sources[std::size(kStopSignals)];
+
+gboolean stop_on_signal(gpointer data) {
+    const int signum = GPOINTER_TO_INT(data);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        if (kStopSignals[i] != signum)
+            g_source_remove(stop_signal_sources[i]);
+        std::signal(kStopSignals[i], SIG_DFL);
+    }
+    std::fprintf(stderr, "kelvra: %s: closing (again to end at once)\n", g_strsignal(signum));
+    std::thread([signum] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        _exit(128 + signum);
+    }).detach();
+    journal_interrupt_open();
+    journal_flush();
+    gdk_lock_enter(); // not held by the main loop for this source
+    if (MainEcrWindow)
+        gtk_widget_destroy(MainEcrWindow); // Application_closed
+    gdk_lock_leave();
+    return G_SOURCE_REMOVE; // the source of this signal; the default action is back
+}
+
+void stop_on_signals() {
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+        stop_signal_sources[i] =
+            g_unix_signal_add(kStopSignals[i], stop_on_signal, GINT_TO_POINTER(kStopSignals[i]));
+}
+
 } // namespace
 
 bool ecr_start(int* argc, char*** argv) {
@@ -196,6 +237,7 @@ bool ecr_start(int* argc, char*** argv) {
     gtk_window_set_title(GTK_WINDOW(MainEcrWindow), title.c_str());
     gtk_widget_show_all(MainEcrWindow);
     gtk_window_maximize(GTK_WINDOW(MainEcrWindow));
+    stop_on_signals();
     return true;
 }
 

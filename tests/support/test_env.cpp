@@ -28,7 +28,7 @@ struct WorkDir {
             std::abort();
         }
         setenv("HOME", path.c_str(), 1);
-        setenv("KELVRA_WORKDIR", path.c_str(), 1); // the console enters it at start-up
+        setenv("KELVRA_WORKDIR", path.c_str(), 1); // for launched scripts; the console stays here
         setenv("KORVEX_SIM_STATE_DIR", (path + "/sim-state").c_str(), 1);
         setenv("KORVEX_SIM_DELAY", "0", 0);
     }
