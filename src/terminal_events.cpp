@@ -292,6 +292,10 @@ const FieldDisplay kDccQuotationDisplay[] = {
 
 } // namespace
 
+std::span<const FieldDisplay> dcc_quotation_display() {
+    return kDccQuotationDisplay;
+}
+
 void* GetDCCQuotation(void*) {
     DCCQuotationState = true;
     DCCQuotationDataOut quotation{};

@@ -2,6 +2,7 @@
 
 #include "activity.h"
 #include "gdk_lock.h"
+#include "output_widths.h"
 #include "print_job.h"
 #include "print_server.h"
 #include "ui_components.h"
@@ -76,7 +77,7 @@ void install_css() {
 
 // Without a window manager (a kiosk X server, the browser backend) maximising does
 // nothing, so the window is made no larger than the screen's work area itself.
-void fit_window_to_screen() {
+void fit_window_to_screen(GtkBuilder* builder) {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
     if (!monitor && display)
@@ -86,6 +87,8 @@ void fit_window_to_screen() {
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
     gtk_window_set_default_size(GTK_WINDOW(MainEcrWindow), area.width, area.height);
+    GObject* pages = builder ? gtk_builder_get_object(builder, "nb_pages") : nullptr;
+    fit_columns_to_width(pages ? GTK_WIDGET(pages) : nullptr, area.width);
 }
 
 // The combined text of what runs, oldest first.
@@ -139,7 +142,8 @@ std::string print_server_notice() {
 
 void prepare_window_look(GtkBuilder* builder) {
     install_css();
-    fit_window_to_screen();
+    fit_outputs_to_values(); // with the style in place: the fonts are the window's
+    fit_window_to_screen(builder);
     keep_receipt_growth_local();
     if (MainEcrWindow)
         skip_column_boxes_in_focus_chain(MainEcrWindow);

@@ -4,6 +4,7 @@
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
+#include "output_widths.h"
 #include "print_server.h"
 #include "test_env.h"
 #include "ui_components.h"
@@ -194,6 +195,118 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
     EXPECT_NE(run.err.find("Print server down: port 5187 unavailable"), std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("rgb(192,28,40)"), std::string::npos) << run.err;
+}
+
+// Every output of every page holds its longest value (its record field's whole
+// width, or the longest text of its code table) whole, in its own font, at a till's
+// two screen sizes, and no page needs to scroll sideways. Outputs too long for a
+// panel show the text they cannot hold, wrapped, beneath. KELVRA_SCREENSHOT_DIR
+// keeps a picture of every page at each size.
+struct ScreenSize {
+    int width, height;
+};
+constexpr ScreenSize kScreens[] = {{1366, 768}, {1024, 768}};
+
+int pango_width(GtkWidget* widget, const std::string& text) {
+    PangoLayout* layout = gtk_widget_create_pango_layout(widget, text.c_str());
+    int width = 0;
+    pango_layout_get_pixel_size(layout, &width, nullptr);
+    g_object_unref(layout);
+    return width;
+}
+
+// Where the widget ends, in the window's coordinates.
+int right_edge(GtkWidget* widget) {
+    int x = 0, y = 0;
+    gtk_widget_translate_coordinates(widget, MainEcrWindow, gtk_widget_get_allocated_width(widget),
+                                     0, &x, &y);
+    return x;
+}
+
+void save_screenshot(const std::string& name) {
+    const char* dir = g_getenv("KELVRA_SCREENSHOT_DIR");
+    if (!dir)
+        return;
+    GdkWindow* window = gtk_widget_get_window(MainEcrWindow);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window),
+                                                 gdk_window_get_height(window));
+    if (shot) {
+        gdk_pixbuf_save(shot, (std::string(dir) + "/" + name + ".png").c_str(), "png", nullptr,
+                        nullptr);
+        g_object_unref(shot);
+    }
+}
+
+TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
+    const auto& longest = longest_output_texts();
+    GtkWidget* pages = own("nb_pages");
+    ASSERT_TRUE(pages);
+    int outputs = 0;
+    {
+        gui::Locked lock;
+        for (const Listed& w : kListed)
+            if (w.kind == "Entry" && !is_input(w.id)) {
+                ++outputs;
+                EXPECT_TRUE(longest.count(w.id)) << w.id << " has no longest value";
+            }
+        for (const auto& [id, text] : longest)
+            if (GtkWidget** entry = widget_handle(id); entry && *entry && GTK_IS_ENTRY(*entry))
+                gtk_entry_set_text(GTK_ENTRY(*entry), text.c_str());
+    }
+    const int start_width = gtk_widget_get_allocated_width(MainEcrWindow);
+    const int start_height = gtk_widget_get_allocated_height(MainEcrWindow);
+    int checked = 0;
+    for (const ScreenSize& screen : kScreens) {
+        const std::string size = std::to_string(screen.width) + "x" + std::to_string(screen.height);
+        {
+            gui::Locked lock;
+            fit_columns_to_width(pages, screen.width);
+            gtk_window_resize(GTK_WINDOW(MainEcrWindow), screen.width, screen.height);
+        }
+        const int pages_count = gtk_notebook_get_n_pages(GTK_NOTEBOOK(pages));
+        for (int page = 0; page < pages_count; ++page) {
+            {
+                gui::Locked lock;
+                gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), page);
+            }
+            gui::pump(150);
+            gui::Locked lock;
+            EXPECT_EQ(gtk_widget_get_allocated_width(MainEcrWindow), screen.width)
+                << size << ": page " << page << " does not fit the screen's width";
+            GtkWidget* shown = gtk_notebook_get_nth_page(GTK_NOTEBOOK(pages), page);
+            for (const auto& [id, text] : longest) {
+                GtkWidget* entry = *widget_handle(id);
+                if (!entry || !GTK_IS_ENTRY(entry) || !gtk_widget_is_ancestor(entry, shown))
+                    continue;
+                SCOPED_TRACE(size + " " + id);
+                ++checked;
+                EXPECT_LE(right_edge(entry), screen.width);
+                GdkRectangle area{};
+                gtk_entry_get_text_area(GTK_ENTRY(entry), &area);
+                if (area.width >= pango_width(entry, text))
+                    continue;
+                GtkWidget* line = wrapped_line_of(entry);
+                ASSERT_TRUE(line && gtk_widget_get_visible(line)) << "\"" << text << "\" cut";
+                EXPECT_EQ(gtk_label_get_text(GTK_LABEL(line)), text);
+                EXPECT_LE(right_edge(line), screen.width);
+                int line_width = 0;
+                pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(line)), &line_width,
+                                            nullptr);
+                EXPECT_LE(line_width, gtk_widget_get_allocated_width(line));
+            }
+            char name[64];
+            std::snprintf(name, sizeof name, "%s-page%02d", size.c_str(), page);
+            save_screenshot(name);
+        }
+    }
+    EXPECT_GT(checked, outputs); // every output, at both sizes
+    gui::Locked lock;
+    for (const auto& [id, text] : longest)
+        if (GtkWidget** entry = widget_handle(id); entry && *entry && GTK_IS_ENTRY(*entry))
+            gtk_entry_set_text(GTK_ENTRY(*entry), "");
+    fit_columns_to_width(pages, start_width);
+    gtk_window_resize(GTK_WINDOW(MainEcrWindow), start_width, start_height);
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
 }
 
 } // namespace
