@@ -22,17 +22,22 @@ void add_outputs(std::map<std::string, std::string>& texts, std::span<const Fiel
     }
 }
 
-// Pixel width of `text` in the entry's font, measured once per text: every output
-// entry has the same font.
-int text_width(GtkWidget* entry, const std::string& text) {
-    static std::map<std::string, int> widths;
-    if (const auto found = widths.find(text); found != widths.end())
-        return found->second;
-    PangoLayout* layout = gtk_widget_create_pango_layout(entry, text.c_str());
+// Pixel width of `text` in the entry's font.
+int text_width(GtkWidget* entry, const char* text) {
+    PangoLayout* layout = gtk_widget_create_pango_layout(entry, text);
     int width = 0;
     pango_layout_get_pixel_size(layout, &width, nullptr);
     g_object_unref(layout);
-    return widths[text] = width;
+    return width;
+}
+
+// The same for the longest texts at start-up, measured once per text: every output
+// entry has the same font.
+int longest_width(GtkWidget* entry, const std::string& text) {
+    static std::map<std::string, int> widths;
+    if (const auto found = widths.find(text); found != widths.end())
+        return found->second;
+    return widths[text] = text_width(entry, text.c_str());
 }
 
 // The width of one character as an entry counts its width in characters.
@@ -65,8 +70,18 @@ void on_long_output_changed(GtkEditable* entry, gpointer) {
     update_wrapped_line(GTK_WIDGET(entry));
 }
 
+// After the allocation, not inside it: showing the line lays the grid out again.
+gboolean update_wrapped_line_later(gpointer entry) {
+    update_wrapped_line(GTK_WIDGET(entry));
+    return G_SOURCE_REMOVE;
+}
+
 void on_long_output_allocated(GtkWidget* entry, GdkRectangle*, gpointer) {
-    update_wrapped_line(entry);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gdk_threads_add_idle_full(G_PRIORITY_DEFAULT_IDLE, update_wrapped_line_later,
+                              g_object_ref(entry), g_object_unref);
+#pragma GCC diagnostic pop
 }
 
 // A line beneath `entry` in its grid, as wide as the entry's columns.
@@ -197,7 +212,7 @@ void fit_outputs_to_values() {
         GtkWidget* entry = *handle;
         if (!pixels)
             pixels = char_pixels(entry);
-        const int width = text_width(entry, longest);
+        const int width = longest_width(entry, longest);
         // One character more than the text: the cursor and the rounding of the
         // character width.
         const int chars = static_cast<int>(std::ceil(double(std::min(width, kWidestOutputPx)) /
@@ -220,6 +235,7 @@ void fit_outputs_to_values() {
 }
 
 GtkWidget* wrapped_line_of(GtkWidget* entry) {
-    return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(entry), kWrappedLineKey));
+    return entry ? static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(entry), kWrappedLineKey))
+                 : nullptr;
 }
 

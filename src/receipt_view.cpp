@@ -9,6 +9,7 @@
 #include "signals.h"
 #include "ui_components.h"
 #include "worker.h"
+#include "window_look.h"
 
 #include <cstdio>
 #include <cstring>
@@ -172,6 +173,7 @@ void* SavePrintThread(void*) {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         "Save Printed Data", nullptr, GTK_FILE_CHOOSER_ACTION_SAVE, "gtk-cancel",
         GTK_RESPONSE_CANCEL, "gtk-save", GTK_RESPONSE_ACCEPT, nullptr);
+    fit_dialog_to_screen(dialog);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
     const char* home = g_getenv("HOME");

@@ -37,12 +37,13 @@ pthread_t AVSRejectionTh;
 
 namespace {
 
-// A modal information box without a parent; returns when the operator closed it.
+// A modal information box over the main window; returns when the operator closed it.
 // Called with the toolkit lock held (gtk_dialog_run releases it while it waits).
 void run_message_dialog(GtkMessageType type, GtkButtonsType buttons, const char* title,
                         const char* text, int* response = nullptr) {
     GtkWidget* dialog =
         gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, buttons, "%s", text);
+    fit_dialog_to_screen(dialog);
     if (title)
         gtk_window_set_title(GTK_WINDOW(dialog), title);
     const int answer = gtk_dialog_run(GTK_DIALOG(dialog));

@@ -7,6 +7,7 @@
 #include "print_server.h"
 #include "ui_components.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,46 @@ void fit_window_to_screen(GtkBuilder* builder) {
     fit_columns_to_width(pages ? GTK_WIDGET(pages) : nullptr, area.width);
 }
 
+// The part of the screen a dialog may take: the work area of the main window's
+// monitor, and within it the main window itself once it is on screen.
+GdkRectangle dialog_area() {
+    GdkRectangle area{0, 0, 1024, 768};
+    GdkDisplay* display = gdk_display_get_default();
+    GdkWindow* main_window = MainEcrWindow ? gtk_widget_get_window(MainEcrWindow) : nullptr;
+    GdkMonitor* monitor = nullptr;
+    if (display)
+        monitor = main_window ? gdk_display_get_monitor_at_window(display, main_window)
+                              : gdk_display_get_primary_monitor(display);
+    if (!monitor && display)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor)
+        gdk_monitor_get_workarea(monitor, &area);
+    if (main_window && gtk_widget_get_mapped(MainEcrWindow)) {
+        GdkRectangle frame, within;
+        gdk_window_get_frame_extents(main_window, &frame);
+        if (gdk_rectangle_intersect(&area, &frame, &within))
+            area = within;
+    }
+    return area;
+}
+
+// Room left around a dialog, so that its edges stay visible.
+constexpr int kDialogMargin = 16;
+
+// Sizes and places a dialog within dialog_area(); the file choosers restore a size
+// of their own when they are realised and mapped, so this runs after both.
+void place_dialog(GtkWidget* dialog) {
+    const GdkRectangle area = dialog_area();
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(dialog), &width, &height);
+    width = std::max(1, std::min(width, area.width - 2 * kDialogMargin));
+    height = std::max(1, std::min(height, area.height - 2 * kDialogMargin));
+    gtk_window_set_default_size(GTK_WINDOW(dialog), width, height);
+    gtk_window_resize(GTK_WINDOW(dialog), width, height);
+    gtk_window_move(GTK_WINDOW(dialog), area.x + (area.width - width) / 2,
+                    area.y + (area.height - height) / 2);
+}
+
 // The combined text of what runs, oldest first.
 std::string activity_text(const std::vector<std::string>& names) {
     std::string text;
@@ -162,6 +203,19 @@ void prepare_window_look(GtkBuilder* builder) {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_add_timeout(kPrintServerCheckMs, check_print_server, nullptr);
 #pragma GCC diagnostic pop
+}
+
+void fit_dialog_to_screen(GtkWidget* dialog) {
+    if (!dialog || !GTK_IS_WINDOW(dialog))
+        return;
+    if (MainEcrWindow && dialog != MainEcrWindow) {
+        gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(MainEcrWindow));
+        gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
+    }
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    auto place = +[](GtkWidget* widget, gpointer) { place_dialog(widget); };
+    g_signal_connect_after(dialog, "realize", G_CALLBACK(place), nullptr);
+    g_signal_connect_after(dialog, "map", G_CALLBACK(place), nullptr);
 }
 
 void show_event_server_state(bool running) {

@@ -269,7 +269,17 @@ TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
                 gui::Locked lock;
                 gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), page);
             }
-            gui::pump(150);
+            // Laid out: the window at its size, the lines shown beneath long outputs
+            // given their width.
+            gui::pump(100);
+            gui::pump_until([&] {
+                for (const auto& [id, text] : longest)
+                    if (GtkWidget* line = wrapped_line_of(*widget_handle(id));
+                        line && gtk_widget_get_mapped(line) &&
+                        gtk_widget_get_allocated_width(line) <= 1)
+                        return false;
+                return gtk_widget_get_allocated_width(MainEcrWindow) == screen.width;
+            }, 3000);
             gui::Locked lock;
             EXPECT_EQ(gtk_widget_get_allocated_width(MainEcrWindow), screen.width)
                 << size << ": page " << page << " does not fit the screen's width";
