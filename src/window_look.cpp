@@ -124,10 +124,14 @@ void place_dialog(GtkWidget* dialog) {
     const GdkRectangle area = dialog_area();
     int width = 0, height = 0;
     gtk_window_get_size(GTK_WINDOW(dialog), &width, &height);
-    width = std::max(1, std::min(width, area.width - 2 * kDialogMargin));
-    height = std::max(1, std::min(height, area.height - 2 * kDialogMargin));
-    gtk_window_set_default_size(GTK_WINDOW(dialog), width, height);
-    gtk_window_resize(GTK_WINDOW(dialog), width, height);
+    const int widest = std::max(1, area.width - 2 * kDialogMargin);
+    const int highest = std::max(1, area.height - 2 * kDialogMargin);
+    if (width > widest || height > highest) {
+        width = std::min(width, widest);
+        height = std::min(height, highest);
+        gtk_window_set_default_size(GTK_WINDOW(dialog), width, height);
+        gtk_window_resize(GTK_WINDOW(dialog), width, height);
+    }
     gtk_window_move(GTK_WINDOW(dialog), area.x + (area.width - width) / 2,
                     area.y + (area.height - height) / 2);
 }

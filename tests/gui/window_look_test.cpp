@@ -319,4 +319,63 @@ TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
     gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
 }
 
+// Every dialog of the console on a 1024 x 768 till without a window manager: over
+// the main window, inside the screen with its buttons, centred, with room for its
+// content. "Save receipts" opened at 1096 x 822 without a parent, the Terminal
+// page's choosers likewise, and the journal's export landed at (-36, -27).
+struct DialogCase {
+    const char* name;
+    GtkWidget** button;
+    void (*prepare)(); // null when the button alone opens it
+};
+const DialogCase kDialogs[] = {
+    {"Save receipts", &btn_prn_save, nullptr},
+    {"Choose a certificate", &btn_ssl_certificate_path, nullptr},
+    {"Choose a log folder", &btn_log_folder_path, nullptr},
+    {"Export the journal", &btn_jrn_export_csv, nullptr},
+    {"No transaction type", &btn_start_txn, [] { gui::set_active(cmb_txn_type, -1); }},
+};
+
+TEST(WindowLook, EveryDialogFitsA1024x768ScreenOverTheMainWindow) {
+    constexpr ScreenSize kScreen{1024, 768};
+    const int start_width = gtk_widget_get_allocated_width(MainEcrWindow);
+    const int start_height = gtk_widget_get_allocated_height(MainEcrWindow);
+    GtkWidget* pages = own("nb_pages");
+    {
+        gui::Locked lock;
+        fit_columns_to_width(pages, kScreen.width);
+        gtk_window_move(GTK_WINDOW(MainEcrWindow), 0, 0);
+        gtk_window_resize(GTK_WINDOW(MainEcrWindow), kScreen.width, kScreen.height);
+    }
+    ASSERT_TRUE(gui::pump_until(
+        [] { return gtk_widget_get_allocated_width(MainEcrWindow) == kScreen.width; }));
+    gui::answered_dialogs();
+    gui::answer_dialogs(GTK_RESPONSE_CANCEL);
+    for (const DialogCase& d : kDialogs) {
+        SCOPED_TRACE(d.name);
+        if (d.prepare)
+            d.prepare();
+        gui::click(*d.button);
+        std::vector<gui::DialogAnswer> seen;
+        ASSERT_TRUE(gui::pump_until([&] {
+            for (gui::DialogAnswer& a : gui::answered_dialogs())
+                seen.push_back(a);
+            return !seen.empty() && !gui::dialog_open();
+        }));
+        const GdkRectangle& f = seen.front().frame;
+        EXPECT_TRUE(seen.front().over_main_window);
+        EXPECT_TRUE(seen.front().content_fits) << f.width << " x " << f.height;
+        EXPECT_GE(f.x, 0);
+        EXPECT_GE(f.y, 0);
+        EXPECT_LE(f.x + f.width, kScreen.width) << f.x << " + " << f.width;
+        EXPECT_LE(f.y + f.height, kScreen.height) << f.y << " + " << f.height;
+        EXPECT_NEAR(f.x + f.width / 2, kScreen.width / 2, 2) << "centred";
+        EXPECT_NEAR(f.y + f.height / 2, kScreen.height / 2, 2) << "centred";
+    }
+    gui::stop_answering_dialogs();
+    gui::Locked lock;
+    fit_columns_to_width(pages, start_width);
+    gtk_window_resize(GTK_WINDOW(MainEcrWindow), start_width, start_height);
+}
+
 } // namespace

@@ -78,6 +78,11 @@ void close_window(GtkWidget* window);
 struct DialogAnswer {
     std::string title;
     std::string text; // primary text of a message dialog
+    // Where it was when answered (on the root window), whether it belonged to the
+    // main window and whether it had room for all of its content.
+    GdkRectangle frame{};
+    bool over_main_window = false;
+    bool content_fits = false;
 };
 void answer_dialogs(int response);
 void stop_answering_dialogs();
