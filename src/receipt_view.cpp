@@ -9,6 +9,7 @@
 #include "signals.h"
 #include "ui_components.h"
 #include "worker.h"
+#include "file_notice.h"
 #include "window_look.h"
 
 #include <cstdio>
@@ -218,8 +219,12 @@ void* PrintstTh(void*) {
         return nullptr; // none active: the file keeps its content
     // Replaced in one step, so the child never reads a half-written (empty) file.
     const char byte = static_cast<char>(status);
+    GError* error = nullptr;
     g_file_set_contents_full(g_printer_state_file, &byte, 1, G_FILE_SET_CONTENTS_CONSISTENT, 0644,
-                             nullptr);
+                             &error);
+    // Said in the window until a later write succeeds.
+    report_file_write("PrinterState", error ? error->message : "");
+    g_clear_error(&error);
     return nullptr;
 }
 

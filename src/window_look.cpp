@@ -1,6 +1,7 @@
 #include "window_look.h"
 
 #include "activity.h"
+#include "file_notice.h"
 #include "gdk_lock.h"
 #include "output_widths.h"
 #include "print_job.h"
@@ -34,6 +35,7 @@ GtkWidget* lbl_activity = nullptr;
 GtkWidget* lbl_event_server = nullptr;
 GtkWidget* lbl_print_server = nullptr;
 GtkWidget* lbl_journal = nullptr;
+GtkWidget* lbl_files = nullptr;
 
 constexpr unsigned kPrintServerCheckMs = 250;
 
@@ -161,8 +163,20 @@ void show_activity() {
     gdk_lock_leave();
 }
 
-// A timeout of gdk_threads_add_timeout: runs with the lock held.
+// Files the console cannot keep, for as long as that lasts.
+void show_file_notice() {
+    const FileNotice notice = file_notice();
+    if (!lbl_files || notice.text == gtk_label_get_text(GTK_LABEL(lbl_files)))
+        return;
+    gtk_label_set_text(GTK_LABEL(lbl_files), notice.text.c_str());
+    gtk_widget_set_tooltip_text(lbl_files, notice.text.empty() ? nullptr : notice.reasons.c_str());
+    gtk_widget_set_visible(lbl_files, !notice.text.empty());
+}
+
+// A timeout of gdk_threads_add_timeout: runs with the lock held. Also the
+// notice of the files, reported from any thread.
 gboolean check_print_server(gpointer) {
+    show_file_notice();
     const std::string notice = print_server_notice();
     if (lbl_print_server && notice != gtk_label_get_text(GTK_LABEL(lbl_print_server))) {
         gtk_label_set_text(GTK_LABEL(lbl_print_server), notice.c_str());
@@ -201,6 +215,9 @@ void prepare_window_look(GtkBuilder* builder) {
     lbl_event_server = widget_of(builder, "lbl_event_server");
     lbl_print_server = widget_of(builder, "lbl_print_server");
     lbl_journal = widget_of(builder, "lbl_journal");
+    lbl_files = widget_of(builder, "lbl_files");
+    check_settings_folder();
+    show_file_notice();
     show_event_server_state(false);
     set_activity_listener(show_activity);
 #pragma GCC diagnostic push

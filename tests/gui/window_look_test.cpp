@@ -378,4 +378,34 @@ TEST(WindowLook, EveryDialogFitsA1024x768ScreenOverTheMainWindow) {
     gtk_window_resize(GTK_WINDOW(MainEcrWindow), start_width, start_height);
 }
 
+// A working folder the launcher could not use, and a PrinterState that cannot be
+// written, are said in red beside the result line for as long as they last: the
+// write's failure went unsaid, the folder's was on standard error only.
+TEST(WindowLook, FilesTheConsoleCannotKeepAreSaidWhileItLasts) {
+    GtkWidget* notice = own("lbl_files");
+    ASSERT_TRUE(notice);
+    g_setenv("KELVRA_WORKDIR_ERROR", "cannot create /nowhere/kelvra: Permission denied", TRUE);
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice) == "Working folder not used"; }))
+        << shown_label(notice);
+    g_unsetenv("KELVRA_WORKDIR_ERROR");
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice).empty(); }));
+
+    const char* const kept = g_printer_state_file;
+    g_printer_state_file = "no-such-folder/PrinterState";
+    gui::click(rbtn_prn_state_mp);
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice) == "PrinterState not saved"; }))
+        << shown_label(notice);
+    EXPECT_EQ(gui::settled_color(notice, "#c01c28"), "#c01c28");
+    {
+        gui::Locked lock;
+        gchar* tip = gtk_widget_get_tooltip_text(notice);
+        EXPECT_NE(std::string(tip ? tip : "").find("no-such-folder"), std::string::npos);
+        g_free(tip);
+    }
+    g_printer_state_file = kept;
+    gui::click(rbtn_prn_state_ok);
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice).empty(); }))
+        << shown_label(notice);
+}
+
 } // namespace
