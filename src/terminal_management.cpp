@@ -157,7 +157,7 @@ void read_date_time(TimeDate_in& in) {
     put_two_digits(in.SecondIn, spin_value(sp_dt_sec));
 }
 
-// A modal file chooser over the main window, starting in the home folder; the chosen
+// A modal file chooser without a parent, kept above the main window, starting in the home folder; the chosen
 // path (to be freed with g_free), or null when the operator cancels.
 gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter* filter) {
     GtkWidget* chooser =

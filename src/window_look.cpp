@@ -229,11 +229,11 @@ void prepare_window_look(GtkBuilder* builder) {
 void fit_dialog_to_screen(GtkWidget* dialog) {
     if (!dialog || !GTK_IS_WINDOW(dialog))
         return;
-    if (MainEcrWindow && dialog != MainEcrWindow) {
-        gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(MainEcrWindow));
-        gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
-    }
-    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    // The console's dialogs are documented without a parent window: they stay above
+    // the main window by their own hint instead, centred on the screen it fills.
+    if (!gtk_window_get_transient_for(GTK_WINDOW(dialog)))
+        gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     auto place = +[](GtkWidget* widget, gpointer) { place_dialog(widget); };
     g_signal_connect_after(dialog, "realize", G_CALLBACK(place), nullptr);
     g_signal_connect_after(dialog, "map", G_CALLBACK(place), nullptr);

@@ -74,13 +74,13 @@ gboolean answer_visible_dialog(gpointer) {
             g_object_set_data(G_OBJECT(window), "gui-answered", GINT_TO_POINTER(1));
             const char* title = gtk_window_get_title(GTK_WINDOW(window));
             gchar* text = nullptr;
+            gchar* secondary = nullptr;
             if (GTK_IS_MESSAGE_DIALOG(window))
-                g_object_get(window, "text", &text, nullptr);
-            DialogAnswer seen{title ? title : "", text ? text : ""};
+                g_object_get(window, "text", &text, "secondary-text", &secondary, nullptr);
+            DialogAnswer seen{title ? title : "", text ? text : "", secondary ? secondary : ""};
             g_free(text);
+            g_free(secondary);
             gdk_window_get_frame_extents(gtk_widget_get_window(window), &seen.frame);
-            seen.over_main_window =
-                gtk_window_get_transient_for(GTK_WINDOW(window)) == GTK_WINDOW(MainEcrWindow);
             const int width = gtk_widget_get_allocated_width(window);
             int min_width = 0, min_height = 0;
             gtk_widget_get_preferred_width(window, &min_width, nullptr);

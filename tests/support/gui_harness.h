@@ -78,10 +78,10 @@ void close_window(GtkWidget* window);
 struct DialogAnswer {
     std::string title;
     std::string text; // primary text of a message dialog
-    // Where it was when answered (on the root window), whether it belonged to the
-    // main window and whether it had room for all of its content.
+    std::string secondary; // its second text, when it has one
+    // Where it was when answered (on the root window) and whether it had room for
+    // all of its content.
     GdkRectangle frame{};
-    bool over_main_window = false;
     bool content_fits = false;
 };
 void answer_dialogs(int response);
