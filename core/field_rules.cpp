@@ -253,7 +253,8 @@ namespace {
 // Text fields whose values are digits (and the few signs of dates and rates) by
 // the words of their names; a label or a statement about such a value is text.
 bool holds_digits(std::string_view name) {
-    for (std::string_view text : {"Label", "Info", "Statement", "Tel", "Barcode"})
+    for (std::string_view text :
+         {"Label", "Info", "Statement", "Tel", "Barcode", "Provider", "Name", "Address"})
         if (name.find(text) != std::string_view::npos)
             return false;
     for (std::string_view digits : {"Amount", "Count", "Number", "Nbr", "Date", "Time", "Rate",
@@ -281,10 +282,12 @@ std::string longest_shown_text(const FieldDesc& field, Rule rule) {
     default:
         break;
     }
-    // A coded field: every value it can name, as a digit text or as a number field.
+    // A coded field: every value it can name, as a digit text or as a number field
+    // (the code tables stop below 100, the currency codes below 1000).
     std::vector<unsigned char> record(field.offset + field.width + 1, 0);
     std::string longest;
-    for (int value = 0; value < 1000; ++value) {
+    const int values = rule == Rule::CurrencySymbol ? 1000 : 100;
+    for (int value = 0; value < values; ++value) {
         if (range_of(field.kind))
             store_number(record.data(), field, value);
         else
