@@ -35,8 +35,8 @@ void check_settings_folder() {
     gchar* probe = g_strdup(".ECRConf-XXXXXX");
     const int fd = g_mkstemp_full(probe, 0, 0600);
     if (fd < 0) {
-        report_file_write("ECRConf", "cannot write in " + current_folder() + ": " +
-                                         std::strerror(errno));
+        report_file_write("ECRConf",
+                          "cannot write in " + current_folder() + ": " + std::strerror(errno));
     } else {
         close(fd);
         g_unlink(probe);

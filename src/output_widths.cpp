@@ -131,7 +131,8 @@ constexpr OwnDisplay kOwnDisplays[] = {
 std::string longest_code_text(const char* (*text_of)(int)) {
     std::string longest;
     for (int code = -1; code < 1000; ++code)
-        if (const char* text = text_of(code); g_utf8_strlen(text, -1) > g_utf8_strlen(longest.c_str(), -1))
+        if (const char* text = text_of(code);
+            g_utf8_strlen(text, -1) > g_utf8_strlen(longest.c_str(), -1))
             longest = text;
     return longest;
 }
@@ -195,8 +196,8 @@ const std::map<std::string, std::string>& longest_output_texts() {
         all["txt_request_output"] =
             longest_code_text([](int code) { return result_code_text(static_cast<short>(code)); });
         const std::string track = longest_code_text(DiagReadTrackStatus);
-        for (const char* id : {"txt_read_track1_status", "txt_read_track2_status",
-                               "txt_read_track3_status"})
+        for (const char* id :
+             {"txt_read_track1_status", "txt_read_track2_status", "txt_read_track3_status"})
             all[id] = track;
         return all;
     }();
@@ -215,22 +216,13 @@ void fit_outputs_to_values() {
         const int width = longest_width(entry, longest);
         // One character more than the text: the cursor and the rounding of the
         // character width.
-        const int chars = static_cast<int>(std::ceil(double(std::min(width, kWidestOutputPx)) /
-                                                     pixels)) + 1;
+        const int chars =
+            static_cast<int>(std::ceil(double(std::min(width, kWidestOutputPx)) / pixels)) + 1;
         gtk_entry_set_width_chars(GTK_ENTRY(entry), chars);
         if (width > kWidestOutputPx) {
             gtk_widget_set_hexpand(entry, TRUE);
             add_wrapped_line(entry, chars);
         }
-    }
-    if (g_getenv("KELVRA_LIST_UNSIZED")) {
-#define W(kind, id)                                                                                \
-    if (std::string_view(#kind) == "Entry" && !longest_output_texts().count(#id))                   \
-        g_printerr("unsized %s\n", #id);
-#define L(id)
-#include "widgets.def"
-#undef W
-#undef L
     }
 }
 
@@ -238,4 +230,3 @@ GtkWidget* wrapped_line_of(GtkWidget* entry) {
     return entry ? static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(entry), kWrappedLineKey))
                  : nullptr;
 }
-
