@@ -296,7 +296,10 @@ TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
                 if (area.width >= pango_width(entry, text))
                     continue;
                 GtkWidget* line = wrapped_line_of(entry);
-                ASSERT_TRUE(line && gtk_widget_get_visible(line)) << "\"" << text << "\" cut";
+                if (!line || !gtk_widget_get_visible(line)) {
+                    ADD_FAILURE() << "\"" << text << "\" cut";
+                    continue;
+                }
                 EXPECT_EQ(gtk_label_get_text(GTK_LABEL(line)), text);
                 EXPECT_LE(right_edge(line), screen.width);
                 int line_width = 0;
