@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -245,4 +246,56 @@ std::string fold_name(std::string_view name) {
         if (c != ' ' && c != '\t' && c != '-' && c != '_')
             out += g_ascii_tolower(c);
     return out;
+}
+
+namespace {
+
+// Text fields whose values are digits (and the few signs of dates and rates) by
+// the words of their names; a label or a statement about such a value is text.
+bool holds_digits(std::string_view name) {
+    for (std::string_view text :
+         {"Label", "Info", "Statement", "Tel", "Barcode", "Provider", "Name", "Address"})
+        if (name.find(text) != std::string_view::npos)
+            return false;
+    for (std::string_view digits : {"Amount", "Count", "Number", "Nbr", "Date", "Time", "Rate",
+                                    "Fee", "Price", "Value", "Volume", "Interval", "CurrencyCode",
+                                    "CountryCode", "PAN", "Exp", "Limit"})
+        if (name.find(digits) != std::string_view::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::string longest_shown_text(const FieldDesc& field, Rule rule) {
+    switch (rule) {
+    case Rule::Text:
+    case Rule::HostText:
+    case Rule::Latin2Text:
+        return std::string(field.width, holds_digits(field.name) ? '0' : 'W');
+    case Rule::Signed16:
+        return "-32768";
+    case Rule::Unsigned8:
+        return "255";
+    case Rule::Unsigned16:
+        return "65535";
+    default:
+        break;
+    }
+    // A coded field: every value it can name, as a digit text or as a number field
+    // (the code tables stop below 100, the currency codes below 1000).
+    std::vector<unsigned char> record(field.offset + field.width + 1, 0);
+    std::string longest;
+    const int values = rule == Rule::CurrencySymbol ? 1000 : 100;
+    for (int value = 0; value < values; ++value) {
+        if (range_of(field.kind))
+            store_number(record.data(), field, value);
+        else
+            field_copy(reinterpret_cast<char*>(record.data()) + field.offset, field.width,
+                       std::to_string(value).c_str());
+        const std::optional<std::string> text = shown_text(record.data(), field, rule);
+        if (text && g_utf8_strlen(text->c_str(), -1) > g_utf8_strlen(longest.c_str(), -1))
+            longest = *text;
+    }
+    return longest;
 }

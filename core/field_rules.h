@@ -40,6 +40,12 @@ enum class Rule {
 // is (an empty code field, an unknown exchange-rate status).
 std::optional<std::string> shown_text(const void* record, const FieldDesc& field, Rule rule);
 
+// The widest text that `rule` can show for `field`, for sizing its widget: a text
+// field's whole width in its widest character (a '0' where the field holds digits:
+// amounts, counts, numbers, dates, times, rates, card numbers; a 'W' elsewhere),
+// the widest number of a number field, and the longest name of a coded field.
+std::string longest_shown_text(const FieldDesc& field, Rule rule);
+
 // How an input text becomes a request field.
 enum class InputRule {
     Text,      // copied as it is (field_copy: NUL-padded, cut at the width)

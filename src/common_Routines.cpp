@@ -1,6 +1,7 @@
 #include "common_Routines.h"
 
 #include "fields.h"
+#include "file_notice.h"
 
 #include <cctype>
 #include <climits>
@@ -125,13 +126,15 @@ void SaveSettingFile() {
     // The file holds the mobile top-up password, so it is readable by its owner
     // only. It is written to a temporary file in the same folder and renamed over
     // the old one: a close that fails half-way, or a file that cannot be replaced,
-    // leaves the previous file whole. Failures are not reported: the settings are
-    // saved silently when the window closes.
+    // leaves the previous file whole. The window has said since start-up when the
+    // folder cannot take the file (check_settings_folder); a failure here is kept
+    // for the notice too.
     GError* error = nullptr;
-    if (!g_file_set_contents_full(kSettingsFileName, contents.data(),
-                                  static_cast<gssize>(contents.size()),
-                                  G_FILE_SET_CONTENTS_CONSISTENT, 0600, &error))
-        g_clear_error(&error);
+    g_file_set_contents_full(kSettingsFileName, contents.data(),
+                             static_cast<gssize>(contents.size()), G_FILE_SET_CONTENTS_CONSISTENT,
+                             0600, &error);
+    report_file_write(kSettingsFileName, error ? error->message : "");
+    g_clear_error(&error);
 }
 
 // ===========================================================================

@@ -19,6 +19,7 @@
 #include "signals.h"
 #include "startup.h"
 #include "ui_components.h"
+#include "window_look.h"
 
 #include <string>
 #include <vector>
@@ -66,7 +67,7 @@ GtkWidget* widget_of(GtkBuilder* builder, const char* id) {
 }
 
 void show_centred(GtkWidget* window) {
-    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+    fit_dialog_to_screen(window);
     gtk_widget_show_all(window);
     gtk_window_present(GTK_WINDOW(window));
 }

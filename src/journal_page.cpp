@@ -485,12 +485,9 @@ void ask_export(ExportFormat format) {
         "journal-" + local_time(g_get_real_time() / 1000, "%Y-%m-%d") + (csv ? ".csv" : ".jsonl");
     gtk_file_chooser_set_current_name(chooser, name.c_str());
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
-    // Small enough for a 1024 x 768 till, placed over the window even without a
-    // window manager.
-    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    fit_dialog_to_screen(dialog);
     g_signal_connect(dialog, "response", G_CALLBACK(export_answered), job.release());
     gtk_widget_show(dialog);
-    gtk_window_resize(GTK_WINDOW(dialog), 760, 520); // the chooser's own size is the screen's
 }
 
 void* keep_days_worker(void*) {

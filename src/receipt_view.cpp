@@ -9,6 +9,8 @@
 #include "signals.h"
 #include "ui_components.h"
 #include "worker.h"
+#include "file_notice.h"
+#include "window_look.h"
 
 #include <cstdio>
 #include <cstring>
@@ -172,6 +174,7 @@ void* SavePrintThread(void*) {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         "Save Printed Data", nullptr, GTK_FILE_CHOOSER_ACTION_SAVE, "gtk-cancel",
         GTK_RESPONSE_CANCEL, "gtk-save", GTK_RESPONSE_ACCEPT, nullptr);
+    fit_dialog_to_screen(dialog);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
     const char* home = g_getenv("HOME");
@@ -216,8 +219,12 @@ void* PrintstTh(void*) {
         return nullptr; // none active: the file keeps its content
     // Replaced in one step, so the child never reads a half-written (empty) file.
     const char byte = static_cast<char>(status);
+    GError* error = nullptr;
     g_file_set_contents_full(g_printer_state_file, &byte, 1, G_FILE_SET_CONTENTS_CONSISTENT, 0644,
-                             nullptr);
+                             &error);
+    // Said in the window until a later write succeeds.
+    report_file_write("PrinterState", error ? error->message : "");
+    g_clear_error(&error);
     return nullptr;
 }
 

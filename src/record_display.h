@@ -29,6 +29,9 @@ using FieldDisplay = FieldOutput;
 // view). A row without a widget, or whose widget is missing, is skipped.
 void show_record(const void* record, std::span<const FieldOutput> table);
 
+// The DCC quotation panel's display (the event's record, shown in the DCC page).
+std::span<const FieldDisplay> dcc_quotation_display();
+
 // Sets each entry of the list to the empty text, in the list's order.
 void clear_entries(GtkWidget** const* entries, std::size_t count);
 template <std::size_t N> void clear_entries(GtkWidget** const (&entries)[N]) {

@@ -12,6 +12,7 @@
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
+#include "window_look.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -118,6 +119,7 @@ void display_signature_dialog(const char* TransactionTypeOut) {
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                                GTK_BUTTONS_OK, "%s", text);
     gtk_window_set_title(GTK_WINDOW(dialog), "SIGNATURE EVENT");
+    fit_dialog_to_screen(dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }

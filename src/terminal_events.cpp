@@ -37,12 +37,16 @@ pthread_t AVSRejectionTh;
 
 namespace {
 
-// A modal information box without a parent; returns when the operator closed it.
+// A modal information box without a parent, kept above the main window; returns when the operator closed it.
 // Called with the toolkit lock held (gtk_dialog_run releases it while it waits).
 void run_message_dialog(GtkMessageType type, GtkButtonsType buttons, const char* title,
-                        const char* text, int* response = nullptr) {
+                        const char* text, int* response = nullptr,
+                        const char* secondary = nullptr) {
     GtkWidget* dialog =
         gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, buttons, "%s", text);
+    if (secondary)
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", secondary);
+    fit_dialog_to_screen(dialog);
     if (title)
         gtk_window_set_title(GTK_WINDOW(dialog), title);
     const int answer = gtk_dialog_run(GTK_DIALOG(dialog));
@@ -222,6 +226,30 @@ void answer_password_request(bool entered) {
         record_password_answer(entered, *asked);
 }
 
+namespace {
+
+constexpr const char* kPasswordWhere =
+    "Answer on the Terminal page: type the password under \"Password requested by the "
+    "terminal\" and press Send password.";
+
+// Brings the Terminal page's password entry on screen, with the focus in it.
+void show_password_entry() {
+    if (!txt_set_password)
+        return;
+    GtkWidget* page = txt_set_password;
+    GtkWidget* parent = gtk_widget_get_parent(page);
+    while (parent && !GTK_IS_NOTEBOOK(parent)) {
+        page = parent;
+        parent = gtk_widget_get_parent(page);
+    }
+    if (parent)
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(parent),
+                                      gtk_notebook_page_num(GTK_NOTEBOOK(parent), page));
+    gtk_widget_grab_focus(txt_set_password);
+}
+
+} // namespace
+
 void display_set_password_dialog(PasswordParamsOut params) {
     static const char* const kPasswordNames[] = {"User Password", "SUPERVISOR Password",
                                                  "REFUND Password", "VOID Password"};
@@ -236,7 +264,11 @@ void display_set_password_dialog(PasswordParamsOut params) {
                   "Password request entry is received\nPassword Type : %s.\nAttempt : %u/%u", name,
                   static_cast<unsigned>(params.AttemptNumberOut),
                   static_cast<unsigned>(params.MaximumAttemptOut));
-    run_message_dialog(GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "PASSWORD EVENT", text);
+    // The documented text says what the terminal asks; the second line says where
+    // the cashier answers, and closing the window takes the cashier there.
+    run_message_dialog(GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "PASSWORD EVENT", text, nullptr,
+                       kPasswordWhere);
+    show_password_entry();
 }
 
 void* PasswordEvt(void*) {
@@ -291,6 +323,10 @@ const FieldDisplay kDccQuotationDisplay[] = {
 #undef DCC
 
 } // namespace
+
+std::span<const FieldDisplay> dcc_quotation_display() {
+    return kDccQuotationDisplay;
+}
 
 void* GetDCCQuotation(void*) {
     DCCQuotationState = true;

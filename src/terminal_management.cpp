@@ -13,6 +13,7 @@
 #include "signals.h"
 #include "ui_components.h"
 #include "worker.h"
+#include "window_look.h"
 
 #include <chrono>
 #include <cstdint>
@@ -156,13 +157,14 @@ void read_date_time(TimeDate_in& in) {
     put_two_digits(in.SecondIn, spin_value(sp_dt_sec));
 }
 
-// A modal file chooser without a parent, starting in the home folder; the chosen
+// A modal file chooser without a parent, kept above the main window, starting in the home folder; the chosen
 // path (to be freed with g_free), or null when the operator cancels.
 gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter* filter) {
     GtkWidget* chooser =
         gtk_file_chooser_dialog_new(title, nullptr, action, "gtk-cancel", GTK_RESPONSE_CANCEL,
                                     "gtk-open", GTK_RESPONSE_ACCEPT, nullptr);
     gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+    fit_dialog_to_screen(chooser);
     if (const char* home = std::getenv("HOME"))
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), home);
     if (filter)

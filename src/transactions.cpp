@@ -11,6 +11,7 @@
 #include "signals.h"
 #include "ui_components.h"
 #include "worker.h"
+#include "window_look.h"
 
 #include <cstddef>
 #include <cstring>
@@ -251,6 +252,7 @@ void show_no_type_message() {
     GtkWidget* dialog =
         gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
                                "You must choose a transaction type.");
+    fit_dialog_to_screen(dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }

@@ -1,11 +1,14 @@
 #include "window_look.h"
 
 #include "activity.h"
+#include "file_notice.h"
 #include "gdk_lock.h"
+#include "output_widths.h"
 #include "print_job.h"
 #include "print_server.h"
 #include "ui_components.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,7 @@ GtkWidget* lbl_activity = nullptr;
 GtkWidget* lbl_event_server = nullptr;
 GtkWidget* lbl_print_server = nullptr;
 GtkWidget* lbl_journal = nullptr;
+GtkWidget* lbl_files = nullptr;
 
 constexpr unsigned kPrintServerCheckMs = 250;
 
@@ -76,7 +80,7 @@ void install_css() {
 
 // Without a window manager (a kiosk X server, the browser backend) maximising does
 // nothing, so the window is made no larger than the screen's work area itself.
-void fit_window_to_screen() {
+void fit_window_to_screen(GtkBuilder* builder) {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
     if (!monitor && display)
@@ -86,6 +90,52 @@ void fit_window_to_screen() {
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
     gtk_window_set_default_size(GTK_WINDOW(MainEcrWindow), area.width, area.height);
+    GObject* pages = builder ? gtk_builder_get_object(builder, "nb_pages") : nullptr;
+    fit_columns_to_width(pages ? GTK_WIDGET(pages) : nullptr, area.width);
+}
+
+// The part of the screen a dialog may take: the work area of the main window's
+// monitor, and within it the main window itself once it is on screen.
+GdkRectangle dialog_area() {
+    GdkRectangle area{0, 0, 1024, 768};
+    GdkDisplay* display = gdk_display_get_default();
+    GdkWindow* main_window = MainEcrWindow ? gtk_widget_get_window(MainEcrWindow) : nullptr;
+    GdkMonitor* monitor = nullptr;
+    if (display)
+        monitor = main_window ? gdk_display_get_monitor_at_window(display, main_window)
+                              : gdk_display_get_primary_monitor(display);
+    if (!monitor && display)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor)
+        gdk_monitor_get_workarea(monitor, &area);
+    if (main_window && gtk_widget_get_mapped(MainEcrWindow)) {
+        GdkRectangle frame, within;
+        gdk_window_get_frame_extents(main_window, &frame);
+        if (gdk_rectangle_intersect(&area, &frame, &within))
+            area = within;
+    }
+    return area;
+}
+
+// Room left around a dialog, so that its edges stay visible.
+constexpr int kDialogMargin = 16;
+
+// Sizes and places a dialog within dialog_area(); the file choosers restore a size
+// of their own when they are realised and mapped, so this runs after both.
+void place_dialog(GtkWidget* dialog) {
+    const GdkRectangle area = dialog_area();
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(dialog), &width, &height);
+    const int widest = std::max(1, area.width - 2 * kDialogMargin);
+    const int highest = std::max(1, area.height - 2 * kDialogMargin);
+    if (width > widest || height > highest) {
+        width = std::min(width, widest);
+        height = std::min(height, highest);
+        gtk_window_set_default_size(GTK_WINDOW(dialog), width, height);
+        gtk_window_resize(GTK_WINDOW(dialog), width, height);
+    }
+    gtk_window_move(GTK_WINDOW(dialog), area.x + (area.width - width) / 2,
+                    area.y + (area.height - height) / 2);
 }
 
 // The combined text of what runs, oldest first.
@@ -113,8 +163,20 @@ void show_activity() {
     gdk_lock_leave();
 }
 
-// A timeout of gdk_threads_add_timeout: runs with the lock held.
+// Files the console cannot keep, for as long as that lasts.
+void show_file_notice() {
+    const FileNotice notice = file_notice();
+    if (!lbl_files || notice.text == gtk_label_get_text(GTK_LABEL(lbl_files)))
+        return;
+    gtk_label_set_text(GTK_LABEL(lbl_files), notice.text.c_str());
+    gtk_widget_set_tooltip_text(lbl_files, notice.text.empty() ? nullptr : notice.reasons.c_str());
+    gtk_widget_set_visible(lbl_files, !notice.text.empty());
+}
+
+// A timeout of gdk_threads_add_timeout: runs with the lock held. Also the
+// notice of the files, reported from any thread.
 gboolean check_print_server(gpointer) {
+    show_file_notice();
     const std::string notice = print_server_notice();
     if (lbl_print_server && notice != gtk_label_get_text(GTK_LABEL(lbl_print_server))) {
         gtk_label_set_text(GTK_LABEL(lbl_print_server), notice.c_str());
@@ -139,7 +201,8 @@ std::string print_server_notice() {
 
 void prepare_window_look(GtkBuilder* builder) {
     install_css();
-    fit_window_to_screen();
+    fit_outputs_to_values(); // with the style in place: the fonts are the window's
+    fit_window_to_screen(builder);
     keep_receipt_growth_local();
     if (MainEcrWindow)
         skip_column_boxes_in_focus_chain(MainEcrWindow);
@@ -152,12 +215,28 @@ void prepare_window_look(GtkBuilder* builder) {
     lbl_event_server = widget_of(builder, "lbl_event_server");
     lbl_print_server = widget_of(builder, "lbl_print_server");
     lbl_journal = widget_of(builder, "lbl_journal");
+    lbl_files = widget_of(builder, "lbl_files");
+    check_settings_folder();
+    show_file_notice();
     show_event_server_state(false);
     set_activity_listener(show_activity);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_add_timeout(kPrintServerCheckMs, check_print_server, nullptr);
 #pragma GCC diagnostic pop
+}
+
+void fit_dialog_to_screen(GtkWidget* dialog) {
+    if (!dialog || !GTK_IS_WINDOW(dialog))
+        return;
+    // The console's dialogs are documented without a parent window: they stay above
+    // the main window by their own hint instead, centred on the screen it fills.
+    if (!gtk_window_get_transient_for(GTK_WINDOW(dialog)))
+        gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    auto place = +[](GtkWidget* widget, gpointer) { place_dialog(widget); };
+    g_signal_connect_after(dialog, "realize", G_CALLBACK(place), nullptr);
+    g_signal_connect_after(dialog, "map", G_CALLBACK(place), nullptr);
 }
 
 void show_event_server_state(bool running) {

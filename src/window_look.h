@@ -17,6 +17,12 @@ inline constexpr const char* kFailureStyleClass = "kelvra-failure";
 // indicators of the result row (looked up in `builder` by their own ids).
 void prepare_window_look(GtkBuilder* builder);
 
+// Makes a dialog of the console fit the screen: no larger than the screen's work
+// area (and the main window, which fills it), centred on it with its buttons on
+// screen, also without a window manager, and kept above the main window. Call
+// before the dialog is shown, on the main thread or with the toolkit lock held.
+void fit_dialog_to_screen(GtkWidget* dialog);
+
 // Shows whether the event loop runs. Worker threads call it with the toolkit lock
 // held.
 void show_event_server_state(bool running);

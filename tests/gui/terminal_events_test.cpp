@@ -542,6 +542,13 @@ TEST_F(TerminalEvents, PasswordDialogNamesTheTypeAndTheAttempt) {
         if (c.text) {
             EXPECT_EQ(dialogs[0].title, "PASSWORD EVENT");
             EXPECT_EQ(dialogs[0].text, c.text);
+            // Where to answer, and the cashier taken there once the window closes.
+            EXPECT_NE(dialogs[0].secondary.find("Terminal page"), std::string::npos);
+            EXPECT_NE(dialogs[0].secondary.find("Send password"), std::string::npos);
+            EXPECT_TRUE(gui::pump_until([] {
+                return gtk_window_get_focus(GTK_WINDOW(MainEcrWindow)) == txt_set_password &&
+                       gtk_widget_get_mapped(txt_set_password);
+            }));
         }
     }
 }

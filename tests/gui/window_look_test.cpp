@@ -4,6 +4,7 @@
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
+#include "output_widths.h"
 #include "print_server.h"
 #include "test_env.h"
 #include "ui_components.h"
@@ -194,6 +195,218 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
     EXPECT_NE(run.err.find("Print server down: port 5187 unavailable"), std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("rgb(192,28,40)"), std::string::npos) << run.err;
+}
+
+// Every output of every page holds its longest value (its record field's whole
+// width, or the longest text of its code table) whole, in its own font, at a till's
+// two screen sizes, and no page needs to scroll sideways. Outputs too long for a
+// panel show the text they cannot hold, wrapped, beneath. KELVRA_SCREENSHOT_DIR
+// keeps a picture of every page at each size.
+struct ScreenSize {
+    int width, height;
+};
+constexpr ScreenSize kScreens[] = {{1366, 768}, {1024, 768}};
+
+int pango_width(GtkWidget* widget, const std::string& text) {
+    PangoLayout* layout = gtk_widget_create_pango_layout(widget, text.c_str());
+    int width = 0;
+    pango_layout_get_pixel_size(layout, &width, nullptr);
+    g_object_unref(layout);
+    return width;
+}
+
+// Where the widget ends, in the window's coordinates.
+int right_edge(GtkWidget* widget) {
+    int x = 0, y = 0;
+    gtk_widget_translate_coordinates(widget, MainEcrWindow, gtk_widget_get_allocated_width(widget),
+                                     0, &x, &y);
+    return x;
+}
+
+void save_screenshot(const std::string& name) {
+    const char* dir = g_getenv("KELVRA_SCREENSHOT_DIR");
+    if (!dir)
+        return;
+    GdkWindow* window = gtk_widget_get_window(MainEcrWindow);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window),
+                                                 gdk_window_get_height(window));
+    if (shot) {
+        gdk_pixbuf_save(shot, (std::string(dir) + "/" + name + ".png").c_str(), "png", nullptr,
+                        nullptr);
+        g_object_unref(shot);
+    }
+}
+
+TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
+    const auto& longest = longest_output_texts();
+    GtkWidget* pages = own("nb_pages");
+    ASSERT_TRUE(pages);
+    int outputs = 0;
+    {
+        gui::Locked lock;
+        for (const Listed& w : kListed)
+            if (w.kind == "Entry" && !is_input(w.id)) {
+                ++outputs;
+                EXPECT_TRUE(longest.count(w.id)) << w.id << " has no longest value";
+            }
+        for (const auto& [id, text] : longest)
+            if (GtkWidget** entry = widget_handle(id); entry && *entry && GTK_IS_ENTRY(*entry))
+                gtk_entry_set_text(GTK_ENTRY(*entry), text.c_str());
+    }
+    const int start_width = gtk_widget_get_allocated_width(MainEcrWindow);
+    const int start_height = gtk_widget_get_allocated_height(MainEcrWindow);
+    int checked = 0;
+    for (const ScreenSize& screen : kScreens) {
+        const std::string size = std::to_string(screen.width) + "x" + std::to_string(screen.height);
+        {
+            gui::Locked lock;
+            fit_columns_to_width(pages, screen.width);
+            gtk_window_resize(GTK_WINDOW(MainEcrWindow), screen.width, screen.height);
+        }
+        const int pages_count = gtk_notebook_get_n_pages(GTK_NOTEBOOK(pages));
+        for (int page = 0; page < pages_count; ++page) {
+            {
+                gui::Locked lock;
+                gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), page);
+            }
+            // Laid out: the window at its size, the lines shown beneath long outputs
+            // given their width.
+            gui::pump(100);
+            gui::pump_until([&] {
+                for (const auto& [id, text] : longest)
+                    if (GtkWidget* line = wrapped_line_of(*widget_handle(id));
+                        line && gtk_widget_get_mapped(line) &&
+                        gtk_widget_get_allocated_width(line) <= 1)
+                        return false;
+                return gtk_widget_get_allocated_width(MainEcrWindow) == screen.width;
+            }, 3000);
+            gui::Locked lock;
+            EXPECT_EQ(gtk_widget_get_allocated_width(MainEcrWindow), screen.width)
+                << size << ": page " << page << " does not fit the screen's width";
+            GtkWidget* shown = gtk_notebook_get_nth_page(GTK_NOTEBOOK(pages), page);
+            for (const auto& [id, text] : longest) {
+                GtkWidget* entry = *widget_handle(id);
+                if (!entry || !GTK_IS_ENTRY(entry) || !gtk_widget_is_ancestor(entry, shown))
+                    continue;
+                SCOPED_TRACE(size + " " + id);
+                ++checked;
+                EXPECT_LE(right_edge(entry), screen.width);
+                GdkRectangle area{};
+                gtk_entry_get_text_area(GTK_ENTRY(entry), &area);
+                if (area.width >= pango_width(entry, text))
+                    continue;
+                GtkWidget* line = wrapped_line_of(entry);
+                if (!line || !gtk_widget_get_visible(line)) {
+                    ADD_FAILURE() << "\"" << text << "\" cut";
+                    continue;
+                }
+                EXPECT_EQ(gtk_label_get_text(GTK_LABEL(line)), text);
+                EXPECT_LE(right_edge(line), screen.width);
+                int line_width = 0;
+                pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(line)), &line_width,
+                                            nullptr);
+                EXPECT_LE(line_width, gtk_widget_get_allocated_width(line));
+            }
+            char name[64];
+            std::snprintf(name, sizeof name, "%s-page%02d", size.c_str(), page);
+            save_screenshot(name);
+        }
+    }
+    EXPECT_GT(checked, outputs); // every output, at both sizes
+    gui::Locked lock;
+    for (const auto& [id, text] : longest)
+        if (GtkWidget** entry = widget_handle(id); entry && *entry && GTK_IS_ENTRY(*entry))
+            gtk_entry_set_text(GTK_ENTRY(*entry), "");
+    fit_columns_to_width(pages, start_width);
+    gtk_window_resize(GTK_WINDOW(MainEcrWindow), start_width, start_height);
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
+}
+
+// Every dialog of the console on a 1024 x 768 till without a window manager:
+// inside the screen with its buttons, centred, with room for its content. "Save receipts" opened at 1096 x 822 without a parent, the Terminal
+// page's choosers likewise, and the journal's export landed at (-36, -27).
+struct DialogCase {
+    const char* name;
+    GtkWidget** button;
+    void (*prepare)(); // null when the button alone opens it
+};
+const DialogCase kDialogs[] = {
+    {"Save receipts", &btn_prn_save, nullptr},
+    {"Choose a certificate", &btn_ssl_certificate_path, nullptr},
+    {"Choose a log folder", &btn_log_folder_path, nullptr},
+    {"Export the journal", &btn_jrn_export_csv, nullptr},
+    {"No transaction type", &btn_start_txn, [] { gui::set_active(cmb_txn_type, -1); }},
+};
+
+TEST(WindowLook, EveryDialogFitsA1024x768ScreenOverTheMainWindow) {
+    constexpr ScreenSize kScreen{1024, 768};
+    const int start_width = gtk_widget_get_allocated_width(MainEcrWindow);
+    const int start_height = gtk_widget_get_allocated_height(MainEcrWindow);
+    GtkWidget* pages = own("nb_pages");
+    {
+        gui::Locked lock;
+        fit_columns_to_width(pages, kScreen.width);
+        gtk_window_move(GTK_WINDOW(MainEcrWindow), 0, 0);
+        gtk_window_resize(GTK_WINDOW(MainEcrWindow), kScreen.width, kScreen.height);
+    }
+    ASSERT_TRUE(gui::pump_until(
+        [] { return gtk_widget_get_allocated_width(MainEcrWindow) == kScreen.width; }));
+    gui::answered_dialogs();
+    gui::answer_dialogs(GTK_RESPONSE_CANCEL);
+    for (const DialogCase& d : kDialogs) {
+        SCOPED_TRACE(d.name);
+        if (d.prepare)
+            d.prepare();
+        gui::click(*d.button);
+        std::vector<gui::DialogAnswer> seen;
+        ASSERT_TRUE(gui::pump_until([&] {
+            for (gui::DialogAnswer& a : gui::answered_dialogs())
+                seen.push_back(a);
+            return !seen.empty() && !gui::dialog_open();
+        }));
+        const GdkRectangle& f = seen.front().frame;
+        EXPECT_TRUE(seen.front().content_fits) << f.width << " x " << f.height;
+        EXPECT_GE(f.x, 0);
+        EXPECT_GE(f.y, 0);
+        EXPECT_LE(f.x + f.width, kScreen.width) << f.x << " + " << f.width;
+        EXPECT_LE(f.y + f.height, kScreen.height) << f.y << " + " << f.height;
+        EXPECT_NEAR(f.x + f.width / 2, kScreen.width / 2, 2) << "centred";
+        EXPECT_NEAR(f.y + f.height / 2, kScreen.height / 2, 2) << "centred";
+    }
+    gui::stop_answering_dialogs();
+    gui::Locked lock;
+    fit_columns_to_width(pages, start_width);
+    gtk_window_resize(GTK_WINDOW(MainEcrWindow), start_width, start_height);
+}
+
+// A working folder the launcher could not use, and a PrinterState that cannot be
+// written, are said in red beside the result line for as long as they last: the
+// write's failure went unsaid, the folder's was on standard error only.
+TEST(WindowLook, FilesTheConsoleCannotKeepAreSaidWhileItLasts) {
+    GtkWidget* notice = own("lbl_files");
+    ASSERT_TRUE(notice);
+    g_setenv("KELVRA_WORKDIR_ERROR", "cannot create /nowhere/kelvra: Permission denied", TRUE);
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice) == "Working folder not used"; }))
+        << shown_label(notice);
+    g_unsetenv("KELVRA_WORKDIR_ERROR");
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice).empty(); }));
+
+    const char* const kept = g_printer_state_file;
+    g_printer_state_file = "no-such-folder/PrinterState";
+    gui::click(rbtn_prn_state_mp);
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice) == "PrinterState not saved"; }))
+        << shown_label(notice);
+    EXPECT_EQ(gui::settled_color(notice, "#c01c28"), "#c01c28");
+    {
+        gui::Locked lock;
+        gchar* tip = gtk_widget_get_tooltip_text(notice);
+        EXPECT_NE(std::string(tip ? tip : "").find("no-such-folder"), std::string::npos);
+        g_free(tip);
+    }
+    g_printer_state_file = kept;
+    gui::click(rbtn_prn_state_ok);
+    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice).empty(); }))
+        << shown_label(notice);
 }
 
 } // namespace

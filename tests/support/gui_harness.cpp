@@ -64,7 +64,7 @@ gboolean answer_visible_dialog(gpointer) {
     GList* windows = gtk_window_list_toplevels();
     for (GList* w = windows; w; w = w->next) {
         GtkWidget* window = GTK_WIDGET(w->data);
-        if (!GTK_IS_DIALOG(window) || !gtk_widget_get_visible(window))
+        if (!GTK_IS_DIALOG(window) || !gtk_widget_get_mapped(window))
             continue;
         // A dialog run from a worker stays on screen until that worker has taken
         // the lock back and destroyed it; it is recorded once but answered again
@@ -74,10 +74,20 @@ gboolean answer_visible_dialog(gpointer) {
             g_object_set_data(G_OBJECT(window), "gui-answered", GINT_TO_POINTER(1));
             const char* title = gtk_window_get_title(GTK_WINDOW(window));
             gchar* text = nullptr;
+            gchar* secondary = nullptr;
             if (GTK_IS_MESSAGE_DIALOG(window))
-                g_object_get(window, "text", &text, nullptr);
-            dialogs_seen.push_back({title ? title : "", text ? text : ""});
+                g_object_get(window, "text", &text, "secondary-text", &secondary, nullptr);
+            DialogAnswer seen{title ? title : "", text ? text : "", secondary ? secondary : ""};
             g_free(text);
+            g_free(secondary);
+            gdk_window_get_frame_extents(gtk_widget_get_window(window), &seen.frame);
+            const int width = gtk_widget_get_allocated_width(window);
+            int min_width = 0, min_height = 0;
+            gtk_widget_get_preferred_width(window, &min_width, nullptr);
+            gtk_widget_get_preferred_height_for_width(window, width, &min_height, nullptr);
+            seen.content_fits =
+                width >= min_width && gtk_widget_get_allocated_height(window) >= min_height;
+            dialogs_seen.push_back(seen);
         }
         gtk_dialog_response(GTK_DIALOG(window), answer_response);
         break; // one dialog per tick: answering may destroy others

@@ -78,6 +78,11 @@ void close_window(GtkWidget* window);
 struct DialogAnswer {
     std::string title;
     std::string text; // primary text of a message dialog
+    std::string secondary; // its second text, when it has one
+    // Where it was when answered (on the root window) and whether it had room for
+    // all of its content.
+    GdkRectangle frame{};
+    bool content_fits = false;
 };
 void answer_dialogs(int response);
 void stop_answering_dialogs();
