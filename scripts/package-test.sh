@@ -7,7 +7,8 @@
 #
 # Installing needs root (or sudo). Without, or when a kelvra package is already
 # installed on this machine (not ours to remove), it stops after the build and
-# lintian and says so.
+# lintian and says so. KELVRA_DEBS="FILE.deb ..." tries those packages instead of
+# building (no lintian then).
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_missing_packages
 set -o pipefail
@@ -17,6 +18,9 @@ fail() {
     exit 1
 }
 
+if [ -n "${KELVRA_DEBS:-}" ]; then
+    debs=$(printf '%s\n' $KELVRA_DEBS)
+else
 echo "== Debian package: build and lintian"
 start=$SECONDS
 debs=$(DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS-"nocheck parallel=2"} "$KELVRA_SRC/scripts/package.sh" 2>"$KELVRA_SRC/build-deb.log") || {
@@ -25,6 +29,7 @@ debs=$(DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS-"nocheck parallel=2"} "$KELVRA_SRC/
 }
 echo "built in $((SECONDS - start)) s, lintian clean:"
 echo "$debs"
+fi
 deb=$(echo "$debs" | grep '/kelvra_[^/]*\.deb$') || fail "no kelvra_*.deb among the packages"
 version=$(dpkg-deb -f "$deb" Version)
 
@@ -94,23 +99,28 @@ exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/kelvra.desktop)
 [ -d "$work/data/kelvra" ] || fail "the console's working folder $work/data/kelvra was not made"
 
 echo "== Debian package: remove and purge"
+nothing_left() { # WHEN: no file, link or alternative of the package is left
+    local left="" path
+    while IFS= read -r path; do
+        # Folders shared with other packages (/usr/share/man/man1, ...) stay.
+        if [ -L "$path" ] || { [ -e "$path" ] && [ ! -d "$path" ]; }; then
+            left="$left $path"
+        fi
+    done <"$work/files"
+    for path in "/usr/lib/$multiarch/kelvra" /usr/lib/kelvra /usr/share/kelvra /usr/libexec/kelvra \
+        "/etc/alternatives/libkorvex.so.0-$multiarch" \
+        "/var/lib/dpkg/alternatives/libkorvex.so.0-$multiarch"; do
+        if [ -e "$path" ] || [ -L "$path" ]; then left="$left $path"; fi
+    done
+    [ -z "$left" ] || fail "left behind after $1:$left"
+}
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq kelvra >/dev/null 2>&1 ||
     fail "apt-get remove kelvra"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq kelvra >/dev/null 2>&1 ||
-    fail "apt-get purge kelvra"
 installed=0
-left=""
-while IFS= read -r path; do
-    # Folders shared with other packages (/usr/share/man/man1, ...) stay.
-    if [ -L "$path" ] || { [ -e "$path" ] && [ ! -d "$path" ]; }; then
-        left="$left $path"
-    fi
-done <"$work/files"
-for path in "/usr/lib/$multiarch/kelvra" /usr/lib/kelvra /usr/share/kelvra /usr/libexec/kelvra \
-    "/etc/alternatives/libkorvex.so.0-$multiarch" "/var/lib/dpkg/alternatives/libkorvex.so.0-$multiarch"; do
-    [ -e "$path" ] || [ -L "$path" ] && left="$left $path"
-done
-[ -z "$left" ] || fail "left behind after purge:$left"
+nothing_left "apt-get remove"
+# apt no longer knows a package installed from a file once it is removed: dpkg purges.
+$sudo dpkg --purge kelvra >/dev/null 2>&1 || fail "dpkg --purge kelvra"
+nothing_left "dpkg --purge"
 status=$(dpkg-query -W -f='${db:Status-Status}' kelvra 2>/dev/null || true)
 [ -z "$status" ] || [ "$status" = not-installed ] || fail "dpkg still has kelvra as $status"
 echo "package-test: installed, played, started and removed without a trace"
