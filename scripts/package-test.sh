@@ -74,6 +74,13 @@ check "window descriptions" test -f /usr/lib/kelvra/01.01-0a/EcrUi.xml
     fail "$terminal is not the simulated terminal"
 ldd "$(command -v kelvra-run)" | grep -q "libkorvex.so.0 => $terminal " ||
     fail "kelvra-run does not load $terminal: $(ldd "$(command -v kelvra-run)" | grep korvex)"
+# A site's library registered as the README says takes the simulated terminal's place.
+cp "/usr/lib/$multiarch/kelvra/sim/libkorvex.so.0" "$work/libkorvex.so.0"
+check "a site's library as the alternative" $sudo update-alternatives --install "$terminal" \
+    "libkorvex.so.0-$multiarch" "$work/libkorvex.so.0" 50
+[ "$(readlink -f "$terminal")" = "$work/libkorvex.so.0" ] || fail "the site's library is not $terminal"
+check "the site's library removed" $sudo update-alternatives --remove "libkorvex.so.0-$multiarch" \
+    "$work/libkorvex.so.0"
 check "AppStream metadata" appstreamcli validate --no-net --strict /usr/share/metainfo/*kelvra*.xml
 check "desktop entry" desktop-file-validate /usr/share/applications/kelvra.desktop
 for page in kelvra kelvra-run kelvra-print-send; do
