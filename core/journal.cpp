@@ -239,6 +239,18 @@ void journal_receipt_line(const std::string& line) {
     entry->receipt.push_back(std::move(masked));
 }
 
+void journal_interrupt_open() {
+    std::lock_guard lock(journal_mutex);
+    if (!recording)
+        return;
+    for (Open& o : open_entries) {
+        o.entry.status = kJournalInterrupted;
+        o.entry.ended_ms = wall_ms();
+        queue_ended(std::move(o.entry));
+    }
+    open_entries.clear();
+}
+
 namespace journal_detail {
 
 void begin(unsigned long id, const std::string& name, Journaling journaling) {

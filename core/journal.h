@@ -59,6 +59,15 @@ void journal_receipt_line(const std::string& line);
 // How long an ended entry waits for its receipt lines (1000 ms unless changed).
 void journal_set_grace_ms(int ms);
 
+// The status of an entry whose operation was still running when the program was
+// stopped.
+inline constexpr const char* kJournalInterrupted = "Interrupted";
+// Ends the entry of every operation still running, as it stands (its request, the
+// answers and receipt lines so far), with status kJournalInterrupted; the
+// operations' own ends later find nothing open. For a program being stopped: call
+// journal_flush after it to have the entries written. Any thread.
+void journal_interrupt_open();
+
 namespace journal_detail {
 // Used by OperationActivity.
 void begin(unsigned long id, const std::string& name, Journaling journaling);

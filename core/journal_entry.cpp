@@ -140,8 +140,9 @@ void summarise_entry(JournalEntry& entry) {
     if (entry.host_text.empty())
         entry.host_text = main_value(entry.response, "HostOptionalMessageOut");
 
-    for (const StatusField& s : kStatusFields)
-        if (!entry.response.empty() && entry.response.front().record == s.record) {
+    for (const StatusField& s : kStatusFields) // unless already marked (interrupted)
+        if (entry.status.empty() && !entry.response.empty() &&
+            entry.response.front().record == s.record) {
             const std::string value = main_value(entry.response, s.field);
             if (const char* text = value.empty() ? nullptr : s.text(value))
                 entry.status = text;

@@ -154,7 +154,8 @@ void prepare_child_process() {
     sigaction(SIGPIPE, &action, nullptr);
     // The window process's handlers (if any) are toolkit code, unusable here.
     action.sa_handler = SIG_DFL;
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signum : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signum, &action, nullptr);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

@@ -13,11 +13,17 @@
 #include "journal_page.h"
 #include "journal_store.h"
 #include "kelvra_version.h"
-#include "work_dir.h"
 #include "window_look.h"
 
+#include <glib-unix.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <thread>
 
 const char* g_ui_dir = KELVRA_UI_DIR;
 
@@ -155,16 +161,47 @@ void prepare_widgets() {
     set_sensitive(btn_set_logFile_folder_path, true);
 }
 
+// Ctrl+C (SIGINT), the desktop logging out (SIGTERM) and a closed terminal (SIGHUP)
+// close the main window as its close button does, after the journal has written an
+// entry for every operation still running. A second signal ends the process at
+// once, and so does a close that has not ended it within a second.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+guint stop_signal_sources[std::size(kStopSignals)];
+
+gboolean stop_on_signal(gpointer data) {
+    const int signum = GPOINTER_TO_INT(data);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        if (kStopSignals[i] != signum)
+            g_source_remove(stop_signal_sources[i]);
+        std::signal(kStopSignals[i], SIG_DFL);
+    }
+    std::fprintf(stderr, "kelvra: %s: closing (again to end at once)\n", g_strsignal(signum));
+    std::thread([signum] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        _exit(128 + signum);
+    }).detach();
+    journal_interrupt_open();
+    journal_flush();
+    gdk_lock_enter(); // not held by the main loop for this source
+    if (MainEcrWindow)
+        gtk_widget_destroy(MainEcrWindow); // Application_closed
+    gdk_lock_leave();
+    return G_SOURCE_REMOVE; // the source of this signal; the default action is back
+}
+
+void stop_on_signals() {
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+        stop_signal_sources[i] =
+            g_unix_signal_add(kStopSignals[i], stop_on_signal, GINT_TO_POINTER(kStopSignals[i]));
+}
+
 } // namespace
 
 bool ecr_start(int* argc, char*** argv) {
-    // Before anything reads or writes ECRConf or PrinterState, and before the print
-    // server's child inherits the current directory.
-    if (std::string error; !enter_work_dir(&error))
-        std::fprintf(stderr, "kelvra: %s; the defaults are kept in the current folder\n",
-                     error.c_str());
-    // The journal lies beside the defaults; its writer thread opens it, so a slow or
-    // broken file never delays the window.
+    // ECRConf, PrinterState and the journal are kept in the folder the console is
+    // started in (the launcher, scripts/kelvra-in-workdir, chooses it). The
+    // journal's writer thread opens it, so a slow or broken file never delays the
+    // window.
     gchar* folder = g_get_current_dir();
     const std::string journal = journal_path(folder);
     g_free(folder);
@@ -201,6 +238,7 @@ bool ecr_start(int* argc, char*** argv) {
     gtk_window_set_title(GTK_WINDOW(MainEcrWindow), title.c_str());
     gtk_widget_show_all(MainEcrWindow);
     gtk_window_maximize(GTK_WINDOW(MainEcrWindow));
+    stop_on_signals();
     return true;
 }
 

@@ -322,9 +322,14 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         }
     }
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+    // As the window was found: the entries, the type, the clock's selectors, and the
+    // tracing check button's next click (the refused folder left it a correction).
     for (const auto& [entry, text] : typed)
         gui::set_text(entry, text);
     gui::set_active(cmb_txn_type, 0);
+    gui::Locked lock;
+    set_time_from_system();
+    IsTraceTlvFailed = false;
 }
 
 // A polled status is journaled when it differs from the one before; asked for once,

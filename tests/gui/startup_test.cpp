@@ -1,6 +1,8 @@
 // The main window as the operator finds it after start-up, and the whole life of
 // the process from start to close.
 #include "gui_harness.h"
+#include "journal.h"
+#include "journal_store.h"
 #include "korvex.h"
 #include "print_server.h"
 #include "test_util.h"
@@ -13,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <ctime>
 #include <map>
 #include <optional>
@@ -111,16 +114,57 @@ TEST(Lifecycle, ClosingWritesTheSettingsAndExitsWithZero) {
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file holds a password";
 }
 
-// Started from another folder (a desktop entry starts it in the home folder), the
-// console still keeps its defaults in its working folder.
-TEST(Lifecycle, TheDefaultsAreKeptInTheWorkingFolderWhereverTheConsoleStarts) {
-    const std::string dir = fresh_dir("start-elsewhere");
-    std::filesystem::create_directories(dir + "/elsewhere");
-    const gui::ChildRun run =
-        gui::run_console_child("close", dir + "/work", 60000, dir + "/elsewhere");
+// The console keeps its defaults and printer status in the folder it is started in,
+// whatever KELVRA_WORKDIR says (that is the launcher's business).
+TEST(Lifecycle, TheDefaultsAreThoseOfTheFolderTheConsoleStartsIn) {
+    const std::string dir = fresh_dir("start-here");
+    const std::string here = dir + "/here";
+    std::filesystem::create_directories(here);
+    std::ofstream(here + "/ECRConf") << "CustomLine1:from here\n";
+    std::ofstream(here + "/PrinterState", std::ios::binary) << '\2';
+    const gui::ChildRun run = gui::run_console_child("close", dir + "/work", 60000, here);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-    EXPECT_TRUE(std::filesystem::exists(dir + "/work/ECRConf")) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(dir + "/elsewhere/ECRConf"));
+    EXPECT_NE(run.err.find("print status shown: 2"), std::string::npos) << run.err;
+    EXPECT_EQ(read_file(here + "/ECRConf"), settings_file({{"CustomLine1", "from here"}}));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/work"));
+}
+
+// Ctrl+C, a SIGTERM at logout or a SIGHUP close the console as its window does: the
+// defaults typed since start-up are saved, the sale still running gets its journal
+// entry, marked interrupted, with what is known of it, and the process ends within
+// a second. The print port is the child's for the time of the test.
+TEST(Lifecycle, AStopSignalClosesAsTheWindowDoes) {
+    StopPrintServer();
+    for (int signum : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(g_strsignal(signum));
+        const std::string dir = fresh_dir("signal-" + std::to_string(signum));
+        ScopedEnv delay("KORVEX_SIM_DELAY", "0.2"); // a sale of about 3 s
+        ScopedEnv state("KORVEX_SIM_STATE_DIR", (dir + "/sim-state").c_str());
+        const gui::ChildRun run =
+            gui::run_console_child("signal:" + std::to_string(signum), dir, 30000);
+        ASSERT_FALSE(run.timed_out) << run.err;
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
+        const std::size_t at = run.err.find("signalled ");
+        ASSERT_NE(at, std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" running\n", at), std::string::npos) << "the sale had ended";
+        EXPECT_LT(run.ended_ns - std::stoll(run.err.substr(at + 10)), 1000000000LL) << run.err;
+        EXPECT_EQ(read_file(dir + "/ECRConf"), settings_file({{"Amount1Label", "Amount1"},
+                                                              {"Amount2Label", "Amount2"},
+                                                              {"Amount3Label", "Amount3"},
+                                                              {"Amount4Label", "Amount4"},
+                                                              {"CustomLine1", "typed"}}));
+        std::string error;
+        const auto store = JournalStore::open(journal_path(dir), &error);
+        ASSERT_TRUE(store) << error;
+        const std::vector<JournalEntry> entries = store->find({}, nullptr, 10, true);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].operation, "SALE");
+        EXPECT_EQ(entries[0].status, kJournalInterrupted);
+        EXPECT_EQ(entries[0].amount, "1250");
+        EXPECT_FALSE(entries[0].receipt.empty());
+    }
+    StartPrnServer();
+    EXPECT_TRUE(gui::pump_until([] { return print_server_state() == PrintServerState::Serving; }));
 }
 
 TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {

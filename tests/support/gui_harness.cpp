@@ -164,6 +164,29 @@ gboolean sell_and_report(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
+// Mode "signal:NUMBER": types a default (custom line "typed"), starts a sale of
+// 1250 and, once its first receipt lines are shown, sends itself signal NUMBER and
+// writes the moment ("signalled NS") to stderr.
+constexpr std::string_view kSignal = "signal:";
+int child_signal = 0;
+
+gboolean sell_and_signal(gpointer) {
+    static bool started = false;
+    if (!started) {
+        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_custom_line1), "typed");
+        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), "1250");
+        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        started = true;
+        return G_SOURCE_CONTINUE;
+    }
+    if (gtk_text_buffer_get_char_count(buf_print_job) == 0)
+        return G_SOURCE_CONTINUE;
+    std::fprintf(stderr, "signalled %lld %s\n", monotonic_ns(), Txnstate ? "running" : "ended");
+    kill(getpid(), child_signal);
+    return G_SOURCE_REMOVE;
+}
+
 GtkWidget* find_below(GtkWidget* widget, const std::string& id);
 
 // Mode "print-notice": once the print server has settled (or after 10 s), writes
@@ -241,6 +264,15 @@ int run_child(const std::string& mode, int argc, char** argv) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
         gdk_threads_add_timeout(20, sell_and_report, nullptr);
+#pragma GCC diagnostic pop
+        ecr_run_main_loop();
+        return 0;
+    }
+    if (mode.starts_with(kSignal)) {
+        child_signal = std::stoi(mode.substr(kSignal.size()));
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        gdk_threads_add_timeout(20, sell_and_signal, nullptr);
 #pragma GCC diagnostic pop
         ecr_run_main_loop();
         return 0;

@@ -87,7 +87,8 @@ std::vector<DialogAnswer> answered_dialogs();
 // Runs the program's own main() start-up again in a child process with the given
 // mode of the harness ("close", "missing-ui", "print-notice", "journal-notice",
 // "close-asking:AMOUNT": closes the window while the terminal asks the cashier about
-// a sale of AMOUNT, or "sale:AMOUNT": reports what a sale of AMOUNT shows and whether
+// a sale of AMOUNT, "signal:NUMBER": sends itself that signal while a sale of 1250
+// prints, after typing "typed" as custom line, or "sale:AMOUNT": reports what a sale of AMOUNT shows and whether
 // the journal is kept);
 // returns its wait status, its stderr and the moment it ended (CLOCK_MONOTONIC). The
 // child's KELVRA_WORKDIR is `work_dir`; it starts there too, or in `start_dir` when
