@@ -43,5 +43,7 @@ changes=$(ls "$out"/kelvra_"$deb_version"_*.changes)
 # No error and no warning: what cannot be fixed is overridden with its reason in
 # debian/kelvra.lintian-overrides.
 lintian --fail-on error,warning --info "$changes" >&2
+# The software centre's view: metadata, desktop entry and icon together, offline.
+appstreamcli validate-tree --no-net --strict "$src/debian/kelvra" >&2
 
 ls "$out"/*.deb
