@@ -41,7 +41,7 @@ if [ "$(id -u)" -ne 0 ]; then
     }
     sudo="sudo"
 fi
-if dpkg-query -W -f='${Status}' kelvra 2>/dev/null | grep -q "ok installed"; then
+if [ "$(dpkg-query -W -f='${db:Status-Status}' kelvra 2>/dev/null)" = installed ]; then
     echo "package-test: a kelvra package is already installed here: not installing over it"
     exit 0
 fi
@@ -72,8 +72,8 @@ check "kelvra and kelvra-run on the PATH" command -v kelvra kelvra-run
 check "window descriptions" test -f /usr/lib/kelvra/01.01-0a/EcrUi.xml
 [ "$(readlink -f "$terminal")" = "$(readlink -f "/usr/lib/$multiarch/kelvra/sim/libkorvex.so.0")" ] ||
     fail "$terminal is not the simulated terminal"
-ldd "$(command -v kelvra-run)" | grep -q "libkorvex.so.0 => $terminal " ||
-    fail "kelvra-run does not load $terminal: $(ldd "$(command -v kelvra-run)" | grep korvex)"
+loaded=$(ldd "$(command -v kelvra-run)" | sed -n 's/^[[:space:]]*libkorvex\.so\.0 => \([^ ]*\) .*/\1/p')
+[ "$loaded" = "$terminal" ] || fail "kelvra-run loads libkorvex.so.0 from '$loaded', not $terminal"
 # A site's library registered as the README says takes the simulated terminal's place.
 cp "/usr/lib/$multiarch/kelvra/sim/libkorvex.so.0" "$work/libkorvex.so.0"
 check "a site's library as the alternative" $sudo update-alternatives --install "$terminal" \
