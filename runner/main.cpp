@@ -1,4 +1,5 @@
 // kelvra-run: plays scenario files against the terminal library, without a window.
+#include "kelvra_version.h"
 #include "play.h"
 
 #include <cstdlib>
@@ -20,6 +21,7 @@ writes a JUnit report.
   --no-journal       keep no journal
   --list             print every operation with its inputs and outputs
   --help             this text
+  --version          the version (the console's and the package's)
 
 The simulated terminal's speed is KORVEX_SIM_DELAY (0: at once).
 Exit status: 0 every step held, 1 a step failed, 2 a scenario file is wrong
@@ -51,6 +53,9 @@ int main(int argc, char** argv) {
         };
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "kelvra-run " KELVRA_VERSION "\n";
             return 0;
         } else if (arg == "--list") {
             list_operations(std::cout);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite three times:
 # a normal build, with AddressSanitizer + UndefinedBehaviorSanitizer, and the
-# threaded tests with ThreadSanitizer. GUI tests run under Xvfb.
+# threaded tests with ThreadSanitizer. GUI tests run under Xvfb. After the first,
+# the Debian package is built, installed, tried and removed (package-test.sh).
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_missing_packages
 jobs=${KELVRA_JOBS:-2}
@@ -18,6 +19,10 @@ run_suite() { # DIR LABEL [ctest options...]
 # its output starts with the seed).
 configure_build "$KELVRA_SRC/build"
 run_suite "$KELVRA_SRC/build" "tests"
+
+# The Debian package: built (without its checks: the suite above ran them),
+# lintian, installed, one shipped scenario played, the console started, removed.
+"$KELVRA_SRC/scripts/package-test.sh"
 
 configure_build "$KELVRA_SRC/build-asan" -DKELVRA_SANITIZE=address -DKELVRA_BUILD_BENCH=OFF
 run_suite "$KELVRA_SRC/build-asan" "tests under AddressSanitizer and UndefinedBehaviorSanitizer" \

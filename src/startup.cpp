@@ -12,6 +12,7 @@
 #include "journal.h"
 #include "journal_page.h"
 #include "journal_store.h"
+#include "kelvra_version.h"
 #include "window_look.h"
 
 #include <glib-unix.h>
@@ -29,7 +30,7 @@ const char* g_ui_dir = KELVRA_UI_DIR;
 namespace {
 
 constexpr const char* kProgramName = "kelvra";
-constexpr const char* kProgramVersion = "02.01b";
+constexpr const char* kProgramVersion = KELVRA_TITLE_VERSION;
 
 // The signal connections of the main window, in the order they are made.
 struct Connection {
