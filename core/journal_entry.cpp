@@ -34,7 +34,7 @@ std::optional<std::string> record_field_value(const FieldDesc& field, const void
                                               bool mask_texts) {
     const unsigned char* at = static_cast<const unsigned char*>(record) + field.offset;
     const auto masked = [&](std::string text) {
-        return mask_texts ? mask_card_numbers(text) : text;
+        return mask_texts ? mask_secret(text) : text;
     };
     const auto text = [&] { return field_text(reinterpret_cast<const char*>(at), field.width); };
     switch (field.kind) {
@@ -43,7 +43,10 @@ std::optional<std::string> record_field_value(const FieldDesc& field, const void
     case FieldKind::Latin2Text:
         return masked(latin2_to_utf8(text()));
     case FieldKind::Pan:
-        return mask_pan(valid_utf8(text()));
+        return mask_secret(valid_utf8(text()), SecretKind::CardNumber);
+    case FieldKind::VoucherCode:
+        return mask_texts ? mask_secret(valid_utf8(text()), SecretKind::VoucherCode)
+                          : valid_utf8(text());
     case FieldKind::Secret:
     case FieldKind::Records:
         return std::nullopt;

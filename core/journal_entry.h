@@ -54,15 +54,16 @@ struct JournalEntry {
 };
 
 // The fields of a record read through its description, masked: Pan fields keep six
-// and four digits at most, Secret fields and embedded record arrays are left out,
+// and four digits at most, voucher codes their last four characters, Secret fields
+// and embedded record arrays are left out,
 // numbers are written in decimal, ISO-8859-2 texts become UTF-8, and any card
 // number inside another text is masked too.
 JournalRecord journal_record(const RecordDesc& desc, const void* bytes);
 
 // One field of a record as text: numbers in decimal, a card-number field masked,
 // track data and passwords nullopt (never read back). `mask_texts`: also mask
-// card-number-like digit runs in other texts, as the journal keeps them; a scenario
-// compares those texts as they are.
+// voucher codes, and card numbers and tracks inside other texts, as the journal keeps
+// them; a scenario compares those texts as they are.
 std::optional<std::string> record_field_value(const FieldDesc& field, const void* record,
                                               bool mask_texts = true);
 template <class Record> JournalRecord journal_record(const Record& record) {

@@ -250,16 +250,28 @@ std::int64_t detail_rows(const std::string& path) {
     return n;
 }
 
+// Days are counted back from the newest entry when the clock is ahead of it: a clock
+// set years ahead must not empty the journal.
 TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPersist) {
+    constexpr std::int64_t kDay = 86'400'000;
     {
         auto store = open_store();
         EXPECT_EQ(store->keep_days(), 90);
-        for (std::int64_t t : {1000, 1999, 2000, 3000}) {
+        EXPECT_TRUE(store->set_keep_days(2));
+        for (const std::int64_t t : {std::int64_t{1000}, std::int64_t{1999}, kDay, 2 * kDay + 1500, 3 * kDay + 2000}) {
             JournalEntry e = sale(t);
             append(*store, e);
         }
-        EXPECT_EQ(store->purge_started_before(2000), 2);
-        EXPECT_EQ(store->purge_started_before(2000), 0);
+        const struct {
+            std::int64_t now_ms;
+            int deleted;
+        } purges[] = {
+            {2 * kDay + 2000, 2},   // clock behind the newest entry: from now, 1000 and 1999
+            {20 * 365 * kDay, 1},   // clock years ahead: from the newest entry, kDay only
+            {20 * 365 * kDay, 0},
+        };
+        for (const auto& p : purges)
+            EXPECT_EQ(store->purge_expired(p.now_ms), p.deleted) << p.now_ms;
         EXPECT_EQ(store->count({}), 2);
         EXPECT_TRUE(store->set_keep_days(30));
         EXPECT_FALSE(store->set_keep_days(0));
