@@ -374,11 +374,15 @@ class JournalExportTest : public JournalStoreTest {
     void SetUp() override {
         JournalStoreTest::SetUp();
         store_ = open_store();
-        const char* hosts[] = {"THANK YOU", "SEE \"T&C\", PAGE 2", "DANKE\r\nSCH\xc3\x96N"};
+        // Texts with quotes, commas and line breaks, and one a spreadsheet would run.
+        const char* hosts[] = {"=HYPERLINK(\"http://x\")", "SEE \"T&C\", PAGE 2",
+                               "DANKE\r\nSCH\xc3\x96N"};
         for (int i = 0; i < 3; ++i) {
             JournalEntry e = sale(1000 * (i + 1), "000000001250", "00012", "");
-            e.host_text = hosts[i]; // texts with quotes, commas and line breaks
+            e.host_text = hosts[i];
             e.receipt.push_back("LINE, WITH \"QUOTES\"");
+            if (i == 1)
+                e.result_code = -3; // a number, not a formula
             if (i == 2)
                 e.result_code.reset();
             append(*store_, e);
@@ -401,6 +405,8 @@ TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
                                         "questions", "receipt", "request", "response"}));
     const std::string receipt = "   KELVRA SHOP, \"MAIN\" ST\nAMOUNT  EUR 12,50\n\n"
                                 "CARD 679999******4564\nLINE, WITH \"QUOTES\"";
+    // Newest first; a field that starts like a formula reads as text.
+    const char* hosts[] = {"DANKE\r\nSCH\xc3\x96N", "SEE \"T&C\", PAGE 2", "'=HYPERLINK(\"http://x\")"};
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const JournalEntry& e = entries_[i];
         const auto& row = rows[i + 1];
@@ -410,7 +416,7 @@ TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
                                             journal_time_text(e.ended_ms), e.operation, e.amount,
                                             e.invoice, e.status,
                                             e.result_code ? std::to_string(*e.result_code) : "",
-                                            e.result_text, e.host_text}));
+                                            e.result_text, hosts[i]}));
         EXPECT_EQ(nlohmann::ordered_json::parse(row[10]).at(0).at("answer"), "Accepted");
         EXPECT_EQ(row[11], receipt);
         EXPECT_EQ(records_of(nlohmann::ordered_json::parse(row[12])), e.request);
