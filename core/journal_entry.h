@@ -22,7 +22,13 @@ struct JournalField {
 struct JournalRecord {
     std::string record; // the record's type name ("Transaction_out")
     std::vector<JournalField> fields;
-    bool operator==(const JournalRecord&) const = default;
+    // The voucher codes of the record (its own and those of its embedded vouchers) as
+    // the terminal gave them, in memory only: the receipt lines that print them are
+    // masked with them (mask_voucher_codes) before anything is written. Never stored.
+    std::vector<std::string> voucher_codes;
+    bool operator==(const JournalRecord& other) const {
+        return record == other.record && fields == other.fields;
+    }
 };
 
 // A question the terminal asked the cashier while the operation ran.
@@ -73,6 +79,10 @@ template <class Record> JournalRecord journal_record(const Record& record) {
 // The value of field `name` in `record`, or empty.
 std::string_view field_value(const JournalRecord& record, std::string_view name);
 
-// Fills the entry's summaries (amount, invoice, status, host text, result) from
+// Every voucher code of `records` masked in `lines` (a voucher's receipt prints its
+// code whole).
+void mask_voucher_codes(std::vector<std::string>& lines, const std::vector<JournalRecord>& records);
+
+// Masks the voucher codes in the entry's receipt lines and fills the entry's summaries (amount, invoice, status, host text, result) from
 // its request and response records.
 void summarise_entry(JournalEntry& entry);

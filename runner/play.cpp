@@ -231,8 +231,12 @@ struct Engine {
         }
     }
 
+    // The voucher codes of the step's answer, whose receipts print them whole.
+    std::vector<std::string> voucher_codes;
+
     // Nothing leaves a step in full: what is printed and written of it is masked.
-    static StepResult finished(StepResult result, Clock::time_point started) {
+    StepResult finished(StepResult result, Clock::time_point started) {
+        mask_voucher_codes(result.receipt, {JournalRecord{"", {}, std::exchange(voucher_codes, {})}});
         for (std::string& line : result.receipt)
             line = mask_secret(line);
         for (Failure& failure : result.failures) {
@@ -300,6 +304,7 @@ struct Engine {
         result.receipt = receipts.take();
         for (std::string& line : result.receipt)
             line = terminal_text_utf8(line);
+        voucher_codes = answer.voucher_codes;
 
         if (step.result && code != *step.result)
             result.failures.push_back({"result", code_text(*step.result), code_text(code)});

@@ -140,6 +140,21 @@ TEST(JournalRecord, TrackDataAndPasswordsAreLeftOutVoucherCodesMasked) {
     EXPECT_EQ(value_of(voucher, "VoucherCodeOut"), "****-****-****-3456");
 }
 
+// A voucher's receipt prints its code whole: the entry keeps it masked, for the
+// vouchers of the sale's own answer and for one fetched after it.
+TEST(JournalRecord, VoucherReceiptsKeepTheCodesLastFourOnly) {
+    MobileTopUpRespOut sold{};
+    field_copy(sold.VoucherRecordsOut[1].VoucherCodeOut, "1234-5678-9012-3457");
+    VoucherRecordOut fetched{};
+    field_copy(fetched.VoucherCodeOut, "ABCD-EFGH-IJKL");
+    JournalEntry e;
+    e.response = {journal_record(sold), journal_record(fetched)};
+    e.receipt = {"YOUR CODE", "1234-5678-9012-3457", "CODE ABCD-EFGH-IJKL"};
+    summarise_entry(e);
+    EXPECT_EQ(e.receipt, (std::vector<std::string>{"YOUR CODE", "****-****-****-3457",
+                                                   "CODE ****-****-IJKL"}));
+}
+
 TEST(JournalRecord, Latin2TextBecomesUtf8) {
     MobileTopUpRespOut resp{};
     field_copy(resp.HostOptionalMessageOut, "P\xf8"
