@@ -173,13 +173,14 @@ struct Engine {
         }
     }
 
-    // Compares the real value; a failure shows both sides as `field` is reported.
+    // Compares the real value; a failure shows the value, and a text expected of it,
+    // as `field` is reported (a pattern is the scenario's own text).
     void check(StepResult& result, const std::string& what, const Expected& want,
                const std::string& actual, const Kept& kept, const FieldDesc* field = nullptr) {
         std::string shown, problem;
         if (!matches(want, actual, kept, &shown, &problem))
             result.failures.push_back({problem.empty() ? what : what + ": " + problem,
-                                       field ? reported(*field, shown) : shown,
+                                       field && !want.is_pattern ? reported(*field, shown) : shown,
                                        field ? reported(*field, actual) : actual});
     }
 
