@@ -115,10 +115,13 @@ void report_failure(const std::string& reason) {
 void write_entries(std::string path) {
     std::string error;
     std::unique_ptr<JournalStore> store = JournalStore::open(path, &error);
-    if (store)
-        store->purge_started_before(wall_ms() - std::int64_t{store->keep_days()} * 86'400'000);
-    else
+    if (store) {
+        if (const int purged = store->purge_expired(wall_ms()); purged > 0)
+            g_message("journal: %d %s older than %d days deleted", purged,
+                      purged == 1 ? "entry" : "entries", store->keep_days());
+    } else {
         report_failure(error);
+    }
 
     std::unique_lock lock(journal_mutex);
     for (;;) {
@@ -224,7 +227,7 @@ void journal_question(std::string question, std::string answer, std::vector<Jour
 }
 
 void journal_receipt_line(const std::string& line) {
-    std::string masked = mask_card_numbers(line);
+    std::string masked = mask_secret(line);
     std::lock_guard lock(journal_mutex);
     if (!recording)
         return;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -34,7 +35,7 @@ std::optional<std::string> record_field_value(const FieldDesc& field, const void
                                               bool mask_texts) {
     const unsigned char* at = static_cast<const unsigned char*>(record) + field.offset;
     const auto masked = [&](std::string text) {
-        return mask_texts ? mask_card_numbers(text) : text;
+        return mask_texts ? mask_secret(text) : text;
     };
     const auto text = [&] { return field_text(reinterpret_cast<const char*>(at), field.width); };
     switch (field.kind) {
@@ -43,7 +44,10 @@ std::optional<std::string> record_field_value(const FieldDesc& field, const void
     case FieldKind::Latin2Text:
         return masked(latin2_to_utf8(text()));
     case FieldKind::Pan:
-        return mask_pan(valid_utf8(text()));
+        return mask_secret(valid_utf8(text()), SecretKind::CardNumber);
+    case FieldKind::VoucherCode:
+        return mask_texts ? mask_secret(valid_utf8(text()), SecretKind::VoucherCode)
+                          : valid_utf8(text());
     case FieldKind::Secret:
     case FieldKind::Records:
         return std::nullopt;
@@ -110,11 +114,39 @@ const StatusField kStatusFields[] = {
 } // namespace
 
 JournalRecord journal_record(const RecordDesc& desc, const void* bytes) {
-    JournalRecord record{desc.name, {}};
-    for (const FieldDesc& field : desc.fields)
-        if (auto value = record_field_value(field, static_cast<const unsigned char*>(bytes)))
+    JournalRecord record{desc.name, {}, {}};
+    const auto* at = static_cast<const unsigned char*>(bytes);
+    const auto code_at = [&](std::size_t offset, std::size_t width) {
+        if (std::string code = field_text(reinterpret_cast<const char*>(at + offset), width);
+            !code.empty())
+            record.voucher_codes.push_back(std::move(code));
+    };
+    for (const FieldDesc& field : desc.fields) {
+        if (auto value = record_field_value(field, at))
             record.fields.push_back({field.name, std::move(*value)});
+        if (field.kind == FieldKind::VoucherCode)
+            code_at(field.offset, field.width);
+        // A voucher sale's answer embeds its vouchers, whose receipts print during it.
+        if (field.kind == FieldKind::Records && std::string_view(field.name) == "VoucherRecordsOut")
+            for (std::size_t v = 0; v + sizeof(VoucherRecordOut) <= field.width;
+                 v += sizeof(VoucherRecordOut))
+                code_at(field.offset + v + offsetof(VoucherRecordOut, VoucherCodeOut),
+                        sizeof(VoucherRecordOut::VoucherCodeOut));
+    }
     return record;
+}
+
+void mask_voucher_codes(std::vector<std::string>& lines, const std::vector<JournalRecord>& records) {
+    for (const JournalRecord& record : records)
+        for (const std::string& code : record.voucher_codes) {
+            if (code.size() < 6) // too short to tell from other text
+                continue;
+            const std::string masked = mask_secret(code, SecretKind::VoucherCode);
+            for (std::string& line : lines)
+                for (auto at = line.find(code); at != std::string::npos;
+                     at = line.find(code, at + masked.size()))
+                    line.replace(at, code.size(), masked);
+        }
 }
 
 std::string_view field_value(const JournalRecord& record, std::string_view name) {
@@ -125,6 +157,8 @@ std::string_view field_value(const JournalRecord& record, std::string_view name)
 }
 
 void summarise_entry(JournalEntry& entry) {
+    mask_voucher_codes(entry.receipt, entry.request);
+    mask_voucher_codes(entry.receipt, entry.response);
     // The amount the operator asked for; else the one the terminal answered.
     for (const char* field : {"Amount1In", "TotalAmountIn", "SaleCashAmountIn", "VoucherAmountIn"})
         if (entry.amount.empty())

@@ -22,7 +22,13 @@ struct JournalField {
 struct JournalRecord {
     std::string record; // the record's type name ("Transaction_out")
     std::vector<JournalField> fields;
-    bool operator==(const JournalRecord&) const = default;
+    // The voucher codes of the record (its own and those of its embedded vouchers) as
+    // the terminal gave them, in memory only: the receipt lines that print them are
+    // masked with them (mask_voucher_codes) before anything is written. Never stored.
+    std::vector<std::string> voucher_codes;
+    bool operator==(const JournalRecord& other) const {
+        return record == other.record && fields == other.fields;
+    }
 };
 
 // A question the terminal asked the cashier while the operation ran.
@@ -54,15 +60,16 @@ struct JournalEntry {
 };
 
 // The fields of a record read through its description, masked: Pan fields keep six
-// and four digits at most, Secret fields and embedded record arrays are left out,
+// and four digits at most, voucher codes their last four characters, Secret fields
+// and embedded record arrays are left out,
 // numbers are written in decimal, ISO-8859-2 texts become UTF-8, and any card
 // number inside another text is masked too.
 JournalRecord journal_record(const RecordDesc& desc, const void* bytes);
 
 // One field of a record as text: numbers in decimal, a card-number field masked,
 // track data and passwords nullopt (never read back). `mask_texts`: also mask
-// card-number-like digit runs in other texts, as the journal keeps them; a scenario
-// compares those texts as they are.
+// voucher codes, and card numbers and tracks inside other texts, as the journal keeps
+// them; a scenario compares those texts as they are.
 std::optional<std::string> record_field_value(const FieldDesc& field, const void* record,
                                               bool mask_texts = true);
 template <class Record> JournalRecord journal_record(const Record& record) {
@@ -72,6 +79,10 @@ template <class Record> JournalRecord journal_record(const Record& record) {
 // The value of field `name` in `record`, or empty.
 std::string_view field_value(const JournalRecord& record, std::string_view name);
 
-// Fills the entry's summaries (amount, invoice, status, host text, result) from
+// Every voucher code of `records` masked in `lines` (a voucher's receipt prints its
+// code whole).
+void mask_voucher_codes(std::vector<std::string>& lines, const std::vector<JournalRecord>& records);
+
+// Masks the voucher codes in the entry's receipt lines and fills the entry's summaries (amount, invoice, status, host text, result) from
 // its request and response records.
 void summarise_entry(JournalEntry& entry);

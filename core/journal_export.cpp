@@ -9,10 +9,22 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
-std::string csv_field(const std::string& text) {
+bool is_number(const std::string& text) {
+    const std::size_t digits = text.starts_with('-') ? 1 : 0;
+    return text.size() > digits && text.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+// A field a spreadsheet would run as a formula ("=HYPERLINK(...)" in a host message or
+// a receipt line) starts with a "'", which makes it text; a plain number ("-3", a
+// result code) stays a number.
+std::string csv_field(const std::string& field) {
+    const bool formula = !field.empty() && std::string_view("=+-@\t\r").find(field[0]) !=
+                                               std::string_view::npos && !is_number(field);
+    const std::string text = formula ? "'" + field : field;
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string quoted = "\"";

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -238,9 +239,11 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
 
     std::string why;
     // Turning a new file to write-ahead logging does not wait for the lock: when
-    // another connection holds it at that moment the switch is tried again.
+    // another connection holds it at that moment the switch is tried again. Each
+    // entry is synced as fully as the terminal's batch is (FULL), so that a power cut
+    // cannot keep a sale in the batch and lose it from the journal.
     for (int tries = 1; !exec(db,
-                              "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                              "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
                               "PRAGMA foreign_keys=ON;",
                               &why);
          ++tries) {
@@ -344,9 +347,15 @@ bool JournalStore::append(JournalEntry& e, std::string* error) {
     return true;
 }
 
-int JournalStore::purge_started_before(std::int64_t cutoff_ms) {
+int JournalStore::purge_expired(std::int64_t now_ms) {
+    std::int64_t newest = now_ms;
+    {
+        Statement st(db_, "SELECT max(started_ms) FROM entry");
+        if (st.step() == SQLITE_ROW && !st.is_null(0))
+            newest = std::min(newest, st.integer(0));
+    }
     Statement st(db_, "DELETE FROM entry WHERE started_ms < ?1");
-    st.bind(1, cutoff_ms);
+    st.bind(1, newest - std::int64_t{keep_days()} * 86'400'000);
     if (st.step() != SQLITE_DONE)
         return 0;
     return sqlite3_changes(db_);

@@ -36,8 +36,10 @@ class JournalStore {
     // Writes the entry and sets entry.id. False (and *error) when the write failed.
     bool append(JournalEntry& entry, std::string* error);
 
-    // Deletes the entries started before `cutoff_ms`; returns how many.
-    int purge_started_before(std::int64_t cutoff_ms);
+    // Deletes the entries older than the days to keep, counted back from `now_ms` or
+    // from the newest entry's start, whichever is earlier: a clock set years ahead
+    // deletes nothing that the days to keep would keep. Returns how many.
+    int purge_expired(std::int64_t now_ms);
 
     // How many days of entries to keep (90 until changed); kept in the journal.
     int keep_days();

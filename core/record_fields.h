@@ -20,6 +20,7 @@ enum class FieldKind : std::uint8_t {
     Latin2Text, // the same, in ISO-8859-2
     Pan,        // a card number: masked before it is kept anywhere
     Secret,     // track data and passwords: never kept anywhere
+    VoucherCode, // a top-up voucher's code: money, kept with its last four characters only
     Records,    // an embedded array of records, read through their own calls
     Int8,
     UInt8,
@@ -867,7 +868,7 @@ template <> struct RecordFields<VoucherRecordOut> {
     static constexpr const char* name = "VoucherRecordOut";
     static constexpr FieldDesc fields[] = {
         KELVRA_FIELD(VoucherRecordOut, VoucherSerialNumberOut, Text),
-        KELVRA_FIELD(VoucherRecordOut, VoucherCodeOut, Text),
+        KELVRA_FIELD(VoucherRecordOut, VoucherCodeOut, VoucherCode),
         KELVRA_FIELD(VoucherRecordOut, VoucherExpDateOut, Text),
         KELVRA_FIELD(VoucherRecordOut, AuthCodeOut, Text),
         KELVRA_FIELD(VoucherRecordOut, InvoiceNumberOut, Text),

@@ -58,7 +58,7 @@ IgnoreRule pattern_ignore_rule(const std::string& pattern, const std::string& as
 }
 
 std::string golden_line(std::string_view line, const std::vector<IgnoreRule>& rules) {
-    std::string text = mask_card_numbers(line);
+    std::string text = mask_secret(line);
     for (const IgnoreRule& rule : rules)
         text = std::regex_replace(text, rule.pattern, rule.replacement);
     return text;

@@ -1,5 +1,7 @@
 #include "junit.h"
 
+#include "terminal_text.h"
+
 #include <cstdio>
 #include <fstream>
 
@@ -67,13 +69,16 @@ void write_junit(std::ostream& out, const std::vector<SuiteResult>& suites) {
                 << "\" line=\"" << step.line << "\" time=\"" << seconds_text(step.seconds)
                 << "\">\n";
             for (const Failure& failure : step.failures)
-                out << "      <failure message=\"" << xml_escape(failure.message) << "\">"
-                    << xml_escape("expected: " + failure.expected + "\nactual: " + failure.actual)
+                out << "      <failure message=\""
+                    << xml_escape(terminal_text_utf8(failure.message)) << "\">"
+                    << xml_escape("expected: " + terminal_text_utf8(failure.expected) +
+                                  "\nactual: " + terminal_text_utf8(failure.actual))
                     << "</failure>\n";
             if (!step.receipt.empty()) {
+                // The terminal's bytes as the console shows them: the report stays XML.
                 std::string text;
                 for (const std::string& line : step.receipt)
-                    text += line + "\n";
+                    text += terminal_text_utf8(line) + "\n";
                 out << "      <system-out>" << xml_escape(text) << "</system-out>\n";
             }
             out << "    </testcase>\n";

@@ -7,6 +7,7 @@
 #include "junit.h"
 #include "progress.h"
 #include "receipt_server.h"
+#include "terminal_text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -121,6 +122,30 @@ std::string code_text(short code) {
     return std::to_string(code) + " (" + result_code_text(code) + ")";
 }
 
+// What the runner prints, writes or keeps of a text: UTF-8 as the console shows it,
+// card numbers, tracks and voucher codes masked as the journal keeps them.
+std::string reported(const std::string& text) {
+    return mask_secret(terminal_text_utf8(text));
+}
+
+// What the runner prints, writes or keeps of a field's value: a secret field never
+// shows its value ("[track data]", "[password]"), a card number or a voucher code is
+// masked as the journal keeps it, any other text as reported() gives it.
+std::string reported(const FieldDesc& field, const std::string& value) {
+    switch (field.kind) {
+    case FieldKind::Secret:
+        return mask_secret(value, std::string_view(field.name).find("Track") != std::string_view::npos
+                                      ? SecretKind::TrackData
+                                      : SecretKind::Password);
+    case FieldKind::Pan:
+        return mask_secret(terminal_text_utf8(value), SecretKind::CardNumber);
+    case FieldKind::VoucherCode:
+        return mask_secret(terminal_text_utf8(value), SecretKind::VoucherCode);
+    default:
+        return reported(value);
+    }
+}
+
 struct Engine {
     const RunOptions& options;
     ReceiptServer& receipts;
@@ -148,11 +173,15 @@ struct Engine {
         }
     }
 
+    // Compares the real value; a failure shows the value, and a text expected of it,
+    // as `field` is reported (a pattern is the scenario's own text).
     void check(StepResult& result, const std::string& what, const Expected& want,
-               const std::string& actual, const Kept& kept) {
+               const std::string& actual, const Kept& kept, const FieldDesc* field = nullptr) {
         std::string shown, problem;
         if (!matches(want, actual, kept, &shown, &problem))
-            result.failures.push_back({problem.empty() ? what : what + ": " + problem, shown, actual});
+            result.failures.push_back({problem.empty() ? what : what + ": " + problem,
+                                       field && !want.is_pattern ? reported(*field, shown) : shown,
+                                       field ? reported(*field, actual) : actual});
     }
 
     void check_receipt(StepResult& result, const Scenario& scenario, const Step& step,
@@ -203,6 +232,23 @@ struct Engine {
         }
     }
 
+    // The voucher codes of the step's answer, whose receipts print them whole.
+    std::vector<std::string> voucher_codes;
+
+    // Nothing leaves a step in full: what is printed and written of it is masked.
+    StepResult finished(StepResult result, Clock::time_point started) {
+        mask_voucher_codes(result.receipt, {JournalRecord{"", {}, std::exchange(voucher_codes, {})}});
+        for (std::string& line : result.receipt)
+            line = mask_secret(line);
+        for (Failure& failure : result.failures) {
+            failure.message = reported(failure.message);
+            failure.expected = reported(failure.expected);
+            failure.actual = reported(failure.actual);
+        }
+        result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+        return result;
+    }
+
     StepResult play(const Scenario& scenario, const Step& step, int repetition, Kept& kept) {
         StepResult result;
         result.name = step.repeat > 1 ? step.name + " #" + std::to_string(repetition) : step.name;
@@ -226,7 +272,7 @@ struct Engine {
                                 input.input->choices, &why))
                 result.failures.push_back(
                     {std::string("input ") + input.input->field->name + " refused: " + why, "",
-                     text});
+                     reported(*input.input->field, text)});
         }
         int record_number = 0;
         if (step.record) {
@@ -235,10 +281,8 @@ struct Engine {
                 (record_number = std::atoi(text.c_str())) <= 0)
                 result.failures.push_back({"record: not a record number", step.record->text, text});
         }
-        if (!result.failures.empty()) {
-            result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
-            return result; // nothing sent
-        }
+        if (!result.failures.empty())
+            return finished(std::move(result), started); // nothing sent
 
         RecordBuffer response(op.response->size);
         receipts.clear();
@@ -257,10 +301,11 @@ struct Engine {
                 activity.result(code);
         }
         const std::set<Question> asked = desk.end();
-        // Card numbers never reach a report in full.
+        // Checked as printed (in UTF-8); reported masked, at the end of the step.
         result.receipt = receipts.take();
         for (std::string& line : result.receipt)
-            line = mask_card_numbers(line);
+            line = terminal_text_utf8(line);
+        voucher_codes = answer.voucher_codes;
 
         if (step.result && code != *step.result)
             result.failures.push_back({"result", code_text(*step.result), code_text(code)});
@@ -275,7 +320,8 @@ struct Engine {
                     ? record_field_value(*field.field, response.data(), false).value_or("")
                     : shown_text(response.data(), *field.output->field, field.output->rule)
                           .value_or("");
-            check(result, "field " + field.name, field.value, actual, kept);
+            check(result, "field " + field.name, field.value, actual, kept,
+                  field.field ? field.field : field.output->field);
         }
         if (step.asked) {
             const std::set<Question> want(step.asked->begin(), step.asked->end());
@@ -283,13 +329,14 @@ struct Engine {
                 result.failures.push_back({"asked", asked_text(want), asked_text(asked)});
         }
         check_receipt(result, scenario, step, kept);
+        // A kept value goes on into later inputs, receipts and reports: kept masked.
         for (const Keep& keep : step.keep)
-            kept[keep.name] =
+            kept[keep.name] = reported(
+                keep.field ? *keep.field : *keep.output->field,
                 keep.field ? record_field_value(*keep.field, response.data(), false).value_or("")
                            : shown_text(response.data(), *keep.output->field, keep.output->rule)
-                                 .value_or("");
-        result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
-        return result;
+                                 .value_or(""));
+        return finished(std::move(result), started);
     }
 };
 

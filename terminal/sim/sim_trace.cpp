@@ -1,5 +1,7 @@
 #include "sim_trace.h"
 
+#include "card_masking.h"
+#include "korvex.h"
 #include "sim_core.h"
 
 #include <fcntl.h>
@@ -8,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -72,13 +75,72 @@ void append_item(std::string& out, unsigned tag, const char* name, const std::st
     }
 }
 
+// The fields of the calls that carry a secret. Traces are mailed to support: the
+// file never holds a password, track data or a whole voucher code.
+struct SecretField {
+    const char* call;
+    bool response; // in the response record, else in the request
+    std::size_t offset, width;
+    SecretKind kind;
+};
+#define SIM_SECRET(call, response, Record, field, kind)                                           \
+    SecretField { call, response, offsetof(Record, field), sizeof(Record::field), SecretKind::kind }
+#define SIM_VOUCHER(k)                                                                             \
+    SecretField {                                                                                  \
+        "DoMobileTopUpTransaction", true,                                                          \
+            offsetof(MobileTopUpRespOut, VoucherRecordsOut) + (k) * sizeof(VoucherRecordOut) +     \
+                offsetof(VoucherRecordOut, VoucherCodeOut),                                        \
+            sizeof(VoucherRecordOut::VoucherCodeOut), SecretKind::VoucherCode                      \
+    }
+const SecretField kSecretFields[] = {
+    SIM_SECRET("SetPassword", false, SetPasswordIn, PasswordIn, Password),
+    SIM_SECRET("DoMobileTopUpTransaction", false, MobileTopUpReqIn, GSMPasswordIn, Password),
+    SIM_SECRET("ReadSwipeCardTracks", true, ReadTracks_out, Track1BufferOut, TrackData),
+    SIM_SECRET("ReadSwipeCardTracks", true, ReadTracks_out, Track2BufferOut, TrackData),
+    SIM_SECRET("ReadSwipeCardTracks", true, ReadTracks_out, Track3BufferOut, TrackData),
+    SIM_SECRET("GetVoucherRecord", true, VoucherRecordOut, VoucherCodeOut, VoucherCode),
+    SIM_VOUCHER(0), SIM_VOUCHER(1), SIM_VOUCHER(2), SIM_VOUCHER(3), SIM_VOUCHER(4),
+};
+#undef SIM_SECRET
+#undef SIM_VOUCHER
+
+// A record as the trace shows it: passwords and track data blanked out (every byte of
+// a field that held one is '*', so that not even its length shows), voucher codes but
+// their last four characters and card numbers anywhere masked.
+std::string traced_record(const char* call, bool response, std::string bytes) {
+    for (const SecretField& f : kSecretFields) {
+        if (f.response != response || std::strcmp(f.call, call) != 0 ||
+            f.offset + f.width > bytes.size())
+            continue;
+        char* field = bytes.data() + f.offset;
+        const std::string text(field, strnlen(field, f.width));
+        if (f.kind == SecretKind::VoucherCode) {
+            const std::string masked = mask_secret(text, f.kind);
+            std::memcpy(field, masked.data(), masked.size());
+        } else if (!text.empty()) {
+            std::memset(field, '*', f.width);
+        }
+    }
+    return mask_secret(bytes);
+}
+
+// The trace file, owner-only; a link in its place is refused rather than followed
+// (into a file of someone else's choosing), and a file made wider is narrowed.
+int open_trace_file(const std::string& folder) {
+    const std::string path = folder + "/" + kTraceFileName;
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    struct stat st {};
+    if (fd >= 0 && fstat(fd, &st) == 0 && (st.st_mode & 077) != 0)
+        fchmod(fd, 0600);
+    return fd;
+}
+
 bool writable_folder(const std::string& folder) {
     struct stat st {};
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     // Opening the file itself is the only test that holds for every user, root included.
-    const std::string path = folder + "/" + kTraceFileName;
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = open_trace_file(folder);
     if (fd < 0)
         return false;
     close(fd);
@@ -129,11 +191,13 @@ std::string format_trace_entry(const std::string& time, const char* call,
 
 void write_trace_entry(const std::string& folder, const char* call, const std::string& request,
                        const std::optional<std::string>& response) {
-    const std::string entry = format_trace_entry(trace_time(), call, request, response);
+    const std::string entry =
+        format_trace_entry(trace_time(), call, traced_record(call, false, request),
+                           response ? std::optional(traced_record(call, true, *response))
+                                    : std::nullopt);
     Trace& t = trace();
     std::lock_guard lock(t.mutex);
-    const std::string path = folder + "/" + kTraceFileName;
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = open_trace_file(folder);
     if (fd < 0)
         return; // the folder went away: the call itself goes on
     std::size_t written = 0;

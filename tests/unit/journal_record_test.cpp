@@ -14,47 +14,67 @@
 
 namespace {
 
-TEST(JournalMasking, MaskPanKeepsSixAndFourOfACardNumber) {
+// Every shape a secret takes on a receipt, in a host text or a field, and the digit
+// runs that must stay as they are. The card numbers pass the Luhn check.
+TEST(SecretMasking, MasksEveryShapeOfASecretAndNothingElse) {
+    using enum SecretKind;
     const struct {
-        const char* pan;
+        SecretKind kind;
+        const char* text;
         const char* masked;
     } cases[] = {
-        {"4000000000006", "400000***0006"},             // 13 digits
-        {"6799990000044564", "679999******4564"},       // 16
-        {"4000000000000000006", "400000*********0006"}, // 19
-        {"6799 9900 0004 4564", "6799 99** **** 4564"}, // grouped: separators stay
-        {"679999******4564", "679999******4564"},       // masked already
-        {"************4564", "************4564"},       // last four only
-        {"123456789012", "********9012"},               // 12 digits: the last four
-        {"12345", "*2345"},
-        {"1234", "1234"},
-        {"", ""},
+        // Card numbers in free text, whatever stands between their digits.
+        {Text, "6799990000044564", "679999******4564"},
+        {Text, "4000000000006", "400000***0006"},             // 13 digits
+        {Text, "4000000000000000006", "400000*********0006"}, // 19 digits
+        {Text, "CARD 6799 9900 0004 4564", "CARD 6799 99** **** 4564"},
+        {Text, "CARD 6799  9900  0004  4564", "CARD 6799  99**  ****  4564"},
+        {Text, "6799\t9900\t0004\t4564", "6799\t99**\t****\t4564"},
+        {Text, "6799.9900.0004.4564", "6799.99**.****.4564"},
+        {Text, "6799/9900/0004/4564", "6799/99**/****/4564"},
+        {Text, "CARD 6799-9900-0004-4564 CHIP", "CARD 6799-99**-****-4564 CHIP"},
+        {Text, "6799\xc2\xa0" "9900\xc2\xa0" "0004\xc2\xa0" "4564",
+         "6799\xc2\xa0" "99**\xc2\xa0" "****\xc2\xa0" "4564"},
+        {Text, "6799 - 9900 / 0004 .\t4564", "6799 - 99** / **** .\t4564"},
+        // Run into its expiry: a window ending in the expiry passes too, and is masked.
+        {Text, "67999900000445642812", "679999*******5642812"},
+        {Text, "1250 6799990000044564", "1250 679999******4564"},
+        {Text, "6799 9900 0004 4564 1250", "6799 99** **** 4564 1250"},
+        {Text, "REF6799990000044564X", "REF679999******4564X"},
+        // Tracks, whole.
+        {Text, ";6799990000044564=29121010000?", "[track data]"},
+        {Text, "T2 ;6799990000044564=2912101000012345? END", "T2 [track data] END"},
+        {Text, "%B6799990000044564^DOE/JOHN^2912101000000?", "[track data]"},
+        {Text, "6799990000044564=29121010000", "[track data]"},
+        // Digit runs that stay: no card number there.
+        {Text, "4000000000000001", "4000000000000001"}, // no window passes the Luhn check
+        {Text, "679999******4564", "679999******4564"},
+        {Text, "DATE 06/12/2026 14:03:59", "DATE 06/12/2026 14:03:59"},
+        {Text, "2026-12-06 14:03:59", "2026-12-06 14:03:59"},
+        {Text, "AMOUNT 000000001250", "AMOUNT 000000001250"},
+        {Text, "TOTAL 000000001250  TIP 000000000100", "TOTAL 000000001250  TIP 000000000100"},
+        {Text, "TOTAL EUR 1.250.000,00", "TOTAL EUR 1.250.000,00"},
+        {Text, "INVOICE 000123 BATCH 000045", "INVOICE 000123 BATCH 000045"},
+        {Text, "TID 12345678 MID 000000012345678", "TID 12345678 MID 000000012345678"},
+        {Text, "TID 20071234 MID 412345678901234", "TID 20071234 MID 412345678901234"},
+        // A card-number field.
+        {CardNumber, "6799990000044564", "679999******4564"},
+        {CardNumber, "4000000000000000006", "400000*********0006"},
+        {CardNumber, "6799 9900 0004 4564", "6799 99** **** 4564"},
+        {CardNumber, "679999******4564", "679999******4564"},
+        {CardNumber, "************4564", "************4564"},
+        {CardNumber, "123456789012", "********9012"},
+        {CardNumber, "1234", "1234"},
+        // Never shown; a voucher code but its last four.
+        {TrackData, ";6799990000044564=29121010000?", "[track data]"},
+        {Password, "1234", "[password]"},
+        {Password, "", ""},
+        {VoucherCode, "1234-5678-9012-3456", "****-****-****-3456"},
+        {VoucherCode, "AB12CD34EF", "******34EF"},
+        {VoucherCode, "ABCD", "****"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(mask_pan(c.pan), c.masked) << c.pan;
-}
-
-TEST(JournalMasking, CardNumbersInFreeTextAreMaskedOtherNumbersStay) {
-    const struct {
-        const char* line;
-        const char* masked;
-    } cases[] = {
-        {"6799990000044564", "679999******4564"},
-        {"CARD 6799 9900 0004 4564", "CARD 6799 99** **** 4564"},
-        {"CARD 6799-9900-0004-4564 CHIP", "CARD 6799-99**-****-4564 CHIP"},
-        {"1250 6799990000044564", "1250 679999******4564"},
-        {"1250 6799 9900 0004 4564", "1250 6799 99** **** 4564"},
-        {"6799 9900 0004 4564 1250", "6799 99** **** 4564 1250"},
-        {"PAN:6799990000044564/EMV", "PAN:679999******4564/EMV"},
-        {"REF6799990000044564X", "REF679999******4564X"},
-        {"6799990000044565", "6799990000044565"},       // fails the Luhn check
-        {"AMOUNT 000000001250", "AMOUNT 000000001250"}, // 12 digits
-        {"000000001250 000000000100", "000000001250 000000000100"},
-        {"679999******4564", "679999******4564"},
-        {"TOTAL EUR 12.50", "TOTAL EUR 12.50"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(mask_card_numbers(c.line), c.masked) << c.line;
+        EXPECT_EQ(mask_secret(c.text, c.kind), c.masked) << c.text;
 }
 
 template <class Record> std::string value_of(const Record& r, const char* field) {
@@ -93,7 +113,7 @@ TEST(JournalRecord, TransactionOutIsMaskedDecodedAndValidUtf8) {
         EXPECT_EQ(r.fields[i].name, desc.fields[i].name);
 }
 
-TEST(JournalRecord, TrackDataAndPasswordsAreLeftOut) {
+TEST(JournalRecord, TrackDataAndPasswordsAreLeftOutVoucherCodesMasked) {
     ReadTracks_out tracks{};
     field_copy(tracks.Track1BufferOut, "%B6799990000044564^DOE/JOHN^2912101?");
     field_copy(tracks.Track2BufferOut, ";6799990000044564=29121010000?");
@@ -106,6 +126,8 @@ TEST(JournalRecord, TrackDataAndPasswordsAreLeftOut) {
     field_copy(topup.GSMPasswordIn, "4321");
     field_copy(topup.VoucherAmountIn, "00500");
     topup.VoucherNumbersIn = 200; // unsigned: above the range of a char
+    VoucherRecordOut voucher{};
+    field_copy(voucher.VoucherCodeOut, "1234-5678-9012-3456");
 
     for (const char* f : {"Track1BufferOut", "Track2BufferOut", "Track3BufferOut"})
         EXPECT_FALSE(has_field(tracks, f)) << f;
@@ -115,6 +137,22 @@ TEST(JournalRecord, TrackDataAndPasswordsAreLeftOut) {
     EXPECT_FALSE(has_field(topup, "GSMPasswordIn"));
     EXPECT_EQ(value_of(topup, "VoucherNumbersIn"), "200");
     EXPECT_EQ(value_of(topup, "VoucherAmountIn"), "00500");
+    EXPECT_EQ(value_of(voucher, "VoucherCodeOut"), "****-****-****-3456");
+}
+
+// A voucher's receipt prints its code whole: the entry keeps it masked, for the
+// vouchers of the sale's own answer and for one fetched after it.
+TEST(JournalRecord, VoucherReceiptsKeepTheCodesLastFourOnly) {
+    MobileTopUpRespOut sold{};
+    field_copy(sold.VoucherRecordsOut[1].VoucherCodeOut, "1234-5678-9012-3457");
+    VoucherRecordOut fetched{};
+    field_copy(fetched.VoucherCodeOut, "ABCD-EFGH-IJKL");
+    JournalEntry e;
+    e.response = {journal_record(sold), journal_record(fetched)};
+    e.receipt = {"YOUR CODE", "1234-5678-9012-3457", "CODE ABCD-EFGH-IJKL"};
+    summarise_entry(e);
+    EXPECT_EQ(e.receipt, (std::vector<std::string>{"YOUR CODE", "****-****-****-3457",
+                                                   "CODE ****-****-IJKL"}));
 }
 
 TEST(JournalRecord, Latin2TextBecomesUtf8) {

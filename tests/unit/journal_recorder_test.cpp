@@ -191,6 +191,7 @@ TEST_F(JournalRecorderTest, FlushReturnsWithEveryEndedEntryWritten) {
     EXPECT_EQ(failures, 0);
 }
 
+// Counted back from the newest entry (29 days old here), not from now.
 TEST_F(JournalRecorderTest, StartingDeletesTheEntriesOlderThanTheDaysKept) {
     const std::int64_t day = 86'400'000;
     const std::int64_t now = g_get_real_time() / 1000;
@@ -199,7 +200,7 @@ TEST_F(JournalRecorderTest, StartingDeletesTheEntriesOlderThanTheDaysKept) {
         auto store = JournalStore::open(path_, &error);
         ASSERT_TRUE(store) << error;
         ASSERT_TRUE(store->set_keep_days(30));
-        for (std::int64_t age : {31 * day, 29 * day}) {
+        for (std::int64_t age : {61 * day, 58 * day, 29 * day}) {
             JournalEntry e;
             e.operation = "SALE";
             e.started_ms = e.ended_ms = now - age;
@@ -209,8 +210,8 @@ TEST_F(JournalRecorderTest, StartingDeletesTheEntriesOlderThanTheDaysKept) {
     journal_start(path_);
     { OperationActivity sale("SALE"); } // written after the old entries are deleted
     const auto entries = written();
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].started_ms, now - 29 * day);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].started_ms, now - 58 * day);
 }
 
 // Not in the fixture: the child is this test binary started afresh, in the folder

@@ -251,16 +251,28 @@ std::int64_t detail_rows(const std::string& path) {
     return n;
 }
 
+// Days are counted back from the newest entry when the clock is ahead of it: a clock
+// set years ahead must not empty the journal.
 TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPersist) {
+    constexpr std::int64_t kDay = 86'400'000;
     {
         auto store = open_store();
         EXPECT_EQ(store->keep_days(), 90);
-        for (std::int64_t t : {1000, 1999, 2000, 3000}) {
+        EXPECT_TRUE(store->set_keep_days(2));
+        for (const std::int64_t t : {std::int64_t{1000}, std::int64_t{1999}, kDay, 2 * kDay + 1500, 3 * kDay + 2000}) {
             JournalEntry e = sale(t);
             append(*store, e);
         }
-        EXPECT_EQ(store->purge_started_before(2000), 2);
-        EXPECT_EQ(store->purge_started_before(2000), 0);
+        const struct {
+            std::int64_t now_ms;
+            int deleted;
+        } purges[] = {
+            {2 * kDay + 2000, 2},   // clock behind the newest entry: from now, 1000 and 1999
+            {20 * 365 * kDay, 1},   // clock years ahead: from the newest entry, kDay only
+            {20 * 365 * kDay, 0},
+        };
+        for (const auto& p : purges)
+            EXPECT_EQ(store->purge_expired(p.now_ms), p.deleted) << p.now_ms;
         EXPECT_EQ(store->count({}), 2);
         EXPECT_TRUE(store->set_keep_days(30));
         EXPECT_FALSE(store->set_keep_days(0));
@@ -366,11 +378,15 @@ class JournalExportTest : public JournalStoreTest {
     void SetUp() override {
         JournalStoreTest::SetUp();
         store_ = open_store();
-        const char* hosts[] = {"THANK YOU", "SEE \"T&C\", PAGE 2", "DANKE\r\nSCH\xc3\x96N"};
+        // Texts with quotes, commas and line breaks, and one a spreadsheet would run.
+        const char* hosts[] = {"=HYPERLINK(\"http://x\")", "SEE \"T&C\", PAGE 2",
+                               "DANKE\r\nSCH\xc3\x96N"};
         for (int i = 0; i < 3; ++i) {
             JournalEntry e = sale(1000 * (i + 1), "000000001250", "00012", "");
-            e.host_text = hosts[i]; // texts with quotes, commas and line breaks
+            e.host_text = hosts[i];
             e.receipt.push_back("LINE, WITH \"QUOTES\"");
+            if (i == 1)
+                e.result_code = -3; // a number, not a formula
             if (i == 2)
                 e.result_code.reset();
             append(*store_, e);
@@ -393,6 +409,8 @@ TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
                                         "questions", "receipt", "request", "response"}));
     const std::string receipt = "   KELVRA SHOP, \"MAIN\" ST\nAMOUNT  EUR 12,50\n\n"
                                 "CARD 679999******4564\nLINE, WITH \"QUOTES\"";
+    // Newest first; a field that starts like a formula reads as text.
+    const char* hosts[] = {"DANKE\r\nSCH\xc3\x96N", "SEE \"T&C\", PAGE 2", "'=HYPERLINK(\"http://x\")"};
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const JournalEntry& e = entries_[i];
         const auto& row = rows[i + 1];
@@ -402,7 +420,7 @@ TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
                                             journal_time_text(e.ended_ms), e.operation, e.amount,
                                             e.invoice, e.status,
                                             e.result_code ? std::to_string(*e.result_code) : "",
-                                            e.result_text, e.host_text}));
+                                            e.result_text, hosts[i]}));
         EXPECT_EQ(nlohmann::ordered_json::parse(row[10]).at(0).at("answer"), "Accepted");
         EXPECT_EQ(row[11], receipt);
         EXPECT_EQ(records_of(nlohmann::ordered_json::parse(row[12])), e.request);

@@ -46,6 +46,13 @@ const StepCase kSteps[] = {
      "  - op: VOID\n    inputs: {InvoiceNumber: \"${inv}\"}\n"
      "    expect: {status: Authorised, fields: {txt_txn_output_invoice_num: \"${inv}x\"}}\n",
      "field txt_txn_output_invoice_num", "x", ""},
+    {"a track in a failed check", "  - op: Card reading\n    expect: {fields: "
+                                  "{txt_read_track2_data: \"x\"}}\n",
+     "field txt_read_track2_data", "[track data]", "[track data]"},
+    {"a track kept and used", "  - op: Card reading\n    keep: {t: txt_read_track2_data}\n"
+                              "  - op: SALE\n    inputs: {amount1: 4500}\n"
+                              "    expect: {fields: {TotalAmount: \"${t}\"}}\n",
+     "field TotalAmount", "[track data]", "000000004500"},
 };
 
 TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {

@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -210,6 +212,53 @@ TEST_F(SimManagement, TracingRefusesAFolderItCannotWriteAndDefaultsAnEmptyOne) {
     set_trace("", false);
     EXPECT_NE(read_file(state_dir_ + "/trace/korvex-trace.log").find("GetTerminalState"),
               std::string::npos);
+}
+
+// The bytes of every item of a trace, as one string (a secret may span two rows).
+std::string traced_bytes(const std::string& trace) {
+    std::string bytes;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        const auto bar = line.find("  |");
+        if (line.rfind("    ", 0) != 0 || bar == std::string::npos || bar < 10)
+            continue;
+        std::istringstream hex(line.substr(10, bar - 10));
+        for (std::string pair; hex >> pair;)
+            bytes += static_cast<char>(std::stoi(pair, nullptr, 16));
+    }
+    return bytes;
+}
+
+ReadTracks_out read_tracks();
+
+// Traces are mailed to support: no password, track or whole card number in them, and
+// the file is the owner's alone, never reached through a link.
+TEST_F(SimManagement, TracesHoldNoSecretAndAreTheOwnersAlone) {
+    const std::string folder = state_dir_ + "-trace-secrets";
+    const std::string file = folder + "/korvex-trace.log";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink(folder + "/elsewhere", file);
+    EXPECT_NE(set_trace(folder, true).DiagRequestOut, 0) << "a link in the file's place";
+    EXPECT_FALSE(std::filesystem::exists(folder + "/elsewhere"));
+    std::filesystem::remove(file);
+    std::ofstream(file) << "";
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+
+    ASSERT_EQ(set_trace(folder, true).DiagRequestOut, 0);
+    SetPasswordIn password{};
+    put(password.PasswordIn, "987654321");
+    SetPasswordOut answer{};
+    SetPassword(&password, &answer);
+    const std::string track2 = text_of(read_tracks().Track2BufferOut);
+    set_trace(folder, false);
+
+    const std::string bytes = traced_bytes(read_file(file));
+    ASSERT_NE(bytes.find("ReadSwipeCardTracks"), std::string::npos);
+    const std::string pan = track2.substr(1, track2.find('=') - 1);
+    for (const std::string& secret : {std::string("987654321"), track2, pan.substr(6)})
+        EXPECT_EQ(bytes.find(secret), std::string::npos) << secret;
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 bool luhn_valid(const std::string& pan) {
