@@ -3,6 +3,7 @@
 #include "journal_json.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <glib.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -219,7 +220,11 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
             *error = "cannot open " + path + ": " + g_strerror(errno);
         return nullptr;
     }
+    // An existing file (and its -wal, -shm) is made the operator's alone as well.
+    fchmod(fd, 0600);
     ::close(fd);
+    for (const char* suffix : {"-wal", "-shm"})
+        chmod((path + suffix).c_str(), 0600);
 
     sqlite3* db = nullptr;
     const int rc =

@@ -77,6 +77,8 @@ void* PrintstTh(void* arg);
 // PrinterState holds from the last run, the one the child answers with.
 void show_saved_printer_state();
 void* SavePrintThread(void* arg);
-// Writes the text's bytes to filename ("wb"). False when the file cannot be opened
-// or written.
-bool save_to_file(const char* data, const char* filename);
+// Writes the text's bytes to filename, owner-only, through a temporary file in the
+// same folder that replaces it once complete: a failure leaves the old file whole.
+// False when it could not; `error` then says why when the file was opened but not
+// written (left empty when it could not even be opened).
+bool save_to_file(const char* data, const char* filename, std::string* error = nullptr);

@@ -32,10 +32,13 @@ std::string work_dir_path() {
 
 bool enter_work_dir(std::string* error) {
     const std::string dir = work_dir_path();
+    // A folder that exists already is made the operator's alone as well (it holds the
+    // settings with a password and the journal); not for a folder of someone else.
     if (g_mkdir_with_parents(dir.c_str(), 0700) != 0 || chdir(dir.c_str()) != 0) {
         if (error)
             *error = "cannot use the working folder " + dir + ": " + std::strerror(errno);
         return false;
     }
+    g_chmod(".", 0700);
     return true;
 }

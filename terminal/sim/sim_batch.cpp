@@ -3,6 +3,7 @@
 #include "korvex_sim.h"
 #include "sim_core.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -444,6 +445,22 @@ void set_aside(const std::string& path) {
     report_store("the batch database " + path + " cannot be read; moved to " + aside);
 }
 
+// The state folder holds the batch with its card data: the folder and every file in
+// it are the tester's alone, also when an older version left them readable.
+void keep_owner_only(const std::string& dir) {
+    chmod(dir.c_str(), 0700);
+    DIR* folder = opendir(dir.c_str());
+    if (!folder)
+        return;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string path = dir + "/" + entry->d_name;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+            chmod(path.c_str(), 0600);
+    }
+    closedir(folder);
+}
+
 void open_store(Journal& j) {
     const std::string dir = state_dir();
     if (!make_dirs(dir)) {
@@ -451,6 +468,10 @@ void open_store(Journal& j) {
         return;
     }
     const std::string path = batch_file_path();
+    // Created owner-only before SQLite opens it; its -wal and -shm follow its mode.
+    if (const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); fd >= 0)
+        close(fd);
+    keep_owner_only(dir);
     if (!j.store.open(path)) {
         if (access(path.c_str(), F_OK) == 0)
             set_aside(path);
