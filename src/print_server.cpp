@@ -5,12 +5,15 @@
 // (read_from_channel, receipt_view.cpp).
 #include "print_server.h"
 
+#include "print_allow.h"
 #include "print_job.h"
 #include "worker.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +23,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <new>
 
 std::atomic<int> sockfd{-1};
 std::atomic<pid_t> pid{0};
@@ -31,6 +37,33 @@ const char* g_printer_state_file = "PrinterState";
 namespace {
 
 constexpr int kListenBacklog = 10;
+// Connections served at once; more wait in the listen queue.
+constexpr int kMaxClients = 32;
+
+// Who may print (KELVRA_PRINT_ALLOW), read before the fork; the child only reads it.
+PrintAllowRule allow_rule;
+
+// Memory shared by the window process and the child: the terminal's address, which
+// the operator may change while the child serves, and the refusals the window shows.
+struct PrintAccess {
+    std::atomic<std::uint32_t> terminal_address{0}; // host byte order, 0: none
+    std::atomic<std::uint32_t> refused{0};
+    std::atomic<std::uint32_t> last_refused{0};
+};
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
+PrintAccess* access_state = nullptr;
+std::once_flag access_mapped;
+
+PrintAccess* print_access() {
+    std::call_once(access_mapped, [] {
+        void* shared = mmap(nullptr, sizeof(PrintAccess), PROT_READ | PROT_WRITE,
+                            MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        // Without shared memory the window's changes do not reach the child; the
+        // refusals are then counted in the child only.
+        access_state = shared == MAP_FAILED ? new PrintAccess : new (shared) PrintAccess;
+    });
+    return access_state;
+}
 
 std::atomic<PrintServerState> server_state{PrintServerState::NotStarted};
 
@@ -199,37 +232,128 @@ PrintJobFont processReceivedData(int sock, char* retMsg) {
     return font;
 }
 
-void print_child_serve(int listen_fd, int pipe_fd, pid_t parent) {
-    prepare_child_process();
-    // accept wakes up every few seconds to notice a window process that has gone,
-    // so that no orphan keeps the print port.
-    set_timeout(listen_fd, SO_RCVTIMEO, kPrintClientIdleSeconds);
-    for (;;) {
-        const int conn = accept(listen_fd, nullptr, nullptr);
+namespace {
+
+long monotonic_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+struct Client {
+    int fd;
+    long deadline_ms; // answered and closed then if it has sent nothing
+};
+
+// Takes the waiting connections. A peer that may not print is closed at once,
+// without a byte read, and counted for the window.
+void accept_clients(int listen_fd, Client* clients, int* count) {
+    while (*count < kMaxClients) {
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        const int conn = accept4(listen_fd, reinterpret_cast<sockaddr*>(&peer), &size,
+                                 SOCK_CLOEXEC);
         if (conn < 0) {
             const int err = errno;
-            if (err == EAGAIN || err == EWOULDBLOCK) {
-                if (getppid() != parent)
-                    _exit(0);
-            } else if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EOPNOTSUPP) {
+            if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EOPNOTSUPP)
                 _exit(1); // the listening socket is gone: nothing more can be served
-            } else if (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM) {
+            if (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM) {
                 const timespec pause{0, 10 * 1000 * 1000}; // let descriptors free up
                 nanosleep(&pause, nullptr);
             }
+            return; // EAGAIN: none waits any more; others: try again at the next wake
+        }
+        const std::uint32_t address = ntohl(peer.sin_addr.s_addr);
+        PrintAccess* access = access_state;
+        const std::uint32_t terminal = access ? access->terminal_address.load() : 0;
+        if (peer.sin_family != AF_INET || !print_peer_allowed(allow_rule, address, terminal)) {
+            if (access) { // counted first: the window may look once the peer is gone
+                access->last_refused.store(address);
+                access->refused.fetch_add(1);
+            }
+            close(conn);
             continue;
         }
-        // A terminal that sends nothing, or reads nothing, is answered and closed
-        // after a few seconds instead of holding up the others.
-        set_timeout(conn, SO_RCVTIMEO, kPrintClientIdleSeconds);
-        set_timeout(conn, SO_SNDTIMEO, kPrintClientIdleSeconds);
-
-        char msgToPrint[kPrintBufferSize] = {};
-        processReceivedData(conn, msgToPrint);
-        if (msgToPrint[0] && !write_pipe_line(pipe_fd, msgToPrint))
-            _exit(0); // the window process has gone
-        close(conn);
+        // A terminal that reads nothing cannot hold the child up either.
+        set_timeout(conn, SO_SNDTIMEO, 1);
+        clients[(*count)++] = {conn, monotonic_ms() + kPrintClientIdleSeconds * 1000L};
     }
+}
+
+} // namespace
+
+void print_child_serve(int listen_fd, int pipe_fd, pid_t parent) {
+    prepare_child_process();
+    // Several terminals (or a silent client and the terminal) are served at once:
+    // each job is taken as soon as it arrives, whoever connected first.
+    const int flags = fcntl(listen_fd, F_GETFL);
+    fcntl(listen_fd, F_SETFL, flags | O_NONBLOCK);
+    Client clients[kMaxClients];
+    int count = 0;
+    for (;;) {
+        pollfd watch[1 + kMaxClients];
+        watch[0] = {listen_fd, static_cast<short>(count < kMaxClients ? POLLIN : 0), 0};
+        long wait_ms = kPrintClientIdleSeconds * 1000L; // wakes to notice a parent gone
+        const long now = monotonic_ms();
+        for (int i = 0; i < count; ++i) {
+            watch[1 + i] = {clients[i].fd, POLLIN, 0};
+            wait_ms = std::min(wait_ms, std::max(0L, clients[i].deadline_ms - now));
+        }
+        const int ready = poll(watch, static_cast<nfds_t>(1 + count), static_cast<int>(wait_ms));
+        if (ready < 0 && errno != EINTR && errno != ENOMEM)
+            _exit(1);
+        // No orphan keeps the print port.
+        if (getppid() != parent)
+            _exit(0);
+        if (ready <= 0 && count == 0)
+            continue;
+        // In the order they connected: a job that came, or a silent one whose time is up.
+        const long after = monotonic_ms();
+        int kept = 0;
+        for (int i = 0; i < count; ++i) {
+            const Client c = clients[i];
+            if (ready > 0 && watch[1 + i].revents != 0) {
+                char msgToPrint[kPrintBufferSize] = {};
+                processReceivedData(c.fd, msgToPrint);
+                close(c.fd);
+                if (msgToPrint[0] && !write_pipe_line(pipe_fd, msgToPrint))
+                    _exit(0); // the window process has gone
+            } else if (after >= c.deadline_ms) {
+                send_print_reply(c.fd); // nothing read: answered all the same
+                close(c.fd);
+            } else {
+                clients[kept++] = c;
+            }
+        }
+        count = kept;
+        if (ready > 0 && (watch[0].revents & POLLIN))
+            accept_clients(listen_fd, clients, &count);
+    }
+}
+
+void print_access_setup() {
+    print_access();
+    std::string skipped;
+    allow_rule = parse_print_allow(std::getenv("KELVRA_PRINT_ALLOW"), &skipped);
+    if (!skipped.empty())
+        std::fprintf(stderr, "kelvra: KELVRA_PRINT_ALLOW: not an address or network: %s\n",
+                     skipped.c_str());
+}
+
+void print_server_allow_terminal(const char* address) {
+    print_access()->terminal_address.store(print_terminal_address(address));
+}
+
+unsigned print_server_refused(std::string* last) {
+    PrintAccess* access = print_access();
+    const unsigned refused = access->refused.load();
+    if (last) {
+        in_addr address{htonl(access->last_refused.load())};
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &address, text, sizeof text);
+        *last = refused ? text : "";
+    }
+    return refused;
 }
 
 // --- window process -------------------------------------------------------------
@@ -286,6 +410,7 @@ bool print_server_attach(int listen_fd) {
     g_io_channel_set_line_term(channel_for_read, "\n", 1);
     g_io_add_watch(channel_for_read, G_IO_IN, read_from_channel, nullptr);
 
+    print_access_setup();
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {

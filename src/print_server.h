@@ -27,13 +27,24 @@ extern pthread_t SAVE_PRINT_JOB; // runs the save dialog (SavePrintThread)
 // child is forked).
 extern const char* g_printer_state_file;
 
-// A connection that sends nothing for this long is answered and closed, so that
-// one silent client cannot hold up the receipts of the terminal.
+// A connection that sends nothing for this long is answered and closed. The child
+// serves its connections at once, so a silent one holds up no other.
 inline constexpr int kPrintClientIdleSeconds = 3;
 // The receipt text of one line after character conversion (`_LineToPrint`).
 inline constexpr std::size_t kReceiptLineSize = 355;
 
 enum class PrintServerState { NotStarted, Starting, Serving, Failed };
+// Who may print: loopback, the terminal's configured address and what
+// KELVRA_PRINT_ALLOW adds (print_allow.h); others are closed at once, unread.
+// Before the fork (the print server's set-up and tests): reads KELVRA_PRINT_ALLOW
+// and maps the memory that the window process shares with the child.
+void print_access_setup();
+// The terminal's configured address (the IP address setting) may print; may be
+// called before or after the child is forked.
+void print_server_allow_terminal(const char* address);
+// The connections refused so far; *last gets the latest refused address.
+unsigned print_server_refused(std::string* last = nullptr);
+
 PrintServerState print_server_state();
 // Why the print server does not serve, in words for the cashier (e.g. "Print server
 // not started: port 5187 is in use by another program (another console?)"); empty

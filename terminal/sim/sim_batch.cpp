@@ -303,6 +303,10 @@ struct Store {
         db = nullptr;
     }
 
+    bool exec(const char* sql) {
+        return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+
     long version() {
         const long v = data_version->next_row() ? data_version->number(0) : -2;
         data_version->done();
@@ -549,10 +553,12 @@ void reload_batch() {
     j.loaded = false;
 }
 
-bool change_batch(const char* what, const BatchChange& change) {
+bool change_batch(const char* what, const BatchChange& change, bool durable) {
     Journal& j = loaded_journal();
     Batch& b = j.batch;
     Store& s = j.store;
+    if (!durable && s.db)
+        s.exec("PRAGMA synchronous=NORMAL");
     bool ran = false;
     const bool saved = in_transaction(s, b, what, [&] {
         ran = true;
@@ -571,6 +577,8 @@ bool change_batch(const char* what, const BatchChange& change) {
         }
         return ok;
     });
+    if (!durable && s.db)
+        s.exec("PRAGMA synchronous=FULL");
     if (!ran) { // the terminal goes on from memory (it has said why)
         std::vector<TxnRecord*> changed;
         change(b, changed);

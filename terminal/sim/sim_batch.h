@@ -111,8 +111,11 @@ Batch& batch();
 // forgets the batch closed before. `change` returns false when it changed nothing.
 // Returns false (and says so on standard error) when the change could not be
 // written; the terminal then goes on from memory.
+// A change that is not `durable` is committed without waiting for the disk: it
+// becomes durable with the next durable one (the write-ahead log is synced whole),
+// so that a sale still costs one sync (its numbers, then its record).
 using BatchChange = std::function<bool(Batch& b, std::vector<TxnRecord*>& changed)>;
-bool change_batch(const char* what, const BatchChange& change);
+bool change_batch(const char* what, const BatchChange& change, bool durable = true);
 
 // Settlement, inside change_batch: the open batch becomes the last closed batch
 // (the one closed before is forgotten), closed at `date_time`, and the next batch

@@ -510,10 +510,14 @@ class Transaction {
         std::lock_guard lock(terminal_state.mutex);
         // The numbers are taken from the counters on disk: another till on this
         // terminal numbers its transactions from the same ones.
-        change_batch("numbers", [this](Batch& b, std::vector<TxnRecord*>&) {
-            number_locked(b, true);
-            return true;
-        });
+        change_batch(
+            "numbers",
+            [this](Batch& b, std::vector<TxnRecord*>&) {
+                number_locked(b, true);
+                return true;
+            },
+            false); // durable with the transaction's record
+
         return true;
     }
 

@@ -180,20 +180,81 @@ TEST(PrintServer, TerminalsThatHangUpEarlyDoNotStopTheServer) {
 
 TEST(PrintServer, ASilentTerminalIsClosedAndOthersAreServed) {
     PrintChild child(state_path("PrinterState-silent"));
-    const int silent = connect_to(child);
+    const int silent[2] = {connect_to(child), connect_to(child)};
     const auto start = std::chrono::steady_clock::now();
-    // Queued behind the silent one; answered once the child gives up on it.
+    // Two clients that connected first and send nothing hold up no receipt line.
     EXPECT_EQ(child.send(job("NEXT\n"), 10000), reply_with(0));
-    const double waited =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GE(waited, kPrintClientIdleSeconds - 0.5);
-    EXPECT_LT(waited, kPrintClientIdleSeconds + 3.0);
-    EXPECT_EQ(child.next_line(), "NEXT0\n") << "the silent terminal must not give a line";
-    // The silent terminal got the reply and the end of the connection.
-    EXPECT_EQ(receive(silent), reply_with(0));
-    char byte;
-    EXPECT_EQ(recv(silent, &byte, 1, 0), 0) << "the connection was ended";
-    close(silent);
+    EXPECT_EQ(child.next_line(), "NEXT0\n") << "the silent terminals must not give a line";
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+              1.0);
+    // The silent ones get the reply and the end of the connection once their time is up.
+    for (int fd : silent) {
+        timeval tv{kPrintClientIdleSeconds + 3, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        std::string got(kPrintReplySize, '\0');
+        EXPECT_EQ(recv(fd, got.data(), got.size(), MSG_WAITALL),
+                  static_cast<ssize_t>(kPrintReplySize));
+        EXPECT_EQ(got, reply_with(0));
+        char byte;
+        EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the connection was ended";
+        close(fd);
+    }
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+              kPrintClientIdleSeconds - 0.5);
+}
+
+// Who may print: loopback, the terminal's configured address, KELVRA_PRINT_ALLOW.
+// A stranger is closed at once without a reply or a line, and counted. The
+// stranger's address is added to the private namespace's loopback device.
+TEST(PrintServer, OnlyAllowedPeersPrint) {
+    constexpr const char* kStranger = "192.0.2.7";
+    if (!std::getenv("KELVRA_PRIVATE_NET") ||
+        std::system("ip addr add 192.0.2.7/32 dev lo 2>/dev/null || "
+                    "/usr/sbin/ip addr add 192.0.2.7/32 dev lo 2>/dev/null") != 0)
+        GTEST_SKIP() << "no private network namespace to add an address in";
+    struct Case {
+        const char* allow;    // KELVRA_PRINT_ALLOW
+        const char* terminal; // the IP address setting
+        const char* from;     // the peer's address
+        bool prints;
+    };
+    const Case cases[] = {
+        {"", "", "127.0.0.1", true},
+        {"", "", kStranger, false},
+        {"", "192.0.2.8", kStranger, false},
+        {"", kStranger, kStranger, true},
+        {"192.0.2.0/24", "", kStranger, true},
+        {"198.51.100.7, 10.0.0.0/8", "", kStranger, false},
+        {"any", "", kStranger, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.allow) + " | " + c.terminal + " | " + c.from);
+        ScopedEnv allow("KELVRA_PRINT_ALLOW", c.allow);
+        PrintChild child(state_path("PrinterState-allow"));
+        print_server_allow_terminal(c.terminal); // after the fork: reaches the child
+        const unsigned refused_before = print_server_refused();
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, c.from, &local.sin_addr);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(static_cast<uint16_t>(child.port()));
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+        const std::string bytes = job("HELLO\n");
+        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        EXPECT_EQ(receive(fd), c.prints ? reply_with(0) : "");
+        close(fd);
+        EXPECT_EQ(child.next_line(c.prints ? 3000 : 300),
+                  c.prints ? std::optional<std::string>("HELLO0\n") : std::nullopt);
+        std::string last;
+        EXPECT_EQ(print_server_refused(&last) - refused_before, c.prints ? 0u : 1u);
+        if (!c.prints)
+            EXPECT_EQ(last, kStranger);
+    }
+    print_server_allow_terminal("");
 }
 
 TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
