@@ -32,13 +32,15 @@ std::string work_dir_path() {
 
 bool enter_work_dir(std::string* error) {
     const std::string dir = work_dir_path();
-    // A folder that exists already is made the operator's alone as well (it holds the
-    // settings with a password and the journal); not for a folder of someone else.
     if (g_mkdir_with_parents(dir.c_str(), 0700) != 0 || chdir(dir.c_str()) != 0) {
         if (error)
             *error = "cannot use the working folder " + dir + ": " + std::strerror(errno);
         return false;
     }
-    g_chmod(".", 0700);
+    // The console's own folder holds the settings with a password and the journal:
+    // the operator's alone, also when an earlier version left it readable. A folder
+    // the operator chose (KELVRA_WORKDIR) keeps the mode it was given.
+    if (from_environment("KELVRA_WORKDIR").empty())
+        g_chmod(".", 0700);
     return true;
 }

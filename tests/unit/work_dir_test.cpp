@@ -19,6 +19,8 @@ TEST(WorkDir, ChosenFromTheEnvironmentCreatedOwnerOnlyAndEntered) {
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root + "/shared");
     chmod((root + "/shared").c_str(), 0755);
+    std::filesystem::create_directories(root + "/loose/kelvra");
+    chmod((root + "/loose/kelvra").c_str(), 0755);
     std::ofstream(root + "/a-file") << "x";
     struct Case {
         const char* name;
@@ -31,6 +33,7 @@ TEST(WorkDir, ChosenFromTheEnvironmentCreatedOwnerOnlyAndEntered) {
              Case{"explicit, missing", "/w/deeper", "/data", "/w/deeper", 0700},
              Case{"explicit, existing keeps its mode", "/shared", nullptr, "/shared", 0755},
              Case{"data home", nullptr, "/data", "/data/kelvra", 0700},
+             Case{"data home, existing and loose", nullptr, "/loose", "/loose/kelvra", 0700},
              Case{"home", nullptr, nullptr, "/home/.local/share/kelvra", 0700},
              Case{"a file", "/a-file", nullptr, "", 0},
          }) {
