@@ -37,8 +37,10 @@ const char* g_printer_state_file = "PrinterState";
 namespace {
 
 constexpr int kListenBacklog = 10;
-// Connections served at once; more wait in the listen queue.
-constexpr int kMaxClients = 32;
+// A connection that has sent nothing after this long gives way to the next one
+// waiting: connections are served one after the other, so a silent client would
+// otherwise hold up every receipt line behind it for its whole idle time.
+constexpr long kGiveWayMs = 300;
 
 // Who may print (KELVRA_PRINT_ALLOW), read before the fork; the child only reads it.
 PrintAllowRule allow_rule;
@@ -240,94 +242,86 @@ long monotonic_ms() {
     return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-struct Client {
-    int fd;
-    long deadline_ms; // answered and closed then if it has sent nothing
-};
+bool someone_waits(int listen_fd) {
+    pollfd p{listen_fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
 
-// Takes the waiting connections. A peer that may not print is closed at once,
-// without a byte read, and counted for the window.
-void accept_clients(int listen_fd, Client* clients, int* count) {
-    while (*count < kMaxClients) {
-        sockaddr_in peer{};
-        socklen_t size = sizeof peer;
-        const int conn = accept4(listen_fd, reinterpret_cast<sockaddr*>(&peer), &size,
-                                 SOCK_CLOEXEC);
-        if (conn < 0) {
-            const int err = errno;
-            if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EOPNOTSUPP)
-                _exit(1); // the listening socket is gone: nothing more can be served
-            if (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM) {
-                const timespec pause{0, 10 * 1000 * 1000}; // let descriptors free up
-                nanosleep(&pause, nullptr);
-            }
-            return; // EAGAIN: none waits any more; others: try again at the next wake
-        }
-        const std::uint32_t address = ntohl(peer.sin_addr.s_addr);
-        PrintAccess* access = access_state;
-        const std::uint32_t terminal = access ? access->terminal_address.load() : 0;
-        if (peer.sin_family != AF_INET || !print_peer_allowed(allow_rule, address, terminal)) {
-            if (access) { // counted first: the window may look once the peer is gone
-                access->last_refused.store(address);
-                access->refused.fetch_add(1);
-            }
-            close(conn);
-            continue;
-        }
-        // A terminal that reads nothing cannot hold the child up either.
-        set_timeout(conn, SO_SNDTIMEO, 1);
-        clients[(*count)++] = {conn, monotonic_ms() + kPrintClientIdleSeconds * 1000L};
+// Waits for the connection's job: true when there is something to read. A client
+// that sends nothing is given up after the idle time, or after kGiveWayMs as soon
+// as another connection waits behind it.
+bool job_arrives(int conn, int listen_fd) {
+    const long start = monotonic_ms();
+    for (;;) {
+        const long elapsed = monotonic_ms() - start;
+        const bool others_wait = someone_waits(listen_fd);
+        const long limit = others_wait ? kGiveWayMs : kPrintClientIdleSeconds * 1000L;
+        if (elapsed >= limit)
+            return false;
+        // Wakes when the job comes, or (while no one waits yet) when someone connects.
+        pollfd watch[2] = {{conn, POLLIN, 0}, {listen_fd, POLLIN, 0}};
+        const int ready = poll(watch, others_wait ? 1 : 2, static_cast<int>(limit - elapsed));
+        if (ready > 0 && watch[0].revents != 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
     }
+}
+
+// Whether the peer may print; a refused one is counted for the window.
+bool peer_may_print(const sockaddr_in& peer) {
+    const std::uint32_t address = ntohl(peer.sin_addr.s_addr);
+    PrintAccess* access = access_state;
+    const std::uint32_t terminal = access ? access->terminal_address.load() : 0;
+    if (peer.sin_family == AF_INET && print_peer_allowed(allow_rule, address, terminal))
+        return true;
+    if (access) { // counted before the close: the window may look once the peer is gone
+        access->last_refused.store(address);
+        access->refused.fetch_add(1);
+    }
+    return false;
 }
 
 } // namespace
 
 void print_child_serve(int listen_fd, int pipe_fd, pid_t parent) {
     prepare_child_process();
-    // Several terminals (or a silent client and the terminal) are served at once:
-    // each job is taken as soon as it arrives, whoever connected first.
-    const int flags = fcntl(listen_fd, F_GETFL);
-    fcntl(listen_fd, F_SETFL, flags | O_NONBLOCK);
-    Client clients[kMaxClients];
-    int count = 0;
+    // accept wakes up every few seconds to notice a window process that has gone,
+    // so that no orphan keeps the print port.
+    set_timeout(listen_fd, SO_RCVTIMEO, kPrintClientIdleSeconds);
     for (;;) {
-        pollfd watch[1 + kMaxClients];
-        watch[0] = {listen_fd, static_cast<short>(count < kMaxClients ? POLLIN : 0), 0};
-        long wait_ms = kPrintClientIdleSeconds * 1000L; // wakes to notice a parent gone
-        const long now = monotonic_ms();
-        for (int i = 0; i < count; ++i) {
-            watch[1 + i] = {clients[i].fd, POLLIN, 0};
-            wait_ms = std::min(wait_ms, std::max(0L, clients[i].deadline_ms - now));
-        }
-        const int ready = poll(watch, static_cast<nfds_t>(1 + count), static_cast<int>(wait_ms));
-        if (ready < 0 && errno != EINTR && errno != ENOMEM)
-            _exit(1);
-        // No orphan keeps the print port.
-        if (getppid() != parent)
-            _exit(0);
-        if (ready <= 0 && count == 0)
-            continue;
-        // In the order they connected: a job that came, or a silent one whose time is up.
-        const long after = monotonic_ms();
-        int kept = 0;
-        for (int i = 0; i < count; ++i) {
-            const Client c = clients[i];
-            if (ready > 0 && watch[1 + i].revents != 0) {
-                char msgToPrint[kPrintBufferSize] = {};
-                processReceivedData(c.fd, msgToPrint);
-                close(c.fd);
-                if (msgToPrint[0] && !write_pipe_line(pipe_fd, msgToPrint))
-                    _exit(0); // the window process has gone
-            } else if (after >= c.deadline_ms) {
-                send_print_reply(c.fd); // nothing read: answered all the same
-                close(c.fd);
-            } else {
-                clients[kept++] = c;
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        const int conn = accept(listen_fd, reinterpret_cast<sockaddr*>(&peer), &size);
+        if (conn < 0) {
+            const int err = errno;
+            if (err == EAGAIN || err == EWOULDBLOCK) {
+                if (getppid() != parent)
+                    _exit(0);
+            } else if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EOPNOTSUPP) {
+                _exit(1); // the listening socket is gone: nothing more can be served
+            } else if (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM) {
+                const timespec pause{0, 10 * 1000 * 1000}; // let descriptors free up
+                nanosleep(&pause, nullptr);
             }
+            continue;
         }
-        count = kept;
-        if (ready > 0 && (watch[0].revents & POLLIN))
-            accept_clients(listen_fd, clients, &count);
+        // Only loopback, the terminal and the allowed networks print: anyone else is
+        // closed at once, without a byte read.
+        if (!peer_may_print(peer)) {
+            close(conn);
+            continue;
+        }
+        // A terminal that reads nothing cannot hold the child up either.
+        set_timeout(conn, SO_SNDTIMEO, 1);
+        char msgToPrint[kPrintBufferSize] = {};
+        if (job_arrives(conn, listen_fd))
+            processReceivedData(conn, msgToPrint);
+        else
+            send_print_reply(conn); // nothing read: answered all the same
+        if (msgToPrint[0] && !write_pipe_line(pipe_fd, msgToPrint))
+            _exit(0); // the window process has gone
+        close(conn);
     }
 }
 

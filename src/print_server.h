@@ -27,8 +27,9 @@ extern pthread_t SAVE_PRINT_JOB; // runs the save dialog (SavePrintThread)
 // child is forked).
 extern const char* g_printer_state_file;
 
-// A connection that sends nothing for this long is answered and closed. The child
-// serves its connections at once, so a silent one holds up no other.
+// A connection that sends nothing for this long is answered and closed; as soon as
+// another connection waits behind it, it gets a third of a second only, so that a
+// silent client cannot hold up the terminal's receipt lines.
 inline constexpr int kPrintClientIdleSeconds = 3;
 // The receipt text of one line after character conversion (`_LineToPrint`).
 inline constexpr std::size_t kReceiptLineSize = 355;
