@@ -3,9 +3,9 @@
 #include "journal_json.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <glib.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>

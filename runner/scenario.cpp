@@ -186,8 +186,9 @@ std::optional<Expected> Reader::expected(const YAML::Node& node, const char* wha
         try {
             auto known = patterns_.find(value.text);
             if (known == patterns_.end())
-                known = patterns_.emplace(value.text, std::regex(value.text, std::regex::ECMAScript))
-                            .first;
+                known =
+                    patterns_.emplace(value.text, std::regex(value.text, std::regex::ECMAScript))
+                        .first;
             value.pattern = known->second;
         } catch (const std::regex_error& e) {
             error(source, "bad pattern '" + value.text + "': " + e.what());
@@ -578,8 +579,8 @@ Scenario Reader::read() {
         const bool read = scalar(root["golden"], "golden", &dir);
         const std::filesystem::path normal = std::filesystem::path(dir).lexically_normal();
         if (read && (normal.is_absolute() || (!normal.empty() && *normal.begin() == "..")))
-            error(root["golden"], "golden must name a folder inside the scenario's folder, not '" +
-                                      dir + "'");
+            error(root["golden"],
+                  "golden must name a folder inside the scenario's folder, not '" + dir + "'");
         else if (read)
             scenario.golden =
                 (std::filesystem::path(file_).parent_path() / dir).lexically_normal().string();

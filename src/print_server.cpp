@@ -20,11 +20,11 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <new>

@@ -198,9 +198,9 @@ namespace {
 // Said in the main window, modal over it, as the console's other errors are.
 // Called with the toolkit lock held.
 void show_save_failure(const std::string& text) {
-    GtkWidget* dialog = gtk_message_dialog_new(
-        MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr, GTK_DIALOG_MODAL,
-        GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", text.c_str());
+    GtkWidget* dialog = gtk_message_dialog_new(MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr,
+                                               GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
+                                               "%s", text.c_str());
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }

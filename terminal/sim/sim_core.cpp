@@ -315,9 +315,8 @@ std::map<std::string, std::string> stored_settings() {
 }
 
 bool store_setting(const std::string& key, const std::string& value) {
-    return update_settings([&](std::map<std::string, std::string>& settings) {
-        settings[key] = value;
-    });
+    return update_settings(
+        [&](std::map<std::string, std::string>& settings) { settings[key] = value; });
 }
 
 bool update_settings(const std::function<void(std::map<std::string, std::string>&)>& change) {

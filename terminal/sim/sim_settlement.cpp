@@ -311,8 +311,8 @@ void settle(const SettlementRequestIn& in, SettlementResponseOut& out) {
             if (!reachable || b.transactions.empty()) {
                 set_details({});
                 fill_summary(out, message_number, reachable ? kNoTransaction : kUnableToConnect,
-                             reachable ? "NO TRANSACTION" : "HOST UNREACHABLE", now,
-                             b.batch_number, totals, 0);
+                             reachable ? "NO TRANSACTION" : "HOST UNREACHABLE", now, b.batch_number,
+                             totals, 0);
                 return false;
             }
             const short records = set_details(b.transactions);

@@ -186,8 +186,7 @@ TEST(PrintServer, ASilentTerminalIsClosedAndOthersAreServed) {
     // line by less than a second.
     EXPECT_EQ(child.send(job("NEXT\n"), 10000), reply_with(0));
     EXPECT_EQ(child.next_line(), "NEXT0\n") << "the silent terminals must not give a line";
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-              1.0);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     // The silent ones got the reply and the end of the connection.
     for (int fd : silent) {
         timeval tv{kPrintClientIdleSeconds + 3, 0};
@@ -226,12 +225,9 @@ TEST(PrintServer, OnlyAllowedPeersPrint) {
         bool prints;
     };
     const Case cases[] = {
-        {"", "", "127.0.0.1", true},
-        {"", "", kStranger, false},
-        {"", "192.0.2.8", kStranger, false},
-        {"", kStranger, kStranger, true},
-        {"192.0.2.0/24", "", kStranger, true},
-        {"198.51.100.7, 10.0.0.0/8", "", kStranger, false},
+        {"", "", "127.0.0.1", true},           {"", "", kStranger, false},
+        {"", "192.0.2.8", kStranger, false},   {"", kStranger, kStranger, true},
+        {"192.0.2.0/24", "", kStranger, true}, {"198.51.100.7, 10.0.0.0/8", "", kStranger, false},
         {"any", "", kStranger, true},
     };
     for (const Case& c : cases) {

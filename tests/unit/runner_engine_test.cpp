@@ -119,8 +119,8 @@ TEST(RunnerEngine, SilentPrintClientsHoldUpNoReceiptLine) {
     }
     const auto start = std::chrono::steady_clock::now();
     std::string reply;
-    EXPECT_TRUE(send_print_job("127.0.0.1", kPort, encode_print_job("TOTAL\n"), &reply, &error,
-                               5000))
+    EXPECT_TRUE(
+        send_print_job("127.0.0.1", kPort, encode_print_job("TOTAL\n"), &reply, &error, 5000))
         << error;
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     EXPECT_EQ(server.take(), std::vector<std::string>{"TOTAL"});

@@ -73,8 +73,10 @@ const BrokenCase kBroken[] = {
     {"golden folder climbing out", "golden: g/../../up\nsteps:\n  - op: SALE\n", 1,
      "golden must name a folder inside the scenario's folder, not 'g/../../up'"},
     {"aliases expanding beyond the bound",
-     "a: &a [x, x, x, x, x, x, x, x, x, x]\nb: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
-     "c: &c [*b, *b, *b, *b, *b, *b, *b, *b, *b, *b]\nd: &d [*c, *c, *c, *c, *c, *c, *c, *c, *c, *c]\n"
+     "a: &a [x, x, x, x, x, x, x, x, x, x]\n"
+     "b: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
+     "c: &c [*b, *b, *b, *b, *b, *b, *b, *b, *b, *b]\n"
+     "d: &d [*c, *c, *c, *c, *c, *c, *c, *c, *c, *c]\n"
      "e: [*d, *d, *d, *d, *d, *d, *d, *d, *d, *d]\nsteps:\n  - op: SALE\n",
      1, "the file expands to more than 50000 values"},
 };
