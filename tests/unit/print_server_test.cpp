@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -258,6 +260,57 @@ TEST(PrintServer, OnlyAllowedPeersPrint) {
             EXPECT_EQ(last, kStranger);
     }
     print_server_allow_terminal("");
+}
+
+// "Save printed data": the chosen file is replaced whole, owner-only, or stays as it
+// was. A file that cannot be opened says nothing; a write that fails says why.
+TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
+    const std::string dir = test_work_dir() + "/receipt-save";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string text;
+        rlim_t file_size_limit; // RLIM_INFINITY: none
+        bool saved;
+        bool says_why;
+    };
+    const Case cases[] = {
+        {"replaces a readable file", dir + "/old.txt", "NEW\n", RLIM_INFINITY, true, false},
+        {"a folder that is not there", dir + "/missing/x.txt", "NEW\n", RLIM_INFINITY, false,
+         false},
+        {"the disk refuses the rest", dir + "/old.txt", std::string(4096, 'x'), 100, false, true},
+    };
+    struct sigaction ignore {}, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous); // a write past the limit fails with EFBIG instead
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_state(dir + "/old.txt", "OLD\n");
+        std::filesystem::permissions(dir + "/old.txt", std::filesystem::perms(0644));
+        rlimit limit{}, before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        limit = before;
+        limit.rlim_cur = c.file_size_limit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool saved = save_to_file(c.text.c_str(), c.file.c_str(), &error);
+        setrlimit(RLIMIT_FSIZE, &before);
+        EXPECT_EQ(saved, c.saved);
+        EXPECT_EQ(!error.empty(), c.says_why) << error;
+        if (c.saved) {
+            EXPECT_EQ(read_file(c.file), c.text);
+            EXPECT_EQ(std::filesystem::status(c.file).permissions(), std::filesystem::perms(0600));
+        } else {
+            EXPECT_EQ(read_file(dir + "/old.txt"), "OLD\n") << "the old file stays whole";
+        }
+        std::size_t files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
+            ++files;
+        EXPECT_EQ(files, 1u) << "no temporary file left behind";
+    }
+    sigaction(SIGXFSZ, &previous, nullptr);
 }
 
 TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
