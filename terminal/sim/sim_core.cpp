@@ -103,17 +103,30 @@ bool settings_changed(SettingsStamp& stamp) {
     stamp.modified_ns = modified;
     return true;
 }
+
+SettingsStamp& settings_stamp() {
+    static SettingsStamp& stamp = *new SettingsStamp; // never destroyed, see control()
+    return stamp;
+}
 } // namespace
 
 Terminal& terminal() {
     static Terminal& t = *new Terminal; // never destroyed, see control()
-    static SettingsStamp& stamp = *new SettingsStamp;
-    // Read afresh whenever the file changed: another till on this terminal may
-    // have switched receipt printing or set the clock. Both are atomics, so this
-    // needs no terminal mutex (callers may hold it).
-    if (settings_changed(stamp))
-        reload_kept_settings(t);
+    static std::once_flag loaded;
+    std::call_once(loaded, [] {
+        if (settings_changed(settings_stamp()))
+            reload_kept_settings(t);
+    });
     return t;
+}
+
+void refresh_kept_settings() {
+    // Read afresh when the file changed: another till on this terminal may have
+    // switched receipt printing or set the clock. Both are atomics, so this needs no
+    // terminal mutex.
+    Terminal& t = terminal();
+    if (settings_changed(settings_stamp()))
+        reload_kept_settings(t);
 }
 
 bool keep_clock_offset(long offset) {
@@ -201,6 +214,7 @@ CallScope::CallScope(const char* call, const void* request, std::size_t request_
                      void* response, std::size_t response_size)
     : call_(call), response_(response), response_size_(response_size),
       trace_folder_(trace_folder()) {
+    refresh_kept_settings(); // once a call: cheap enough (one stat), and always current
     if (!trace_folder_.empty() && request)
         request_.assign(static_cast<const char*>(request), request_size);
     in_call_scope = true;

@@ -29,9 +29,12 @@ struct Terminal {
     // moves it, and it is kept across restarts); read without the mutex, so atomic.
     std::atomic<long> clock_offset{0};
 };
-// The terminal; its kept settings (clock offset, receipt printing) are read again
-// whenever terminal.conf changed (another process on the state folder may set them).
+// The terminal; its kept settings (clock offset, receipt printing) are loaded on
+// first use.
 Terminal& terminal();
+// Reads the kept settings again when terminal.conf changed (another process on the
+// state folder may have set them). Each library call does it as it starts.
+void refresh_kept_settings();
 // Loads the kept settings again from the state folder.
 void reload_kept_settings(Terminal& t);
 // Keep a setting for the next start; false (and a report) when it cannot be written.
