@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <glib.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -220,7 +221,11 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
             *error = "cannot open " + path + ": " + g_strerror(errno);
         return nullptr;
     }
+    // An existing file (and its -wal, -shm) is made the operator's alone as well.
+    fchmod(fd, 0600);
     ::close(fd);
+    for (const char* suffix : {"-wal", "-shm"})
+        chmod((path + suffix).c_str(), 0600);
 
     sqlite3* db = nullptr;
     const int rc =

@@ -2,6 +2,9 @@
 
 #include "card_masking.h"
 
+#include <glib.h>
+#include <glib/gstdio.h>
+
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -72,16 +75,19 @@ std::string golden_path(const std::string& dir, int number, std::string_view ste
 
 bool write_golden(const std::string& path, const std::vector<std::string>& lines,
                   std::string* error) {
-    std::error_code ec;
+    // Kept like everything the runner keeps: owner-only, and replaced whole (a
+    // failed write leaves the golden receipt that was there).
     const auto folder = std::filesystem::path(path).parent_path();
     if (!folder.empty())
-        std::filesystem::create_directories(folder, ec);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        g_mkdir_with_parents(folder.c_str(), 0700);
+    std::string text;
     for (const std::string& line : lines)
-        out << line << '\n';
-    out.close();
-    if (!out) {
-        *error = "cannot write " + path;
+        text += line + '\n';
+    GError* failure = nullptr;
+    if (!g_file_set_contents_full(path.c_str(), text.data(), static_cast<gssize>(text.size()),
+                                  G_FILE_SET_CONTENTS_CONSISTENT, 0600, &failure)) {
+        *error = "cannot write " + path + (failure ? std::string(": ") + failure->message : "");
+        g_clear_error(&failure);
         return false;
     }
     return true;

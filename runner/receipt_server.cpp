@@ -17,8 +17,11 @@
 namespace {
 
 constexpr int kListenBacklog = 64;
-// A terminal that connects and sends nothing is given up after this long.
-constexpr int kClientIdleMs = 2000;
+// A terminal that connects and sends nothing is answered and closed after this
+// long; connections are served at once, so it holds up no other meanwhile.
+constexpr auto kClientIdle = std::chrono::milliseconds(2000);
+// Connections served at once; more wait in the listen queue.
+constexpr std::size_t kMaxClients = 32;
 // How long a step's end waits at most for connections still queued.
 constexpr auto kSettleMax = std::chrono::milliseconds(200);
 
@@ -40,17 +43,15 @@ void send_whole(int fd, const unsigned char* data, std::size_t size) {
     }
 }
 
-// One job from one read, as the console takes it: the decoded text (a job that is
-// not a print line gives a blank line, as in the console's receipt view), or
-// nothing when nothing came.
+// One job from one read of a connection that has something to read, as the
+// console takes it: the decoded text (a job that is not a print line gives a blank
+// line, as in the console's receipt view), or nothing when nothing came.
 bool read_job(int conn, std::string* text) {
     unsigned char received[kPrintBufferSize] = {};
-    ssize_t got = -1;
-    if (readable(conn, kClientIdleMs)) {
-        do
-            got = recv(conn, received, kPrintReadSize, 0);
-        while (got < 0 && errno == EINTR);
-    }
+    ssize_t got;
+    do
+        got = recv(conn, received, kPrintReadSize, MSG_DONTWAIT);
+    while (got < 0 && errno == EINTR);
     if (got <= 0)
         return false;
     unsigned short tag = 0, length = 0;
@@ -121,43 +122,75 @@ void ReceiptServer::stop() {
 }
 
 void ReceiptServer::serve() {
+    struct Client {
+        int fd;
+        std::chrono::steady_clock::time_point deadline;
+    };
+    std::vector<Client> clients;
+    auto answer = [](int conn) {
+        unsigned char reply[kPrintReplySize];
+        build_print_reply(reply, 0);
+        send_whole(conn, reply, sizeof reply);
+        close(conn);
+    };
     for (;;) {
-        pollfd watch[2] = {{listen_fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (poll(watch, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
+        std::vector<pollfd> watch = {
+            {listen_fd_, static_cast<short>(clients.size() < kMaxClients ? POLLIN : 0), 0},
+            {wake_[0], POLLIN, 0}};
+        int wait_ms = -1;
+        const auto now = std::chrono::steady_clock::now();
+        for (const Client& c : clients) {
+            watch.push_back({c.fd, POLLIN, 0});
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(c.deadline - now).count();
+            wait_ms = static_cast<int>(
+                std::max<long long>(0, wait_ms < 0 ? left : std::min<long long>(wait_ms, left)));
         }
-        if (watch[1].revents)
-            return;
-        if (!(watch[0].revents & POLLIN))
-            continue;
-        {
+        const int ready = poll(watch.data(), watch.size(), wait_ms);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0 && watch[1].revents)
+            break;
+        if (ready > 0 && (watch[0].revents & POLLIN)) {
+            // Busy from before the accept: a step's end waits for this connection's line.
             std::lock_guard lock(mutex_);
             busy_ = true;
         }
-        const int conn = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        std::string text;
-        const bool printed = conn >= 0 && read_job(conn, &text);
-        if (printed) {
-            // Kept before the reply: once the terminal has its answer, the line is
-            // the step's.
-            journal_receipt_line(text);
+        // In the order they connected: a job that came, or a silent one whose time is up.
+        const auto after = std::chrono::steady_clock::now();
+        std::vector<Client> waiting;
+        for (std::size_t i = 0; i < clients.size(); ++i) {
+            const Client& c = clients[i];
+            if (ready > 0 && watch[2 + i].revents) {
+                std::string text;
+                if (read_job(c.fd, &text)) {
+                    // Kept before the reply: once the terminal has its answer, the line
+                    // is the step's.
+                    journal_receipt_line(text);
+                    std::lock_guard lock(mutex_);
+                    lines_.push_back(std::move(text));
+                }
+                answer(c.fd);
+            } else if (after >= c.deadline) {
+                answer(c.fd);
+            } else {
+                waiting.push_back(c);
+            }
+        }
+        clients = std::move(waiting);
+        if (ready > 0 && (watch[0].revents & POLLIN)) {
+            const int conn = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (conn >= 0)
+                clients.push_back({conn, std::chrono::steady_clock::now() + kClientIdle});
         }
         {
             std::lock_guard lock(mutex_);
-            if (printed)
-                lines_.push_back(std::move(text));
-            busy_ = false;
+            busy_ = !clients.empty();
         }
         changed_.notify_all();
-        if (conn >= 0) {
-            unsigned char reply[kPrintReplySize];
-            build_print_reply(reply, 0);
-            send_whole(conn, reply, sizeof reply);
-            close(conn);
-        }
     }
+    for (const Client& c : clients)
+        close(c.fd);
 }
 
 void ReceiptServer::settle() {

@@ -1,6 +1,9 @@
 // The runner's own print server: a thread that takes the terminal's receipt lines on
 // the till's print port while the scenarios play, one job per connection, answers
-// each with "printed" and keeps the decoded lines for the step that runs.
+// each with "printed" and keeps the decoded lines for the step that runs. It
+// listens on loopback only (the simulated terminal lives in the runner's process),
+// and serves its connections at once, so a client that sends nothing holds up no
+// receipt line.
 #pragma once
 
 #include <condition_variable>
@@ -39,5 +42,5 @@ class ReceiptServer {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> lines_;
-    bool busy_ = false; // a connection is being served
+    bool busy_ = false; // a connection is open, its job not yet taken
 };

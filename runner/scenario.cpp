@@ -23,6 +23,28 @@ constexpr Question kQuestions[] = {Question::Signature,       Question::VoiceRef
 
 int line_of(const YAML::Node& node) { return node.Mark().line + 1; }
 
+// What one file may expand to: YAML aliases let a few lines stand for millions of
+// nodes, each of which the reader would visit (and a pattern compile). Far more
+// than the longest campaign's file needs.
+constexpr long kMaxExpandedNodes = 50000;
+
+// Counts the nodes as the reader visits them (an alias once for each use), and
+// stops as soon as the budget is spent.
+bool expands_within(const YAML::Node& node, long& budget) {
+    if (--budget < 0)
+        return false;
+    if (node.IsSequence()) {
+        for (const YAML::Node& item : node)
+            if (!expands_within(item, budget))
+                return false;
+    } else if (node.IsMap()) {
+        for (const auto& item : node)
+            if (!expands_within(item.first, budget) || !expands_within(item.second, budget))
+                return false;
+    }
+    return true;
+}
+
 std::string lower(std::string_view text) {
     std::string out(text);
     for (char& c : out)
@@ -130,6 +152,8 @@ class Reader {
 
     std::string file_;
     std::vector<ScenarioError>& errors_;
+    // Each pattern is compiled once, however often the file names it.
+    std::map<std::string, std::regex> patterns_;
     std::set<std::string> kept_;
 };
 
@@ -160,7 +184,12 @@ std::optional<Expected> Reader::expected(const YAML::Node& node, const char* wha
     check_kept(source, value.text);
     if (value.is_pattern && kept_names(value.text).empty()) {
         try {
-            value.pattern = std::regex(value.text, std::regex::ECMAScript);
+            auto known = patterns_.find(value.text);
+            if (known == patterns_.end())
+                known =
+                    patterns_.emplace(value.text, std::regex(value.text, std::regex::ECMAScript))
+                        .first;
+            value.pattern = known->second;
         } catch (const std::regex_error& e) {
             error(source, "bad pattern '" + value.text + "': " + e.what());
             return std::nullopt;
@@ -529,6 +558,11 @@ Scenario Reader::read() {
         error(root.IsNull() ? 1 : line_of(root), "a scenario is a map with its steps");
         return scenario;
     }
+    if (long budget = kMaxExpandedNodes; !expands_within(root, budget)) {
+        error(1, "the file expands to more than " + std::to_string(kMaxExpandedNodes) +
+                     " values (YAML aliases?); split it into several scenarios");
+        return scenario;
+    }
     for (const auto& item : root)
         if (!one_of(item.first.Scalar(), {"name", "policy", "ignore", "golden", "steps"}))
             error(item.first, "unknown key '" + item.first.Scalar() +
@@ -541,7 +575,13 @@ Scenario Reader::read() {
         read_ignore(root["ignore"], scenario);
     if (root["golden"]) {
         std::string dir;
-        if (scalar(root["golden"], "golden", &dir))
+        // Inside the scenario's folder: --record-golden writes there and nowhere else.
+        const bool read = scalar(root["golden"], "golden", &dir);
+        const std::filesystem::path normal = std::filesystem::path(dir).lexically_normal();
+        if (read && (normal.is_absolute() || (!normal.empty() && *normal.begin() == "..")))
+            error(root["golden"],
+                  "golden must name a folder inside the scenario's folder, not '" + dir + "'");
+        else if (read)
             scenario.golden =
                 (std::filesystem::path(file_).parent_path() / dir).lexically_normal().string();
     }

@@ -3,6 +3,8 @@
 #include "fields.h"
 #include "file_notice.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -97,6 +99,8 @@ int read_line(char* Buffer, int* lineLength, FILE* File) {
 
 void ReadSettingFile() {
     FILE* file = std::fopen(kSettingsFileName, "r");
+    if (file)
+        fchmod(fileno(file), 0600); // it holds a password: a loose mode left by an older copy goes
     if (!file) {
         // Defaults only when there is no file at all; a file without these keys
         // leaves the labels empty.

@@ -5,23 +5,29 @@
 // (read_from_channel, receipt_view.cpp).
 #include "print_server.h"
 
+#include "print_allow.h"
 #include "print_job.h"
 #include "worker.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <new>
 
 std::atomic<int> sockfd{-1};
 std::atomic<pid_t> pid{0};
@@ -31,6 +37,35 @@ const char* g_printer_state_file = "PrinterState";
 namespace {
 
 constexpr int kListenBacklog = 10;
+// A connection that has sent nothing after this long gives way to the next one
+// waiting: connections are served one after the other, so a silent client would
+// otherwise hold up every receipt line behind it for its whole idle time.
+constexpr long kGiveWayMs = 300;
+
+// Who may print (KELVRA_PRINT_ALLOW), read before the fork; the child only reads it.
+PrintAllowRule allow_rule;
+
+// Memory shared by the window process and the child: the terminal's address, which
+// the operator may change while the child serves, and the refusals the window shows.
+struct PrintAccess {
+    std::atomic<std::uint32_t> terminal_address{0}; // host byte order, 0: none
+    std::atomic<std::uint32_t> refused{0};
+    std::atomic<std::uint32_t> last_refused{0};
+};
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
+PrintAccess* access_state = nullptr;
+std::once_flag access_mapped;
+
+PrintAccess* print_access() {
+    std::call_once(access_mapped, [] {
+        void* shared = mmap(nullptr, sizeof(PrintAccess), PROT_READ | PROT_WRITE,
+                            MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        // Without shared memory the window's changes do not reach the child; the
+        // refusals are then counted in the child only.
+        access_state = shared == MAP_FAILED ? new PrintAccess : new (shared) PrintAccess;
+    });
+    return access_state;
+}
 
 std::atomic<PrintServerState> server_state{PrintServerState::NotStarted};
 
@@ -200,13 +235,65 @@ PrintJobFont processReceivedData(int sock, char* retMsg) {
     return font;
 }
 
+namespace {
+
+long monotonic_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+bool someone_waits(int listen_fd) {
+    pollfd p{listen_fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+// Waits for the connection's job: true when there is something to read. A client
+// that sends nothing is given up after the idle time, or after kGiveWayMs as soon
+// as another connection waits behind it.
+bool job_arrives(int conn, int listen_fd) {
+    const long start = monotonic_ms();
+    for (;;) {
+        const long elapsed = monotonic_ms() - start;
+        const bool others_wait = someone_waits(listen_fd);
+        const long limit = others_wait ? kGiveWayMs : kPrintClientIdleSeconds * 1000L;
+        if (elapsed >= limit)
+            return false;
+        // Wakes when the job comes, or (while no one waits yet) when someone connects.
+        pollfd watch[2] = {{conn, POLLIN, 0}, {listen_fd, POLLIN, 0}};
+        const int ready = poll(watch, others_wait ? 1 : 2, static_cast<int>(limit - elapsed));
+        if (ready > 0 && watch[0].revents != 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+// Whether the peer may print; a refused one is counted for the window.
+bool peer_may_print(const sockaddr_in& peer) {
+    const std::uint32_t address = ntohl(peer.sin_addr.s_addr);
+    PrintAccess* access = access_state;
+    const std::uint32_t terminal = access ? access->terminal_address.load() : 0;
+    if (peer.sin_family == AF_INET && print_peer_allowed(allow_rule, address, terminal))
+        return true;
+    if (access) { // counted before the close: the window may look once the peer is gone
+        access->last_refused.store(address);
+        access->refused.fetch_add(1);
+    }
+    return false;
+}
+
+} // namespace
+
 void print_child_serve(int listen_fd, int pipe_fd, pid_t parent) {
     prepare_child_process();
     // accept wakes up every few seconds to notice a window process that has gone,
     // so that no orphan keeps the print port.
     set_timeout(listen_fd, SO_RCVTIMEO, kPrintClientIdleSeconds);
     for (;;) {
-        const int conn = accept(listen_fd, nullptr, nullptr);
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        const int conn = accept(listen_fd, reinterpret_cast<sockaddr*>(&peer), &size);
         if (conn < 0) {
             const int err = errno;
             if (err == EAGAIN || err == EWOULDBLOCK) {
@@ -220,17 +307,48 @@ void print_child_serve(int listen_fd, int pipe_fd, pid_t parent) {
             }
             continue;
         }
-        // A terminal that sends nothing, or reads nothing, is answered and closed
-        // after a few seconds instead of holding up the others.
-        set_timeout(conn, SO_RCVTIMEO, kPrintClientIdleSeconds);
-        set_timeout(conn, SO_SNDTIMEO, kPrintClientIdleSeconds);
-
+        // Only loopback, the terminal and the allowed networks print: anyone else is
+        // closed at once, without a byte read.
+        if (!peer_may_print(peer)) {
+            close(conn);
+            continue;
+        }
+        // A terminal that reads nothing cannot hold the child up either.
+        set_timeout(conn, SO_SNDTIMEO, 1);
         char msgToPrint[kPrintBufferSize] = {};
-        processReceivedData(conn, msgToPrint);
+        if (job_arrives(conn, listen_fd))
+            processReceivedData(conn, msgToPrint);
+        else
+            send_print_reply(conn); // nothing read: answered all the same
         if (msgToPrint[0] && !write_pipe_line(pipe_fd, msgToPrint))
             _exit(0); // the window process has gone
         close(conn);
     }
+}
+
+void print_access_setup() {
+    print_access();
+    std::string skipped;
+    allow_rule = parse_print_allow(std::getenv("KELVRA_PRINT_ALLOW"), &skipped);
+    if (!skipped.empty())
+        std::fprintf(stderr, "kelvra: KELVRA_PRINT_ALLOW: not an address or network: %s\n",
+                     skipped.c_str());
+}
+
+void print_server_allow_terminal(const char* address) {
+    print_access()->terminal_address.store(print_terminal_address(address));
+}
+
+unsigned print_server_refused(std::string* last) {
+    PrintAccess* access = print_access();
+    const unsigned refused = access->refused.load();
+    if (last) {
+        in_addr address{htonl(access->last_refused.load())};
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &address, text, sizeof text);
+        *last = refused ? text : "";
+    }
+    return refused;
 }
 
 // --- window process -------------------------------------------------------------
@@ -287,6 +405,7 @@ bool print_server_attach(int listen_fd) {
     g_io_channel_set_line_term(channel_for_read, "\n", 1);
     g_io_add_watch(channel_for_read, G_IO_IN, read_from_channel, nullptr);
 
+    print_access_setup();
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {

@@ -27,13 +27,25 @@ extern pthread_t SAVE_PRINT_JOB; // runs the save dialog (SavePrintThread)
 // child is forked).
 extern const char* g_printer_state_file;
 
-// A connection that sends nothing for this long is answered and closed, so that
-// one silent client cannot hold up the receipts of the terminal.
+// A connection that sends nothing for this long is answered and closed; as soon as
+// another connection waits behind it, it gets a third of a second only, so that a
+// silent client cannot hold up the terminal's receipt lines.
 inline constexpr int kPrintClientIdleSeconds = 3;
 // The receipt text of one line after character conversion (`_LineToPrint`).
 inline constexpr std::size_t kReceiptLineSize = 355;
 
 enum class PrintServerState { NotStarted, Starting, Serving, Failed };
+// Who may print: loopback, the terminal's configured address and what
+// KELVRA_PRINT_ALLOW adds (print_allow.h); others are closed at once, unread.
+// Before the fork (the print server's set-up and tests): reads KELVRA_PRINT_ALLOW
+// and maps the memory that the window process shares with the child.
+void print_access_setup();
+// The terminal's configured address (the IP address setting) may print; may be
+// called before or after the child is forked.
+void print_server_allow_terminal(const char* address);
+// The connections refused so far; *last gets the latest refused address.
+unsigned print_server_refused(std::string* last = nullptr);
+
 PrintServerState print_server_state();
 // Why the print server does not serve, in words for the cashier (e.g. "Print server
 // not started: port 5187 is in use by another program (another console?)"); empty
@@ -77,6 +89,8 @@ void* PrintstTh(void* arg);
 // PrinterState holds from the last run, the one the child answers with.
 void show_saved_printer_state();
 void* SavePrintThread(void* arg);
-// Writes the text's bytes to filename ("wb"). False when the file cannot be opened
-// or written.
-bool save_to_file(const char* data, const char* filename);
+// Writes the text's bytes to filename, owner-only, through a temporary file in the
+// same folder that replaces it once complete: a failure leaves the old file whole.
+// False when it could not; `error` then says why when the file was opened but not
+// written (left empty when it could not even be opened).
+bool save_to_file(const char* data, const char* filename, std::string* error = nullptr);

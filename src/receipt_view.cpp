@@ -12,6 +12,11 @@
 #include "file_notice.h"
 #include "window_look.h"
 
+#include <fcntl.h>
+#include <glib/gstdio.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -158,16 +163,50 @@ void btn_clear_print_clicked(GtkWidget*, gpointer) {
     gtk_text_buffer_delete(buf_print_job, &start, &end);
 }
 
-bool save_to_file(const char* data, const char* filename) {
+bool save_to_file(const char* data, const char* filename, std::string* error) {
     if (!data || !filename)
         return false;
-    FILE* file = std::fopen(filename, "wb");
-    if (!file)
-        return false;
+    std::string temp = std::string(filename) + ".XXXXXX";
+    const int fd = g_mkstemp_full(temp.data(), O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false; // the file cannot be opened: nothing is written, nothing said
     const std::size_t size = std::strlen(data);
-    const bool written = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t n = write(fd, data + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += static_cast<std::size_t>(n);
+    }
+    int failure = written == size ? 0 : (errno ? errno : ENOSPC);
+    if (!failure && fsync(fd) != 0)
+        failure = errno;
+    if (close(fd) != 0 && !failure)
+        failure = errno;
+    if (!failure && rename(temp.c_str(), filename) != 0)
+        failure = errno;
+    if (!failure)
+        return true;
+    unlink(temp.c_str());
+    if (error)
+        *error = std::string("The printed data could not be saved in ") + filename + ": " +
+                 g_strerror(failure);
+    return false;
 }
+
+namespace {
+// Said in the main window, modal over it, as the console's other errors are.
+// Called with the toolkit lock held.
+void show_save_failure(const std::string& text) {
+    GtkWidget* dialog = gtk_message_dialog_new(MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr,
+                                               GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
+                                               "%s", text.c_str());
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}
+} // namespace
 
 void* SavePrintThread(void*) {
     GdkLock lock; // the dialog is built and run under the lock, held once
@@ -190,10 +229,13 @@ void* SavePrintThread(void*) {
             text = gtk_text_buffer_get_text(buf_print_job, &start, &end, FALSE);
         }
         gchar* filename = gtk_file_chooser_get_filename(chooser);
+        std::string failure;
         {
             GdkUnlock unlock; // the window stays live while the file is written
-            save_to_file(text ? text : "", filename);
+            save_to_file(text ? text : "", filename, &failure);
         }
+        if (!failure.empty())
+            show_save_failure(failure);
         g_free(filename);
         g_free(text);
     }
@@ -220,7 +262,7 @@ void* PrintstTh(void*) {
     // Replaced in one step, so the child never reads a half-written (empty) file.
     const char byte = static_cast<char>(status);
     GError* error = nullptr;
-    g_file_set_contents_full(g_printer_state_file, &byte, 1, G_FILE_SET_CONTENTS_CONSISTENT, 0644,
+    g_file_set_contents_full(g_printer_state_file, &byte, 1, G_FILE_SET_CONTENTS_CONSISTENT, 0600,
                              &error);
     // Said in the window until a later write succeeds.
     report_file_write("PrinterState", error ? error->message : "");
@@ -237,6 +279,7 @@ void show_saved_printer_state() {
     gsize size = 0;
     // The child answers 0 for a missing or empty file.
     unsigned char status = 0;
+    g_chmod(g_printer_state_file, 0600); // kept by the console: owner-only, also when older
     if (g_file_get_contents(g_printer_state_file, &contents, &size, nullptr) && size > 0)
         status = static_cast<unsigned char>(contents[0]);
     g_free(contents);

@@ -264,6 +264,8 @@ void Application_opened() {
     SetTerminalIPAddress_InOut address{};
     field_copy_terminated(address.IPAddressIn, g_SettingStruct.TerminalIPAddress);
     SetIPAddress(&address);
+    // The terminal at that address may send its receipts to the print server.
+    print_server_allow_terminal(field_text(address.IPAddressIn).c_str());
     SetSSLCertificate_InOut certificate{};
     field_copy_terminated(certificate.PathIn, g_SettingStruct.CertificationPath);
     SetPath(&certificate);

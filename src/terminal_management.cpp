@@ -9,6 +9,7 @@
 #include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"
+#include "print_server.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
@@ -338,6 +339,8 @@ void btn_set_ip_address_clicked(GtkWidget*, gpointer) {
         activity.response(io);
     }
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
+    if (io.DiagRequestOut == 0) // the terminal now prints from there
+        print_server_allow_terminal(field_text(in.IPAddressIn).c_str());
 }
 
 void btn_ssl_certificate_path_clicked(GtkWidget*, gpointer) {

@@ -180,9 +180,13 @@ gboolean check_print_server(gpointer) {
     const std::string notice = print_server_notice();
     if (lbl_print_server && notice != gtk_label_get_text(GTK_LABEL(lbl_print_server))) {
         gtk_label_set_text(GTK_LABEL(lbl_print_server), notice.c_str());
-        const std::string why = print_server_failure() +
-                                ". No receipts will arrive until the console is restarted "
-                                "with the port free.";
+        const std::string why =
+            print_server_state() == PrintServerState::Failed
+                ? print_server_failure() +
+                      ". No receipts will arrive until the console is restarted with the "
+                      "port free."
+                : "Only this computer and the terminal's address (Terminal page) may print; "
+                  "KELVRA_PRINT_ALLOW adds addresses or networks, or \"any\".";
         gtk_widget_set_tooltip_text(lbl_print_server, notice.empty() ? nullptr : why.c_str());
         gtk_widget_set_visible(lbl_print_server, !notice.empty());
     }
@@ -194,9 +198,15 @@ gboolean check_print_server(gpointer) {
 // Short enough for a 1024-wide window; the reason (print_server_failure) goes into
 // the notice's tooltip.
 std::string print_server_notice() {
-    if (print_server_state() != PrintServerState::Failed)
+    if (print_server_state() == PrintServerState::Failed)
+        return "Print server down: port " + std::to_string(kPrintPort) + " unavailable";
+    // A stranger on the print port is named, not each of its connections.
+    std::string last;
+    const unsigned refused = print_server_refused(&last);
+    if (refused == 0)
         return "";
-    return "Print server down: port " + std::to_string(kPrintPort) + " unavailable";
+    return "Print server refused " + last +
+           (refused > 1 ? " (" + std::to_string(refused) + " connections)" : "");
 }
 
 void prepare_window_look(GtkBuilder* builder) {

@@ -31,5 +31,6 @@ void show_event_server_state(bool running);
 // reason goes into the tooltip. Main thread, lock held.
 void show_journal_notice(const std::string& reason);
 
-// Why the print server does not serve, or empty while it serves or starts.
+// Why the print server does not serve, or the peer it refused last (and how many
+// connections it refused); empty while it serves all it was asked to.
 std::string print_server_notice();

@@ -3,6 +3,7 @@
 #include "korvex_sim.h"
 #include "sim_core.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -259,7 +260,11 @@ constexpr const char* kSchema =
 // hold one: the terminal then works from memory and says so at each save.
 struct Store {
     sqlite3* db = nullptr;
-    std::unique_ptr<Statement> begin, commit, rollback, put_meta, insert_txn, update_txn;
+    std::unique_ptr<Statement> begin, begin_read, commit, rollback, put_meta, insert_txn,
+        update_txn, data_version;
+    // data_version when the batch in memory was read or last written here: another
+    // connection's commit changes it.
+    long seen_version = -1;
 
     bool open(const std::string& path) {
         if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
@@ -270,6 +275,8 @@ struct Store {
             return false;
         }
         begin = std::make_unique<Statement>(db, "BEGIN IMMEDIATE");
+        begin_read = std::make_unique<Statement>(db, "BEGIN");
+        data_version = std::make_unique<Statement>(db, "PRAGMA data_version");
         commit = std::make_unique<Statement>(db, "COMMIT");
         rollback = std::make_unique<Statement>(db, "ROLLBACK");
         put_meta = std::make_unique<Statement>(
@@ -283,6 +290,9 @@ struct Store {
 
     void close() {
         begin.reset();
+        begin_read.reset();
+        data_version.reset();
+        seen_version = -1;
         commit.reset();
         rollback.reset();
         put_meta.reset();
@@ -295,6 +305,12 @@ struct Store {
 
     bool exec(const char* sql) {
         return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+
+    long version() {
+        const long v = data_version->next_row() ? data_version->number(0) : -2;
+        data_version->done();
+        return v;
     }
 };
 
@@ -384,8 +400,30 @@ void report_store(const std::string& what) {
     std::fprintf(stderr, "korvex-sim: %s\n", what.c_str());
 }
 
-// Runs `body` inside one database transaction; nothing of it stays when it fails.
-template <class Body> bool in_transaction(Store& s, const char* what, Body&& body) {
+// Reads the whole batch as one state of the file.
+bool read_current(Store& s, Batch& b) {
+    const long version = s.version(); // first: a commit after it is seen next time
+    if (!s.begin_read->run())
+        return false;
+    read_store(s.db, b);
+    s.commit->run();
+    s.seen_version = version;
+    return true;
+}
+
+// Reads the batch again when another connection has committed since it was read.
+// Called inside a transaction, so that what is read is one state of the file.
+void refresh(Store& s, Batch& b) {
+    const long version = s.version();
+    if (version == s.seen_version)
+        return;
+    read_store(s.db, b);
+    s.seen_version = version;
+}
+
+// Runs `body` inside one write transaction, on the batch as it is on disk; nothing
+// of it stays when it fails. The busy timeout lets another process's change end.
+template <class Body> bool in_transaction(Store& s, Batch& b, const char* what, Body&& body) {
     if (!s.db) {
         report_store(std::string("the batch is not kept (no database): ") + what);
         return false;
@@ -394,6 +432,7 @@ template <class Body> bool in_transaction(Store& s, const char* what, Body&& bod
         report_store(std::string("cannot start saving the batch: ") + sqlite3_errmsg(s.db));
         return false;
     }
+    refresh(s, b);
     if (body() && s.commit->run())
         return true;
     report_store(std::string("cannot save the batch (") + what + "): " + sqlite3_errmsg(s.db));
@@ -410,6 +449,22 @@ void set_aside(const std::string& path) {
     report_store("the batch database " + path + " cannot be read; moved to " + aside);
 }
 
+// The state folder holds the batch with its card data: the folder and every file in
+// it are the tester's alone, also when an older version left them readable.
+void keep_owner_only(const std::string& dir) {
+    chmod(dir.c_str(), 0700);
+    DIR* folder = opendir(dir.c_str());
+    if (!folder)
+        return;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string path = dir + "/" + entry->d_name;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+            chmod(path.c_str(), 0600);
+    }
+    closedir(folder);
+}
+
 void open_store(Journal& j) {
     const std::string dir = state_dir();
     if (!make_dirs(dir)) {
@@ -417,6 +472,10 @@ void open_store(Journal& j) {
         return;
     }
     const std::string path = batch_file_path();
+    // Created owner-only before SQLite opens it; its -wal and -shm follow its mode.
+    if (const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); fd >= 0)
+        close(fd);
+    keep_owner_only(dir);
     if (!j.store.open(path)) {
         if (access(path.c_str(), F_OK) == 0)
             set_aside(path);
@@ -426,14 +485,20 @@ void open_store(Journal& j) {
         }
     }
     const bool fresh = meta_value(j.store.db, "batch_number").empty();
-    read_store(j.store.db, j.batch);
+    j.store.seen_version = -1;
+    Batch read;
+    if (!read_current(j.store, read))
+        return;
+    j.batch = std::move(read);
 
     const std::string text_file = dir + "/" + kTextFileName;
     if (!fresh || access(text_file.c_str(), F_OK) != 0)
         return;
     Batch imported;
     load_text_file(text_file, imported);
-    const bool saved = in_transaction(j.store, "import", [&] {
+    const bool saved = in_transaction(j.store, j.batch, "import", [&] {
+        if (!meta_value(j.store.db, "batch_number").empty())
+            return false; // another process imported it meanwhile
         j.batch = imported;
         bool ok = write_meta(j.store, j.batch);
         for (TxnRecord& txn : j.batch.transactions)
@@ -443,7 +508,7 @@ void open_store(Journal& j) {
     if (saved)
         std::rename(text_file.c_str(), (text_file + ".imported").c_str());
     else
-        read_store(j.store.db, j.batch);
+        j.store.seen_version = -1; // read again at the next use
 }
 
 } // namespace
@@ -459,12 +524,24 @@ std::string batch_file_path() {
     return state_dir() + "/" + kFileName;
 }
 
-Batch& batch() {
+namespace {
+Journal& loaded_journal() {
     Journal& j = journal();
     if (!j.loaded) {
         j.batch = Batch{};
         open_store(j);
         j.loaded = true;
+    }
+    return j;
+}
+} // namespace
+
+Batch& batch() {
+    Journal& j = loaded_journal();
+    if (j.store.db && j.store.version() != j.store.seen_version) {
+        Batch read;
+        if (read_current(j.store, read))
+            j.batch = std::move(read);
     }
     return j.batch;
 }
@@ -476,36 +553,45 @@ void reload_batch() {
     j.loaded = false;
 }
 
-bool save_batch(std::initializer_list<TxnRecord*> changed) {
-    Batch& b = batch();
-    Store& s = journal().store;
-    return in_transaction(s, "change", [&] {
+bool change_batch(const char* what, const BatchChange& change, bool durable) {
+    Journal& j = loaded_journal();
+    Batch& b = j.batch;
+    Store& s = j.store;
+    if (!durable && s.db)
+        s.exec("PRAGMA synchronous=NORMAL");
+    bool ran = false;
+    const bool saved = in_transaction(s, b, what, [&] {
+        ran = true;
+        const int closed_before = b.closed_batch_number;
+        std::vector<TxnRecord*> changed;
+        if (!change(b, changed))
+            return true;
         bool ok = write_meta(s, b);
         for (TxnRecord* txn : changed)
             if (txn)
                 ok = ok && write_record(s, b, *txn);
+        if (ok && b.closed_batch_number != closed_before) {
+            // Only the batch that closed now is kept besides the open one.
+            Statement forget(s.db, "DELETE FROM txn WHERE batch <> ?1");
+            ok = forget.ok() && forget.bind(1, static_cast<long>(b.closed_batch_number)).run();
+        }
         return ok;
     });
+    if (!durable && s.db)
+        s.exec("PRAGMA synchronous=FULL");
+    if (!ran) { // the terminal goes on from memory (it has said why)
+        std::vector<TxnRecord*> changed;
+        change(b, changed);
+    }
+    return saved;
 }
 
-bool close_open_batch(const std::string& date_time) {
-    Batch& b = batch();
-    Batch after = b;
-    after.closed = std::move(after.transactions);
-    after.transactions.clear();
-    after.closed_batch_number = b.batch_number;
-    after.closed_date_time = date_time;
-    after.batch_number = b.batch_number + 1;
-    Store& s = journal().store;
-    // Only the batch that closes now is kept besides the open one.
-    const bool saved = in_transaction(s, "settlement", [&] {
-        Statement forget(s.db, "DELETE FROM txn WHERE batch <> ?1");
-        return forget.ok() && forget.bind(1, static_cast<long>(after.closed_batch_number)).run() &&
-               write_meta(s, after);
-    });
-    // The terminal goes on from memory when the database fails (it has said so).
-    b = std::move(after);
-    return saved;
+void close_open_batch(Batch& b, const std::string& date_time) {
+    b.closed = std::move(b.transactions);
+    b.transactions.clear();
+    b.closed_batch_number = b.batch_number;
+    b.closed_date_time = date_time;
+    b.batch_number += 1;
 }
 
 TxnRecord* find_by_invoice(Batch& b, const std::string& invoice) {

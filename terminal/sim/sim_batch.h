@@ -5,14 +5,15 @@
 // transaction of its own, which costs the same however large the batch has grown;
 // a crash at any point leaves the state before or after that change.
 //
-// The batch is also held in memory; the database is read once (on first use and
-// after reload_batch). Whoever changes a record in memory names it to save_batch,
-// which writes that record only.
+// Two processes may use one state folder (two tills on one terminal). The batch
+// held in memory is only a cache of the database: it is read again whenever another
+// connection has committed since (SQLite's data_version), and every change runs on
+// what is on disk, inside one BEGIN IMMEDIATE transaction that also writes it.
 //
 // Everything here is guarded by sim::terminal().mutex: take it before calling.
 #pragma once
 
-#include <initializer_list>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -99,17 +100,27 @@ struct Batch {
     std::string closed_date_time;
 };
 
-// The batch, read from the database on first use.
+// The batch as it is on disk now, for reading; re-read when another process has
+// changed it. Changes go through change_batch, never through this reference.
 Batch& batch();
 
-// Writes the counters, the last transaction and the named records of the open batch
-// (new ones are added and get their id; null pointers are skipped) in one database
-// transaction. Returns false (and says so on standard error) when it could not.
-bool save_batch(std::initializer_list<TxnRecord*> changed = {});
+// One read-modify-write of the batch: `change` runs on the batch as it is on disk,
+// inside one database transaction that also writes the counters, the last
+// transaction, the records that `change` names in `changed` (new ones are added
+// and get their id; null pointers are skipped) and, when it closed the open batch,
+// forgets the batch closed before. `change` returns false when it changed nothing.
+// Returns false (and says so on standard error) when the change could not be
+// written; the terminal then goes on from memory.
+// A change that is not `durable` is committed without waiting for the disk: it
+// becomes durable with the next durable one (the write-ahead log is synced whole),
+// so that a sale still costs one sync (its numbers, then its record).
+using BatchChange = std::function<bool(Batch& b, std::vector<TxnRecord*>& changed)>;
+bool change_batch(const char* what, const BatchChange& change, bool durable = true);
 
-// Settlement: the open batch becomes the last closed batch (the one closed before
-// is forgotten), closed at `date_time`, and the next batch number opens.
-bool close_open_batch(const std::string& date_time);
+// Settlement, inside change_batch: the open batch becomes the last closed batch
+// (the one closed before is forgotten), closed at `date_time`, and the next batch
+// number opens.
+void close_open_batch(Batch& b, const std::string& date_time);
 
 // Forgets the batch held in memory and closes the database; the next use opens it
 // again, looking the state folder up afresh (what a restart of the terminal does).

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,14 +77,56 @@ void reload_kept_settings(Terminal& t) {
     t.print_receipts = stored_setting(kPrintReceiptsKey, "1") != "0";
 }
 
+namespace {
+constexpr const char* kSettingsFile = "terminal.conf";
+
+// Which terminal.conf the kept settings were read from: every write replaces the
+// file, so a new inode (or time) means another process (or this one) changed them.
+struct SettingsStamp {
+    std::mutex mutex;
+    bool read = false;
+    ino_t inode = 0;
+    std::int64_t modified_ns = 0;
+};
+
+bool settings_changed(SettingsStamp& stamp) {
+    struct stat st {};
+    const bool exists = stat((state_dir() + "/" + kSettingsFile).c_str(), &st) == 0;
+    const ino_t inode = exists ? st.st_ino : 0;
+    const std::int64_t modified =
+        exists ? std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec : 0;
+    std::lock_guard lock(stamp.mutex);
+    if (stamp.read && inode == stamp.inode && modified == stamp.modified_ns)
+        return false;
+    stamp.read = true;
+    stamp.inode = inode;
+    stamp.modified_ns = modified;
+    return true;
+}
+
+SettingsStamp& settings_stamp() {
+    static SettingsStamp& stamp = *new SettingsStamp; // never destroyed, see control()
+    return stamp;
+}
+} // namespace
+
 Terminal& terminal() {
     static Terminal& t = *new Terminal; // never destroyed, see control()
     static std::once_flag loaded;
     std::call_once(loaded, [] {
-        std::lock_guard lock(t.mutex);
-        reload_kept_settings(t);
+        if (settings_changed(settings_stamp()))
+            reload_kept_settings(t);
     });
     return t;
+}
+
+void refresh_kept_settings() {
+    // Read afresh when the file changed: another till on this terminal may have
+    // switched receipt printing or set the clock. Both are atomics, so this needs no
+    // terminal mutex.
+    Terminal& t = terminal();
+    if (settings_changed(settings_stamp()))
+        reload_kept_settings(t);
 }
 
 bool keep_clock_offset(long offset) {
@@ -171,6 +214,7 @@ CallScope::CallScope(const char* call, const void* request, std::size_t request_
                      void* response, std::size_t response_size)
     : call_(call), response_(response), response_size_(response_size),
       trace_folder_(trace_folder()) {
+    refresh_kept_settings(); // once a call: cheap enough (one stat), and always current
     if (!trace_folder_.empty() && request)
         request_.assign(static_cast<const char*>(request), request_size);
     in_call_scope = true;
@@ -242,9 +286,22 @@ bool write_file_atomically(const std::string& path, const std::string& text) {
     return true;
 }
 
+StateLock::StateLock(const char* name) {
+    const std::string dir = state_dir();
+    if (make_dirs(dir))
+        fd_ = open((dir + "/" + name + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Without the lock file the change is still made, only not guarded against another process.
+    while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+StateLock::~StateLock() {
+    if (fd_ >= 0)
+        close(fd_); // releases the lock
+}
+
 namespace {
 std::mutex settings_mutex;
-constexpr const char* kSettingsFile = "terminal.conf";
 
 std::map<std::string, std::string> read_settings() {
     std::map<std::string, std::string> settings;
@@ -266,10 +323,21 @@ std::string stored_setting(const std::string& key, const std::string& fallback) 
     return it == settings.end() ? fallback : it->second;
 }
 
-bool store_setting(const std::string& key, const std::string& value) {
+std::map<std::string, std::string> stored_settings() {
     std::lock_guard lock(settings_mutex);
+    return read_settings();
+}
+
+bool store_setting(const std::string& key, const std::string& value) {
+    return update_settings(
+        [&](std::map<std::string, std::string>& settings) { settings[key] = value; });
+}
+
+bool update_settings(const std::function<void(std::map<std::string, std::string>&)>& change) {
+    std::lock_guard lock(settings_mutex);
+    const StateLock across_processes("terminal.conf");
     auto settings = read_settings();
-    settings[key] = value;
+    change(settings);
     std::string text;
     for (const auto& [k, v] : settings)
         text += k + "=" + v + "\n";

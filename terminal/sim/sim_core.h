@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -23,7 +24,7 @@ struct Terminal {
     bool transaction_running = false; // a second transaction meanwhile is refused
     // Receipts of each transaction go to the till's print server (sim_printer.h).
     // Kept across restarts (SetTxnReceiptPrintStatus).
-    bool print_receipts = true;
+    std::atomic<bool> print_receipts{true};
     // The terminal's clock runs this many seconds ahead of the system's (SetTimeDate
     // moves it, and it is kept across restarts); read without the mutex, so atomic.
     std::atomic<long> clock_offset{0};
@@ -31,8 +32,10 @@ struct Terminal {
 // The terminal; its kept settings (clock offset, receipt printing) are loaded on
 // first use.
 Terminal& terminal();
-// Loads the kept settings again from the state folder (a restart of the terminal).
-// Called with the terminal's mutex held.
+// Reads the kept settings again when terminal.conf changed (another process on the
+// state folder may have set them). Each library call does it as it starts.
+void refresh_kept_settings();
+// Loads the kept settings again from the state folder.
 void reload_kept_settings(Terminal& t);
 // Keep a setting for the next start; false (and a report) when it cannot be written.
 bool keep_clock_offset(long offset);
@@ -112,6 +115,25 @@ void report(const std::string& what);
 // state folder, read afresh at each call. Thread-safe; need no terminal mutex.
 std::string stored_setting(const std::string& key, const std::string& fallback = "");
 bool store_setting(const std::string& key, const std::string& value);
+// All kept settings, from one reading of the file.
+std::map<std::string, std::string> stored_settings();
+// One read-modify-write of several settings, guarded against another process on the
+// same state folder (StateLock) as well as other threads.
+bool update_settings(const std::function<void(std::map<std::string, std::string>&)>& change);
+
+// An exclusive lock on the state folder's `name`.lock, held for the object's life:
+// read-modify-writes of one state file by two processes (two tills on one
+// terminal) follow each other instead of losing one's change. Not recursive.
+class StateLock {
+  public:
+    explicit StateLock(const char* name);
+    ~StateLock();
+    StateLock(const StateLock&) = delete;
+    StateLock& operator=(const StateLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
 
 // Text of a fixed-width request field (up to its first NUL or its whole width).
 std::string text_of(const char* field, std::size_t width);

@@ -38,14 +38,15 @@ constexpr const char* kLastUploadKey = "donation_last_upload";
 
 enum DonationMode : short { kRoundUp = 0, kTopUp = 1 };
 
-// One donation at a time changes the totals (read, add, store).
-std::mutex totals_mutex;
-
 // A stored count, value or mode; a damaged setting outside 0 to 999999999 reads as
 // 0, so that adding to it cannot overflow.
-long stored_number(const char* key) {
-    const long value = std::strtol(stored_setting(key, "0").c_str(), nullptr, 10);
+long bounded_number(const std::string& text) {
+    const long value = std::strtol(text.c_str(), nullptr, 10);
     return value >= 0 && value <= 999999999 ? value : 0;
+}
+
+long stored_number(const char* key) {
+    return bounded_number(stored_setting(key, "0"));
 }
 
 std::string digits(long value, int width) {
@@ -71,17 +72,21 @@ long unit_of_currency() {
 
 // Adds one donation to the totals; when the scheme's volume or value is reached
 // the terminal uploads them to the charity's host at once and starts again.
+// One read-modify-write of the kept settings, so that another till on the
+// terminal cannot count between the read and the write.
 void count_donation(long donation) {
-    std::lock_guard lock(totals_mutex);
-    long count = stored_number(kCountKey) + 1;
-    long value = stored_number(kValueKey) + donation;
-    if (count >= kMaxTxnVolume || value >= kMaxTxnValue) {
-        count = 0;
-        value = 0;
-        store_setting(kLastUploadKey, today());
-    }
-    store_setting(kCountKey, std::to_string(count));
-    store_setting(kValueKey, std::to_string(value));
+    const std::string date = today();
+    update_settings([&](std::map<std::string, std::string>& settings) {
+        long count = bounded_number(settings[kCountKey]) + 1;
+        long value = bounded_number(settings[kValueKey]) + donation;
+        if (count >= kMaxTxnVolume || value >= kMaxTxnValue) {
+            count = 0;
+            value = 0;
+            settings[kLastUploadKey] = date;
+        }
+        settings[kCountKey] = std::to_string(count);
+        settings[kValueKey] = std::to_string(value);
+    });
 }
 
 } // namespace
@@ -130,9 +135,10 @@ KORVEX_API void GetPenniesConfiguration(PenniesConfigDataOut* out) {
     long count = 0;
     long value = 0;
     {
-        std::lock_guard lock(sim::totals_mutex);
-        count = sim::stored_number(sim::kCountKey);
-        value = sim::stored_number(sim::kValueKey);
+        // One reading of the file, so that the count and the value belong together.
+        auto settings = sim::stored_settings();
+        count = sim::bounded_number(settings[sim::kCountKey]);
+        value = sim::bounded_number(settings[sim::kValueKey]);
     }
     sim::put(out->TerminalIdentifierOut, sim::kProfile.terminal_id);
     sim::put(out->AcquirerMerchantIDOut, sim::kProfile.acquirer_merchant_id);

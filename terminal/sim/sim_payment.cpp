@@ -508,7 +508,16 @@ class Transaction {
     bool host_approved() {
         Terminal& terminal_state = terminal();
         std::lock_guard lock(terminal_state.mutex);
-        number_locked(batch(), true);
+        // The numbers are taken from the counters on disk: another till on this
+        // terminal numbers its transactions from the same ones.
+        change_batch(
+            "numbers",
+            [this](Batch& b, std::vector<TxnRecord*>&) {
+                number_locked(b, true);
+                return true;
+            },
+            false); // durable with the transaction's record
+
         return true;
     }
 
@@ -558,30 +567,29 @@ class Transaction {
     void commit() {
         Terminal& terminal_state = terminal();
         std::lock_guard lock(terminal_state.mutex);
-        Batch& b = batch();
-        char text[32];
-        std::snprintf(text, sizeof text, "%03d", b.batch_number % 1000);
-        t_.batch_number = text;
-        if (reached_host_) {
-            number_locked(b, approved_);
-            if (approved_ && t_.is(TxnType::PreAuth)) {
-                std::snprintf(text, sizeof text, "%08ld", sequence_ % 100000000);
-                t_.pre_auth_ref = text;
-                t_.held_amount = t_.total;
+        change_batch("transaction", [this](Batch& b, std::vector<TxnRecord*>& changed) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%03d", b.batch_number % 1000);
+            t_.batch_number = text;
+            if (reached_host_) {
+                number_locked(b, approved_);
+                if (approved_ && t_.is(TxnType::PreAuth)) {
+                    std::snprintf(text, sizeof text, "%08ld", sequence_ % 100000000);
+                    t_.pre_auth_ref = text;
+                    t_.held_amount = t_.total;
+                }
+                if (!t_.aid.empty())
+                    t_.cryptogram = cryptogram_of(t_);
             }
-            if (!t_.aid.empty())
-                t_.cryptogram = cryptogram_of(t_);
-        }
-        b.last = t_;
-        if (!approved_) {
-            save_batch();
-            return;
-        }
-        b.transactions.push_back(t_);
-        TxnRecord* added = &b.transactions.back();
-        // Found after the push: voids and pre-authorisation operations are never
-        // what they refer to, so the search cannot return the new record.
-        save_batch({added, close_original(b)});
+            b.last = t_;
+            if (!approved_)
+                return true;
+            b.transactions.push_back(t_);
+            // Found after the push: voids and pre-authorisation operations are never
+            // what they refer to, so the search cannot return the new record.
+            changed = {&b.transactions.back(), close_original(b)};
+            return true;
+        });
     }
 
     // What an approved void, cancel, reversal or pre-authorisation operation does

@@ -299,29 +299,33 @@ void settle(const SettlementRequestIn& in, SettlementResponseOut& out) {
     }
 
     BatchTotals totals;
+    bool closed = false;
     {
         Terminal& t = terminal();
         std::lock_guard lock(t.mutex);
-        Batch& b = batch();
-        const std::string now = terminal_date_time();
-        totals = totals_of(b.transactions);
-        if (!reachable) {
-            set_details({});
-            fill_summary(out, message_number, kUnableToConnect, "HOST UNREACHABLE", now,
-                         b.batch_number, totals, 0);
-            return;
-        }
-        if (b.transactions.empty()) {
-            set_details({});
-            fill_summary(out, message_number, kNoTransaction, "NO TRANSACTION", now, b.batch_number,
-                         totals, 0);
-            return;
-        }
-        const short records = set_details(b.transactions);
-        const int closing = b.batch_number;
-        close_open_batch(now);
-        fill_summary(out, message_number, kSettled, "BATCH CLOSED", now, closing, totals, records);
+        // Totals and closing in one transaction: a sale that another till adds
+        // meanwhile is either in this settlement or in the next batch.
+        change_batch("settlement", [&](Batch& b, std::vector<TxnRecord*>&) {
+            const std::string now = terminal_date_time();
+            totals = totals_of(b.transactions);
+            if (!reachable || b.transactions.empty()) {
+                set_details({});
+                fill_summary(out, message_number, reachable ? kNoTransaction : kUnableToConnect,
+                             reachable ? "NO TRANSACTION" : "HOST UNREACHABLE", now, b.batch_number,
+                             totals, 0);
+                return false;
+            }
+            const short records = set_details(b.transactions);
+            const int closing = b.batch_number;
+            close_open_batch(b, now);
+            fill_summary(out, message_number, kSettled, "BATCH CLOSED", now, closing, totals,
+                         records);
+            closed = true;
+            return true;
+        });
     }
+    if (!closed)
+        return;
     if (print_enabled()) {
         set_terminal_state(kStatePrintingMerchantCopy);
         print_document(settlement_report(out, totals));
@@ -405,15 +409,17 @@ void adjust_tip(const AdjustTipAmountIn& in, AdjustTipAmountOut& out) {
     {
         Terminal& t = terminal();
         std::lock_guard lock(t.mutex);
-        Batch& b = batch();
-        TxnRecord* txn = nullptr;
-        refusal =
-            tip_refusal(b, invoice, amount_of(total), amount_of(old_tip), amount_of(new_tip), &txn);
-        if (!refusal) {
+        change_batch("tip", [&](Batch& b, std::vector<TxnRecord*>& changed) {
+            TxnRecord* txn = nullptr;
+            refusal = tip_refusal(b, invoice, amount_of(total), amount_of(old_tip),
+                                  amount_of(new_tip), &txn);
+            if (refusal)
+                return false;
             txn->tip = amount_of(new_tip) > 0 ? digits12(amount_of(new_tip)) : "";
-            save_batch({txn});
+            changed = {txn};
             out.TipUpdateResultOut = 1;
-        }
+            return true;
+        });
     }
     out.DiagRequestOut = kResultOk;
     if (print_enabled())

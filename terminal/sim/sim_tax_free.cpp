@@ -73,8 +73,12 @@ std::string money(long minor) {
 std::string form_number(const std::string& given) {
     if (!given.empty())
         return digits(std::atol(given.c_str()), 6);
-    const long next = std::atol(stored_setting(kNextFormSetting, "1").c_str());
-    store_setting(kNextFormSetting, std::to_string(next % 999999 + 1));
+    long next = 1;
+    update_settings([&](std::map<std::string, std::string>& settings) {
+        const auto kept = settings.find(kNextFormSetting);
+        next = kept == settings.end() ? 1 : std::atol(kept->second.c_str());
+        settings[kNextFormSetting] = std::to_string(next % 999999 + 1);
+    });
     return digits(next, 6);
 }
 

@@ -431,6 +431,7 @@ void sell(const MobileTopUpReqIn& in, MobileTopUpRespOut& out) {
     std::vector<Voucher> vouchers;
     {
         std::lock_guard lock(state_mutex);
+        const StateLock across_processes("topup.state");
         TopUpState state = load_state();
         if (approved)
             for (int i = 0; i < in.VoucherNumbersIn; ++i) {
@@ -473,6 +474,7 @@ void settle(const MobileTopUpSettlementRespIn& in, MobileTopUpSettlementRespOut&
     long count = 0;
     long total = 0;
     std::lock_guard lock(state_mutex);
+    const StateLock across_processes("topup.state");
     TopUpState state = load_state();
     if (!application_enabled(App::MobileTopUp)) {
         put(out.TransactionStatusOut, "1");

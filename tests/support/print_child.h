@@ -67,6 +67,7 @@ class PrintChild {
             return;
         }
         g_printer_state_file = state_file_.c_str(); // the child's copy keeps it
+        print_access_setup();                       // KELVRA_PRINT_ALLOW as the test set it
         const pid_t parent = getpid();
         child_ = fork();
         if (child_ == 0) {

@@ -72,6 +72,8 @@ TEST(GoldenReceipt, RecordedReceiptComparesAndAChangedLineIsNamed) {
     };
     std::string error;
     ASSERT_TRUE(write_golden(path, receipt("000001", "TOTAL 45.00"), &error)) << error;
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0600))
+        << "kept by the runner: the tester's alone";
     EXPECT_EQ(compare_golden(path, receipt("000002", "TOTAL 45.00")).message, "");
 
     const GoldenDifference changed = compare_golden(path, receipt("000003", "TOTAL 46.00"));

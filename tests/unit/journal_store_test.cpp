@@ -294,6 +294,15 @@ TEST_F(JournalStoreTest, FilesAreTheOwnersAlone) {
         ASSERT_EQ(::stat((path_ + suffix).c_str(), &st), 0) << suffix;
         EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
     }
+    // Left readable by an earlier version: tightened when the journal is opened.
+    for (const std::string suffix : {"", "-wal", "-shm"})
+        ::chmod((path_ + suffix).c_str(), 0644);
+    auto again = open_store();
+    for (const std::string suffix : {"", "-wal", "-shm"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((path_ + suffix).c_str(), &st), 0) << suffix;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << "reopened " << suffix;
+    }
 }
 
 void set_user_version(const std::string& path, int version) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -180,20 +182,135 @@ TEST(PrintServer, TerminalsThatHangUpEarlyDoNotStopTheServer) {
 
 TEST(PrintServer, ASilentTerminalIsClosedAndOthersAreServed) {
     PrintChild child(state_path("PrinterState-silent"));
-    const int silent = connect_to(child);
+    const int silent[2] = {connect_to(child), connect_to(child)};
     const auto start = std::chrono::steady_clock::now();
-    // Queued behind the silent one; answered once the child gives up on it.
+    // Two clients that connected first and send nothing hold up the next receipt
+    // line by less than a second.
     EXPECT_EQ(child.send(job("NEXT\n"), 10000), reply_with(0));
-    const double waited =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GE(waited, kPrintClientIdleSeconds - 0.5);
-    EXPECT_LT(waited, kPrintClientIdleSeconds + 3.0);
-    EXPECT_EQ(child.next_line(), "NEXT0\n") << "the silent terminal must not give a line";
-    // The silent terminal got the reply and the end of the connection.
-    EXPECT_EQ(receive(silent), reply_with(0));
-    char byte;
-    EXPECT_EQ(recv(silent, &byte, 1, 0), 0) << "the connection was ended";
-    close(silent);
+    EXPECT_EQ(child.next_line(), "NEXT0\n") << "the silent terminals must not give a line";
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    // The silent ones got the reply and the end of the connection.
+    for (int fd : silent) {
+        timeval tv{kPrintClientIdleSeconds + 3, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        std::string got(kPrintReplySize, '\0');
+        EXPECT_EQ(recv(fd, got.data(), got.size(), MSG_WAITALL),
+                  static_cast<ssize_t>(kPrintReplySize));
+        EXPECT_EQ(got, reply_with(0));
+        char byte;
+        EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the connection was ended";
+        close(fd);
+    }
+    // Alone, a slow terminal keeps its whole idle time to send its job.
+    const int slow = connect_to(child);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const std::string bytes = job("SLOW\n");
+    send(slow, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(receive(slow), reply_with(0));
+    EXPECT_EQ(child.next_line(), "SLOW0\n");
+    close(slow);
+}
+
+// Who may print: loopback, the terminal's configured address, KELVRA_PRINT_ALLOW.
+// A stranger is closed at once without a reply or a line, and counted. The
+// stranger's address is added to the private namespace's loopback device.
+TEST(PrintServer, OnlyAllowedPeersPrint) {
+    constexpr const char* kStranger = "192.0.2.7";
+    if (!std::getenv("KELVRA_PRIVATE_NET") ||
+        std::system("ip addr add 192.0.2.7/32 dev lo 2>/dev/null || "
+                    "/usr/sbin/ip addr add 192.0.2.7/32 dev lo 2>/dev/null") != 0)
+        GTEST_SKIP() << "no private network namespace to add an address in";
+    struct Case {
+        const char* allow;    // KELVRA_PRINT_ALLOW
+        const char* terminal; // the IP address setting
+        const char* from;     // the peer's address
+        bool prints;
+    };
+    const Case cases[] = {
+        {"", "", "127.0.0.1", true},           {"", "", kStranger, false},
+        {"", "192.0.2.8", kStranger, false},   {"", kStranger, kStranger, true},
+        {"192.0.2.0/24", "", kStranger, true}, {"198.51.100.7, 10.0.0.0/8", "", kStranger, false},
+        {"any", "", kStranger, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.allow) + " | " + c.terminal + " | " + c.from);
+        ScopedEnv allow("KELVRA_PRINT_ALLOW", c.allow);
+        PrintChild child(state_path("PrinterState-allow"));
+        print_server_allow_terminal(c.terminal); // after the fork: reaches the child
+        const unsigned refused_before = print_server_refused();
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, c.from, &local.sin_addr);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(static_cast<uint16_t>(child.port()));
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+        const std::string bytes = job("HELLO\n");
+        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        EXPECT_EQ(receive(fd), c.prints ? reply_with(0) : "");
+        close(fd);
+        EXPECT_EQ(child.next_line(c.prints ? 3000 : 300),
+                  c.prints ? std::optional<std::string>("HELLO0\n") : std::nullopt);
+        std::string last;
+        EXPECT_EQ(print_server_refused(&last) - refused_before, c.prints ? 0u : 1u);
+        if (!c.prints)
+            EXPECT_EQ(last, kStranger);
+    }
+    print_server_allow_terminal("");
+}
+
+// "Save printed data": the chosen file is replaced whole, owner-only, or stays as it
+// was. A file that cannot be opened says nothing; a write that fails says why.
+TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
+    const std::string dir = test_work_dir() + "/receipt-save";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string text;
+        rlim_t file_size_limit; // RLIM_INFINITY: none
+        bool saved;
+        bool says_why;
+    };
+    const Case cases[] = {
+        {"replaces a readable file", dir + "/old.txt", "NEW\n", RLIM_INFINITY, true, false},
+        {"a folder that is not there", dir + "/missing/x.txt", "NEW\n", RLIM_INFINITY, false,
+         false},
+        {"the disk refuses the rest", dir + "/old.txt", std::string(4096, 'x'), 100, false, true},
+    };
+    struct sigaction ignore {}, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous); // a write past the limit fails with EFBIG instead
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_state(dir + "/old.txt", "OLD\n");
+        std::filesystem::permissions(dir + "/old.txt", std::filesystem::perms(0644));
+        rlimit limit{}, before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        limit = before;
+        limit.rlim_cur = c.file_size_limit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool saved = save_to_file(c.text.c_str(), c.file.c_str(), &error);
+        setrlimit(RLIMIT_FSIZE, &before);
+        EXPECT_EQ(saved, c.saved);
+        EXPECT_EQ(!error.empty(), c.says_why) << error;
+        if (c.saved) {
+            EXPECT_EQ(read_file(c.file), c.text);
+            EXPECT_EQ(std::filesystem::status(c.file).permissions(), std::filesystem::perms(0600));
+        } else {
+            EXPECT_EQ(read_file(dir + "/old.txt"), "OLD\n") << "the old file stays whole";
+        }
+        std::size_t files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
+            ++files;
+        EXPECT_EQ(files, 1u) << "no temporary file left behind";
+    }
+    sigaction(SIGXFSZ, &previous, nullptr);
 }
 
 TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {

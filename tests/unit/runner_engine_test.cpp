@@ -1,11 +1,14 @@
 // The engine in-process against the simulated terminal: what each step reports
 // when an expectation does not hold, and a print port taken stops the runner.
 #include "play.h"
+#include "print_job_wire.h"
+#include "receipt_server.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <fstream>
 #include <netinet/in.h>
 #include <sstream>
@@ -104,6 +107,32 @@ TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {
     EXPECT_EQ(result.played, 0);
     EXPECT_NE(err.str().find("print port 5187"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("running console"), std::string::npos) << err.str();
+}
+
+// Two clients that connect and send nothing hold up no receipt line of the terminal.
+TEST(RunnerEngine, SilentPrintClientsHoldUpNoReceiptLine) {
+    constexpr int kPort = 5189;
+    ReceiptServer server;
+    std::string error;
+    ASSERT_TRUE(server.start(kPort, &error)) << error;
+    int silent[2];
+    for (int& fd : silent) {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(kPort);
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::string reply;
+    EXPECT_TRUE(
+        send_print_job("127.0.0.1", kPort, encode_print_job("TOTAL\n"), &reply, &error, 5000))
+        << error;
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    EXPECT_EQ(server.take(), std::vector<std::string>{"TOTAL"});
+    for (int fd : silent)
+        close(fd);
 }
 
 } // namespace

@@ -68,6 +68,17 @@ const BrokenCase kBroken[] = {
      "unknown result 'Fine'"},
     {"golden receipt without a folder", "steps:\n  - op: SALE\n    expect: {receipt: golden}\n", 2,
      "receipt: golden needs the scenario's 'golden' folder"},
+    {"golden folder outside the scenario's", "golden: /tmp/elsewhere\nsteps:\n  - op: SALE\n", 1,
+     "golden must name a folder inside the scenario's folder, not '/tmp/elsewhere'"},
+    {"golden folder climbing out", "golden: g/../../up\nsteps:\n  - op: SALE\n", 1,
+     "golden must name a folder inside the scenario's folder, not 'g/../../up'"},
+    {"aliases expanding beyond the bound",
+     "a: &a [x, x, x, x, x, x, x, x, x, x]\n"
+     "b: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
+     "c: &c [*b, *b, *b, *b, *b, *b, *b, *b, *b, *b]\n"
+     "d: &d [*c, *c, *c, *c, *c, *c, *c, *c, *c, *c]\n"
+     "e: [*d, *d, *d, *d, *d, *d, *d, *d, *d, *d]\nsteps:\n  - op: SALE\n",
+     1, "the file expands to more than 50000 values"},
 };
 
 TEST(ScenarioParser, EachBrokenFileNamesItsLine) {

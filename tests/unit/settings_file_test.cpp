@@ -101,6 +101,9 @@ TEST_F(SettingsFileTest, ReadsLinesAsKeyColonValue) {
         g_SettingStruct = SettingsSave{};
         ReadSettingFile();
         EXPECT_EQ(dump(c.expected), dump(g_SettingStruct));
+        // It holds a password: a file left readable (written here with the umask's
+        // mode) is the owner's alone once read.
+        EXPECT_EQ(fs::status("ECRConf").permissions(), fs::perms(0600));
     }
 }
 

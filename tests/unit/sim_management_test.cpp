@@ -96,11 +96,31 @@ TEST_F(SimManagement, TheSetClockRunsOnAndSurvivesARestart) {
         std::strftime(text, sizeof text, "%y%m%d", &local);
         return std::string(text);
     };
+    // Another till on the same state folder sets the clock back: seen at the next
+    // call, without a restart.
+    std::ofstream(state_dir_ + "/terminal.conf") << "clock_offset=0\n";
+    EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 6), today()) << "another process";
     for (const char* kept : {"9223372036854775807", "-9223372036854775807"}) {
         std::ofstream(state_dir_ + "/terminal.conf") << "clock_offset=" << kept << "\n";
         korvex_sim_reload_state();
         EXPECT_EQ(text_of(sale("1500").DateTimeOut).substr(0, 6), today()) << kept;
     }
+
+    // What the terminal keeps is the tester's alone, also files and a folder that
+    // were left readable (terminal.conf above was written with the default mode).
+    std::filesystem::permissions(state_dir_, std::filesystem::perms(0755));
+    korvex_sim_reload_state();
+    sale("1500");
+    EXPECT_EQ(std::filesystem::status(state_dir_).permissions(), std::filesystem::perms(0700));
+    std::set<std::string> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(state_dir_)) {
+        kept.insert(entry.path().filename());
+        EXPECT_EQ(entry.status().permissions() & std::filesystem::perms(077),
+                  std::filesystem::perms::none)
+            << entry.path();
+    }
+    for (const char* name : {"batch.db", "batch.db-wal", "batch.db-shm", "terminal.conf"})
+        EXPECT_TRUE(kept.count(name)) << name;
 }
 
 TEST_F(SimManagement, TheStateWalksThroughASaleAndIsAnsweredAtOnce) {

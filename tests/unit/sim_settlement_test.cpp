@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -348,14 +350,74 @@ TEST_F(SimSettlement, AKillAtAnyPointLosesNoApprovedSale) {
     kill(child, SIGKILL); // somewhere inside the next sale
     int status = 0;
     waitpid(child, &status, 0);
-    close(answered[0]);
     ASSERT_EQ(approved, 150);
+    // The sales it answered meanwhile, before the kill.
+    while (read(answered[0], &one, 1) == 1)
+        ++approved;
+    close(answered[0]);
 
     korvex_sim_reload_state();
     const long kept = number(data(0).DebitCountOut);
     EXPECT_GE(kept, approved);
     EXPECT_LE(kept, approved + 1) << "at most the sale being answered at the kill";
     EXPECT_EQ(text_of(settle().SettlementStatusOut), "0") << "the database is whole";
+}
+
+// Two tills on one terminal: a second process sells, this one sells and settles
+// while the other waits between two of its sales, then the other sells on; all on
+// one state folder. Every sale is settled exactly once, invoice numbers never
+// repeat, and a restart brings no settled sale back.
+TEST_F(SimSettlement, TwoProcessesOnOneStateFolderAreOneTerminal) {
+    constexpr int kBefore = 20, kAfter = 40, kOwnSales = 10;
+    int invoices[2], go[2];
+    ASSERT_EQ(pipe(invoices), 0);
+    ASSERT_EQ(pipe(go), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) { // its own connection: this process has not opened the batch yet
+        close(invoices[0]);
+        close(go[1]);
+        for (int n = 0; n < kBefore + kAfter; ++n) {
+            char byte = 0;
+            if (n == kBefore && read(go[0], &byte, 1) != 1)
+                _exit(1);
+            const Transaction_out out = launch({"00", std::to_string(1000 + n)});
+            if (text_of(out.TransactionStatusOut) != "00" ||
+                write(invoices[1], out.InvoiceNumberOut, sizeof out.InvoiceNumberOut) !=
+                    static_cast<ssize_t>(sizeof out.InvoiceNumberOut))
+                _exit(1);
+        }
+        _exit(0);
+    }
+    close(invoices[1]);
+    close(go[0]);
+    std::set<std::string> seen;
+    auto read_invoices = [&](int count) {
+        Transaction_out out{};
+        for (int n = 0; n < count; ++n) {
+            ASSERT_EQ(read(invoices[0], out.InvoiceNumberOut, sizeof out.InvoiceNumberOut),
+                      static_cast<ssize_t>(sizeof out.InvoiceNumberOut));
+            EXPECT_TRUE(seen.insert(text_of(out.InvoiceNumberOut)).second)
+                << "invoice repeated: " << text_of(out.InvoiceNumberOut);
+        }
+    };
+    read_invoices(kBefore);
+    for (int n = 0; n < kOwnSales; ++n)
+        EXPECT_TRUE(seen.insert(text_of(approved({"00", "2000"}).InvoiceNumberOut)).second);
+    const long first = number(settle().DebitCountOut);
+    ASSERT_EQ(write(go[1], "g", 1), 1);
+    read_invoices(kAfter);
+    int status = 1;
+    waitpid(child, &status, 0);
+    close(invoices[0]);
+    close(go[1]);
+    ASSERT_EQ(status, 0) << "the other till's sales were all approved";
+    EXPECT_EQ(first, kBefore + kOwnSales);
+    EXPECT_EQ(number(settle().DebitCountOut), kAfter);
+
+    korvex_sim_reload_state();
+    EXPECT_EQ(number(data(0).DebitCountOut), 0) << "no settled sale comes back";
+    EXPECT_EQ(number(data(1).DebitCountOut), kAfter);
 }
 
 } // namespace
