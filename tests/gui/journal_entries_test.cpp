@@ -11,6 +11,7 @@
 #include "ui_components.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <filesystem>
@@ -519,6 +520,31 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
             journal_bytes += bytes;
     }
     EXPECT_NE(journal_bytes.find("6799 99** **** 4564"), std::string::npos) << "nothing written";
+}
+
+// While another program holds the journal's write lock, the window says the journal
+// is not written and why; once the lock is gone the entry is written and the notice
+// goes away.
+TEST_F(JournalEntries, AJournalThatTakesNoWritesForAWhileIsNamedBesideTheResultLine) {
+    GtkWidget* notice = gui::find_child(MainEcrWindow, "lbl_journal");
+    ASSERT_TRUE(notice);
+    // The notice as shown; the caller holds the lock (inside gui::pump_until).
+    const auto shown = [&] {
+        return std::string(gtk_widget_get_visible(notice) ? gtk_label_get_text(GTK_LABEL(notice))
+                                                          : "");
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(journal_path(test_work_dir()).c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::int64_t since = now_ms();
+    gui::click(btn_get_last_txn_data);
+    ASSERT_TRUE(gui::pump_until([] { return !TxnRecovery; }));
+    journal_flush();
+    EXPECT_TRUE(gui::pump_until([&] { return shown() == "Journal not written: database is locked"; }));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(entry_of("Last transaction", since));
+    EXPECT_TRUE(gui::pump_until([&] { return shown().empty(); }));
 }
 
 // A journal that cannot be opened keeps no entry, and the console goes on as before:
