@@ -159,6 +159,7 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         struct {
             const char* amount = nullptr; // summaries, checked where given
             const char* status = nullptr;
+            const char* invoice = nullptr;
         } summary = {};
         int result = 0;
         const char* result_text = "OK";
@@ -171,6 +172,11 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         // and a void that the terminal refuses stand for them all.
         {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}}),
          "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"}},
+        // Twenty digits reach the terminal cut to the field's thirteen, which it
+        // refuses: the list shows no amount rather than another number.
+        {"SALE", transaction(0, {{txt_txn_input_amount1, "12345678901234567890"}}),
+         "Transaction_in", "Amount1In", "1234567890123", {"Transaction_out"}, {""}, 3,
+         "Bad Request Format"},
         {"Last transaction", [] { gui::click(btn_get_last_txn_data); },
          "", "", "", {"GetLastTxnData_out"}, {"1250", "Authorised"}},
         {"VOID", transaction(2, {{txt_txn_input_invoice_num, "999999"}}),
@@ -249,7 +255,8 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
              gui::set_text(txt_ata_invoice_num, "000123");
              gui::set_text(txt_ata_total_amount, "2000");
              gui::click(btn_adjust_tip_amount);
-         }, "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"}, {"2000"}},
+         }, "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"},
+         {"2000", nullptr, "000123"}},
         {"Exchange rate update", [] {
              gui::set_active(cmb_exr_update_mth, 0);
              gui::click(btn_exr_do_exr_update);
@@ -320,6 +327,9 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         }
         if (op.summary.status) {
             EXPECT_EQ(e->status, op.summary.status);
+        }
+        if (op.summary.invoice) {
+            EXPECT_EQ(e->invoice, op.summary.invoice);
         }
     }
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
