@@ -159,19 +159,21 @@ class Unwritten {
         entries_.push_back(std::move(entry));
     }
 
-    // Writes what waits, oldest first; false at the first write that fails.
+    // Writes what waits, oldest first, then the count of what was dropped; false at
+    // the first write that fails (that entry and the ones after it wait on).
     bool write(JournalStore& store, std::string* error) {
-        while (!entries_.empty()) {
-            if (!store.append(entries_.front(), error)) {
-                failed(*error);
-                return false;
+        for (;;) {
+            while (!entries_.empty()) {
+                if (!store.append(entries_.front(), error)) {
+                    failed(*error);
+                    return false;
+                }
+                entries_.pop_front();
+                if (auto listener = written_listener.load())
+                    listener();
             }
-            entries_.pop_front();
-            if (auto listener = written_listener.load())
-                listener();
-        }
-        pause_ms_ = 0;
-        if (lost_ > 0) {
+            if (lost_ == 0)
+                break;
             JournalEntry lost;
             lost.operation = "Journal entries lost";
             lost.started_ms = lost_from_ms_;
@@ -179,9 +181,10 @@ class Unwritten {
             lost.status = std::to_string(lost_) + (lost_ == 1 ? " entry" : " entries") +
                           " not written";
             lost.host_text = last_reason_;
-            if (store.append(lost, error))
-                lost_ = 0;
+            entries_.push_back(std::move(lost));
+            lost_ = 0;
         }
+        pause_ms_ = 0;
         return true;
     }
     // A write failed: the next try waits longer than the one before.
