@@ -23,8 +23,7 @@ bool idle(const std::atomic<bool>& busy) {
     return gui::pump_until([&] { return !busy; });
 }
 
-// For the workers that raise their busy flag themselves: the n-th call made and its
-// worker done.
+// The n-th call made and its worker done.
 bool answered(const char* call, std::size_t n, const std::atomic<bool>& busy) {
     return gui::pump_until([&] { return calls(call) == n; }) && idle(busy);
 }
