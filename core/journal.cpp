@@ -57,6 +57,14 @@ std::uint64_t written_count = 0;
 int grace_ms = 1000;
 std::string failure_reason;
 void (*failure_listener)(const std::string&) = nullptr;
+// While writes fail: the reason, and the listener told when it changes.
+std::string write_problem;
+void (*write_listener)(const std::string&) = nullptr;
+// Flushes asked for (journal_flush, journal_stop), and the newest of them for which
+// the writer has tried the entries that wait to be written again.
+std::uint64_t flush_asks = 0;
+std::uint64_t flush_asks_tried = 0;
+bool unwritten_waiting = false;
 std::atomic<void (*)()> written_listener{nullptr};
 std::thread writer;
 
@@ -112,6 +120,92 @@ void report_failure(const std::string& reason) {
         listener(reason);
 }
 
+// Says when writes start failing, change their reason or work again (empty).
+void set_write_problem(const std::string& reason) {
+    void (*listener)(const std::string&);
+    {
+        std::lock_guard lock(journal_mutex);
+        if (write_problem == reason)
+            return;
+        write_problem = reason;
+        listener = write_listener;
+    }
+    if (!reason.empty())
+        g_warning("journal not written: %s", reason.c_str());
+    if (listener)
+        listener(reason);
+}
+
+// The entries a failed write leaves, oldest first, for the writer thread alone:
+// tried again after a pause that doubles up to half a minute, and on each flush.
+// Past kJournalQueueLimit the oldest are dropped and counted; once writes work
+// again an entry of their own says how many were lost.
+class Unwritten {
+  public:
+    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return entries_.size(); }
+    bool due(std::int64_t now) const { return !empty() && now >= retry_at_; }
+    std::int64_t retry_at() const { return retry_at_; }
+
+    void keep(JournalEntry entry) {
+        if (entries_.size() >= kJournalQueueLimit) {
+            const JournalEntry& oldest = entries_.front();
+            if (lost_ == 0)
+                lost_from_ms_ = oldest.started_ms;
+            lost_to_ms_ = oldest.ended_ms;
+            ++lost_;
+            entries_.pop_front();
+        }
+        entries_.push_back(std::move(entry));
+    }
+
+    // Writes what waits, oldest first, then the count of what was dropped; false at
+    // the first write that fails (that entry and the ones after it wait on).
+    bool write(JournalStore& store, std::string* error) {
+        for (;;) {
+            while (!entries_.empty()) {
+                if (!store.append(entries_.front(), error)) {
+                    failed(*error);
+                    return false;
+                }
+                entries_.pop_front();
+                if (auto listener = written_listener.load())
+                    listener();
+            }
+            if (lost_ == 0)
+                break;
+            JournalEntry lost;
+            lost.operation = "Journal entries lost";
+            lost.started_ms = lost_from_ms_;
+            lost.ended_ms = lost_to_ms_;
+            lost.status = std::to_string(lost_) + (lost_ == 1 ? " entry" : " entries") +
+                          " not written";
+            lost.host_text = last_reason_;
+            entries_.push_back(std::move(lost));
+            lost_ = 0;
+        }
+        pause_ms_ = 0;
+        return true;
+    }
+    // A write failed: the next try waits longer than the one before.
+    void failed(const std::string& reason) {
+        last_reason_ = reason;
+        pause_ms_ = pause_ms_ == 0 ? kFirstPauseMs : std::min(pause_ms_ * 2, kLastPauseMs);
+        retry_at_ = mono_ms() + pause_ms_;
+    }
+
+  private:
+    static constexpr std::int64_t kFirstPauseMs = 250;
+    static constexpr std::int64_t kLastPauseMs = 30'000;
+    std::deque<JournalEntry> entries_;
+    std::int64_t pause_ms_ = 0;
+    std::int64_t retry_at_ = 0;
+    std::uint64_t lost_ = 0;
+    std::int64_t lost_from_ms_ = 0;
+    std::int64_t lost_to_ms_ = 0;
+    std::string last_reason_;
+};
+
 void write_entries(std::string path) {
     std::string error;
     std::unique_ptr<JournalStore> store = JournalStore::open(path, &error);
@@ -122,9 +216,24 @@ void write_entries(std::string path) {
     } else {
         report_failure(error);
     }
+    Unwritten unwritten;
+    // Tries what waits once more; called without journal_mutex.
+    const auto retry = [&] {
+        set_write_problem(unwritten.write(*store, &error) ? "" : error);
+    };
 
     std::unique_lock lock(journal_mutex);
     for (;;) {
+        if (!unwritten.empty() &&
+            (unwritten.due(mono_ms()) || flush_asks_tried < flush_asks)) {
+            flush_asks_tried = flush_asks;
+            lock.unlock();
+            retry();
+            lock.lock();
+            unwritten_waiting = !unwritten.empty();
+            journal_changed.notify_all();
+            continue;
+        }
         if (!pending.empty() &&
             (stopping || flushes > 0 || pending.front().due_mono_ms <= mono_ms())) {
             JournalEntry entry = std::move(pending.front().entry);
@@ -132,25 +241,41 @@ void write_entries(std::string path) {
             lock.unlock();
             if (store) {
                 summarise_entry(entry);
-                if (!store->append(entry, &error)) {
-                    store.reset();
-                    report_failure(path + ": " + error);
+                if (!unwritten.empty()) {
+                    unwritten.keep(std::move(entry)); // after the ones that wait
+                } else if (!store->append(entry, &error)) {
+                    unwritten.keep(std::move(entry));
+                    unwritten.failed(error);
+                    set_write_problem(error);
                 } else if (auto listener = written_listener.load()) {
                     listener();
                 }
             }
             lock.lock();
+            if (!unwritten.empty() && !unwritten_waiting) {
+                unwritten_waiting = true;
+                flush_asks_tried = flush_asks; // this try serves the flushes asked so far
+            }
             ++written_count;
             journal_changed.notify_all();
             continue;
         }
-        if (stopping)
+        if (stopping) {
+            if (!unwritten.empty())
+                g_warning("journal: %zu entries not written: %s", unwritten.size(),
+                          error.c_str());
+            unwritten_waiting = false;
             return;
-        if (pending.empty())
+        }
+        std::optional<std::int64_t> wake;
+        if (!pending.empty())
+            wake = pending.front().due_mono_ms;
+        if (!unwritten.empty())
+            wake = wake ? std::min(*wake, unwritten.retry_at()) : unwritten.retry_at();
+        if (!wake)
             journal_changed.wait(lock);
         else
-            journal_changed.wait_for(
-                lock, std::chrono::milliseconds(pending.front().due_mono_ms - mono_ms()));
+            journal_changed.wait_for(lock, std::chrono::milliseconds(*wake - mono_ms()));
     }
 }
 
@@ -163,6 +288,9 @@ void journal_start(const std::string& path) {
     recording = true;
     stopping = false;
     failure_reason.clear();
+    write_problem.clear();
+    flush_asks_tried = flush_asks;
+    unwritten_waiting = false;
     writer = std::thread(write_entries, path);
 }
 
@@ -172,6 +300,7 @@ void journal_stop() {
         if (!recording)
             return;
         stopping = true;
+        ++flush_asks; // what waits to be written again is tried once more
         journal_changed.notify_all();
     }
     writer.join();
@@ -190,15 +319,29 @@ void journal_flush() {
     if (!recording)
         return;
     const std::uint64_t target = ended_count;
+    const std::uint64_t ask = ++flush_asks;
     ++flushes;
     journal_changed.notify_all();
-    journal_changed.wait(lock, [&] { return written_count >= target || !recording; });
+    journal_changed.wait(lock, [&] {
+        return (written_count >= target && (!unwritten_waiting || flush_asks_tried >= ask)) ||
+               !recording;
+    });
     --flushes;
 }
 
 void set_journal_failure_listener(void (*listener)(const std::string& reason)) {
     std::lock_guard lock(journal_mutex);
     failure_listener = listener;
+}
+
+void set_journal_write_listener(void (*listener)(const std::string& reason)) {
+    std::lock_guard lock(journal_mutex);
+    write_listener = listener;
+}
+
+std::string journal_write_problem() {
+    std::lock_guard lock(journal_mutex);
+    return write_problem;
 }
 
 void set_journal_written_listener(void (*listener)()) {

@@ -9,6 +9,7 @@
 
 #include "journal_entry.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,22 +25,37 @@ enum class Journaling {
 // Starts recording into the journal at `path`: the writer thread opens it, deletes
 // the entries older than the journal's "keep days" setting and writes every entry
 // that ends from now on. Returns at once. A journal that cannot be opened or
-// written never stops an operation: the failure listener hears it once, and the
-// entries are not kept.
+// written never stops an operation. One that cannot be opened is told to the
+// failure listener once, and no entry is kept. A write that fails (a full disk, a
+// lock held too long) keeps its entry, and every later one, waiting in memory and
+// tries them again, after a pause that grows up to half a minute and at each flush,
+// until writes work again; the write listener hears when writes start failing and
+// when they work again.
 void journal_start(const std::string& path);
 // Writes what waits (without its moment of grace) and ends the writer thread.
 void journal_stop();
-// Returns when every entry ended so far is written (or found unwritable).
+// Returns when every entry ended so far is written, or found unwritable and, with
+// those that wait for the journal to take writes again, tried once more.
 void journal_flush();
 
-// Called once, from the writer thread, with the reason, the first time the journal
-// cannot be opened or written. Set before journal_start.
+// At most this many entries wait while writes fail; past it the oldest are dropped,
+// and an entry "Journal entries lost" says how many once writes work again.
+inline constexpr std::size_t kJournalQueueLimit = 1000;
+
+// Called once, from the writer thread, with the reason, when the journal cannot be
+// opened. Set before journal_start.
 void set_journal_failure_listener(void (*listener)(const std::string& reason));
 // Called from the writer thread after each entry it has written (the Journal page
 // shows new entries). Set before journal_start.
 void set_journal_written_listener(void (*listener)());
 // The reason the journal is not kept, or empty while it is.
 std::string journal_failure();
+// Called from the writer thread with the reason when writes start failing (or fail
+// for another reason), and with an empty reason when they work again. Set before
+// journal_start.
+void set_journal_write_listener(void (*listener)(const std::string& reason));
+// Why the entries that wait are not written, or empty while writes work.
+std::string journal_write_problem();
 
 // A question the terminal asked the cashier and the answer given, with what the
 // terminal showed (masked like every record). It goes to the newest running

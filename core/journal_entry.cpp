@@ -74,12 +74,22 @@ std::string main_value(const std::vector<JournalRecord>& records, std::string_vi
     return records.empty() ? "" : std::string(field_value(records.front(), field));
 }
 
-std::string without_leading_zeros(std::string digits) {
+// The terminal's amounts have at most twelve digits (in thirteen bytes with their
+// terminator).
+constexpr std::size_t kAmountDigits = 12;
+
+// An amount field's value as the list shows it: its digits without the zeros in
+// front. A field that holds anything else, or more digits than an amount has (a
+// longer amount cut to the field, which the terminal refuses), gives no amount
+// rather than another number.
+std::string amount_summary(const std::string& digits) {
+    if (digits.empty() || digits.size() > kAmountDigits)
+        return "";
     for (char c : digits)
         if (c < '0' || c > '9')
-            return digits;
+            return "";
     const auto first = digits.find_first_not_of('0');
-    return first == std::string::npos ? (digits.empty() ? "" : "0") : digits.substr(first);
+    return first == std::string::npos ? "0" : digits.substr(first);
 }
 
 // Which response field carries an answer's status, and how it reads.
@@ -162,9 +172,9 @@ void summarise_entry(JournalEntry& entry) {
     // The amount the operator asked for; else the one the terminal answered.
     for (const char* field : {"Amount1In", "TotalAmountIn", "SaleCashAmountIn", "VoucherAmountIn"})
         if (entry.amount.empty())
-            entry.amount = without_leading_zeros(main_value(entry.request, field));
+            entry.amount = amount_summary(main_value(entry.request, field));
     if (entry.amount.empty())
-        entry.amount = without_leading_zeros(main_value(entry.response, "TotalAmountOut"));
+        entry.amount = amount_summary(main_value(entry.response, "TotalAmountOut"));
 
     entry.invoice = main_value(entry.response, "InvoiceNumberOut");
     if (entry.invoice.empty())

@@ -344,6 +344,13 @@ void report_journal_failure(const std::string& reason) {
     std::cerr << "kelvra-run: the journal is not kept: " << reason << '\n';
 }
 
+void report_journal_writes(const std::string& reason) {
+    if (reason.empty())
+        std::cerr << "kelvra-run: the journal is written again\n";
+    else
+        std::cerr << "kelvra-run: journal not written: " << reason << '\n';
+}
+
 } // namespace
 
 bool is_clock_value(std::string_view name) { return name.starts_with("now:"); }
@@ -410,6 +417,7 @@ int run_campaign(const std::vector<std::string>& files, const RunOptions& option
     }
     if (!options.journal.empty()) {
         set_journal_failure_listener(report_journal_failure);
+        set_journal_write_listener(report_journal_writes);
         journal_start(options.journal);
     }
     CashierDesk desk;

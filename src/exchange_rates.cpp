@@ -39,11 +39,12 @@ void btn_exr_do_exr_update_Clicked(GtkWidget*, gpointer) {
     if (ls_exr_rec)
         gtk_list_store_clear(ls_exr_rec);
     clear_entries(kRequestOutput);
-    start_worker(&ExchangeRateUpdateTh, LaunchExchangeRateUpdateReq);
+    start_worker(&ExchangeRateUpdateTh, LaunchExchangeRateUpdateReq, nullptr,
+                 &ExchangeRateUpdateState);
 }
 
 void* LaunchExchangeRateUpdateReq(void*) {
-    ExchangeRateUpdateState = true;
+    ExchangeRateUpdateState = true; // claimed by the handler; the worker holds it from here
     const Operation& op = end_of_day_operation(EndOfDayOp::ExchangeRateUpdate);
     ExchangeRateUpdateIn request{};
     ExchangeRateUpdateOut response{};

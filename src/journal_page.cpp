@@ -413,6 +413,21 @@ void journal_written() {
         g_idle_add(show_new_entries, nullptr);
 }
 
+// From the main loop, without the lock: the notice shows what holds now, whatever
+// the writer said meanwhile.
+gboolean show_journal_write_problem(gpointer) {
+    const std::string reason = journal_write_problem();
+    gdk_lock_enter();
+    show_journal_write_notice(reason);
+    gdk_lock_leave();
+    return G_SOURCE_REMOVE;
+}
+
+// From the writer thread, when writes start failing and when they work again.
+void journal_write_changed(const std::string&) {
+    g_idle_add(show_journal_write_problem, nullptr);
+}
+
 // --- Export and the days kept ----------------------------------------------------
 
 struct ExportJob {
@@ -534,6 +549,7 @@ std::string entries_text(long long count) {
 void listen_to_journal(const std::string& path) {
     journal_file = path;
     set_journal_failure_listener(journal_failed);
+    set_journal_write_listener(journal_write_changed);
     set_journal_written_listener(journal_written);
 }
 

@@ -115,11 +115,11 @@ void btn_do_settlement_Clicked(GtkWidget*, gpointer) {
     if (DoSettlementState)
         return;
     clear_settlement_panel();
-    start_worker(&DoSettlementTh, LaunchSettlementReq);
+    start_worker(&DoSettlementTh, LaunchSettlementReq, nullptr, &DoSettlementState);
 }
 
 void* LaunchSettlementReq(void*) {
-    DoSettlementState = true;
+    DoSettlementState = true; // claimed by the handler; the worker holds it from here
     const Operation& op = end_of_day_operation(EndOfDayOp::Settlement);
     SettlementRequestIn request{};
     SettlementResponseOut response{};
@@ -145,11 +145,12 @@ void btn_get_settlement_data_Clicked(GtkWidget*, gpointer) {
     if (GetSettlementDataState)
         return;
     clear_settlement_panel();
-    start_worker(&GetSettlementDataTh, LaunchGetSettlementDataReq);
+    start_worker(&GetSettlementDataTh, LaunchGetSettlementDataReq, nullptr,
+                 &GetSettlementDataState);
 }
 
 void* LaunchGetSettlementDataReq(void*) {
-    GetSettlementDataState = true;
+    GetSettlementDataState = true; // claimed by the handler; the worker holds it from here
     const Operation& op = end_of_day_operation(EndOfDayOp::SettlementData);
     SettlementRequestIn request{};
     SettlementResponseOut response{};

@@ -35,11 +35,11 @@ void btn_tfr_inp_start_tax_free_Clicked(GtkWidget*, gpointer) {
         return;
     static const std::vector<GtkWidget**> outputs = tax_free_outputs();
     clear_entries(outputs.data(), outputs.size());
-    start_worker(&TaxFreeRefundTh, LaunchTaxFreeRefundReq);
+    start_worker(&TaxFreeRefundTh, LaunchTaxFreeRefundReq, nullptr, &TaxFreeRefundState);
 }
 
 void* LaunchTaxFreeRefundReq(void*) {
-    TaxFreeRefundState = true;
+    TaxFreeRefundState = true; // claimed by the handler; the worker holds it from here
     const Operation& op = end_of_day_operation(EndOfDayOp::TaxFreeRefund);
     TFRTransactionIn request{};
     TFRTransactionOut response{};

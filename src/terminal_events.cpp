@@ -125,21 +125,17 @@ void show_result(short DiagRequestOut) {
 // Event server start and stop
 
 void btn_StartEventServer_clicked(GtkWidget*, gpointer) {
-    // The flag is taken here already, so that a second click before the worker
-    // runs is refused too.
-    if (StartStopEventServer.exchange(true))
+    if (StartStopEventServer)
         return;
     gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
-    if (!start_worker(&StartStopEventServerTh, StartEventServer))
-        StartStopEventServer = false;
+    start_worker(&StartStopEventServerTh, StartEventServer, nullptr, &StartStopEventServer);
 }
 
 void btn_StopEventServer_clicked(GtkWidget*, gpointer) {
-    if (StartStopEventServer.exchange(true))
+    if (StartStopEventServer)
         return;
     gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
-    if (!start_worker(&StartStopEventServerTh, StopEventServer))
-        StartStopEventServer = false;
+    start_worker(&StartStopEventServerTh, StopEventServer, nullptr, &StartStopEventServer);
 }
 
 void* StartEventServer(void*) {

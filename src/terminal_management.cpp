@@ -216,7 +216,7 @@ void btn_GetStatus_clicked(GtkWidget*, gpointer) {
         return;
     set_entry(txt_get_terminal_status, "");
     set_entry(txt_request_output, "");
-    start_worker(&GetStatus, GS); // GS raises SingleState as its first step
+    start_worker(&GetStatus, GS, nullptr, &SingleState);
 }
 
 void start_periodic_get_state() {
@@ -238,7 +238,7 @@ void start_periodic_get_state() {
 }
 
 void* GS(void*) {
-    SingleState = true;
+    SingleState = true; // claimed by the handler; the worker holds it from here
     const Status_out out = query_terminal_state(Journaling::Always);
     {
         GdkLock lock;
@@ -296,11 +296,11 @@ void btn_SetTime_clicked(GtkWidget*, gpointer) {
     if (TimerState)
         return;
     set_entry(txt_set_terminal_date_time_status, "");
-    start_worker(&Timer, SetTime); // SetTime raises TimerState as its first step
+    start_worker(&Timer, SetTime, nullptr, &TimerState);
 }
 
 void* SetTime(void*) {
-    TimerState = true;
+    TimerState = true; // claimed by the handler; the worker holds it from here
     TimeDate_in in{};
     TimeDate_out out{};
     {
@@ -414,9 +414,7 @@ void rad_print_txn_receipt_clicked(GtkWidget*, gpointer) {
     if (TxnReceiptPrint)
         return;
     set_entry(txt_request_output, "");
-    TxnReceiptPrint = true;
-    if (!start_worker(&ITRPS, UpdateTxnReceiptPrintStatus))
-        TxnReceiptPrint = false;
+    start_worker(&ITRPS, UpdateTxnReceiptPrintStatus, nullptr, &TxnReceiptPrint);
 }
 
 void* UpdateTxnReceiptPrintStatus(void*) {

@@ -38,9 +38,7 @@ void start_query(std::atomic<bool>& busy, GtkWidget** const (&outputs)[N], pthre
         return;
     clear_entries(outputs);
     set_entry(txt_request_output, "");
-    busy = true; // a second press before the worker runs is refused too
-    if (!start_worker(handle, worker))
-        busy = false;
+    start_worker(handle, worker, nullptr, &busy);
 }
 
 // ---------------------------------------------------------------------------

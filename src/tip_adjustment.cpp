@@ -35,11 +35,11 @@ void btn_adjust_tip_amount_Clicked(GtkWidget*, gpointer) {
     if (AdjustTipAmountState)
         return;
     clear_entries(kTipOutputs); // the status keeps its colour until the answer
-    start_worker(&AdjustTipAmountTh, LaunchAdjustTipAmountReq);
+    start_worker(&AdjustTipAmountTh, LaunchAdjustTipAmountReq, nullptr, &AdjustTipAmountState);
 }
 
 void* LaunchAdjustTipAmountReq(void*) {
-    AdjustTipAmountState = true;
+    AdjustTipAmountState = true; // claimed by the handler; the worker holds it from here
     const Operation& op = end_of_day_operation(EndOfDayOp::TipAdjustment);
     AdjustTipAmountIn request{};
     AdjustTipAmountOut response{};

@@ -267,10 +267,7 @@ void btn_doTransaction_clicked(GtkWidget*, gpointer) {
         show_no_type_message();
         return;
     }
-    // Set here too, so that a second press before the worker runs is refused.
-    Txnstate = true;
-    if (!start_worker(&Txn, DoTxn))
-        Txnstate = false;
+    start_worker(&Txn, DoTxn, nullptr, &Txnstate);
 }
 
 void* DoTxn(void*) {
@@ -326,9 +323,7 @@ void btn_get_last_txn_clicked(GtkWidget*, gpointer) {
         return;
     clear_entries(kLastTxnRequestEntries);
     clear_transaction_output();
-    TxnRecovery = true;
-    if (!start_worker(&GLTD, TransactionRecovery))
-        TxnRecovery = false;
+    start_worker(&GLTD, TransactionRecovery, nullptr, &TxnRecovery);
 }
 
 void* TransactionRecovery(void*) {

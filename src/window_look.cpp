@@ -4,6 +4,7 @@
 #include "file_notice.h"
 #include "gdk_lock.h"
 #include "output_widths.h"
+#include "journal.h"
 #include "print_job.h"
 #include "print_server.h"
 #include "ui_components.h"
@@ -261,6 +262,22 @@ void show_journal_notice(const std::string& reason) {
     gtk_label_set_text(GTK_LABEL(lbl_journal), "Running without a journal");
     const std::string why = reason + ". The operations work, but they are not recorded until the "
                                      "console is restarted with a journal it can write.";
+    gtk_widget_set_tooltip_text(lbl_journal, why.c_str());
+    gtk_widget_set_visible(lbl_journal, TRUE);
+}
+
+void show_journal_write_notice(const std::string& reason) {
+    if (!lbl_journal || !journal_failure().empty())
+        return;
+    if (reason.empty()) {
+        gtk_widget_set_visible(lbl_journal, FALSE);
+        return;
+    }
+    const std::string text = "Journal not written: " + reason;
+    gtk_label_set_text(GTK_LABEL(lbl_journal), text.c_str());
+    const std::string why = "The operations work; their entries wait (up to " +
+                            std::to_string(kJournalQueueLimit) +
+                            ") and are written as soon as the journal takes writes again.";
     gtk_widget_set_tooltip_text(lbl_journal, why.c_str());
     gtk_widget_set_visible(lbl_journal, TRUE);
 }

@@ -30,6 +30,10 @@ void show_event_server_state(bool running);
 // Says, beside the result line, that the console runs without a journal; the
 // reason goes into the tooltip. Main thread, lock held.
 void show_journal_notice(const std::string& reason);
+// Says there, while writes to the journal fail, why; an empty reason (writes work
+// again) takes the notice away. A journal that could not be opened keeps its own
+// notice. Main thread, lock held.
+void show_journal_write_notice(const std::string& reason);
 
 // Why the print server does not serve, or the peer it refused last (and how many
 // connections it refused); empty while it serves all it was asked to.

@@ -11,6 +11,7 @@
 #include "ui_components.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <filesystem>
@@ -158,6 +159,7 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         struct {
             const char* amount = nullptr; // summaries, checked where given
             const char* status = nullptr;
+            const char* invoice = nullptr;
         } summary = {};
         int result = 0;
         const char* result_text = "OK";
@@ -170,6 +172,11 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         // and a void that the terminal refuses stand for them all.
         {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}}),
          "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"}},
+        // Twenty digits reach the terminal cut to the field's thirteen, which it
+        // refuses: the list shows no amount rather than another number.
+        {"SALE", transaction(0, {{txt_txn_input_amount1, "12345678901234567890"}}),
+         "Transaction_in", "Amount1In", "1234567890123", {"Transaction_out"}, {""}, 3,
+         "Bad Request Format"},
         {"Last transaction", [] { gui::click(btn_get_last_txn_data); },
          "", "", "", {"GetLastTxnData_out"}, {"1250", "Authorised"}},
         {"VOID", transaction(2, {{txt_txn_input_invoice_num, "999999"}}),
@@ -248,7 +255,8 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
              gui::set_text(txt_ata_invoice_num, "000123");
              gui::set_text(txt_ata_total_amount, "2000");
              gui::click(btn_adjust_tip_amount);
-         }, "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"}, {"2000"}},
+         }, "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"},
+         {"2000", nullptr, "000123"}},
         {"Exchange rate update", [] {
              gui::set_active(cmb_exr_update_mth, 0);
              gui::click(btn_exr_do_exr_update);
@@ -319,6 +327,9 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         }
         if (op.summary.status) {
             EXPECT_EQ(e->status, op.summary.status);
+        }
+        if (op.summary.invoice) {
+            EXPECT_EQ(e->invoice, op.summary.invoice);
         }
     }
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
@@ -524,6 +535,31 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
             journal_bytes += bytes;
     }
     EXPECT_NE(journal_bytes.find("6799 99** **** 4564"), std::string::npos) << "nothing written";
+}
+
+// While another program holds the journal's write lock, the window says the journal
+// is not written and why; once the lock is gone the entry is written and the notice
+// goes away.
+TEST_F(JournalEntries, AJournalThatTakesNoWritesForAWhileIsNamedBesideTheResultLine) {
+    GtkWidget* notice = gui::find_child(MainEcrWindow, "lbl_journal");
+    ASSERT_TRUE(notice);
+    // The notice as shown; the caller holds the lock (inside gui::pump_until).
+    const auto shown = [&] {
+        return std::string(gtk_widget_get_visible(notice) ? gtk_label_get_text(GTK_LABEL(notice))
+                                                          : "");
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(journal_path(test_work_dir()).c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::int64_t since = now_ms();
+    gui::click(btn_get_last_txn_data);
+    ASSERT_TRUE(gui::pump_until([] { return !TxnRecovery; }));
+    journal_flush();
+    EXPECT_TRUE(gui::pump_until([&] { return shown() == "Journal not written: database is locked"; }));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(entry_of("Last transaction", since));
+    EXPECT_TRUE(gui::pump_until([&] { return shown().empty(); }));
 }
 
 // A journal that cannot be opened keeps no entry, and the console goes on as before:

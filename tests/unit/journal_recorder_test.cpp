@@ -11,7 +11,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <vector>
 #include <filesystem>
 #include <thread>
 
@@ -22,6 +25,13 @@ namespace {
 std::atomic<int> failures{0};
 void count_failure(const std::string&) {
     ++failures;
+}
+// What the write listener heard, in order.
+std::mutex heard_mutex;
+std::vector<std::string> heard;
+void hear_write_problem(const std::string& reason) {
+    std::lock_guard lock(heard_mutex);
+    heard.push_back(reason);
 }
 
 class JournalRecorderTest : public ::testing::Test {
@@ -34,11 +44,14 @@ class JournalRecorderTest : public ::testing::Test {
         path_ = journal_path(dir_);
         failures = 0;
         set_journal_failure_listener(count_failure);
+        set_journal_write_listener(hear_write_problem);
+        heard.clear();
         journal_set_grace_ms(60'000); // only journal_flush writes, unless a test says otherwise
     }
     void TearDown() override {
         journal_stop();
         set_journal_failure_listener(nullptr);
+        set_journal_write_listener(nullptr);
         journal_set_grace_ms(1000);
     }
     // What the journal holds, oldest first.
@@ -260,26 +273,58 @@ TEST_F(JournalRecorderTest, AnUnopenableJournalIsReportedOnceAndOperationsGoOn) 
     EXPECT_TRUE(running_operations().empty());
 }
 
-TEST_F(JournalRecorderTest, AJournalThatStopsTakingWritesIsReportedOnce) {
-    journal_start(path_);
-    { OperationActivity first("SALE"); }
-    journal_flush();
-    ASSERT_EQ(failures, 0);
-    // Another program holds the write lock longer than the writer waits for it.
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    for (int i = 0; i < 3; ++i) {
-        OperationActivity sale("SALE");
+// Another program holds the journal's write lock longer than the writer waits for
+// it: the entries wait in memory, and once the lock is gone they are all written,
+// save the oldest past the queue's limit, which an entry of their own counts.
+TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWrittenAfter) {
+    const struct {
+        std::size_t while_locked;
+        std::size_t lost;
+    } cases[] = {{3, 0}, {kJournalQueueLimit + 5, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.while_locked);
+        fs::remove(path_);
+        heard.clear();
+        journal_start(path_);
+        { OperationActivity first("SALE"); }
+        journal_flush();
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        for (std::size_t i = 0; i < c.while_locked; ++i) {
+            OperationActivity sale("SALE");
+            sale.request(sale_request(std::to_string(i + 1).c_str()));
+        }
+        journal_flush();
+        const std::string problem = journal_write_problem();
+        EXPECT_NE(problem.find("locked"), std::string::npos) << problem;
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        journal_flush(); // tries again at once
+        EXPECT_EQ(journal_write_problem(), "");
+        EXPECT_EQ(heard, (std::vector<std::string>{problem, ""}));
+        EXPECT_EQ(failures, 0);
+        EXPECT_EQ(journal_failure(), "");
+        const auto entries = written();
+        journal_stop();
+        ASSERT_EQ(entries.size(), 1 + c.while_locked - c.lost + (c.lost ? 1 : 0));
+        // The oldest are the ones lost, in the entry that spans their time.
+        const auto lost = std::find_if(entries.begin(), entries.end(), [](const JournalEntry& e) {
+            return e.operation == "Journal entries lost";
+        });
+        ASSERT_EQ(lost != entries.end(), c.lost > 0);
+        std::vector<std::size_t> kept; // the sales' amounts are their numbers
+        for (const JournalEntry& e : entries)
+            if (!e.amount.empty())
+                kept.push_back(std::stoul(e.amount));
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(kept.front(), c.lost + 1);
+        EXPECT_EQ(kept.back(), c.while_locked);
+        if (c.lost) {
+            EXPECT_EQ(lost->status, std::to_string(c.lost) + " entries not written");
+            EXPECT_EQ(lost->host_text, problem);
+        }
     }
-    journal_flush();
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
-    { OperationActivity after("SALE"); }
-    journal_flush();
-    EXPECT_EQ(failures, 1);
-    EXPECT_NE(journal_failure().find(path_), std::string::npos) << journal_failure();
-    EXPECT_EQ(written().size(), 1u); // the entries after the failure are not kept
 }
 
 } // namespace
