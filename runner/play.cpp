@@ -428,7 +428,7 @@ int run_campaign(const std::vector<std::string>& files, const RunOptions& option
         for (const Step& step : scenario.steps)
             total += step.repeat;
     Progress progress(out, total, options.progress_bar && total > 20);
-    Engine engine{options, receipts, desk};
+    Engine engine{options, receipts, desk, {}};
     const auto started = Clock::now();
     for (const Scenario& scenario : scenarios) {
         SuiteResult suite;
