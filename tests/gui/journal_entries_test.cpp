@@ -36,12 +36,7 @@ std::int64_t now_ms() {
 
 // The receipt view's text; the caller holds the lock (e.g. inside gui::pump_until).
 std::string receipt_view() {
-    GtkTextIter start, end;
-    gtk_text_buffer_get_bounds(buf_print_job, &start, &end);
-    gchar* text = gtk_text_buffer_get_text(buf_print_job, &start, &end, FALSE);
-    std::string copy = text;
-    g_free(text);
-    return copy;
+    return gui::buffer_text_locked(buf_print_job);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -413,9 +408,10 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
 }
 
-// Each question the terminal asks the cashier during a sale goes into the sale's
-// entry with the answer given and what the terminal showed with it.
-TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
+// Each question the terminal asks the cashier during a sale: the answer given in
+// the window decides the sale, and goes into the sale's entry with what the
+// terminal showed with it.
+TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
     struct Question {
         const char* amount;
         std::function<void()> answer; // as the cashier gives it
@@ -423,6 +419,9 @@ TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
         const char* given;
         const char* shown_field; // one field of what the terminal showed
         const char* shown;
+        const char* status;                 // the sale's status in the window afterwards
+        std::function<void()> then = [] {}; // more of what the window shows
+        std::size_t asked = 1;              // times the question was asked
     };
     const auto in_window = [](const char* id, std::function<void(GtkWidget*)> answer) {
         return [id, answer] {
@@ -434,38 +433,73 @@ TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
     const auto click_in = [](const char* button) {
         return [button](GtkWidget* window) { gui::click(gui::find_child(window, button)); };
     };
+    const auto signed_with = [](GtkWidget* button) {
+        return [button] {
+            ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
+            // The host approved before the cashier is asked: the receipt's data.
+            EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000010011");
+            EXPECT_EQ(gui::text(txt_txn_output_auth_code).size(), 6u);
+            EXPECT_EQ(gui::text(txt_txn_output_invoice_num).size(), 6u);
+            gui::click(button);
+        };
+    };
+    const auto shows = [](GtkWidget* entry, const char* text) {
+        return [entry, text] { EXPECT_EQ(gui::text(entry), text) << gui::id_of(entry); };
+    };
+    std::size_t asked_before = 0; // password requests and answers before the sale
+    std::size_t given_before = 0;
     // clang-format off
     const Question questions[] = {
-        {"10011", [] {
-             ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
-             gui::click(rad_sign_nok);
-         },
-         "Signature", "Refused", "TotalAmountOut", "000000010011"},
+        {"10011", signed_with(rad_sign_ok), "Signature", "Accepted", "TotalAmountOut",
+         "000000010011", "Authorised", shows(txt_request_output, "OK")},
+        // The answer to the sale before does not answer this one.
+        {"10011", signed_with(rad_sign_nok), "Signature", "Refused", "TotalAmountOut",
+         "000000010011", "Not authorised"},
         {"10012", in_window("win_voice_ref", [](GtkWidget* window) {
              gui::click(gui::find_child(window, "accept_check"));
              gui::set_active(gui::find_child(window, "cb_ref_state"), 0);
              gui::set_text(gui::find_child(window, "txt_auth_code"), "PH0NE1");
              gui::click(gui::find_child(window, "btn_auth_ok"));
          }),
-         "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199"},
+         "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199",
+         "Authorised", shows(txt_txn_output_auth_code, "PH0NE1")},
         {"10012", in_window("win_voice_ref", click_in("btn_auth_cancel")),
-         "Voice referral", "Cancelled", "PhoneNumberOut", "0800 555 0199"},
-        {"10014", in_window("partial_auth_dlg", click_in("btn_hp_acc")),
-         "Partial approval", "Accepted", "PartialAmountOut", "000000005007"},
+         "Voice referral", "Cancelled", "PhoneNumberOut", "0800 555 0199", nullptr},
+        {"10014", in_window("partial_auth_dlg", [](GtkWidget* window) {
+             EXPECT_EQ(gui::label_text(gui::find_child(window, "lb_hp_amt")), "000000005007");
+             gui::click(gui::find_child(window, "btn_hp_acc"));
+         }),
+         "Partial approval", "Accepted", "PartialAmountOut", "000000005007", "Authorised", [] {
+             EXPECT_EQ(gui::text(txt_txn_output_partial_auth_amount), "000000005007");
+             EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000005007");
+         }},
         {"10015", in_window("avs_rej_dlg", [](GtkWidget* window) { gui::close_window(window); }),
-         "AVS rejection", "Declined", "AVSResponseOut", "N"},
+         "AVS rejection", "Declined", "AVSResponseOut", "N", "Cancelled"},
         // The console only shows the offer: the cardholder takes it on the terminal.
-        {"10013", [] {}, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840"},
-        // Answered with the "Set password" command once the request was shown.
-        {"10016", [] {
-             ASSERT_TRUE(gui::pump_until([] { return !gui::answered_dialogs().empty(); }));
-             gui::set_text(txt_set_password, "1234");
-             gui::set_active(cmb_setpw_entry_status, 0);
-             gui::click(btn_set_passw);
+        {"10013", [] {}, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840", "Authorised",
+         shows(txt_txn_output_is_dcc_txn, "TRUE")},
+        // Answered from the Terminal page once each request was shown; the terminal
+        // asks again after a wrong password.
+        {"10016", [&] {
+             gui::set_active(cmb_setpw_entry_status, 0); // "Password entered"
+             std::size_t attempt = 0;
+             for (const char* password : {"0000", "1234"}) {
+                 ++attempt;
+                 ASSERT_TRUE(gui::pump_until(
+                     [&] { return calls("GetPasswordParams") == asked_before + attempt; }));
+                 gui::set_text(txt_set_password, password);
+                 gui::click(btn_set_passw);
+                 ASSERT_TRUE(gui::pump_until(
+                     [&] { return calls("SetPassword") == given_before + attempt; }));
+             }
          },
-         "Password", "Entered", "PasswordTypeOut", "1"},
+         "Password", "Entered", "PasswordTypeOut", "1", "Authorised", [] {
+             const auto sent = last_request<SetPasswordIn>("SetPassword");
+             EXPECT_EQ(text_of(sent.PasswordIn), "1234");
+             EXPECT_EQ(sent.EntryStatusIn, 1);
+         }, 2},
         {"10017", [] { gui::answer_dialogs(GTK_RESPONSE_YES); },
-         "Suspected fraud", "Void", nullptr, nullptr},
+         "Suspected fraud", "Void", nullptr, nullptr, nullptr},
     };
     // clang-format on
     gui::click(btn_start_ecr_event_server);
@@ -475,17 +509,25 @@ TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
         korvex_sim_set_delay_scale(0.02); // the sale outlasts the DCC offer shown
         gui::answer_dialogs(GTK_RESPONSE_OK);
         gui::answered_dialogs();
+        asked_before = calls("GetPasswordParams");
+        given_before = calls("SetPassword");
         const std::int64_t since = now_ms();
         transaction(0, {{txt_txn_input_amount1, q.amount}})();
         q.answer();
         const std::optional<JournalEntry> e = entry_of("SALE", since);
         ASSERT_TRUE(e);
-        ASSERT_EQ(e->questions.size(), 1u);
-        EXPECT_EQ(e->questions[0].question, q.question);
-        EXPECT_EQ(e->questions[0].answer, q.given);
-        if (q.shown_field) {
-            EXPECT_EQ(value_of(e->questions[0].details, q.shown_field), q.shown);
+        ASSERT_EQ(e->questions.size(), q.asked);
+        for (const JournalQuestion& asked : e->questions) {
+            EXPECT_EQ(asked.question, q.question);
+            EXPECT_EQ(asked.answer, q.given);
+            if (q.shown_field) {
+                EXPECT_EQ(value_of(asked.details, q.shown_field), q.shown);
+            }
         }
+        if (q.status) {
+            EXPECT_EQ(gui::text(txt_txn_output_txn_status), q.status);
+        }
+        q.then();
     }
     gui::set_text(txt_set_password, "");
     gui::answer_dialogs(GTK_RESPONSE_OK);

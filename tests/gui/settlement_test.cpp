@@ -12,10 +12,6 @@
 
 namespace {
 
-template <std::size_t N> std::string bytes(const char (&field)[N]) {
-    return std::string(field, N);
-}
-
 short requested_record() {
     return last_request<SettlementRequestIn>("GetTransactionDetailDataRecord")
         .TxnDetailDataRecordIndexIn;
@@ -42,9 +38,7 @@ class EndOfDay : public ::testing::Test {
     static void answered(GtkWidget* button, const char* call, const Out& out,
                          const std::atomic<bool>& busy) {
         script(call, out);
-        const std::size_t before = calls(call);
-        gui::click(button);
-        ASSERT_TRUE(gui::pump_until([&] { return !busy && calls(call) > before; }));
+        ASSERT_TRUE(gui::press(button, call, busy));
     }
     static void settle(const SettlementResponseOut& out) {
         answered(btn_do_settlement, "DoSettlement", out, DoSettlementState);
@@ -152,18 +146,18 @@ TEST_F(EndOfDay, TipsArePaddedTheTotalIsNot) {
     gui::set_text(txt_ata_new_tip_amount, "");
     gui::set_text(txt_ata_cashier_id, "C1");
     AdjustTipAmountIn in = adjust_tip(1);
-    EXPECT_EQ(bytes(in.InvoiceNumberIn), "1234567");
-    EXPECT_EQ(bytes(in.TotalAmountIn), std::string("150") + std::string(10, '\0'));
-    EXPECT_EQ(bytes(in.OldTipAmountIn), std::string("000000000150") + '\0');
-    EXPECT_EQ(bytes(in.NewTipAmountIn), std::string(13, '\0'));
+    EXPECT_EQ(whole_field(in.InvoiceNumberIn), "1234567");
+    EXPECT_EQ(whole_field(in.TotalAmountIn), std::string("150") + std::string(10, '\0'));
+    EXPECT_EQ(whole_field(in.OldTipAmountIn), std::string("000000000150") + '\0');
+    EXPECT_EQ(whole_field(in.NewTipAmountIn), std::string(13, '\0'));
     EXPECT_EQ(gui::text(txt_ata_update_status), "Update Succeeded");
     EXPECT_EQ(gui::text_color(txt_ata_update_status), "#008000");
 
     gui::set_text(txt_ata_old_tip_amount, "123456789012");
     gui::set_text(txt_ata_new_tip_amount, "1234567890123456");
     in = adjust_tip(2);
-    EXPECT_EQ(bytes(in.OldTipAmountIn), std::string("123456789012") + '\0');
-    EXPECT_EQ(bytes(in.NewTipAmountIn), "1234567890123");
+    EXPECT_EQ(whole_field(in.OldTipAmountIn), std::string("123456789012") + '\0');
+    EXPECT_EQ(whole_field(in.NewTipAmountIn), "1234567890123");
     EXPECT_EQ(gui::text(txt_ata_update_status), "Unknown");
     EXPECT_EQ(gui::text_color(txt_ata_update_status), "#ff0000");
     adjust_tip(0);
@@ -241,10 +235,10 @@ TEST_F(EndOfDay, TaxFreeRequestAndTheWholeForm) {
     put(out->OffUseStatement1Out, "for official use");
     tax_free(*out);
     const TFRTransactionIn in = last_request<TFRTransactionIn>("DoTaxFreeRefund");
-    EXPECT_EQ(bytes(in.MessageNumberIn), "123");
-    EXPECT_EQ(bytes(in.TaxFreeFormNumberIn), "123456");
+    EXPECT_EQ(whole_field(in.MessageNumberIn), "123");
+    EXPECT_EQ(whole_field(in.TaxFreeFormNumberIn), "123456");
     EXPECT_EQ(in.PaymentMethodIn, 0);
-    EXPECT_EQ(bytes(in.SaleCashAmountIn), std::string("24000") + std::string(4, '\0'));
+    EXPECT_EQ(whole_field(in.SaleCashAmountIn), std::string("24000") + std::string(4, '\0'));
     EXPECT_EQ(gui::text(txt_tfr_out_tax_ref_amt), "00003400");
     EXPECT_EQ(gui::text(txt_tfr_out_cash_string), std::string(400, 'x'));
     for (GtkWidget* entry : gui::entries_named("txt_tfr_out_"))

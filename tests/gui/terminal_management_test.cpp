@@ -243,7 +243,8 @@ TEST_F(TerminalManagement, APedSerialNumberIsSentOnItsNineBytes) {
 }
 
 // Every button whose operation has a busy flag: a double press (the second press
-// before the worker has run) and a press while the call runs start one worker.
+// before the worker has run) and a press while the call runs start one worker, and
+// the refused press clears nothing.
 TEST(WorkerButtons, ADoublePressMakesOneCall) {
     struct Case {
         GtkWidget** button;
@@ -286,8 +287,13 @@ TEST(WorkerButtons, ADoublePressMakesOneCall) {
         gui::click(*c.button);
         gui::click(*c.button);
         ASSERT_TRUE(gui::pump_until([&] { return calls(c.call) >= 1; }));
+        // The refused press leaves what the window shows alone.
+        gui::set_text(txt_txn_output_msg_number, "still here");
+        gui::set_text(txt_request_output, "untouched");
         gui::click(*c.button);
         gui::pump(50);
+        EXPECT_EQ(gui::text(txt_txn_output_msg_number), "still here");
+        EXPECT_EQ(gui::text(txt_request_output), "untouched");
         korvex_sim_hold(c.call, 0);
         ASSERT_TRUE(idle(c.busy));
         gui::pump(50); // a second worker, if one ran, has made its call by now
