@@ -7,7 +7,7 @@
 #include "journal.h"
 #include "journal_store.h"
 #include "korvex.h"
-#include "test_util.h"
+#include "sim_txn.h"
 #include "ui_components.h"
 
 #include <gtest/gtest.h>
@@ -135,13 +135,6 @@ class JournalEntries : public SimStateTest {
 
     std::unique_ptr<JournalStore> store_;
 };
-
-SettlementResponseOut settlement_with_records(short records) {
-    SettlementResponseOut out{};
-    put(out.SettlementStatusOut, "0");
-    out.TransactionDetailDataRecordNumberOut = records;
-    return out;
-}
 
 TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
     struct Operation {
