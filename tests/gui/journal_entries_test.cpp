@@ -34,11 +34,6 @@ std::int64_t now_ms() {
     return g_get_real_time() / 1000;
 }
 
-// The receipt view's text; the caller holds the lock (e.g. inside gui::pump_until).
-std::string receipt_view() {
-    return gui::buffer_text_locked(buf_print_job);
-}
-
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -116,16 +111,11 @@ class JournalEntries : public SimStateTest {
         return found;
     }
 
-    static void clear_transaction_inputs() {
-        for (GtkWidget* entry : gui::entries_named("txt_txn_input_"))
-            if (!gui::id_of(entry).ends_with("_label"))
-                gui::set_text(entry, "");
-    }
     // A transaction of the type in `row` with these inputs, the others empty.
     static std::function<void()>
     transaction(int row, std::vector<std::pair<GtkWidget*, std::string>> inputs) {
         return [row, inputs] {
-            clear_transaction_inputs();
+            gui::clear_transaction_inputs();
             gui::set_active(cmb_txn_type, row);
             for (const auto& [entry, text] : inputs)
                 gui::set_text(entry, text);
@@ -370,7 +360,7 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     ASSERT_TRUE(gui::wait_for_text(txt_txn_output_txn_status, "Authorised"));
     // The customer copy ends with the line after this one.
     ASSERT_TRUE(gui::pump_until([] {
-        const std::string view = receipt_view();
+        const std::string view = gui::buffer_text_locked(buf_print_job);
         const std::string last = "PLEASE KEEP THIS RECEIPT\n";
         const std::size_t at = view.find(last);
         return at != std::string::npos && view.size() > at + last.size() && view.ends_with("\n");
@@ -390,7 +380,8 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
 
     {
         gui::Locked lock;
-        EXPECT_EQ(e->receipt, lines_of(receipt_view())) << "the lines as the view shows them";
+        EXPECT_EQ(e->receipt, lines_of(gui::buffer_text_locked(buf_print_job)))
+            << "the lines as the view shows them";
     }
     int copies = 0;
     for (const std::string& line : e->receipt)
@@ -546,8 +537,10 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
     // Printed free text comes back as a receipt line.
     set_buffer(buf_print_information, "CARD 6799 9900 0004 4564");
     gui::click(btn_print_information);
-    ASSERT_TRUE(gui::pump_until(
-        [] { return receipt_view().find("CARD 6799 9900 0004 4564") != std::string::npos; }));
+    ASSERT_TRUE(gui::pump_until([] {
+        return gui::buffer_text_locked(buf_print_job).find("CARD 6799 9900 0004 4564") !=
+               std::string::npos;
+    }));
     ASSERT_TRUE(entry_of("Print information", since));
 
     gui::set_text(txt_set_password, "S3CRET99");

@@ -18,13 +18,9 @@ namespace {
 using print_test::job;
 using print_test::reply_with;
 
-// The view's text; the caller holds the lock.
-std::string view_text_locked() {
-    return gui::buffer_text_locked(buf_print_job);
-}
-
 bool wait_for_view(const std::string& expected, int timeout_ms = 5000) {
-    return gui::pump_until([&] { return view_text_locked() == expected; }, timeout_ms);
+    return gui::pump_until([&] { return gui::buffer_text_locked(buf_print_job) == expected; },
+                           timeout_ms);
 }
 
 // Sends one job to the console on port 5187 and returns the reply.
@@ -134,13 +130,13 @@ TEST_F(ReceiptView, ClearingWhileLinesArrive) {
         }
     });
     const bool first_part = gui::pump_until([] {
-        const std::string text = view_text_locked();
+        const std::string text = gui::buffer_text_locked(buf_print_job);
         return std::count(text.begin(), text.end(), '\n') >= 100;
     });
     gui::click(btn_prn_clear);
     cleared = true;
-    const bool rest_arrived =
-        gui::pump_until([] { return view_text_locked().ends_with("L399\n"); }, 30000);
+    const bool rest_arrived = gui::pump_until(
+        [] { return gui::buffer_text_locked(buf_print_job).ends_with("L399\n"); }, 30000);
     terminal.join();
     ASSERT_TRUE(first_part);
     ASSERT_TRUE(rest_arrived);

@@ -83,9 +83,7 @@ class Transactions : public ::testing::Test {
         korvex_sim_set_delay_scale(0);
         gui::stop_answering_dialogs();
         gui::answered_dialogs();
-        for (GtkWidget* entry : gui::entries_named("txt_txn_input_"))
-            if (!std::string(gui::id_of(entry)).ends_with("_label"))
-                gui::set_text(entry, "");
+        gui::clear_transaction_inputs();
         gui::set_active(cmb_txn_type, 0);
     }
 

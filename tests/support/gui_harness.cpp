@@ -471,6 +471,12 @@ std::string text_color(GtkWidget* widget) {
     return hex;
 }
 
+void clear_transaction_inputs() {
+    for (GtkWidget* entry : entries_named("txt_txn_input_"))
+        if (!id_of(entry).ends_with("_label"))
+            set_text(entry, "");
+}
+
 bool press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
     const std::size_t before = korvex_sim_request_count(call);
     click(button);

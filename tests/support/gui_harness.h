@@ -49,6 +49,8 @@ bool sensitive(GtkWidget* widget);
 // The text colour that the widget shows in its normal state (whatever state it is
 // in now, e.g. insensitive), as "#rrggbb".
 std::string text_color(GtkWidget* widget);
+// Empties the transaction panel's inputs, their amount labels excepted.
+void clear_transaction_inputs();
 // Clicks `button` and runs the main loop until its worker has made one more `call`
 // and its busy flag is down (an answer that frees the button before it is shown
 // needs a wait for what it shows as well).
