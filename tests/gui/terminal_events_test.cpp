@@ -520,9 +520,6 @@ TEST_F(TerminalEvents, PasswordDialogNamesTheTypeAndTheAttempt) {
         {{2, 3, 1, 0},
          "Password request entry is received\nPassword Type : SUPERVISOR Password.\nAttempt : 2/3",
          "OK"},
-        {{1, 3, 3, 0},
-         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 1/3",
-         "OK"},
         {{200, 255, 7, 0},
          "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
          "200/255",
