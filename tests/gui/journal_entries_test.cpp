@@ -7,7 +7,7 @@
 #include "journal.h"
 #include "journal_store.h"
 #include "korvex.h"
-#include "test_util.h"
+#include "sim_txn.h"
 #include "ui_components.h"
 
 #include <gtest/gtest.h>
@@ -32,16 +32,6 @@ namespace fs = std::filesystem;
 
 std::int64_t now_ms() {
     return g_get_real_time() / 1000;
-}
-
-// The receipt view's text; the caller holds the lock (e.g. inside gui::pump_until).
-std::string receipt_view() {
-    GtkTextIter start, end;
-    gtk_text_buffer_get_bounds(buf_print_job, &start, &end);
-    gchar* text = gtk_text_buffer_get_text(buf_print_job, &start, &end, FALSE);
-    std::string copy = text;
-    g_free(text);
-    return copy;
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -121,16 +111,11 @@ class JournalEntries : public SimStateTest {
         return found;
     }
 
-    static void clear_transaction_inputs() {
-        for (GtkWidget* entry : gui::entries_named("txt_txn_input_"))
-            if (!gui::id_of(entry).ends_with("_label"))
-                gui::set_text(entry, "");
-    }
     // A transaction of the type in `row` with these inputs, the others empty.
     static std::function<void()>
     transaction(int row, std::vector<std::pair<GtkWidget*, std::string>> inputs) {
         return [row, inputs] {
-            clear_transaction_inputs();
+            gui::clear_transaction_inputs();
             gui::set_active(cmb_txn_type, row);
             for (const auto& [entry, text] : inputs)
                 gui::set_text(entry, text);
@@ -140,13 +125,6 @@ class JournalEntries : public SimStateTest {
 
     std::unique_ptr<JournalStore> store_;
 };
-
-SettlementResponseOut settlement_with_records(short records) {
-    SettlementResponseOut out{};
-    put(out.SettlementStatusOut, "0");
-    out.TransactionDetailDataRecordNumberOut = records;
-    return out;
-}
 
 TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
     struct Operation {
@@ -369,8 +347,8 @@ TEST_F(JournalEntries, APolledStatusOnlyWhenItChanges) {
     }
 }
 
-// A sale the cashier signs off, end to end: what was asked and answered, the
-// cashier's answer and both receipt copies, as the window showed them.
+// A sale the cashier signs off, end to end: the sale the window showed, when the
+// cashier answered, and both receipt copies as the view showed them.
 TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     gui::click(btn_start_ecr_event_server);
     ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
@@ -382,7 +360,7 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     ASSERT_TRUE(gui::wait_for_text(txt_txn_output_txn_status, "Authorised"));
     // The customer copy ends with the line after this one.
     ASSERT_TRUE(gui::pump_until([] {
-        const std::string view = receipt_view();
+        const std::string view = gui::buffer_text_locked(buf_print_job);
         const std::string last = "PLEASE KEEP THIS RECEIPT\n";
         const std::size_t at = view.find(last);
         return at != std::string::npos && view.size() > at + last.size() && view.ends_with("\n");
@@ -392,17 +370,15 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
 
     EXPECT_EQ(e->invoice, gui::text(txt_txn_output_invoice_num)) << "the sale the window showed";
 
-    ASSERT_EQ(e->questions.size(), 1u);
+    ASSERT_EQ(e->questions.size(), 1u); // its record: see the cashier's answers
     const JournalQuestion& q = e->questions[0];
-    EXPECT_EQ(q.question, "Signature");
-    EXPECT_EQ(q.answer, "Accepted");
-    EXPECT_EQ(value_of(q.details, "TotalAmountOut"), "000000010011") << "what the cashier saw";
     EXPECT_LE(e->started_ms, q.at_ms);
     EXPECT_LE(q.at_ms, e->ended_ms);
 
     {
         gui::Locked lock;
-        EXPECT_EQ(e->receipt, lines_of(receipt_view())) << "the lines as the view shows them";
+        EXPECT_EQ(e->receipt, lines_of(gui::buffer_text_locked(buf_print_job)))
+            << "the lines as the view shows them";
     }
     int copies = 0;
     for (const std::string& line : e->receipt)
@@ -413,9 +389,10 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
 }
 
-// Each question the terminal asks the cashier during a sale goes into the sale's
-// entry with the answer given and what the terminal showed with it.
-TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
+// Each question the terminal asks the cashier during a sale: the answer given in
+// the window decides the sale, and goes into the sale's entry with what the
+// terminal showed with it.
+TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
     struct Question {
         const char* amount;
         std::function<void()> answer; // as the cashier gives it
@@ -423,6 +400,9 @@ TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
         const char* given;
         const char* shown_field; // one field of what the terminal showed
         const char* shown;
+        const char* status;                 // the sale's status in the window afterwards
+        std::function<void()> then = [] {}; // more of what the window shows
+        std::size_t asked = 1;              // times the question was asked
     };
     const auto in_window = [](const char* id, std::function<void(GtkWidget*)> answer) {
         return [id, answer] {
@@ -434,38 +414,73 @@ TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
     const auto click_in = [](const char* button) {
         return [button](GtkWidget* window) { gui::click(gui::find_child(window, button)); };
     };
+    const auto signed_with = [](GtkWidget* button) {
+        return [button] {
+            ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
+            // The host approved before the cashier is asked: the receipt's data.
+            EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000010011");
+            EXPECT_EQ(gui::text(txt_txn_output_auth_code).size(), 6u);
+            EXPECT_EQ(gui::text(txt_txn_output_invoice_num).size(), 6u);
+            gui::click(button);
+        };
+    };
+    const auto shows = [](GtkWidget* entry, const char* text) {
+        return [entry, text] { EXPECT_EQ(gui::text(entry), text) << gui::id_of(entry); };
+    };
+    std::size_t asked_before = 0; // password requests and answers before the sale
+    std::size_t given_before = 0;
     // clang-format off
     const Question questions[] = {
-        {"10011", [] {
-             ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
-             gui::click(rad_sign_nok);
-         },
-         "Signature", "Refused", "TotalAmountOut", "000000010011"},
+        {"10011", signed_with(rad_sign_ok), "Signature", "Accepted", "TotalAmountOut",
+         "000000010011", "Authorised", shows(txt_request_output, "OK")},
+        // The answer to the sale before does not answer this one.
+        {"10011", signed_with(rad_sign_nok), "Signature", "Refused", "TotalAmountOut",
+         "000000010011", "Not authorised"},
         {"10012", in_window("win_voice_ref", [](GtkWidget* window) {
              gui::click(gui::find_child(window, "accept_check"));
              gui::set_active(gui::find_child(window, "cb_ref_state"), 0);
              gui::set_text(gui::find_child(window, "txt_auth_code"), "PH0NE1");
              gui::click(gui::find_child(window, "btn_auth_ok"));
          }),
-         "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199"},
+         "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199",
+         "Authorised", shows(txt_txn_output_auth_code, "PH0NE1")},
         {"10012", in_window("win_voice_ref", click_in("btn_auth_cancel")),
-         "Voice referral", "Cancelled", "PhoneNumberOut", "0800 555 0199"},
-        {"10014", in_window("partial_auth_dlg", click_in("btn_hp_acc")),
-         "Partial approval", "Accepted", "PartialAmountOut", "000000005007"},
+         "Voice referral", "Cancelled", "PhoneNumberOut", "0800 555 0199", nullptr},
+        {"10014", in_window("partial_auth_dlg", [](GtkWidget* window) {
+             EXPECT_EQ(gui::label_text(gui::find_child(window, "lb_hp_amt")), "000000005007");
+             gui::click(gui::find_child(window, "btn_hp_acc"));
+         }),
+         "Partial approval", "Accepted", "PartialAmountOut", "000000005007", "Authorised", [] {
+             EXPECT_EQ(gui::text(txt_txn_output_partial_auth_amount), "000000005007");
+             EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000005007");
+         }},
         {"10015", in_window("avs_rej_dlg", [](GtkWidget* window) { gui::close_window(window); }),
-         "AVS rejection", "Declined", "AVSResponseOut", "N"},
+         "AVS rejection", "Declined", "AVSResponseOut", "N", "Cancelled"},
         // The console only shows the offer: the cardholder takes it on the terminal.
-        {"10013", [] {}, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840"},
-        // Answered with the "Set password" command once the request was shown.
-        {"10016", [] {
-             ASSERT_TRUE(gui::pump_until([] { return !gui::answered_dialogs().empty(); }));
-             gui::set_text(txt_set_password, "1234");
-             gui::set_active(cmb_setpw_entry_status, 0);
-             gui::click(btn_set_passw);
+        {"10013", [] {}, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840", "Authorised",
+         shows(txt_txn_output_is_dcc_txn, "TRUE")},
+        // Answered from the Terminal page once each request was shown; the terminal
+        // asks again after a wrong password.
+        {"10016", [&] {
+             gui::set_active(cmb_setpw_entry_status, 0); // "Password entered"
+             std::size_t attempt = 0;
+             for (const char* password : {"0000", "1234"}) {
+                 ++attempt;
+                 ASSERT_TRUE(gui::pump_until(
+                     [&] { return calls("GetPasswordParams") == asked_before + attempt; }));
+                 gui::set_text(txt_set_password, password);
+                 gui::click(btn_set_passw);
+                 ASSERT_TRUE(gui::pump_until(
+                     [&] { return calls("SetPassword") == given_before + attempt; }));
+             }
          },
-         "Password", "Entered", "PasswordTypeOut", "1"},
+         "Password", "Entered", "PasswordTypeOut", "1", "Authorised", [] {
+             const auto sent = last_request<SetPasswordIn>("SetPassword");
+             EXPECT_EQ(text_of(sent.PasswordIn), "1234");
+             EXPECT_EQ(sent.EntryStatusIn, 1);
+         }, 2},
         {"10017", [] { gui::answer_dialogs(GTK_RESPONSE_YES); },
-         "Suspected fraud", "Void", nullptr, nullptr},
+         "Suspected fraud", "Void", nullptr, nullptr, nullptr},
     };
     // clang-format on
     gui::click(btn_start_ecr_event_server);
@@ -475,17 +490,25 @@ TEST_F(JournalEntries, EachCashierAnswerGoesIntoTheSalesEntry) {
         korvex_sim_set_delay_scale(0.02); // the sale outlasts the DCC offer shown
         gui::answer_dialogs(GTK_RESPONSE_OK);
         gui::answered_dialogs();
+        asked_before = calls("GetPasswordParams");
+        given_before = calls("SetPassword");
         const std::int64_t since = now_ms();
         transaction(0, {{txt_txn_input_amount1, q.amount}})();
         q.answer();
         const std::optional<JournalEntry> e = entry_of("SALE", since);
         ASSERT_TRUE(e);
-        ASSERT_EQ(e->questions.size(), 1u);
-        EXPECT_EQ(e->questions[0].question, q.question);
-        EXPECT_EQ(e->questions[0].answer, q.given);
-        if (q.shown_field) {
-            EXPECT_EQ(value_of(e->questions[0].details, q.shown_field), q.shown);
+        ASSERT_EQ(e->questions.size(), q.asked);
+        for (const JournalQuestion& asked : e->questions) {
+            EXPECT_EQ(asked.question, q.question);
+            EXPECT_EQ(asked.answer, q.given);
+            if (q.shown_field) {
+                EXPECT_EQ(value_of(asked.details, q.shown_field), q.shown);
+            }
         }
+        if (q.status) {
+            EXPECT_EQ(gui::text(txt_txn_output_txn_status), q.status);
+        }
+        q.then();
     }
     gui::set_text(txt_set_password, "");
     gui::answer_dialogs(GTK_RESPONSE_OK);
@@ -511,8 +534,10 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
     // Printed free text comes back as a receipt line.
     set_buffer(buf_print_information, "CARD 6799 9900 0004 4564");
     gui::click(btn_print_information);
-    ASSERT_TRUE(gui::pump_until(
-        [] { return receipt_view().find("CARD 6799 9900 0004 4564") != std::string::npos; }));
+    ASSERT_TRUE(gui::pump_until([] {
+        return gui::buffer_text_locked(buf_print_job).find("CARD 6799 9900 0004 4564") !=
+               std::string::npos;
+    }));
     ASSERT_TRUE(entry_of("Print information", since));
 
     gui::set_text(txt_set_password, "S3CRET99");

@@ -18,18 +18,9 @@ namespace {
 using print_test::job;
 using print_test::reply_with;
 
-// The view's text; the caller holds the lock.
-std::string view_text_locked() {
-    GtkTextIter start, end;
-    gtk_text_buffer_get_bounds(buf_print_job, &start, &end);
-    gchar* all = gtk_text_buffer_get_text(buf_print_job, &start, &end, FALSE);
-    std::string text = all;
-    g_free(all);
-    return text;
-}
-
 bool wait_for_view(const std::string& expected, int timeout_ms = 5000) {
-    return gui::pump_until([&] { return view_text_locked() == expected; }, timeout_ms);
+    return gui::pump_until([&] { return gui::buffer_text_locked(buf_print_job) == expected; },
+                           timeout_ms);
 }
 
 // Sends one job to the console on port 5187 and returns the reply.
@@ -62,26 +53,6 @@ class ReceiptView : public testing::Test {
         });
     }
 };
-
-TEST_F(ReceiptView, TheEightTagsAsCreated) {
-    gui::Locked lock;
-    GtkTextTagTable* table = gtk_text_buffer_get_tag_table(buf_print_job);
-    EXPECT_EQ(gtk_text_tag_table_get_size(table), 8);
-    for (const char* name : {"BOLD", "DOUBLE_HEIGHT", "RIGHT_JUSTIFY", "CENTER_TEXT", "HALF_SIZE",
-                             "DOUBLE_SIZE", "DOUBLE_WIDTH", "FONT"}) {
-        SCOPED_TRACE(name);
-        GtkTextTag* tag = gtk_text_tag_table_lookup(table, name);
-        ASSERT_NE(tag, nullptr);
-        PangoFontDescription* font = nullptr;
-        int weight = 0;
-        g_object_get(tag, "font-desc", &font, "weight", &weight, nullptr);
-        ASSERT_NE(font, nullptr);
-        EXPECT_STREQ(pango_font_description_get_family(font), "Courier New");
-        EXPECT_EQ(pango_font_description_get_size(font), 10 * PANGO_SCALE);
-        pango_font_description_free(font);
-        EXPECT_EQ(weight, std::string(name) == "BOLD" ? 700 : PANGO_WEIGHT_NORMAL);
-    }
-}
 
 TEST_F(ReceiptView, LinesFromTheTerminalShowWithTheirStyleTag) {
     struct Case {
@@ -159,13 +130,13 @@ TEST_F(ReceiptView, ClearingWhileLinesArrive) {
         }
     });
     const bool first_part = gui::pump_until([] {
-        const std::string text = view_text_locked();
+        const std::string text = gui::buffer_text_locked(buf_print_job);
         return std::count(text.begin(), text.end(), '\n') >= 100;
     });
     gui::click(btn_prn_clear);
     cleared = true;
-    const bool rest_arrived =
-        gui::pump_until([] { return view_text_locked().ends_with("L399\n"); }, 30000);
+    const bool rest_arrived = gui::pump_until(
+        [] { return gui::buffer_text_locked(buf_print_job).ends_with("L399\n"); }, 30000);
     terminal.join();
     ASSERT_TRUE(first_part);
     ASSERT_TRUE(rest_arrived);

@@ -40,14 +40,6 @@ std::string settings_file(const std::map<std::string, std::string>& values) {
     return file;
 }
 
-// Every listed widget exists in the description (see the description's own test);
-// the window shows with its title.
-TEST(Startup, TheWindowShowsWithItsTitle) {
-    gui::Locked lock;
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(MainEcrWindow)), "kelvra V02.01b");
-    EXPECT_TRUE(gtk_widget_get_visible(MainEcrWindow));
-}
-
 // The entries' defaults are what a closing console writes (see Lifecycle): without a
 // settings file, the terminal library is told the empty address and certificate path.
 TEST(Startup, WithoutSettingsFileTheLibraryIsToldNoAddressAndNoCertificate) {
@@ -60,25 +52,10 @@ TEST(Startup, WithoutSettingsFileTheLibraryIsToldNoAddressAndNoCertificate) {
     EXPECT_EQ(told.path_request.substr(0, 256), std::string(256, '\0'));
 }
 
-TEST(Startup, SensitivityAndSpinRanges) {
-    EXPECT_FALSE(gui::sensitive(btn_set_ssl_certificate)) << "until a certificate is chosen";
+TEST(Startup, TheCertificateIsSetOnlyOnceChosen) {
+    EXPECT_FALSE(gui::sensitive(btn_set_ssl_certificate));
     EXPECT_FALSE(gui::sensitive(txt_Sign_Status));
     EXPECT_TRUE(gui::sensitive(btn_set_logFile_folder_path));
-    struct Range {
-        GtkWidget* spin;
-        double low, high;
-    };
-    gui::Locked lock;
-    for (const Range& r :
-         {Range{spbtn_get_terminal_status_per_time, 1, 99}, Range{sp_dt_hour, 0, 23},
-          Range{sp_dt_min, 0, 59}, Range{sp_dt_sec, 0, 59}}) {
-        double low, high, step, page;
-        gtk_spin_button_get_range(GTK_SPIN_BUTTON(r.spin), &low, &high);
-        gtk_spin_button_get_increments(GTK_SPIN_BUTTON(r.spin), &step, &page);
-        EXPECT_EQ(std::vector<double>({low, high, step, page}),
-                  std::vector<double>({r.low, r.high, 1, 0}))
-            << gtk_buildable_get_name(GTK_BUILDABLE(r.spin));
-    }
 }
 
 TEST(Startup, TheDateAndTimeSelectorsShowTheLocalTime) {

@@ -520,9 +520,6 @@ TEST_F(TerminalEvents, PasswordDialogNamesTheTypeAndTheAttempt) {
         {{2, 3, 1, 0},
          "Password request entry is received\nPassword Type : SUPERVISOR Password.\nAttempt : 2/3",
          "OK"},
-        {{1, 3, 3, 0},
-         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 1/3",
-         "OK"},
         {{200, 255, 7, 0},
          "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
          "200/255",
@@ -632,82 +629,7 @@ class TerminalEventsSale : public TerminalEvents {
     }
 };
 
-TEST_F(TerminalEventsSale, SignatureCheckedByTheCashier) {
-    sell("10011");
-    ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
-    EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000010011") << "the receipt data";
-    // The host approved before the cashier is asked: the receipt carries its numbers.
-    EXPECT_EQ(gui::text(txt_txn_output_auth_code).size(), 6u);
-    EXPECT_EQ(gui::text(txt_txn_output_invoice_num).size(), 6u);
-    gui::click(rad_sign_ok);
-    ASSERT_TRUE(sale_shows("Authorised"));
-    EXPECT_EQ(gui::text(txt_request_output), "OK");
-
-    sell("10011");
-    ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"))
-        << "the earlier answer does not answer this sale";
-    gui::click(rad_sign_nok);
-    ASSERT_TRUE(sale_shows("Not authorised"));
-}
-
-TEST_F(TerminalEventsSale, VoiceReferralAuthorisedWithTheCodeFromThePhone) {
-    sell("10012");
-    GtkWidget* window = gui::wait_for_window("win_voice_ref");
-    ASSERT_NE(window, nullptr);
-    gui::click(find_child(window, "accept_check"));
-    gui::set_active(find_child(window, "cb_ref_state"), 0);
-    gui::set_text(find_child(window, "txt_auth_code"), "PH0NE1");
-    gui::click(find_child(window, "btn_auth_ok"));
-    ASSERT_TRUE(sale_shows("Authorised"));
-    EXPECT_EQ(gui::text(txt_txn_output_auth_code), "PH0NE1");
-}
-
-TEST_F(TerminalEventsSale, PartialApprovalAcceptedAndAvsDeclined) {
-    sell("10014");
-    GtkWidget* window = gui::wait_for_window("partial_auth_dlg");
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(gui::label_text(find_child(window, "lb_hp_amt")), "000000005007");
-    gui::click(find_child(window, "btn_hp_acc"));
-    ASSERT_TRUE(sale_shows("Authorised"));
-    EXPECT_EQ(gui::text(txt_txn_output_partial_auth_amount), "000000005007");
-    EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000005007");
-
-    sell("10015");
-    window = gui::wait_for_window("avs_rej_dlg");
-    ASSERT_NE(window, nullptr);
-    gui::close_window(window);
-    ASSERT_TRUE(sale_shows("Cancelled"));
-}
-
-// The terminal management page answers the password request; each attempt is
-// announced in a message box, answered here as the cashier would.
-TEST_F(TerminalEventsSale, PasswordGivenFromTheManagementPage) {
-    sell("10016");
-    gui::set_active(cmb_setpw_entry_status, 0); // "Password entered"
-    for (const auto& [attempt, password] :
-         std::vector<std::pair<std::size_t, const char*>>{{1, "0000"}, {2, "1234"}}) {
-        ASSERT_TRUE(gui::pump_until([&] { return calls("GetPasswordParams") == attempt; }));
-        gui::set_text(txt_set_password, password);
-        gui::click(btn_set_passw);
-        ASSERT_TRUE(gui::pump_until([&] { return calls("SetPassword") == attempt; }));
-    }
-    ASSERT_TRUE(sale_shows("Authorised"));
-    const auto sent = last_request<SetPasswordIn>("SetPassword");
-    EXPECT_EQ(text_of(sent.PasswordIn), "1234");
-    EXPECT_EQ(sent.EntryStatusIn, 1);
-
-    // Nothing asked any more: the terminal says so.
-    gui::set_active(cmb_setpw_entry_status, 1); // "Entry cancelled"
-    gui::click(btn_set_passw);
-    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "No Received Data"));
-    EXPECT_EQ(last_request<SetPasswordIn>("SetPassword").EntryStatusIn, 0);
-    std::size_t announced = 0;
-    EXPECT_TRUE(gui::pump_until([&] {
-        announced += gui::answered_dialogs().size();
-        return announced == 2 && !gui::dialog_open();
-    }));
-}
-
+// The cashier's answers to the other questions of a sale: see JournalEntries.
 TEST_F(TerminalEventsSale, DccQuotationWhileTheSaleFinishesUnderItsDialog) {
     gui::stop_answering_dialogs();
     gui::set_text(txt_dcc_card_cur_code, "");

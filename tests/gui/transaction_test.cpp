@@ -17,10 +17,6 @@ namespace {
 constexpr const char* kRed = "#ff0000";
 constexpr const char* kGreen = "#008000";
 
-template <std::size_t N> std::string bytes(const char (&field)[N]) {
-    return std::string(field, N);
-}
-
 // The 60 entries of the transaction output panel, by id.
 std::map<std::string, std::string> output_panel() {
     std::map<std::string, std::string> shown;
@@ -87,21 +83,15 @@ class Transactions : public ::testing::Test {
         korvex_sim_set_delay_scale(0);
         gui::stop_answering_dialogs();
         gui::answered_dialogs();
-        for (GtkWidget* entry : gui::entries_named("txt_txn_input_"))
-            if (!std::string(gui::id_of(entry)).ends_with("_label"))
-                gui::set_text(entry, "");
+        gui::clear_transaction_inputs();
         gui::set_active(cmb_txn_type, 0);
     }
 
-    // Presses the button and waits until the worker has shown the answer of `call`.
-    static void press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
-        const std::size_t before = calls(call);
-        gui::click(button);
-        ASSERT_TRUE(gui::pump_until([&] { return !busy && calls(call) > before; }));
+    static void start_transaction() {
+        ASSERT_TRUE(gui::press(btn_start_txn, "Transaction_Launch", Txnstate));
     }
-    static void start_transaction() { press(btn_start_txn, "Transaction_Launch", Txnstate); }
     static void fetch_last_transaction() {
-        press(btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery);
+        ASSERT_TRUE(gui::press(btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery));
     }
 
     // Sends the panel with a scripted empty answer and returns the request record.
@@ -142,8 +132,8 @@ TEST_F(Transactions, AmountsArePaddedToTwelveDigitsAndCutToTheirField) {
                                  txt_txn_input_amount3, txt_txn_input_amount4})
             gui::set_text(entry, c.typed);
         const Transaction_in in = sent_request();
-        for (const std::string& sent :
-             {bytes(in.Amount1In), bytes(in.Amount2In), bytes(in.Amount3In), bytes(in.Amount4In)})
+        for (const std::string& sent : {whole_field(in.Amount1In), whole_field(in.Amount2In),
+                                        whole_field(in.Amount3In), whole_field(in.Amount4In)})
             EXPECT_EQ(sent, c.sent);
     }
 }
@@ -155,11 +145,12 @@ TEST_F(Transactions, TextFieldsAreCopiedAsTypedAndCut) {
     gui::set_text(txt_txn_input_invoice_num, "1234567890");
     gui::set_text(txt_txn_input_auth_code, "XYZ123");
     const Transaction_in in = sent_request();
-    EXPECT_EQ(bytes(in.MessageNumberIn), "007");
-    EXPECT_EQ(bytes(in.Amount1LabelIn), "A label of 25 charac");
-    EXPECT_EQ(bytes(in.Amount2LabelIn), std::string("Prix \xc3\xa0 payer") + std::string(7, '\0'));
-    EXPECT_EQ(bytes(in.InvoiceNumberIn), "1234567");
-    EXPECT_EQ(bytes(in.AuthorisationCodeIn), std::string("XYZ123\0", 7));
+    EXPECT_EQ(whole_field(in.MessageNumberIn), "007");
+    EXPECT_EQ(whole_field(in.Amount1LabelIn), "A label of 25 charac");
+    EXPECT_EQ(whole_field(in.Amount2LabelIn),
+              std::string("Prix \xc3\xa0 payer") + std::string(7, '\0'));
+    EXPECT_EQ(whole_field(in.InvoiceNumberIn), "1234567");
+    EXPECT_EQ(whole_field(in.AuthorisationCodeIn), std::string("XYZ123\0", 7));
     // The request record goes out zero-filled: padding bytes included.
     const auto* raw = reinterpret_cast<const unsigned char*>(&in);
     EXPECT_EQ(raw[205], 0);
@@ -171,7 +162,7 @@ TEST_F(Transactions, TheTypeRowAndTheSuspectedFraudInputAreSentAsCodes) {
         gui::set_active(cmb_txn_type, row);
         const std::string code = {static_cast<char>('0' + row / 10),
                                   static_cast<char>('0' + row % 10), '\0'};
-        EXPECT_EQ(bytes(sent_request().TransactionTypeIn), code) << "row " << row;
+        EXPECT_EQ(whole_field(sent_request().TransactionTypeIn), code) << "row " << row;
     }
     // Only the first character of the suspected fraud input counts.
     for (const auto& [typed, sent] :
@@ -181,42 +172,7 @@ TEST_F(Transactions, TheTypeRowAndTheSuspectedFraudInputAreSentAsCodes) {
     }
 }
 
-// ---------------------------------------------------------------------------
-// The buttons
-
-TEST_F(Transactions, TheButtonsDoNothingWhileTheirCallRuns) {
-    Transaction_out txn{};
-    put(txn.MessageNumberOut, "1");
-    GetLastTxnData_out last{};
-    put(last.MessageNumberOut, "1");
-    struct Case {
-        GtkWidget* button;
-        const char* call;
-        const std::atomic<bool>& busy;
-        const void* answer;
-        std::size_t size;
-    };
-    for (const Case& c :
-         {Case{btn_start_txn, "Transaction_Launch", Txnstate, &txn, sizeof txn},
-          Case{btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery, &last, sizeof last}}) {
-        SCOPED_TRACE(c.call);
-        korvex_sim_reset();
-        korvex_sim_hold(c.call, 1);
-        gui::click(c.button);
-        ASSERT_TRUE(gui::pump_until([&] { return calls(c.call) == 1; }));
-        gui::set_text(txt_txn_output_msg_number, "still here");
-        gui::set_text(txt_request_output, "untouched");
-        gui::click(c.button);
-        gui::pump(100);
-        EXPECT_EQ(gui::text(txt_txn_output_msg_number), "still here");
-        EXPECT_EQ(gui::text(txt_request_output), "untouched");
-        korvex_sim_script(c.call, c.answer, c.size);
-        korvex_sim_hold(c.call, 0);
-        ASSERT_TRUE(gui::pump_until([&] { return !c.busy; }));
-        EXPECT_EQ(gui::text(txt_txn_output_msg_number), "1");
-        EXPECT_EQ(calls(c.call), 1u);
-    }
-}
+// A press while the call runs: see WorkerButtons.
 
 TEST_F(Transactions, WithoutATypeTheOperatorIsToldAndNothingIsSent) {
     gui::set_active(cmb_txn_type, -1);
@@ -310,9 +266,10 @@ TEST_F(Transactions, AFailureIsShownInRedAndTheNextAnswerReplacesIt) {
     put(out.MessageNumberOut, "3");
     put(out.HostTextOut, "FIRST");
     show_transaction(out);
+    // This answer frees the button before the panel is filled: wait for the panel.
+    ASSERT_TRUE(gui::wait_for_text(txt_txn_output_msg_number, "3"));
     EXPECT_EQ(gui::text(txt_request_output), "PED Not Authenticated");
     EXPECT_EQ(gui::settled_color(txt_request_output, kRed), kRed);
-    EXPECT_EQ(gui::text(txt_txn_output_msg_number), "3");
     EXPECT_FALSE(Txnstate) << "the button is free again";
     out = Transaction_out{};
     put(out.HostTextOut, "SECOND");

@@ -400,6 +400,10 @@ void set_text(GtkWidget* entry, const std::string& value) {
 
 std::string buffer_text(GtkTextBuffer* buffer) {
     Locked lock;
+    return buffer_text_locked(buffer);
+}
+
+std::string buffer_text_locked(GtkTextBuffer* buffer) {
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(buffer, &start, &end);
     gchar* all = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
@@ -465,6 +469,18 @@ std::string text_color(GtkWidget* widget) {
                   static_cast<int>(rgba.green * 255 + 0.5),
                   static_cast<int>(rgba.blue * 255 + 0.5));
     return hex;
+}
+
+void clear_transaction_inputs() {
+    for (GtkWidget* entry : entries_named("txt_txn_input_"))
+        if (!id_of(entry).ends_with("_label"))
+            set_text(entry, "");
+}
+
+bool press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
+    const std::size_t before = korvex_sim_request_count(call);
+    click(button);
+    return pump_until([&] { return !busy && korvex_sim_request_count(call) > before; });
 }
 
 bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms) {

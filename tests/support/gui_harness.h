@@ -6,6 +6,7 @@
 
 #include <gtk/gtk.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,14 @@ bool sensitive(GtkWidget* widget);
 // The text colour that the widget shows in its normal state (whatever state it is
 // in now, e.g. insensitive), as "#rrggbb".
 std::string text_color(GtkWidget* widget);
+// Empties the transaction panel's inputs, their amount labels excepted.
+void clear_transaction_inputs();
+// Clicks `button` and runs the main loop until its worker has made one more `call`
+// and its busy flag is down (an answer that frees the button before it is shown
+// needs a wait for what it shows as well).
+bool press(GtkWidget* button, const char* call, const std::atomic<bool>& busy);
+// A text buffer's text; the caller holds the lock (e.g. inside pump_until).
+std::string buffer_text_locked(GtkTextBuffer* buffer);
 // Runs the main loop until the entry shows `text` or the time is up.
 bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms = 10000);
 // The widget's text colour once a change to `expected` has finished its transition

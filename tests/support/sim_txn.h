@@ -45,6 +45,14 @@ inline GetLastTxnData_out last_txn() {
     return out;
 }
 
+// A settlement answer that succeeded with `records` detail records.
+inline SettlementResponseOut settlement_with_records(short records) {
+    SettlementResponseOut out{};
+    put(out.SettlementStatusOut, "0");
+    out.TransactionDetailDataRecordNumberOut = records;
+    return out;
+}
+
 // A digits field's value.
 template <std::size_t N> long number(const char (&field)[N]) {
     return std::atol(text_of(field).c_str());

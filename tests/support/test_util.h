@@ -28,6 +28,11 @@ template <std::size_t N> std::string text_of(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
 }
 
+// A record field's whole width, terminator and padding included.
+template <std::size_t N> std::string whole_field(const char (&field)[N]) {
+    return std::string(field, N);
+}
+
 inline std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream all;
