@@ -160,6 +160,20 @@ TEST_F(EndOfDayOperations, AChoiceSendsTheValueOfTheNamedRow) {
     }
 }
 
+// A PWCB is eligible with cash back: the answer's next byte is not part of it.
+TEST_F(EndOfDayOperations, AnEligibilityAnswerIsShownFromItsOwnByte) {
+    const Played p = play("Eligibility check", {{"TransactionType", "05"}});
+    ASSERT_EQ(p.result, 0);
+    int shown = 0;
+    for (const FieldOutput& out : p.op->outputs)
+        if (std::string_view(out.field->name).ends_with("EligibilityOut") ||
+            std::string_view(out.field->name) == "EligibilityResultOut") {
+            EXPECT_EQ(shown_text(p.record(), *out.field, out.rule), "1") << out.field->name;
+            ++shown;
+        }
+    EXPECT_EQ(shown, 2);
+}
+
 TEST_F(EndOfDayOperations, TheSettlementShowsItsStatusInWords) {
     struct Case {
         const char* sale;    // approved before the settlement, or null

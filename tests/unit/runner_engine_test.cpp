@@ -58,6 +58,46 @@ const StepCase kSteps[] = {
      "field TotalAmount", "[track data]", "000000004500"},
 };
 
+// A text holds only when it is the whole value; a pattern is searched in it.
+TEST(RunnerEngine, ExpectedValuesHoldOnlyAsWritten) {
+    const struct {
+        const char* want;
+        bool pattern;
+        const char* actual;
+        bool holds;
+        const char* shown;
+    } cases[] = {
+        {"Authorised", false, "Authorised", true, "Authorised"},
+        {"Auth", false, "Authorised", false, "Auth"},
+        {"authorised", false, "Not authorised", false, "authorised"},
+        {"Authorised", false, "authorised", false, "Authorised"},
+        {"4500", false, "000000004500", false, "4500"},
+        {"000000004500", false, "000000004500", true, "000000004500"},
+        {"^0+4500$", false, "000000004500", false, "^0+4500$"},
+        {"^0+4500$", true, "000000004500", true, "pattern ^0+4500$"},
+        {"^0+4500$", true, "0000000045001", false, "pattern ^0+4500$"},
+        {"TOTAL", true, "  TOTAL    45.00", true, "pattern TOTAL"},
+        {"4111111111111111", false, "4111110000091111", false, "4111111111111111"}, // masked alike
+        {"${inv}", false, "000012", true, "000012"},
+        {"${inv}x", false, "000012", false, "000012x"},
+        {"^${inv}$", true, "0000123", false, "pattern ^000012$"},
+    };
+    const std::map<std::string, std::string> kept{{"inv", "000012"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.want) + " / " + c.actual);
+        Expected want{1, c.want, c.pattern};
+        if (c.pattern && kept_names(c.want).empty())
+            want.pattern = std::regex(c.want); // as the scenario's reader makes it
+        std::string shown, problem;
+        EXPECT_EQ(expected_holds(want, c.actual, kept, &shown, &problem), c.holds);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(problem, "");
+    }
+    std::string shown, problem;
+    EXPECT_FALSE(expected_holds(Expected{1, "${gone}"}, "", kept, &shown, &problem));
+    EXPECT_EQ(problem, "${gone} was not kept");
+}
+
 TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
     int n = 0;
     for (const StepCase& c : kSteps) {

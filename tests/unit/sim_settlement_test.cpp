@@ -197,6 +197,7 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
     approved({"01", "1000"});      // 000002
     approved({"00", "2000"});      // 000003
     approved({"02", "", "", "3"}); // voids 000003
+    approved({"00", "1000"});      // 000004: tipped, then voided
     const struct {
         const char* why;
         const char *invoice, *total, *old_tip, *new_tip;
@@ -213,6 +214,7 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
         {"accepted, leading zeros anywhere", "0001", "000000004000", "000000000000", "500", 1, 0},
         {"the old tip is now 500", "1", "4000", "", "800", 0, 0},
         {"raised from 500", "000001", "4000", "000000000500", "000000000800", 1, 0},
+        {"a tip on a sale voided later", "4", "1000", "", "200", 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -220,11 +222,12 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
         EXPECT_EQ(out.TipUpdateResultOut, c.result);
         EXPECT_EQ(out.DiagRequestOut, c.diag);
     }
+    approved({"02", "", "", "4"});
     korvex_sim_reload_state(); // the tip is part of the batch
     const SettlementResponseOut out = settle();
-    EXPECT_EQ(number(out.GratuityAmountOut), 800);
+    EXPECT_EQ(number(out.GratuityAmountOut), 800) << "not the voided sale's tip";
     EXPECT_EQ(number(out.DebitAmountOut), 4800) << "the card is charged the tip";
-    EXPECT_EQ(number(out.SalesVoidAmountOut), 2000);
+    EXPECT_EQ(number(out.SalesVoidAmountOut), 3200) << "a voided sale gives back its tip";
     EXPECT_EQ(out.IsGratuityEnabledOut, 1);
     const SettlementDataRecordOut first = detail(1);
     EXPECT_EQ(number(first.TotalAmountOut), 4800);
