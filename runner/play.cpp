@@ -382,8 +382,7 @@ bool expected_holds(const Expected& want, const std::string& actual, const Kept&
     if (!want.is_pattern)
         return actual == text;
     try {
-        const std::regex pattern =
-            kept_names(want.text).empty() ? want.pattern : std::regex(text);
+        const std::regex pattern = kept_names(want.text).empty() ? want.pattern : std::regex(text);
         return std::regex_search(actual, pattern);
     } catch (const std::regex_error& e) {
         *problem = "bad pattern " + text + ": " + e.what();

@@ -121,6 +121,8 @@ MTPSettlementDataRecordOut detail(short number) {
     return out;
 }
 
+// Each refusal of the shipped value-added scenario is played there; these are the
+// edges it does not reach.
 TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
     struct Case {
         Sale sale;
@@ -133,19 +135,11 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
         {{5, "5000", "1001"}, 0, "0", "00"},
         {{1, "500", "1003"}, 0, "0", "00"},   // variable amount: its lowest
         {{1, "10000", "1003"}, 0, "0", "00"}, // and its highest
-        {{0, "1000", "1001"}, 3, "1", ""},
-        {{6, "1000", "1001"}, 3, "1", ""},
         {{1, "", "1001"}, 3, "1", ""},
-        {{1, "10a0", "1001"}, 3, "1", ""},
-        {{1, "1000", "9999"}, 0, "1", "12"},
         {{1, "2000", "1004"}, 0, "1", "12"}, // not offered before the host's configuration
-        {{1, "1200", "1001"}, 0, "1", "13"}, // not one of the product's amounts
-        {{1, "0", "1001"}, 0, "1", "13"},
+        {{1, "0", "1001"}, 0, "1", "13"}, // not one of the product's amounts
         {{1, "499", "1003"}, 0, "1", "13"},
-        {{1, "10001", "1003"}, 0, "1", "13"},
-        {{1, "1000", "1001", "1235"}, 0, "4", "55"},
         {{1, "1000", "1001", "12345"}, 0, "4", "55"},
-        {{1, "9903", "1003"}, 0, "3", ""}, // the host cannot be reached
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.sale.product) + " " + c.sale.amount + " x" +
