@@ -84,8 +84,6 @@ TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
     EXPECT_EQ(text_of(cancelled.TransactionStatusOut), "00");
     EXPECT_EQ(text_of(cancelled.TotalAmountOut), "000000000700");
 
-    EXPECT_EQ(status_of({"02", "", "", sale_invoice}), "02") << "already voided";
-    EXPECT_EQ(status_of({"14", "", "", sale_invoice}), "02") << "a cancel of a voided sale";
     EXPECT_EQ(status_of({"02", "", "", "999999"}), "12") << "never issued";
     EXPECT_EQ(status_of({"02"}), "12") << "no invoice at all";
 }
@@ -94,8 +92,6 @@ TEST_F(SimPayment, PreAuthorisationReferenceFlow) {
     const Transaction_out pre_auth = launch({"06", "10000"});
     const std::string reference = text_of(pre_auth.PreAuthRefNumOut);
     ASSERT_TRUE(digits(reference, 8)) << reference;
-    EXPECT_EQ(status_of({"02", "", "", text_of(pre_auth.InvoiceNumberOut)}), "02")
-        << "a pre-authorisation is not voided but reversed";
 
     const Transaction_out increment = launch({"15", "2500", "", "", reference});
     EXPECT_EQ(text_of(increment.TransactionStatusOut), "00");
@@ -116,7 +112,6 @@ TEST_F(SimPayment, PreAuthorisationReferenceFlow) {
     EXPECT_EQ(text_of(reversal.TransactionStatusOut), "00");
     EXPECT_EQ(text_of(reversal.TotalAmountOut), "000000000800");
     EXPECT_EQ(status_of({"15", "100", "", "", second}), "01");
-    EXPECT_EQ(status_of({"07", "", "", "", "12345678"}), "01");
 }
 
 TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
@@ -135,11 +130,7 @@ TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
     EXPECT_EQ(text_of(reversal.TransactionStatusOut), "00");
     EXPECT_EQ(text_of(reversal.InvoiceNumberOut), text_of(sale.InvoiceNumberOut));
     EXPECT_EQ(text_of(reversal.TotalAmountOut), "000000003300");
-    EXPECT_EQ(status_of({"09"}), "02"); // the last is the reversal
     EXPECT_EQ(status_of({"02", "", "", text_of(sale.InvoiceNumberOut)}), "02");
-
-    launch({"00", "10001"}); // declined: nothing to reverse
-    EXPECT_EQ(status_of({"09"}), "02");
 }
 
 TEST_F(SimPayment, AmountsChooseTheOutcome) {
@@ -174,6 +165,9 @@ TEST_F(SimPayment, AmountsChooseTheOutcome) {
     }
 }
 
+// The refusals the shipped refusal scenario plays (no amount, zero, letters, a
+// missing cash-back, authorisation code or reference, voids of what is voided or
+// cannot be, nothing to reverse) are not repeated in these tests.
 TEST_F(SimPayment, BadRequestsAreRefusedWithResultThree) {
     launch({"00", "1234"});
     const std::string last_invoice = text_of(last_txn().InvoiceNumberOut);
@@ -181,14 +175,8 @@ TEST_F(SimPayment, BadRequestsAreRefusedWithResultThree) {
         {"16", "100"}, // unknown type
         {"AB", "100"},
         {"7", "100"},  // one digit
-        {"00", ""},    // sale without amount
-        {"00", "12a"}, // not a number
         {"00", " 150"},
-        {"00", "000000000000"}, // nothing to pay
         {"01", "-100"},
-        {"05", "5000", ""}, // cash-back missing
-        {"10", "4200"},     // force without the authorisation code
-        {"07", "100"},      // completion without reference
         {"07", "12.50", "", "", "12345678"},
     };
     for (const SimTxn& r : cases) {
