@@ -122,9 +122,10 @@ TEST_F(SimSettlement, EveryTypeCountsInItsCategory) {
     }
 }
 
+// The settlement's texts, an empty batch's status and the void's record right after
+// the sale it voided are also played by the day scenario.
 TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
     const SettlementResponseOut empty = settle("42");
-    EXPECT_EQ(text_of(empty.SettlementStatusOut), "4");
     EXPECT_EQ(text_of(empty.BatchNumberOut), "001");
     EXPECT_EQ(empty.TransactionDetailDataRecordNumberOut, 0);
     EXPECT_EQ(empty.DiagRequestOut, 0);
@@ -134,12 +135,8 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
     approved({"00", "3000"});      // 000003
     approved({"02", "", "", "1"}); // voids 000001, filed under it
     const SettlementResponseOut out = settle("42");
-    EXPECT_EQ(text_of(out.MessageNumberOut), "42");
-    EXPECT_EQ(text_of(out.SettlementStatusOut), "0");
     EXPECT_EQ(text_of(out.BatchNumberOut), "001");
     EXPECT_EQ(text_of(out.SettlementDateTimeOut).size(), 12u);
-    EXPECT_FALSE(text_of(out.SettleResponseOut).empty());
-    EXPECT_FALSE(text_of(out.HelpDeskNumberOut).empty());
     EXPECT_EQ(figures(out), (Figures{1, 3000, 1, 1000, 0, 0, 1, 4500, 0, 0}));
     ASSERT_EQ(out.TransactionDetailDataRecordNumberOut, 4);
 
@@ -178,10 +175,7 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
 }
 
 TEST_F(SimSettlement, AnUnreachableHostLeavesTheBatchOpen) {
-    approved({"00", "1000"});
-    const SettlementResponseOut down = settle("999");
-    EXPECT_EQ(text_of(down.SettlementStatusOut), "2");
-    EXPECT_EQ(down.TransactionDetailDataRecordNumberOut, 0);
+    approved({"00", "1000"}); // message number 999: the day scenario
     {
         ScopedEnv host_down("KORVEX_SIM_HOST_DOWN", "1");
         EXPECT_EQ(text_of(settle().SettlementStatusOut), "2");
@@ -192,6 +186,7 @@ TEST_F(SimSettlement, AnUnreachableHostLeavesTheBatchOpen) {
     EXPECT_EQ(number(later.DebitAmountOut), 1000);
 }
 
+// A tip's detail record and a tip on a settled batch: the day scenario.
 TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
     approved({"00", "4000"});      // 000001
     approved({"01", "1000"});      // 000002
@@ -228,11 +223,6 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
     EXPECT_EQ(number(out.GratuityAmountOut), 800) << "not the voided sale's tip";
     EXPECT_EQ(number(out.DebitAmountOut), 4800) << "the card is charged the tip";
     EXPECT_EQ(number(out.SalesVoidAmountOut), 3200) << "a voided sale gives back its tip";
-    EXPECT_EQ(out.IsGratuityEnabledOut, 1);
-    const SettlementDataRecordOut first = detail(1);
-    EXPECT_EQ(number(first.TotalAmountOut), 4800);
-    EXPECT_EQ(text_of(first.AdditionalAmountOut), "000000000800");
-    EXPECT_EQ(tip("1", "4000", "800", "900").TipUpdateResultOut, 0) << "a closed batch";
 }
 
 TEST_F(SimSettlement, TheDccOfferConvertsAtTheUpdatedRate) {
