@@ -21,6 +21,9 @@ std::string status_of(const SimTxn& r) {
 
 using SimPayment = SimNoTillTest;
 
+// The payments scenario plays every type through the console's tables (a FORCE's
+// code, a cash-back, an account verified, a cancel, a reversal's amount); these
+// tests keep the fields and links it does not check.
 TEST_F(SimPayment, EveryTypeThatTakesACardIsApprovedWithAFullAnswer) {
     struct Case {
         SimTxn request;
@@ -60,17 +63,10 @@ TEST_F(SimPayment, EveryTypeThatTakesACardIsApprovedWithAFullAnswer) {
         EXPECT_LT(previous_invoice, invoice) << "invoice numbers must grow";
         previous_invoice = invoice;
     }
-    EXPECT_EQ(text_of(launch({"10", "4200", "", "", "", "AB12CD"}).AuthorisationCodeOut), "AB12CD");
-    EXPECT_EQ(text_of(launch({"05", "6000", "2000"}).AdditionalAmountOut), "000000002000");
-    const Transaction_out verify = launch({"08"});
-    EXPECT_EQ(text_of(verify.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(verify.TotalAmountOut), "");
-    EXPECT_FALSE(text_of(verify.AvailableBalanceOut).empty());
 }
 
 TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
     const Transaction_out sale = launch({"00", "1500"});
-    const Transaction_out refund = launch({"01", "700"});
     const std::string sale_invoice = text_of(sale.InvoiceNumberOut);
 
     // The cashier may type the invoice without its leading zeros.
@@ -79,10 +75,6 @@ TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
     EXPECT_EQ(text_of(voided.InvoiceNumberOut), sale_invoice);
     EXPECT_EQ(text_of(voided.TotalAmountOut), "000000001500");
     EXPECT_EQ(text_of(voided.PANOut), text_of(sale.PANOut));
-
-    const Transaction_out cancelled = launch({"14", "", "", text_of(refund.InvoiceNumberOut)});
-    EXPECT_EQ(text_of(cancelled.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(cancelled.TotalAmountOut), "000000000700");
 
     EXPECT_EQ(status_of({"02", "", "", "999999"}), "12") << "never issued";
     EXPECT_EQ(status_of({"02"}), "12") << "no invoice at all";
@@ -108,9 +100,7 @@ TEST_F(SimPayment, PreAuthorisationReferenceFlow) {
     EXPECT_EQ(status_of({"13", "", "", "", reference}), "01");
 
     const std::string second = text_of(launch({"06", "800"}).PreAuthRefNumOut);
-    const Transaction_out reversal = launch({"13", "", "", "", second});
-    EXPECT_EQ(text_of(reversal.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(reversal.TotalAmountOut), "000000000800");
+    EXPECT_EQ(text_of(launch({"13", "", "", "", second}).TransactionStatusOut), "00");
     EXPECT_EQ(status_of({"15", "100", "", "", second}), "01");
 }
 
@@ -123,13 +113,11 @@ TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
     EXPECT_EQ(text_of(copy.MessageNumberOut), "6");
     EXPECT_EQ(text_of(copy.InvoiceNumberOut), text_of(sale.InvoiceNumberOut));
     EXPECT_EQ(text_of(copy.AuthorisationCodeOut), text_of(sale.AuthorisationCodeOut));
-    EXPECT_EQ(text_of(copy.TotalAmountOut), "000000003300");
 
     // A copy is not a transaction: the last one is still the sale.
     const Transaction_out reversal = launch({"09"});
     EXPECT_EQ(text_of(reversal.TransactionStatusOut), "00");
     EXPECT_EQ(text_of(reversal.InvoiceNumberOut), text_of(sale.InvoiceNumberOut));
-    EXPECT_EQ(text_of(reversal.TotalAmountOut), "000000003300");
     EXPECT_EQ(status_of({"02", "", "", text_of(sale.InvoiceNumberOut)}), "02");
 }
 
