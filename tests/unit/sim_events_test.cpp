@@ -146,9 +146,6 @@ TEST_F(SimEvents, TheCashiersAnswerDecidesTheOutcome) {
              EXPECT_EQ(answer(SetAuthorisation, VoiceReferralStatus_in{"", 1}), 0);
          },
          "01"},
-        {"AVS rejection accepted", "10015", 8,
-         [] { EXPECT_EQ(answer(SetAVSRejectionStatus, AVSRejectionIn{0}), 0); }, "00",
-         [](const Transaction_out& out) { EXPECT_EQ(text_of(out.AVSResponseOut), "N"); }},
         {"wrong password three times", "10016", 6,
          [] {
              for (int attempt = 1; attempt <= 3; ++attempt) {

@@ -133,7 +133,7 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
         {{1, "10000", "1003"}, 0, "0", "00"}, // and its highest
         {{1, "", "1001"}, 3, "1", ""},
         {{1, "2000", "1004"}, 0, "1", "12"}, // not offered before the host's configuration
-        {{1, "0", "1001"}, 0, "1", "13"}, // not one of the product's amounts
+        {{1, "0", "1001"}, 0, "1", "13"},    // not one of the product's amounts
         {{1, "499", "1003"}, 0, "1", "13"},
         {{1, "1000", "1001", "12345"}, 0, "4", "55"},
     };
