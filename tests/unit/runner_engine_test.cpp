@@ -30,9 +30,8 @@ struct StepCase {
 const StepCase kSteps[] = {
     {"another result", "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {result: 5}\n",
      "result", "5 (", "0 (OK)"},
-    {"a question not expected",
-     "  - op: SALE\n    inputs: {amount1: 10011}\n    expect: {asked: []}\n", "asked", "[]",
-     "[signature]"},
+    {"a question not expected", "  - op: SALE\n    inputs: {amount1: 10011}\n    expect: {asked: []}\n",
+     "asked", "[]", "[signature]"},
     {"a receipt where none was expected",
      "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {receipt: none}\n",
      "receipt: nothing should be printed", "no receipt line", "lines, the first: "},
@@ -45,14 +44,12 @@ const StepCase kSteps[] = {
      "  - op: VOID\n    inputs: {InvoiceNumber: \"${inv}\"}\n"
      "    expect: {status: Authorised, fields: {txt_txn_output_invoice_num: \"${inv}x\"}}\n",
      "field txt_txn_output_invoice_num", "x", ""},
-    {"a track in a failed check",
-     "  - op: Card reading\n    expect: {fields: "
-     "{txt_read_track2_data: \"x\"}}\n",
+    {"a track in a failed check", "  - op: Card reading\n    expect: {fields: "
+                                  "{txt_read_track2_data: \"x\"}}\n",
      "field txt_read_track2_data", "[track data]", "[track data]"},
-    {"a track kept and used",
-     "  - op: Card reading\n    keep: {t: txt_read_track2_data}\n"
-     "  - op: SALE\n    inputs: {amount1: 4500}\n"
-     "    expect: {fields: {TotalAmount: \"${t}\"}}\n",
+    {"a track kept and used", "  - op: Card reading\n    keep: {t: txt_read_track2_data}\n"
+                              "  - op: SALE\n    inputs: {amount1: 4500}\n"
+                              "    expect: {fields: {TotalAmount: \"${t}\"}}\n",
      "field TotalAmount", "[track data]", "000000004500"},
 };
 

@@ -160,9 +160,12 @@ TEST_F(SimPayment, BadRequestsAreRefusedWithResultThree) {
     launch({"00", "1234"});
     const std::string last_invoice = text_of(last_txn().InvoiceNumberOut);
     const SimTxn cases[] = {
-        {"16", "100"},                // unknown type
-        {"AB", "100"},  {"7", "100"}, // one digit
-        {"00", " 150"}, {"01", "-100"}, {"07", "12.50", "", "", "12345678"},
+        {"16", "100"}, // unknown type
+        {"AB", "100"},
+        {"7", "100"}, // one digit
+        {"00", " 150"},
+        {"01", "-100"},
+        {"07", "12.50", "", "", "12345678"},
     };
     for (const SimTxn& r : cases) {
         SCOPED_TRACE("type '" + r.type + "' amounts '" + r.amount1 + "' '" + r.amount2 + "'");
