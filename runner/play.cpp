@@ -151,34 +151,12 @@ struct Engine {
     ReceiptServer& receipts;
     CashierDesk& desk;
 
-    // Does `actual` hold for `want`? *shown gets what was expected, for the report.
-    bool matches(const Expected& want, const std::string& actual, const Kept& kept,
-                 std::string* shown, std::string* problem) {
-        std::string text, missing;
-        if (!substitute(want.text, kept, &text, &missing)) {
-            *problem = "${" + missing + "} was not kept";
-            *shown = want.text;
-            return false;
-        }
-        *shown = want.is_pattern ? "pattern " + text : text;
-        if (!want.is_pattern)
-            return actual == text;
-        try {
-            const std::regex pattern =
-                kept_names(want.text).empty() ? want.pattern : std::regex(text);
-            return std::regex_search(actual, pattern);
-        } catch (const std::regex_error& e) {
-            *problem = "bad pattern " + text + ": " + e.what();
-            return false;
-        }
-    }
-
     // Compares the real value; a failure shows the value, and a text expected of it,
     // as `field` is reported (a pattern is the scenario's own text).
     void check(StepResult& result, const std::string& what, const Expected& want,
                const std::string& actual, const Kept& kept, const FieldDesc* field = nullptr) {
         std::string shown, problem;
-        if (!matches(want, actual, kept, &shown, &problem))
+        if (!expected_holds(want, actual, kept, &shown, &problem))
             result.failures.push_back({problem.empty() ? what : what + ": " + problem,
                                        field && !want.is_pattern ? reported(*field, shown) : shown,
                                        field ? reported(*field, actual) : actual});
@@ -201,10 +179,10 @@ struct Engine {
                 bool found = false;
                 std::string shown, problem;
                 for (const std::string& line : lines)
-                    if ((found = matches(want, line, kept, &shown, &problem)))
+                    if ((found = expected_holds(want, line, kept, &shown, &problem)))
                         break;
                 if (lines.empty())
-                    matches(want, "", kept, &shown, &problem);
+                    expected_holds(want, "", kept, &shown, &problem);
                 if (!found)
                     result.failures.push_back(
                         {"receipt: no line matches" + (problem.empty() ? "" : ": " + problem),
@@ -390,6 +368,26 @@ bool substitute(const std::string& text, const Kept& kept, std::string* out,
     }
     out->append(text, from, std::string::npos);
     return true;
+}
+
+bool expected_holds(const Expected& want, const std::string& actual, const Kept& kept,
+                    std::string* shown, std::string* problem) {
+    std::string text, missing;
+    if (!substitute(want.text, kept, &text, &missing)) {
+        *problem = "${" + missing + "} was not kept";
+        *shown = want.text;
+        return false;
+    }
+    *shown = want.is_pattern ? "pattern " + text : text;
+    if (!want.is_pattern)
+        return actual == text;
+    try {
+        const std::regex pattern = kept_names(want.text).empty() ? want.pattern : std::regex(text);
+        return std::regex_search(actual, pattern);
+    } catch (const std::regex_error& e) {
+        *problem = "bad pattern " + text + ": " + e.what();
+        return false;
+    }
 }
 
 int run_campaign(const std::vector<std::string>& files, const RunOptions& options,

@@ -44,3 +44,10 @@ std::string clock_value(std::string_view name);
 // one is not kept.
 bool substitute(const std::string& text, const std::map<std::string, std::string>& kept,
                 std::string* out, std::string* missing);
+
+// Does `actual` hold for `want`? A text must be the whole value, a pattern is
+// searched in it; kept values are put in first. *shown gets what was expected, for
+// the report; *problem why it could not be compared (a value not kept, a bad pattern).
+bool expected_holds(const Expected& want, const std::string& actual,
+                    const std::map<std::string, std::string>& kept, std::string* shown,
+                    std::string* problem);

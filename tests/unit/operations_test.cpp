@@ -2,7 +2,6 @@
 // records goes through: the widgets the tables name exist, scenario names find
 // their operation, texts become request fields and fields become shown texts.
 #include "operations.h"
-#include "sim_txn.h"
 #include "ui_components.h"
 
 #include <gtest/gtest.h>
@@ -215,23 +214,6 @@ TEST(FieldRules, ShownTextsOfTheRulesWhereAFieldIsLeftOrReadOnlyInPart) {
             EXPECT_EQ(*shown, c.shown);
         }
     }
-}
-
-// A SALE built by its operation's table reaches the terminal as the console sends it.
-using OperationsOnTheTerminal = SimNoTillTest;
-TEST_F(OperationsOnTheTerminal, ASaleFromItsTableIsApprovedForTheAmountGiven) {
-    const Operation& sale = *find_operation("sale");
-    Transaction_in in{};
-    sale.prepare(&in);
-    ASSERT_TRUE(set_input(&in, *find_input(sale, "Amount1")->field, InputRule::Amount, "1250"));
-    Transaction_out out{};
-    const short result = run_operation(sale, &in, &out);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(result, out.DiagRequestOut);
-    EXPECT_EQ(*shown_text(&out, *find_response_field(sale, "TotalAmount"), Rule::Text),
-              "000000001250");
-    EXPECT_EQ(*shown_text(&out, *find_response_field(sale, "TransactionStatus"), Rule::TxnStatus),
-              "Authorised");
 }
 
 TEST(Operations, ARunEmptiesTheResponseBeforeTheCallAndReturnsItsCode) {

@@ -20,23 +20,18 @@ namespace {
 struct StepCase {
     const char* what;
     const char* step; // one step of "steps:"
-    const char* message; // of the first failure; empty: the step holds
+    const char* message; // of the first failure
     const char* expected;
     const char* actual;
 };
 
+// A step that holds, and a status the terminal did not give: the shipped scenarios
+// and their broken expectation.
 const StepCase kSteps[] = {
-    {"a sale that holds", "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {result: OK, "
-                          "status: Authorised, asked: [], receipt: [TOTAL .+45\\.00]}\n",
-     "", "", ""},
     {"another result", "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {result: 5}\n",
      "result", "5 (", "0 (OK)"},
     {"a question not expected", "  - op: SALE\n    inputs: {amount1: 10011}\n    expect: {asked: []}\n",
      "asked", "[]", "[signature]"},
-    {"the step's answer over the default",
-     "  - op: SALE\n    inputs: {amount1: 10011}\n    answers: {signature: refuse}\n"
-     "    expect: {status: Authorised}\n",
-     "status", "Authorised", "Not authorised"},
     {"a receipt where none was expected",
      "  - op: SALE\n    inputs: {amount1: 4500}\n    expect: {receipt: none}\n",
      "receipt: nothing should be printed", "no receipt line", "lines, the first: "},
@@ -58,6 +53,47 @@ const StepCase kSteps[] = {
      "field TotalAmount", "[track data]", "000000004500"},
 };
 
+// A text holds only when it is the whole value; a pattern is searched in it.
+TEST(RunnerEngine, ExpectedValuesHoldOnlyAsWritten) {
+    const struct {
+        const char* want;
+        bool pattern;
+        const char* actual;
+        bool holds;
+        const char* shown;
+    } cases[] = {
+        {"Authorised", false, "Authorised", true, "Authorised"},
+        {"Auth", false, "Authorised", false, "Auth"},
+        {"authorised", false, "Not authorised", false, "authorised"},
+        {"Authorised", false, "authorised", false, "Authorised"},
+        {"4500", false, "000000004500", false, "4500"},
+        {"000000004500", false, "000000004500", true, "000000004500"},
+        {"^0+4500$", false, "000000004500", false, "^0+4500$"},
+        {"^0+4500$", true, "000000004500", true, "pattern ^0+4500$"},
+        {"^0+4500$", true, "0000000045001", false, "pattern ^0+4500$"},
+        {"TOTAL", true, "  TOTAL    45.00", true, "pattern TOTAL"},
+        {"4111111111111111", false, "4111110000091111", false, "4111111111111111"}, // masked alike
+        {"${inv}", false, "000012", true, "000012"},
+        {"${inv}x", false, "000012", false, "000012x"},
+        {"v${inv}-${code}${code}", false, "v000012-ABAB", true, "v000012-ABAB"},
+        {"^${inv}$", true, "0000123", false, "pattern ^000012$"},
+    };
+    const std::map<std::string, std::string> kept{{"inv", "000012"}, {"code", "AB"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.want) + " / " + c.actual);
+        Expected want{1, c.want, c.pattern, {}};
+        if (c.pattern && kept_names(c.want).empty())
+            want.pattern = std::regex(c.want); // as the scenario's reader makes it
+        std::string shown, problem;
+        EXPECT_EQ(expected_holds(want, c.actual, kept, &shown, &problem), c.holds);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(problem, "");
+    }
+    std::string shown, problem;
+    EXPECT_FALSE(expected_holds(Expected{1, "x${gone}", false, {}}, "x", kept, &shown, &problem));
+    EXPECT_EQ(problem, "${gone} was not kept");
+}
+
 TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
     int n = 0;
     for (const StepCase& c : kSteps) {
@@ -71,10 +107,6 @@ TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
         const int status = run_campaign({path}, options, out, err, &result);
         ASSERT_EQ(result.suites.size(), 1u) << c.what << "\n" << err.str();
         const StepResult& last = result.suites[0].steps.back();
-        if (!*c.message) {
-            EXPECT_EQ(status, 0) << c.what << "\n" << out.str();
-            continue;
-        }
         EXPECT_EQ(status, 1) << c.what;
         ASSERT_FALSE(last.failures.empty()) << c.what << "\n" << out.str();
         const Failure& f = last.failures[0];

@@ -141,13 +141,4 @@ TEST(ScenarioParser, ABrokenFileStopsTheWholeCampaignBeforeAnythingPlays) {
     EXPECT_FALSE(std::ifstream(options.junit).good());
 }
 
-TEST(ScenarioParser, KeptValuesAreSubstituted) {
-    const std::map<std::string, std::string> kept = {{"invoice", "000012"}, {"code", "AB"}};
-    std::string out, missing;
-    EXPECT_TRUE(substitute("${invoice}-${code}${code}", kept, &out, &missing));
-    EXPECT_EQ(out, "000012-ABAB");
-    EXPECT_FALSE(substitute("x${other}", kept, &out, &missing));
-    EXPECT_EQ(missing, "other");
-}
-
 } // namespace

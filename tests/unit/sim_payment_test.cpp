@@ -21,6 +21,9 @@ std::string status_of(const SimTxn& r) {
 
 using SimPayment = SimNoTillTest;
 
+// The payments scenario plays every type through the console's tables (a FORCE's
+// code, a cash-back, an account verified, a cancel, a reversal's amount); these
+// tests keep the fields and links it does not check.
 TEST_F(SimPayment, EveryTypeThatTakesACardIsApprovedWithAFullAnswer) {
     struct Case {
         SimTxn request;
@@ -60,17 +63,10 @@ TEST_F(SimPayment, EveryTypeThatTakesACardIsApprovedWithAFullAnswer) {
         EXPECT_LT(previous_invoice, invoice) << "invoice numbers must grow";
         previous_invoice = invoice;
     }
-    EXPECT_EQ(text_of(launch({"10", "4200", "", "", "", "AB12CD"}).AuthorisationCodeOut), "AB12CD");
-    EXPECT_EQ(text_of(launch({"05", "6000", "2000"}).AdditionalAmountOut), "000000002000");
-    const Transaction_out verify = launch({"08"});
-    EXPECT_EQ(text_of(verify.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(verify.TotalAmountOut), "");
-    EXPECT_FALSE(text_of(verify.AvailableBalanceOut).empty());
 }
 
 TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
     const Transaction_out sale = launch({"00", "1500"});
-    const Transaction_out refund = launch({"01", "700"});
     const std::string sale_invoice = text_of(sale.InvoiceNumberOut);
 
     // The cashier may type the invoice without its leading zeros.
@@ -80,12 +76,6 @@ TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
     EXPECT_EQ(text_of(voided.TotalAmountOut), "000000001500");
     EXPECT_EQ(text_of(voided.PANOut), text_of(sale.PANOut));
 
-    const Transaction_out cancelled = launch({"14", "", "", text_of(refund.InvoiceNumberOut)});
-    EXPECT_EQ(text_of(cancelled.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(cancelled.TotalAmountOut), "000000000700");
-
-    EXPECT_EQ(status_of({"02", "", "", sale_invoice}), "02") << "already voided";
-    EXPECT_EQ(status_of({"14", "", "", sale_invoice}), "02") << "a cancel of a voided sale";
     EXPECT_EQ(status_of({"02", "", "", "999999"}), "12") << "never issued";
     EXPECT_EQ(status_of({"02"}), "12") << "no invoice at all";
 }
@@ -94,8 +84,6 @@ TEST_F(SimPayment, PreAuthorisationReferenceFlow) {
     const Transaction_out pre_auth = launch({"06", "10000"});
     const std::string reference = text_of(pre_auth.PreAuthRefNumOut);
     ASSERT_TRUE(digits(reference, 8)) << reference;
-    EXPECT_EQ(status_of({"02", "", "", text_of(pre_auth.InvoiceNumberOut)}), "02")
-        << "a pre-authorisation is not voided but reversed";
 
     const Transaction_out increment = launch({"15", "2500", "", "", reference});
     EXPECT_EQ(text_of(increment.TransactionStatusOut), "00");
@@ -112,11 +100,8 @@ TEST_F(SimPayment, PreAuthorisationReferenceFlow) {
     EXPECT_EQ(status_of({"13", "", "", "", reference}), "01");
 
     const std::string second = text_of(launch({"06", "800"}).PreAuthRefNumOut);
-    const Transaction_out reversal = launch({"13", "", "", "", second});
-    EXPECT_EQ(text_of(reversal.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(reversal.TotalAmountOut), "000000000800");
+    EXPECT_EQ(text_of(launch({"13", "", "", "", second}).TransactionStatusOut), "00");
     EXPECT_EQ(status_of({"15", "100", "", "", second}), "01");
-    EXPECT_EQ(status_of({"07", "", "", "", "12345678"}), "01");
 }
 
 TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
@@ -128,18 +113,12 @@ TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
     EXPECT_EQ(text_of(copy.MessageNumberOut), "6");
     EXPECT_EQ(text_of(copy.InvoiceNumberOut), text_of(sale.InvoiceNumberOut));
     EXPECT_EQ(text_of(copy.AuthorisationCodeOut), text_of(sale.AuthorisationCodeOut));
-    EXPECT_EQ(text_of(copy.TotalAmountOut), "000000003300");
 
     // A copy is not a transaction: the last one is still the sale.
     const Transaction_out reversal = launch({"09"});
     EXPECT_EQ(text_of(reversal.TransactionStatusOut), "00");
     EXPECT_EQ(text_of(reversal.InvoiceNumberOut), text_of(sale.InvoiceNumberOut));
-    EXPECT_EQ(text_of(reversal.TotalAmountOut), "000000003300");
-    EXPECT_EQ(status_of({"09"}), "02"); // the last is the reversal
     EXPECT_EQ(status_of({"02", "", "", text_of(sale.InvoiceNumberOut)}), "02");
-
-    launch({"00", "10001"}); // declined: nothing to reverse
-    EXPECT_EQ(status_of({"09"}), "02");
 }
 
 TEST_F(SimPayment, AmountsChooseTheOutcome) {
@@ -149,14 +128,11 @@ TEST_F(SimPayment, AmountsChooseTheOutcome) {
         const char* status;
         bool numbered; // reached the host: invoice and reference
     };
-    // One amount of each kind of outcome (the cashier scenarios, 10011 to 10017, are
-    // tested with the event server), and past the limits (at them: the eligibility test).
+    // What the shipped outcome scenario does not check of the amounts it plays (the
+    // invoice of an issuer unavailable, a failed call's empty answer), and past the
+    // limits (at them: the eligibility test).
     const Case cases[] = {
-        {{"00", "10000"}, 0, "00", true},
-        {{"00", "10001"}, 0, "01", true},
         {{"00", "10005"}, 0, "03", true},
-        {{"00", "10006"}, 0, "07", false},
-        {{"00", "10007"}, 0, "01", false},
         {{"00", "10021"}, 1, "", false},
         {{"00", "10023"}, 9, "", false},
         {{"00", "500001"}, 0, "09", false},
@@ -174,27 +150,21 @@ TEST_F(SimPayment, AmountsChooseTheOutcome) {
             zero.DiagRequestOut = c.result;
             EXPECT_EQ(std::memcmp(&out, &zero, sizeof out), 0) << "a failed call answers nothing";
         }
-        if (std::string(c.status) == "01") {
-            EXPECT_FALSE(text_of(out.HostTextOut).empty());
-        }
     }
 }
 
+// The refusals the shipped refusal scenario plays (no amount, zero, letters, a
+// missing cash-back, authorisation code or reference, voids of what is voided or
+// cannot be, nothing to reverse) are not repeated in these tests.
 TEST_F(SimPayment, BadRequestsAreRefusedWithResultThree) {
     launch({"00", "1234"});
     const std::string last_invoice = text_of(last_txn().InvoiceNumberOut);
     const SimTxn cases[] = {
         {"16", "100"}, // unknown type
         {"AB", "100"},
-        {"7", "100"},  // one digit
-        {"00", ""},    // sale without amount
-        {"00", "12a"}, // not a number
+        {"7", "100"}, // one digit
         {"00", " 150"},
-        {"00", "000000000000"}, // nothing to pay
         {"01", "-100"},
-        {"05", "5000", ""}, // cash-back missing
-        {"10", "4200"},     // force without the authorisation code
-        {"07", "100"},      // completion without reference
         {"07", "12.50", "", "", "12345678"},
     };
     for (const SimTxn& r : cases) {
@@ -286,20 +256,16 @@ TEST_F(SimPayment, EachNumberedTransactionPrintsBothCopiesOnTheTill) {
             all += *line;
         return all;
     };
+    // Both copies line by line, and nothing for a refused request: the payments
+    // scenario's golden receipts and the refusal scenario.
     const Transaction_out sale = launch({"00", "1500"});
     std::string receipt = printed();
-    for (const std::string& part : {std::string("MERCHANT COPY"), std::string("CUSTOMER COPY"),
-                                    text_of(sale.InvoiceNumberOut), std::string("15.00"),
-                                    std::string("AUTH CODE"), std::string("APPROVED")})
-        EXPECT_NE(receipt.find(part), std::string::npos) << part << " in\n" << receipt;
+    EXPECT_NE(receipt.find(text_of(sale.InvoiceNumberOut)), std::string::npos) << receipt;
 
     launch({"00", "10001"});
     receipt = printed();
     EXPECT_NE(receipt.find("\nDECLINED4\n"), std::string::npos) << receipt;
     EXPECT_EQ(receipt.find("AUTH CODE"), std::string::npos) << "a declined sale has no code";
-
-    launch({"00", "12x"}); // refused before it began: nothing to print
-    EXPECT_EQ(printed(), "");
 }
 
 } // namespace

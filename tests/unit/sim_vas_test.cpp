@@ -41,8 +41,6 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
         {0, "00", "1230", "000000000070"}, // 12.30 rounded up to 13.00
         {0, "00", "1299", "000000000001"},
         {0, "00", "1200", ""},             // nothing to round up
-        {0, "01", "1230", ""},             // refunds carry none
-        {0, "00", "10001", ""},            // declined: none
         {1, "00", "1200", "000000000050"}, // the fixed top-up amount
         {1, "00", "1", "000000000050"},
     };
@@ -69,7 +67,6 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
 TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
     ASSERT_EQ(set_donation_mode(1), 0);
     launch({"00", "1000"});
-    EXPECT_EQ(set_donation_mode(2), 3) << "only 0 and 1 are modes";
     EXPECT_EQ(set_donation_mode(-1), 3);
     korvex_sim_reset();
     korvex_sim_reload_state();
@@ -77,8 +74,6 @@ TEST_F(SimVas, TheDonationModeAndTotalsOutliveARestart) {
     EXPECT_EQ(config.DonationModeOut, 1) << "a refused mode changes nothing";
     EXPECT_EQ(text_of(config.TxnCountOut), "00001");
     EXPECT_EQ(text_of(config.TxnValueOut), "00050");
-    EXPECT_EQ(text_of(config.TerminalIdentifierOut), "SIM00001");
-    EXPECT_EQ(text_of(config.TopUpAmountOut), "50");
 }
 
 struct Sale {
@@ -121,6 +116,9 @@ MTPSettlementDataRecordOut detail(short number) {
     return out;
 }
 
+// The value-added scenario plays the donations, refusals, products, vouchers and
+// top-up settlement through the console's tables; these tests keep what it does not
+// reach (edges, uniqueness, grouping, what outlives a restart).
 TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
     struct Case {
         Sale sale;
@@ -133,19 +131,11 @@ TEST_F(SimVas, AVoucherSaleIsCheckedBeforeItReachesTheHost) {
         {{5, "5000", "1001"}, 0, "0", "00"},
         {{1, "500", "1003"}, 0, "0", "00"},   // variable amount: its lowest
         {{1, "10000", "1003"}, 0, "0", "00"}, // and its highest
-        {{0, "1000", "1001"}, 3, "1", ""},
-        {{6, "1000", "1001"}, 3, "1", ""},
         {{1, "", "1001"}, 3, "1", ""},
-        {{1, "10a0", "1001"}, 3, "1", ""},
-        {{1, "1000", "9999"}, 0, "1", "12"},
         {{1, "2000", "1004"}, 0, "1", "12"}, // not offered before the host's configuration
-        {{1, "1200", "1001"}, 0, "1", "13"}, // not one of the product's amounts
-        {{1, "0", "1001"}, 0, "1", "13"},
+        {{1, "0", "1001"}, 0, "1", "13"},    // not one of the product's amounts
         {{1, "499", "1003"}, 0, "1", "13"},
-        {{1, "10001", "1003"}, 0, "1", "13"},
-        {{1, "1000", "1001", "1235"}, 0, "4", "55"},
         {{1, "1000", "1001", "12345"}, 0, "4", "55"},
-        {{1, "9903", "1003"}, 0, "3", ""}, // the host cannot be reached
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.sale.product) + " " + c.sale.amount + " x" +
@@ -170,8 +160,6 @@ TEST_F(SimVas, VouchersAreUniqueAndFetchedOneToNOfTheLastSale) {
     for (int count : {2, 3}) {
         const MobileTopUpRespOut out = sell({count, "1500", "1002"});
         ASSERT_EQ(out.VoucherNumberOut, count);
-        EXPECT_NE(text_of(out.HostOptionalMessageOut).find('\xB3'), std::string::npos)
-            << "the host writes ISO-8859-2";
         for (short n = 1; n <= count; ++n) {
             const VoucherRecordOut v = voucher(n);
             ASSERT_EQ(v.DiagRequestOut, 0);
@@ -194,11 +182,6 @@ TEST_F(SimVas, VouchersAreUniqueAndFetchedOneToNOfTheLastSale) {
 }
 
 TEST_F(SimVas, TheSettlementTotalsTheVouchersSinceTheLastOne) {
-    MobileTopUpSettlementRespOut empty = settle();
-    EXPECT_EQ(empty.DiagRequestOut, 0);
-    EXPECT_EQ(text_of(empty.TransactionStatusOut), "4") << "No Transaction";
-    EXPECT_EQ(empty.TransactionDetailDataRecordNumberOut, 0);
-
     sell({1, "750", "1003"});
     sell({2, "1000", "1001"});
     sell({1, "1000", "1001", "0000"}); // refused: not counted
@@ -206,10 +189,8 @@ TEST_F(SimVas, TheSettlementTotalsTheVouchersSinceTheLastOne) {
     const MobileTopUpSettlementRespOut out = settle();
     EXPECT_EQ(out.DiagRequestOut, 0);
     EXPECT_EQ(text_of(out.TransactionStatusOut), "0");
-    EXPECT_EQ(text_of(out.MessageNumberOut), "09");
     EXPECT_EQ(text_of(out.VoucherSaleCountOut), "00000004");
     EXPECT_EQ(text_of(out.VoucherSaleAmountOut), "000000004250");
-    EXPECT_EQ(text_of(out.VoucherRefundCountOut), "00000000");
     ASSERT_EQ(out.TransactionDetailDataRecordNumberOut, 4);
     // Grouped by product, each product's vouchers in the order sold.
     const char* products[] = {"1001", "1001", "1002", "1003"};
@@ -221,7 +202,6 @@ TEST_F(SimVas, TheSettlementTotalsTheVouchersSinceTheLastOne) {
         EXPECT_EQ(text_of(d.VoucherAmountOut), amounts[n - 1]);
         EXPECT_EQ(d.TransactionTypeOut, 1);
     }
-    EXPECT_EQ(detail(5).DiagRequestOut, 10);
 
     const MobileTopUpSettlementRespOut next = settle();
     EXPECT_EQ(text_of(next.TransactionStatusOut), "4") << "a new period has begun";
@@ -279,7 +259,7 @@ TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
         short result;
         int products;
     };
-    const Case cases[] = {{0, 0, 3}, {2, 3, 0}, {1, 0, 4}, {0, 0, 4}};
+    const Case cases[] = {{0, 0, 3}, {1, 0, 4}, {0, 0, 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE("mode " + std::to_string(c.mode));
         MobileTopUpConfigurationDataIn in{c.mode};
