@@ -25,7 +25,7 @@ struct JournalRecord {
     // The voucher codes of the record (its own and those of its embedded vouchers) as
     // the terminal gave them, in memory only: the receipt lines that print them are
     // masked with them (mask_voucher_codes) before anything is written. Never stored.
-    std::vector<std::string> voucher_codes;
+    std::vector<std::string> voucher_codes{};
     bool operator==(const JournalRecord& other) const {
         return record == other.record && fields == other.fields;
     }

@@ -211,7 +211,7 @@ struct Engine {
     }
 
     // The voucher codes of the step's answer, whose receipts print them whole.
-    std::vector<std::string> voucher_codes;
+    std::vector<std::string> voucher_codes{};
 
     // Nothing leaves a step in full: what is printed and written of it is masked.
     StepResult finished(StepResult result, Clock::time_point started) {
@@ -426,7 +426,7 @@ int run_campaign(const std::vector<std::string>& files, const RunOptions& option
         for (const Step& step : scenario.steps)
             total += step.repeat;
     Progress progress(out, total, options.progress_bar && total > 20);
-    Engine engine{options, receipts, desk, {}};
+    Engine engine{options, receipts, desk};
     const auto started = Clock::now();
     for (const Scenario& scenario : scenarios) {
         SuiteResult suite;

@@ -256,8 +256,9 @@ TEST(PrintServer, OnlyAllowedPeersPrint) {
                   c.prints ? std::optional<std::string>("HELLO0\n") : std::nullopt);
         std::string last;
         EXPECT_EQ(print_server_refused(&last) - refused_before, c.prints ? 0u : 1u);
-        if (!c.prints)
+        if (!c.prints) {
             EXPECT_EQ(last, kStranger);
+        }
     }
     print_server_allow_terminal("");
 }
