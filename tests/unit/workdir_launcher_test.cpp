@@ -12,11 +12,13 @@
 
 namespace {
 
-// What the launched command sees: its folder, then KELVRA_WORKDIR_ERROR.
-std::string launch_from(const std::string& dir) {
+// What the launched command sees: its folder, then KELVRA_WORKDIR_ERROR (or what
+// `shown` prints).
+std::string launch_from(const std::string& dir,
+                        const std::string& shown = "pwd; printf %s \"$KELVRA_WORKDIR_ERROR\"") {
     const std::string command = "cd '" + dir + "' && " KELVRA_SOURCE_DIR
-                                "/scripts/kelvra-in-workdir sh -c "
-                                "'pwd; printf %s \"$KELVRA_WORKDIR_ERROR\"' 2>/dev/null";
+                                "/scripts/kelvra-in-workdir sh -c '" +
+                                shown + "' 2>/dev/null";
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buf[512];
@@ -62,6 +64,17 @@ TEST(WorkdirLauncher, ChoosesCreatesOwnerOnlyAndEntersOrTellsWhy) {
         struct stat st {};
         ASSERT_EQ(stat((root + c.expected).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+}
+
+// Receipt lines are read in the terminal's character set; the simulated terminal's
+// is ISO-8859-1, which a UTF-8 desktop would not assume by itself.
+TEST(WorkdirLauncher, ReadsReceiptsInTheTerminalsCharacterSetUnlessOneIsChosen) {
+    ScopedEnv env_workdir("KELVRA_WORKDIR", (test_work_dir() + "/codeset").c_str());
+    for (const char* chosen : {static_cast<const char*>(nullptr), "", "CP1250"}) {
+        ScopedEnv env_codeset("SMB_CODESET", chosen);
+        EXPECT_EQ(launch_from(test_work_dir(), "printf %s \"$SMB_CODESET\""),
+                  chosen && *chosen ? chosen : "ISO-8859-1");
     }
 }
 
