@@ -12,6 +12,7 @@
 #include "journal.h"
 #include "journal_export.h"
 #include "journal_store.h"
+#include "receipt_paper.h"
 #include "ui_components.h"
 #include "window_look.h"
 #include "worker.h"
@@ -611,6 +612,35 @@ void btn_jrn_export_csv_clicked(GtkWidget*, gpointer) {
 
 void btn_jrn_export_json_clicked(GtkWidget*, gpointer) {
     ask_export(ExportFormat::JsonLines);
+}
+
+namespace {
+// The selected entry's receipt lines and a name for its file ("receipt-000042").
+std::vector<ReceiptLine> selected_receipt(std::string* name) {
+    const std::int64_t id = selected_id();
+    std::optional<JournalEntry> e;
+    if (id && page_store)
+        e = page_store->entry(id);
+    std::vector<ReceiptLine> lines;
+    if (!e)
+        return lines;
+    for (const std::string& text : e->receipt)
+        lines.push_back({text, DEFAULT});
+    *name = "receipt-" + (e->invoice.empty() ? std::to_string(e->id) : e->invoice);
+    return lines;
+}
+} // namespace
+
+void btn_jrn_print_receipt_clicked(GtkWidget*, gpointer) {
+    std::string name;
+    const std::vector<ReceiptLine> lines = selected_receipt(&name);
+    print_receipt(lines, name);
+}
+
+void btn_jrn_export_receipt_pdf_clicked(GtkWidget*, gpointer) {
+    std::string name;
+    const std::vector<ReceiptLine> lines = selected_receipt(&name);
+    export_receipt_pdf(lines, name + ".pdf");
 }
 
 void spn_jrn_keep_days_changed(GtkWidget*, gpointer) {

@@ -6,6 +6,7 @@
 #include "journal.h"
 #include "print_job.h"
 #include "print_server.h"
+#include "receipt_paper.h"
 #include "signals.h"
 #include "ui_components.h"
 #include "worker.h"
@@ -245,6 +246,15 @@ void* SavePrintThread(void*) {
 
 void btn_save_print_clicked(GtkWidget*, gpointer) {
     start_worker(&SAVE_PRINT_JOB, SavePrintThread);
+}
+
+// The view's lines as shown, each drawn in its style (main thread, lock held).
+void btn_prn_print_clicked(GtkWidget*, gpointer) {
+    print_receipt(receipt_lines_of_buffer(buf_print_job), "Receipts");
+}
+
+void btn_prn_export_pdf_clicked(GtkWidget*, gpointer) {
+    export_receipt_pdf(receipt_lines_of_buffer(buf_print_job), "PrintedData.pdf");
 }
 
 void* PrintstTh(void*) {

@@ -30,6 +30,8 @@ void decline_avs(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void rbtn_prn_state_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_clear_print_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_save_print_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_prn_print_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_prn_export_pdf_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 
 // Value-added services: pennies donation and mobile top-up. The record selectors'
 // "changed" handlers also run inside a worker's locked section and never take

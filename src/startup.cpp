@@ -81,6 +81,8 @@ const Connection kConnections[] = {
     {&rbtn_prn_state_err, "clicked", G_CALLBACK(rbtn_prn_state_clicked)},
     {&btn_prn_clear, "clicked", G_CALLBACK(btn_clear_print_clicked)},
     {&btn_prn_save, "clicked", G_CALLBACK(btn_save_print_clicked)},
+    {&btn_prn_print, "clicked", G_CALLBACK(btn_prn_print_clicked)},
+    {&btn_prn_export_pdf, "clicked", G_CALLBACK(btn_prn_export_pdf_clicked)},
     {&btn_log_folder_path, "clicked", G_CALLBACK(btn_log_folder_path_clicked)},
     {&btn_set_logFile_folder_path, "clicked", G_CALLBACK(btn_set_logFile_folder_path_clicked)},
     {&checkbtn_trace_tlv_enablement, "clicked", G_CALLBACK(checkbtn_trace_tlv_enablement_clicked)},
@@ -94,6 +96,8 @@ const Connection kConnections[] = {
     {&tv_jrn_list, "cursor-changed", G_CALLBACK(jrn_list_cursor_changed)},
     {&btn_jrn_export_csv, "clicked", G_CALLBACK(btn_jrn_export_csv_clicked)},
     {&btn_jrn_export_json, "clicked", G_CALLBACK(btn_jrn_export_json_clicked)},
+    {&btn_jrn_print_receipt, "clicked", G_CALLBACK(btn_jrn_print_receipt_clicked)},
+    {&btn_jrn_export_receipt_pdf, "clicked", G_CALLBACK(btn_jrn_export_receipt_pdf_clicked)},
     {&spn_jrn_keep_days, "value-changed", G_CALLBACK(spn_jrn_keep_days_changed)},
 };
 
