@@ -616,3 +616,90 @@ TEST_F(JournalEntries, AnUnwritableJournalChangesNothingTheOperatorSees) {
 }
 
 } // namespace
+
+namespace {
+// What a poppler tool says about `pdf` (empty when it cannot run).
+std::string poppler(const char* tool, const std::string& pdf) {
+    const bool text = g_str_equal(tool, "pdftotext"); // to standard output
+    const gchar* argv[] = {tool, pdf.c_str(), text ? "-" : nullptr, nullptr};
+    gchar* out = nullptr;
+    const bool ran = g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
+                                  nullptr, nullptr, &out, nullptr, nullptr, nullptr);
+    std::string said = ran && out ? out : "";
+    g_free(out);
+    return said;
+}
+} // namespace
+
+// A sale's receipt written as PDF through the real buttons, from the receipt view and
+// from its journal entry, on the roll and on A4: the paper's size, the sale's lines,
+// and a card number the view shows in full written masked.
+TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
+    gui::stop_answering_dialogs(); // the file choosers are answered here
+    gui::click(btn_prn_clear);
+    const std::int64_t since = now_ms();
+    transaction(0, {{txt_txn_input_amount1, "4500"}})();
+    ASSERT_TRUE(gui::pump_until([] {
+        return gui::buffer_text_locked(buf_print_job).ends_with("PLEASE KEEP THIS RECEIPT\n \n");
+    }));
+    ASSERT_TRUE(entry_of("SALE", since));
+    {
+        gui::Locked lock;
+        GtkTextIter end;
+        gtk_text_buffer_get_end_iter(buf_print_job, &end);
+        gtk_text_buffer_insert_with_tags_by_name(buf_print_job, &end, "CARD 4111111111111111\n", -1,
+                                                 "BOLD", nullptr);
+        GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
+        gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
+    }
+    struct Case {
+        GtkWidget* button;
+        int paper; // row of the paper choice: 0 the roll, 1 A4
+        const char* size;
+        bool full_card_shown;
+    };
+    const Case cases[] = {
+        {btn_prn_export_pdf, 0, "226.772 x ", true},
+        {btn_prn_export_pdf, 1, "595.276 x 841.89 pts", true},
+        {btn_jrn_export_receipt_pdf, 0, "226.772 x ", false},
+        {btn_jrn_export_receipt_pdf, 1, "595.276 x 841.89 pts", false},
+    };
+    ASSERT_TRUE(gui::pump_until([] {
+        GtkTreeIter first;
+        if (!gtk_tree_model_get_iter_first(GTK_TREE_MODEL(ls_journal), &first))
+            return false;
+        GtkTreePath* path = gtk_tree_path_new_first();
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(tv_jrn_list), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+        return true;
+    }));
+    for (const Case& c : cases) {
+        const std::string path = test_work_dir() + "/receipt-" +
+                                 std::to_string(&c - cases) + ".pdf";
+        SCOPED_TRACE(path);
+        gui::click(c.button);
+        GtkWidget* dialog = nullptr;
+        ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+        GtkWidget* paper = gui::find_child(gtk_file_chooser_get_extra_widget(chooser), "cmb_receipt_paper");
+        ASSERT_TRUE(paper);
+        {
+            gui::Locked lock;
+            EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), GTK_WINDOW(MainEcrWindow));
+            gtk_file_chooser_set_current_folder(chooser, test_work_dir().c_str());
+            gtk_file_chooser_set_current_name(chooser, fs::path(path).filename().c_str());
+            gtk_combo_box_set_active(GTK_COMBO_BOX(paper), c.paper);
+            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+        }
+        ASSERT_TRUE(gui::pump_until([&] { return fs::exists(path) && !gui::dialog_open(); }));
+        EXPECT_NE(poppler("pdfinfo", path).find(c.size), std::string::npos)
+            << poppler("pdfinfo", path);
+        const std::string text = poppler("pdftotext", path);
+        EXPECT_NE(text.find("TOTAL €45.00"), std::string::npos) << text;
+        EXPECT_NE(text.find("679999******4564"), std::string::npos) << text;
+        EXPECT_EQ(text.find("4111111111111111"), std::string::npos) << text;
+        EXPECT_EQ(text.find("411111******1111") != std::string::npos, c.full_card_shown) << text;
+    }
+    gui::Locked lock;
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(gtk_widget_get_parent(page_journal)), 0);
+}
