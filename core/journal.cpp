@@ -369,7 +369,7 @@ void journal_question(std::string question, std::string answer, std::vector<Jour
     entry->questions.push_back(std::move(q));
 }
 
-void journal_receipt_line(const std::string& line) {
+void journal_receipt_line(const std::string& line, int style) {
     std::string masked = mask_secret(line);
     std::lock_guard lock(journal_mutex);
     if (!recording)
@@ -383,6 +383,11 @@ void journal_receipt_line(const std::string& line) {
     if (!entry)
         entry = &standalone_entry("Receipt");
     entry->receipt.push_back(std::move(masked));
+    // Kept from the first styled line on: a plain receipt keeps no styles at all.
+    if (style != 0 && entry->receipt_styles.empty())
+        entry->receipt_styles.resize(entry->receipt.size() - 1, 0);
+    if (!entry->receipt_styles.empty())
+        entry->receipt_styles.push_back(style);
 }
 
 void journal_interrupt_open() {

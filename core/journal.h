@@ -69,8 +69,9 @@ void journal_question(std::string question, std::string answer, const Record& sh
 
 // One receipt line as the print server received it (masked here). It goes to the
 // newest running operation, else to the operation that ended last if it ended
-// within the moment of grace, else into an entry "Receipt" of its own. Any thread.
-void journal_receipt_line(const std::string& line);
+// within the moment of grace, else into an entry "Receipt" of its own, with its
+// style (PrintJobFont), so that the entry's receipt prints as it was printed. Any thread.
+void journal_receipt_line(const std::string& line, int style = 0);
 
 // How long an ended entry waits for its receipt lines (1000 ms unless changed).
 void journal_set_grace_ms(int ms);

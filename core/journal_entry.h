@@ -56,6 +56,8 @@ struct JournalEntry {
     std::string host_text; // the host's message to the cashier
     std::vector<JournalQuestion> questions;
     std::vector<std::string> receipt; // the receipt lines, in the order printed
+    // The style of each receipt line (PrintJobFont); empty when all are plain.
+    std::vector<int> receipt_styles;
     bool operator==(const JournalEntry&) const = default;
 };
 

@@ -43,10 +43,13 @@ Json detail_json(const JournalEntry& e) {
                              {"question", q.question},
                              {"answer", q.answer},
                              {"details", fields_json(q.details)}});
-    return {{"request", records_json(e.request)},
-            {"response", records_json(e.response)},
-            {"questions", questions},
-            {"receipt", e.receipt}};
+    Json detail = {{"request", records_json(e.request)},
+                   {"response", records_json(e.response)},
+                   {"questions", questions},
+                   {"receipt", e.receipt}};
+    if (!e.receipt_styles.empty())
+        detail["receipt_styles"] = e.receipt_styles;
+    return detail;
 }
 
 void read_detail(const Json& d, JournalEntry& e) {
@@ -57,6 +60,10 @@ void read_detail(const Json& d, JournalEntry& e) {
         e.questions.push_back({q.at("at_ms").get<std::int64_t>(), q.at("question").get<std::string>(),
                                q.at("answer").get<std::string>(), fields_of(q.at("details"))});
     e.receipt = d.at("receipt").get<std::vector<std::string>>();
+    // Entries of older consoles have no styles: their receipts print plain.
+    e.receipt_styles.clear();
+    if (d.contains("receipt_styles") && d.at("receipt_styles").size() == e.receipt.size())
+        e.receipt_styles = d.at("receipt_styles").get<std::vector<int>>();
 }
 
 // Invalid UTF-8 never reaches the journal (journal_record makes it valid), but a

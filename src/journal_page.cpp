@@ -624,8 +624,10 @@ std::vector<ReceiptLine> selected_receipt(std::string* name) {
     std::vector<ReceiptLine> lines;
     if (!e)
         return lines;
-    for (const std::string& text : e->receipt)
-        lines.push_back({text, DEFAULT});
+    for (std::size_t i = 0; i < e->receipt.size(); ++i)
+        lines.push_back({e->receipt[i], i < e->receipt_styles.size()
+                                            ? static_cast<PrintJobFont>(e->receipt_styles[i])
+                                            : DEFAULT});
     *name = "receipt-" + (e->invoice.empty() ? std::to_string(e->id) : e->invoice);
     return lines;
 }

@@ -151,7 +151,7 @@ gboolean read_from_channel(GIOChannel* gio, GIOCondition, gpointer) {
     std::size_t shown = std::strlen(_LineToPrint);
     if (shown > 0 && _LineToPrint[shown - 1] == '\n')
         --shown;
-    journal_receipt_line(std::string(_LineToPrint, shown));
+    journal_receipt_line(std::string(_LineToPrint, shown), font);
     g_free(line);
     return TRUE;
 }

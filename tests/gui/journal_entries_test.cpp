@@ -632,8 +632,8 @@ std::string poppler(const char* tool, const std::string& pdf) {
 } // namespace
 
 // A sale's receipt written as PDF through the real buttons, from the receipt view and
-// from its journal entry, on the roll and on A4: the paper's size, the sale's lines,
-// and a card number the view shows in full written masked.
+// from its journal entry, on the roll and on A4: the paper's size, the sale's lines
+// with their bold, and a card number the view shows in full written masked.
 TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
     gui::stop_answering_dialogs(); // the file choosers are answered here
     gui::click(btn_prn_clear);
@@ -694,6 +694,9 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         ASSERT_TRUE(gui::pump_until([&] { return fs::exists(path) && !gui::dialog_open(); }));
         EXPECT_NE(poppler("pdfinfo", path).find(c.size), std::string::npos)
             << poppler("pdfinfo", path);
+        // The merchant's name and the sale's type print bold, also from the journal.
+        EXPECT_NE(poppler("pdffonts", path).find("Bold"), std::string::npos)
+            << poppler("pdffonts", path);
         const std::string text = poppler("pdftotext", path);
         EXPECT_NE(text.find("TOTAL €45.00"), std::string::npos) << text;
         EXPECT_NE(text.find("679999******4564"), std::string::npos) << text;
