@@ -640,7 +640,9 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
     const std::int64_t since = now_ms();
     transaction(0, {{txt_txn_input_amount1, "4500"}})();
     ASSERT_TRUE(gui::pump_until([] {
-        return gui::buffer_text_locked(buf_print_job).ends_with("PLEASE KEEP THIS RECEIPT\n \n");
+        const std::string view = gui::buffer_text_locked(buf_print_job);
+        return view.find("TOTAL €45.00") != std::string::npos &&
+               view.ends_with("PLEASE KEEP THIS RECEIPT\n \n");
     }));
     ASSERT_TRUE(entry_of("SALE", since));
     {
@@ -664,6 +666,12 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         {btn_jrn_export_receipt_pdf, 0, "226.772 x ", false},
         {btn_jrn_export_receipt_pdf, 1, "595.276 x 841.89 pts", false},
     };
+    ASSERT_TRUE(gui::pump_until([] { return gtk_widget_get_mapped(page_journal); }));
+    {
+        gui::Locked lock;
+        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "SALE"); // not a later "Receipt" entry
+        g_signal_emit_by_name(txt_jrn_search, "activate");
+    }
     ASSERT_TRUE(gui::pump_until([] {
         GtkTreeIter first;
         if (!gtk_tree_model_get_iter_first(GTK_TREE_MODEL(ls_journal), &first))
@@ -704,5 +712,7 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         EXPECT_EQ(text.find("411111******1111") != std::string::npos, c.full_card_shown) << text;
     }
     gui::Locked lock;
+    gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "");
+    g_signal_emit_by_name(txt_jrn_search, "activate");
     gtk_notebook_set_current_page(GTK_NOTEBOOK(gtk_widget_get_parent(page_journal)), 0);
 }
