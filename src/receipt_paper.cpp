@@ -130,11 +130,17 @@ void begin_print(GtkPrintOperation* op, GtkPrintContext* context, gpointer data)
         columns = std::max(columns, g_utf8_strlen(line.text.c_str(), -1) * look_of(line.font).across);
     const double size = std::min(kMaxFontPoints, 10.0 * column / (columns * advance_at_ten(context)));
 
+    // From the receipt's paper, not the context's: the print dialog may have named
+    // another, which each page's setup replaces.
     const bool roll = job->paper == ReceiptPaper::Roll80;
+    GtkPaperSize* a4 = gtk_paper_size_new(GTK_PAPER_NAME_A4);
+    const double sheet_margins = 2 * kSheetMarginMm * kPointsPerMm;
     const double page_height =
         roll ? (kRollPageMaxMm - 2 * kRollEndMarginMm) * kPointsPerMm
-             : gtk_print_context_get_height(context);
-    job->column_x = roll ? 0 : std::max(0.0, (gtk_print_context_get_width(context) - column) / 2);
+             : gtk_paper_size_get_height(a4, GTK_UNIT_POINTS) - sheet_margins;
+    const double sheet_width = gtk_paper_size_get_width(a4, GTK_UNIT_POINTS) - sheet_margins;
+    gtk_paper_size_free(a4);
+    job->column_x = roll ? 0 : std::max(0.0, (sheet_width - column) / 2);
     job->page_heights.assign(1, 0.0);
     for (const ReceiptLine& line : job->lines) {
         PlacedLine placed;
