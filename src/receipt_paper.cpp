@@ -15,12 +15,12 @@ namespace {
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
 constexpr double kRollWidthMm = 80.0;
-constexpr double kRollSideMarginMm = 4.0;   // a roll printer's unprintable edges
-constexpr double kRollEndMarginMm = 5.0;    // paper before the first and after the last line
-constexpr double kRollPageMaxMm = 1000.0;   // longer receipts go on further pages of this length
+constexpr double kRollSideMarginMm = 4.0; // a roll printer's unprintable edges
+constexpr double kRollEndMarginMm = 5.0;  // paper before the first and after the last line
+constexpr double kRollPageMaxMm = 1000.0; // longer receipts go on further pages of this length
 constexpr double kSheetMarginMm = 15.0;
 constexpr double kColumnWidthMm = kRollWidthMm - 2 * kRollSideMarginMm;
-constexpr int kMinColumns = 32;             // the narrowest receipt the terminal prints
+constexpr int kMinColumns = 32; // the narrowest receipt the terminal prints
 constexpr double kMaxFontPoints = 10.0;
 constexpr const char* kReceiptFamily = "Monospace";
 constexpr const char* kPaperChoiceId = "cmb_receipt_paper";
@@ -37,14 +37,22 @@ struct StyleLook {
 
 StyleLook look_of(PrintJobFont font) {
     switch (font) {
-    case BOLD: return {1.0, 1.0, true};
-    case DOUBLE_HEIGHT: return {1.0, 2.0};
-    case RIGHT_JUSTIFY: return {1.0, 1.0, false, PANGO_ALIGN_RIGHT};
-    case CENTER_TEXT: return {1.0, 1.0, false, PANGO_ALIGN_CENTER};
-    case HALF_SIZE: return {0.5, 0.5};
-    case DOUBLE_SIZE: return {2.0, 2.0};
-    case DOUBLE_WIDTH: return {2.0, 1.0};
-    default: return {};
+    case BOLD:
+        return {1.0, 1.0, true};
+    case DOUBLE_HEIGHT:
+        return {1.0, 2.0};
+    case RIGHT_JUSTIFY:
+        return {1.0, 1.0, false, PANGO_ALIGN_RIGHT};
+    case CENTER_TEXT:
+        return {1.0, 1.0, false, PANGO_ALIGN_CENTER};
+    case HALF_SIZE:
+        return {0.5, 0.5};
+    case DOUBLE_SIZE:
+        return {2.0, 2.0};
+    case DOUBLE_WIDTH:
+        return {2.0, 1.0};
+    default:
+        return {};
     }
 }
 
@@ -52,8 +60,12 @@ PrintJobFont font_of_tag(GtkTextTag* tag) {
     gchar* name = nullptr;
     g_object_get(tag, "name", &name, nullptr);
     static constexpr std::pair<const char*, PrintJobFont> kFonts[] = {
-        {"BOLD", BOLD},           {"DOUBLE_HEIGHT", DOUBLE_HEIGHT}, {"RIGHT_JUSTIFY", RIGHT_JUSTIFY},
-        {"CENTER_TEXT", CENTER_TEXT}, {"HALF_SIZE", HALF_SIZE},     {"DOUBLE_SIZE", DOUBLE_SIZE},
+        {"BOLD", BOLD},
+        {"DOUBLE_HEIGHT", DOUBLE_HEIGHT},
+        {"RIGHT_JUSTIFY", RIGHT_JUSTIFY},
+        {"CENTER_TEXT", CENTER_TEXT},
+        {"HALF_SIZE", HALF_SIZE},
+        {"DOUBLE_SIZE", DOUBLE_SIZE},
         {"DOUBLE_WIDTH", DOUBLE_WIDTH},
     };
     PrintJobFont font = DEFAULT;
@@ -127,17 +139,19 @@ void begin_print(GtkPrintOperation* op, GtkPrintContext* context, gpointer data)
     const double column = kColumnWidthMm * kPointsPerMm;
     double columns = kMinColumns;
     for (const ReceiptLine& line : job->lines)
-        columns = std::max(columns, g_utf8_strlen(line.text.c_str(), -1) * look_of(line.font).across);
-    const double size = std::min(kMaxFontPoints, 10.0 * column / (columns * advance_at_ten(context)));
+        columns =
+            std::max(columns, g_utf8_strlen(line.text.c_str(), -1) * look_of(line.font).across);
+    const double size =
+        std::min(kMaxFontPoints, 10.0 * column / (columns * advance_at_ten(context)));
 
     // From the receipt's paper, not the context's: the print dialog may have named
     // another, which each page's setup replaces.
     const bool roll = job->paper == ReceiptPaper::Roll80;
     GtkPaperSize* a4 = gtk_paper_size_new(GTK_PAPER_NAME_A4);
     const double sheet_margins = 2 * kSheetMarginMm * kPointsPerMm;
-    const double page_height =
-        roll ? (kRollPageMaxMm - 2 * kRollEndMarginMm) * kPointsPerMm
-             : gtk_paper_size_get_height(a4, GTK_UNIT_POINTS) - sheet_margins;
+    const double page_height = roll
+                                   ? (kRollPageMaxMm - 2 * kRollEndMarginMm) * kPointsPerMm
+                                   : gtk_paper_size_get_height(a4, GTK_UNIT_POINTS) - sheet_margins;
     const double sheet_width = gtk_paper_size_get_width(a4, GTK_UNIT_POINTS) - sheet_margins;
     gtk_paper_size_free(a4);
     job->column_x = roll ? 0 : std::max(0.0, (sheet_width - column) / 2);
@@ -240,7 +254,7 @@ GtkWidget* paper_choice(ReceiptPaper paper) {
 ReceiptPaper chosen_paper(GtkWidget* choice) {
     auto* combo = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(choice), kPaperChoiceId));
     return combo && gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) == 1 ? ReceiptPaper::A4
-                                                                         : ReceiptPaper::Roll80;
+                                                                        : ReceiptPaper::Roll80;
 }
 
 GObject* create_paper_tab(GtkPrintOperation*, gpointer) {
@@ -253,9 +267,9 @@ void apply_paper_tab(GtkPrintOperation*, GtkWidget* choice, gpointer data) {
 
 // Said over the main window, as the console's other errors are.
 void tell(GtkMessageType type, const std::string& text) {
-    GtkWidget* dialog = gtk_message_dialog_new(MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr,
-                                               GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s",
-                                               text.c_str());
+    GtkWidget* dialog =
+        gtk_message_dialog_new(MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr,
+                               GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s", text.c_str());
     fit_dialog_to_screen(dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
@@ -276,7 +290,8 @@ void pdf_file_answered(GtkDialog* dialog, int response, gpointer data) {
     g_signal_handlers_disconnect_by_data(dialog, data); // a second answer finds nothing
     std::unique_ptr<PdfRequest> request(static_cast<PdfRequest*>(data));
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    gchar* path = response == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(chooser) : nullptr;
+    gchar* path =
+        response == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(chooser) : nullptr;
     const ReceiptPaper paper = chosen_paper(gtk_file_chooser_get_extra_widget(chooser));
     gtk_widget_destroy(GTK_WIDGET(dialog));
     if (!path)
@@ -284,7 +299,8 @@ void pdf_file_answered(GtkDialog* dialog, int response, gpointer data) {
     last_paper = paper;
     std::string error;
     if (!write_receipt_pdf(request->lines, paper, path, &error))
-        tell(GTK_MESSAGE_ERROR, std::string("The PDF could not be written to ") + path + ": " + error);
+        tell(GTK_MESSAGE_ERROR,
+             std::string("The PDF could not be written to ") + path + ": " + error);
     g_free(path);
 }
 
@@ -328,9 +344,9 @@ bool write_receipt_pdf(const std::vector<ReceiptLine>& lines, ReceiptPaper paper
     GtkPrintOperation* op = new_operation(job, "Receipt");
     gtk_print_operation_set_export_filename(op, path.c_str());
     GError* failure = nullptr;
-    const GtkPrintOperationResult result = gtk_print_operation_run(
-        op, GTK_PRINT_OPERATION_ACTION_EXPORT,
-        MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr, &failure);
+    const GtkPrintOperationResult result =
+        gtk_print_operation_run(op, GTK_PRINT_OPERATION_ACTION_EXPORT,
+                                MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr, &failure);
     const bool written = result != GTK_PRINT_OPERATION_RESULT_ERROR;
     if (!written && error)
         *error = failure ? failure->message : "unknown error";
@@ -351,9 +367,9 @@ void print_receipt(const std::vector<ReceiptLine>& lines, const std::string& job
     g_signal_connect(op, "custom-widget-apply", G_CALLBACK(apply_paper_tab), &job);
     GError* failure = nullptr;
     // Runs the dialog's own loop; the job lives until the printing is handed over.
-    const GtkPrintOperationResult result = gtk_print_operation_run(
-        op, GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG,
-        MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr, &failure);
+    const GtkPrintOperationResult result =
+        gtk_print_operation_run(op, GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG,
+                                MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr, &failure);
     if (result == GTK_PRINT_OPERATION_RESULT_ERROR)
         tell(GTK_MESSAGE_ERROR, std::string("The receipt could not be printed: ") +
                                     (failure ? failure->message : "unknown error"));
@@ -366,8 +382,8 @@ void export_receipt_pdf(const std::vector<ReceiptLine>& lines, const std::string
         return;
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         "Export the Receipt as PDF", MainEcrWindow ? GTK_WINDOW(MainEcrWindow) : nullptr,
-        GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL, "_Export", GTK_RESPONSE_ACCEPT,
-        nullptr);
+        GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL, "_Export",
+        GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
     const char* home = g_getenv("HOME");
@@ -377,7 +393,6 @@ void export_receipt_pdf(const std::vector<ReceiptLine>& lines, const std::string
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     fit_dialog_to_screen(dialog);
     // Answered from the main loop, so the window keeps drawing while it is open.
-    g_signal_connect(dialog, "response", G_CALLBACK(pdf_file_answered),
-                     new PdfRequest{lines});
+    g_signal_connect(dialog, "response", G_CALLBACK(pdf_file_answered), new PdfRequest{lines});
     gtk_widget_show(dialog);
 }

@@ -682,14 +682,15 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         return true;
     }));
     for (const Case& c : cases) {
-        const std::string path = test_work_dir() + "/receipt-" +
-                                 std::to_string(&c - cases) + ".pdf";
+        const std::string path =
+            test_work_dir() + "/receipt-" + std::to_string(&c - cases) + ".pdf";
         SCOPED_TRACE(path);
         gui::click(c.button);
         GtkWidget* dialog = nullptr;
         ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
         GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-        GtkWidget* paper = gui::find_child(gtk_file_chooser_get_extra_widget(chooser), "cmb_receipt_paper");
+        GtkWidget* paper =
+            gui::find_child(gtk_file_chooser_get_extra_widget(chooser), "cmb_receipt_paper");
         ASSERT_TRUE(paper);
         {
             gui::Locked lock;
