@@ -375,7 +375,8 @@ void Reader::read_inputs(const YAML::Node& node, Step& step) {
             continue;
         }
         if (kept_names(value.text).empty()) {
-            std::fill(scratch.begin(), scratch.end(), std::max_align_t{});
+            // Byte by byte: a zero max_align_t copied in leaves its padding as it was.
+            std::memset(scratch.data(), 0, scratch.size() * sizeof(std::max_align_t));
             if (step.op->prepare)
                 step.op->prepare(scratch.data());
             std::string why;
