@@ -615,18 +615,6 @@ Answer default_answer(Question question) {
     return answer; // accept, continue, show; no voice authorisation; password cancelled
 }
 
-bool is_status_rule(Rule rule) {
-    return rule == Rule::TxnStatus || rule == Rule::MtTxnStatus || rule == Rule::MtuSettStatus ||
-           rule == Rule::SettlementStatus || rule == Rule::TaxFreeStatus;
-}
-
-const FieldOutput* status_output_of(const Operation& op) {
-    for (const FieldOutput& output : op.outputs)
-        if (is_status_rule(output.rule))
-            return &output;
-    return nullptr;
-}
-
 std::vector<std::string> kept_names(const std::string& text) {
     std::vector<std::string> names;
     for (std::size_t at = text.find("${"); at != std::string::npos; at = text.find("${", at + 2)) {

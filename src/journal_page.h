@@ -19,6 +19,7 @@ void jrn_query_activated(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void jrn_list_cursor_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_jrn_export_csv_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_jrn_export_json_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_jrn_save_scenario_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void spn_jrn_keep_days_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
 
 // "12.50" for the minor units "1250"; empty for an entry without an amount.

@@ -94,6 +94,7 @@ const Connection kConnections[] = {
     {&tv_jrn_list, "cursor-changed", G_CALLBACK(jrn_list_cursor_changed)},
     {&btn_jrn_export_csv, "clicked", G_CALLBACK(btn_jrn_export_csv_clicked)},
     {&btn_jrn_export_json, "clicked", G_CALLBACK(btn_jrn_export_json_clicked)},
+    {&btn_jrn_save_scenario, "clicked", G_CALLBACK(btn_jrn_save_scenario_clicked)},
     {&spn_jrn_keep_days, "value-changed", G_CALLBACK(spn_jrn_keep_days_changed)},
 };
 
