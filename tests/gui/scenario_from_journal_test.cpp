@@ -24,8 +24,11 @@ class ScenarioFromJournal : public SimStateTest {
         std::string error;
         store_ = JournalStore::open(journal_path(test_work_dir()), &error);
         ASSERT_TRUE(store_) << error;
+        gui::answer_dialogs(GTK_RESPONSE_OK); // the signature request's notice
     }
     void TearDown() override {
+        gui::stop_answering_dialogs();
+        gui::answered_dialogs();
         gui::click(btn_stop_ecr_event_server);
         gui::pump_until([] { return !WaitEventState && !StartStopEventServer; });
         SimStateTest::TearDown();
@@ -69,6 +72,7 @@ TEST_F(ScenarioFromJournal, OperationsMadeByHandReplayOnAFreshTerminal) {
     run([] { gui::click(btn_get_settlement_data); });
     run([] { gui::click(btn_do_settlement); });
     const std::int64_t made = store_->count({"", since_, {}});
+    gui::stop_answering_dialogs(); // the save dialog is answered below
 
     // The Journal page, these entries selected, "Save as scenario...".
     {
@@ -94,25 +98,25 @@ TEST_F(ScenarioFromJournal, OperationsMadeByHandReplayOnAFreshTerminal) {
         return selected == made;
     };
     ASSERT_TRUE(gui::pump_until(select_ours)) << made << " entries not all listed";
-    const std::string folder = test_work_dir() + "/scenario-from-journal";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const std::string folder = g_getenv("HOME"); // the save dialog's folder
+    for (const char* old : {"/by-hand.yaml", "/by-hand-golden", "/by-hand-terminal"})
+        std::filesystem::remove_all(folder + old);
     gui::click(btn_jrn_save_scenario);
     GtkWidget* dialog = nullptr;
     ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
     {
         gui::Locked lock;
-        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
         gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), "by-hand.yaml");
         gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     }
     const std::string scenario = folder + "/by-hand.yaml";
     const std::string said = "Saved a scenario of " + std::to_string(made) + " steps to " + scenario;
-    ASSERT_TRUE(gui::pump_until([&] { return gui::label_text(lbl_jrn_export) == said; }))
+    ASSERT_TRUE(gui::pump_until(
+        [&] { return said == gtk_label_get_text(GTK_LABEL(lbl_jrn_export)); }))
         << gui::label_text(lbl_jrn_export);
 
     // Played by the runner on a terminal of its own (the window keeps the print port).
-    const std::string state = folder + "/fresh-terminal";
+    const std::string state = folder + "/by-hand-terminal";
     std::filesystem::create_directories(state);
     gchar** env = g_get_environ();
     env = g_environ_setenv(env, "KORVEX_SIM_STATE_DIR", state.c_str(), TRUE);
@@ -121,7 +125,7 @@ TEST_F(ScenarioFromJournal, OperationsMadeByHandReplayOnAFreshTerminal) {
          {"KORVEX_SIM_HOST_DOWN", "KORVEX_SIM_DISABLED_APPS", "KORVEX_SIM_SWIPE"})
         env = g_environ_unsetenv(env, tester_switch);
     const std::string runner = KELVRA_BINARY_DIR "kelvra-run";
-    const std::string report = folder + "/report.xml";
+    const std::string report = state + "/report.xml";
     const gchar* argv[] = {runner.c_str(), "--print-port", "5191",         "--no-journal",
                            "--junit",      report.c_str(), scenario.c_str(), nullptr};
     gchar* out = nullptr;
