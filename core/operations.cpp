@@ -75,3 +75,15 @@ short run_operation(const Operation& op, const void* request, void* response, in
     std::memset(response, 0, op.response->size);
     return op.call(OperationCall{request, response, record_number});
 }
+
+bool is_status_rule(Rule rule) {
+    return rule == Rule::TxnStatus || rule == Rule::MtTxnStatus || rule == Rule::MtuSettStatus ||
+           rule == Rule::SettlementStatus || rule == Rule::TaxFreeStatus;
+}
+
+const FieldOutput* status_output_of(const Operation& op) {
+    for (const FieldOutput& output : op.outputs)
+        if (is_status_rule(output.rule))
+            return &output;
+    return nullptr;
+}

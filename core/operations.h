@@ -103,3 +103,8 @@ const FieldOutput* find_output_by_widget(const Operation& op, std::string_view w
 // result code (also when the call has no result field: 0).
 short run_operation(const Operation& op, const void* request, void* response,
                     int record_number = 0);
+
+// The status rule of an output, if it is one (TxnStatus, MtTxnStatus, ...).
+bool is_status_rule(Rule rule);
+// The operation's status output, or null when it shows none.
+const FieldOutput* status_output_of(const Operation& op);

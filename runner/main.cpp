@@ -1,4 +1,5 @@
 // kelvra-run: plays scenario files against the terminal library, without a window.
+#include "from_journal.h"
 #include "kelvra_version.h"
 #include "play.h"
 
@@ -19,6 +20,13 @@ writes a JUnit report.
   --print-port N     serve the print port N (default 5187)
   --journal FILE     the journal (default journal.db in the current folder)
   --no-journal       keep no journal
+  --json             one JSON object per step (JSON lines) instead of the
+                     progress lines
+  --from-journal JOURNAL --output FILE.yaml [--since WHEN] [--until WHEN]
+                     [--search TEXT]
+                     write a scenario that replays the journal's entries
+                     (WHEN: YYYY-MM-DD or YYYY-MM-DDTHH:MM, local time; both
+                     ends included), its receipts in FILE-golden; play nothing
   --list             print every operation with its inputs and outputs
   --help             this text
   --version          the version (the console's and the package's)
@@ -42,6 +50,8 @@ bool port_number(const char* text, int* port) {
 int main(int argc, char** argv) {
     RunOptions options;
     std::vector<std::string> files;
+    std::string from_journal, output;
+    JournalQuery query;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](const char* option) -> const char* {
@@ -75,12 +85,43 @@ int main(int argc, char** argv) {
             options.journal = value("--journal");
         } else if (arg == "--no-journal") {
             options.journal.clear();
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--from-journal") {
+            from_journal = value("--from-journal");
+        } else if (arg == "--output") {
+            output = value("--output");
+        } else if (arg == "--search") {
+            query.text = value("--search");
+        } else if (arg == "--since" || arg == "--until") {
+            const std::string when = value(arg.c_str());
+            auto& bound = arg == "--since" ? query.from_ms : query.to_ms;
+            if (!(bound = journal_time_bound(when, arg == "--until"))) {
+                std::cerr << "kelvra-run: " << arg << " needs YYYY-MM-DD or YYYY-MM-DDTHH:MM, not '"
+                          << when << "'\n";
+                return 2;
+            }
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::cerr << "kelvra-run: unknown option " << arg << " (--help lists them)\n";
             return 2;
         } else {
             files.push_back(arg);
         }
+    }
+    if (!from_journal.empty() || !output.empty()) {
+        if (from_journal.empty() || output.empty() || !files.empty()) {
+            std::cerr << "kelvra-run: --from-journal JOURNAL --output FILE.yaml go together, "
+                         "without scenario files\n";
+            return 2;
+        }
+        std::string error;
+        const int steps = save_journal_scenario(from_journal, query, {}, output, &error);
+        if (steps < 0) {
+            std::cerr << "kelvra-run: " << error << '\n';
+            return 2;
+        }
+        std::cout << output << ": " << steps << (steps == 1 ? " step" : " steps") << '\n';
+        return 0;
     }
     if (files.empty()) {
         std::cerr << "kelvra-run: no scenario file given (--help tells more)\n";

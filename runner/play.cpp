@@ -13,6 +13,7 @@
 #include <atomic>
 #include <ctime>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -102,12 +103,15 @@ class CashierDesk {
     std::set<Question> asked_;
 };
 
-// A record's bytes, aligned for any field.
+// A record's bytes, aligned for any field, all zero. (Copying a zero max_align_t
+// into them would leave its padding bytes, inside the record's fields, as they were.)
 struct RecordBuffer {
     explicit RecordBuffer(std::size_t size)
-        : words((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t) + 1) {}
+        : words((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t) + 1) {
+        zero();
+    }
     void* data() { return words.data(); }
-    void zero() { std::fill(words.begin(), words.end(), std::max_align_t{}); }
+    void zero() { std::memset(words.data(), 0, words.size() * sizeof(std::max_align_t)); }
     std::vector<std::max_align_t> words;
 };
 
@@ -425,7 +429,7 @@ int run_campaign(const std::vector<std::string>& files, const RunOptions& option
     for (const Scenario& scenario : scenarios)
         for (const Step& step : scenario.steps)
             total += step.repeat;
-    Progress progress(out, total, options.progress_bar && total > 20);
+    Progress progress(out, total, options.progress_bar && total > 20, options.json);
     Engine engine{options, receipts, desk};
     const auto started = Clock::now();
     for (const Scenario& scenario : scenarios) {

@@ -18,6 +18,7 @@ struct RunOptions {
     int print_port = 5187;
     std::string journal = "journal.db"; // empty: no journal
     bool progress_bar = false;          // when the output is a terminal
+    bool json = false;                  // JSON lines instead of the progress lines
 };
 
 struct CampaignResult {

@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -12,6 +14,22 @@ std::string step_line(int number, int total, const StepResult& result) {
     return std::string(counter) + " " + std::filesystem::path(result.file).filename().string() +
            ":" + std::to_string(result.line) + " " + result.name + "  " +
            (result.passed() ? "ok" : "FAIL") + "  " + time;
+}
+
+std::string step_json(int number, int total, const StepResult& result) {
+    nlohmann::ordered_json failures = nlohmann::ordered_json::array();
+    for (const Failure& failure : result.failures)
+        failures.push_back(
+            {{"message", failure.message}, {"expected", failure.expected}, {"actual", failure.actual}});
+    const nlohmann::ordered_json step = {
+        {"step", number},           {"total", total},
+        {"file", result.file},      {"line", result.line},
+        {"name", result.name},      {"operation", result.operation},
+        {"passed", result.passed()}, {"seconds", result.seconds},
+        {"failures", failures},     {"receipt", result.receipt},
+    };
+    // A terminal's stray bytes must not stop the line: they become U+FFFD.
+    return step.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 void Progress::clear_bar() {
@@ -33,6 +51,10 @@ void Progress::step(const StepResult& result) {
     clear_bar();
     ++done_;
     (result.passed() ? passed_ : failed_)++;
+    if (json_) {
+        out_ << step_json(done_, total_, result) << '\n' << std::flush;
+        return;
+    }
     out_ << step_line(done_, total_, result) << '\n';
     for (const Failure& failure : result.failures)
         out_ << "    " << failure.message << "\n      expected: " << failure.expected
@@ -41,6 +63,10 @@ void Progress::step(const StepResult& result) {
 }
 
 void Progress::finish(double seconds) {
+    if (json_) {
+        out_ << std::flush;
+        return;
+    }
     clear_bar();
     char time[32];
     std::snprintf(time, sizeof time, "%.2f s", seconds);

@@ -375,7 +375,8 @@ void Reader::read_inputs(const YAML::Node& node, Step& step) {
             continue;
         }
         if (kept_names(value.text).empty()) {
-            std::fill(scratch.begin(), scratch.end(), std::max_align_t{});
+            // Byte by byte: a zero max_align_t copied in leaves its padding as it was.
+            std::memset(scratch.data(), 0, scratch.size() * sizeof(std::max_align_t));
             if (step.op->prepare)
                 step.op->prepare(scratch.data());
             std::string why;
@@ -612,18 +613,6 @@ Answer default_answer(Question question) {
     if (question == Question::Password)
         answer.password = std::nullopt;
     return answer; // accept, continue, show; no voice authorisation; password cancelled
-}
-
-bool is_status_rule(Rule rule) {
-    return rule == Rule::TxnStatus || rule == Rule::MtTxnStatus || rule == Rule::MtuSettStatus ||
-           rule == Rule::SettlementStatus || rule == Rule::TaxFreeStatus;
-}
-
-const FieldOutput* status_output_of(const Operation& op) {
-    for (const FieldOutput& output : op.outputs)
-        if (is_status_rule(output.rule))
-            return &output;
-    return nullptr;
 }
 
 std::vector<std::string> kept_names(const std::string& text) {

@@ -8,6 +8,7 @@
 // writer (an export, the days kept) runs on a worker with a connection of its own.
 #include "journal_page.h"
 
+#include "from_journal.h"
 #include "gdk_lock.h"
 #include "journal.h"
 #include "journal_export.h"
@@ -151,10 +152,39 @@ std::int64_t id_at(GtkTreeIter* it) {
     return id;
 }
 
-std::int64_t selected_id() {
-    GtkTreeIter it;
+// The entries selected, in the list's order (newest first).
+std::vector<std::int64_t> selected_ids() {
     GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(tv_jrn_list));
-    return gtk_tree_selection_get_selected(selection, nullptr, &it) ? id_at(&it) : 0;
+    GList* rows = gtk_tree_selection_get_selected_rows(selection, nullptr);
+    std::vector<std::int64_t> ids;
+    for (GList* row = rows; row; row = row->next) {
+        GtkTreeIter it;
+        if (gtk_tree_model_get_iter(list_model(), &it, static_cast<GtkTreePath*>(row->data)))
+            ids.push_back(id_at(&it));
+    }
+    g_list_free_full(rows, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
+    return ids;
+}
+
+// The entry whose detail shows: the row at the cursor when it is selected, else the
+// first selected row, else none.
+std::int64_t selected_id() {
+    GtkTreePath* cursor = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(tv_jrn_list), &cursor, nullptr);
+    GtkTreeIter it;
+    std::int64_t id = 0;
+    if (cursor &&
+        gtk_tree_selection_path_is_selected(
+            gtk_tree_view_get_selection(GTK_TREE_VIEW(tv_jrn_list)), cursor) &&
+        gtk_tree_model_get_iter(list_model(), &it, cursor))
+        id = id_at(&it);
+    if (cursor)
+        gtk_tree_path_free(cursor);
+    if (!id) {
+        const std::vector<std::int64_t> ids = selected_ids();
+        id = ids.empty() ? 0 : ids.front();
+    }
+    return id;
 }
 
 GtkAdjustment* list_scroll() {
@@ -360,7 +390,7 @@ gboolean search_now(gpointer) {
 
 void set_page_sensitive(bool sensitive) {
     for (GtkWidget* w : {txt_jrn_search, txt_jrn_from, txt_jrn_to, btn_jrn_export_csv,
-                         btn_jrn_export_json, spn_jrn_keep_days})
+                         btn_jrn_export_json, btn_jrn_save_scenario, spn_jrn_keep_days})
         gtk_widget_set_sensitive(w, sensitive);
 }
 
@@ -431,11 +461,19 @@ void journal_write_changed(const std::string&) {
 
 // --- Export and the days kept ----------------------------------------------------
 
+// An export, or a scenario written from the entries `ids` (none: the query's).
 struct ExportJob {
     std::string path;
     JournalQuery query;
     ExportFormat format;
+    bool scenario = false;
+    std::vector<std::int64_t> ids = {};
 };
+
+void set_export_buttons_sensitive(bool sensitive) {
+    for (GtkWidget* button : {btn_jrn_export_csv, btn_jrn_export_json, btn_jrn_save_scenario})
+        gtk_widget_set_sensitive(button, sensitive);
+}
 
 void set_export_text(const std::string& text, bool problem) {
     gtk_label_set_text(GTK_LABEL(lbl_jrn_export), text.c_str());
@@ -447,14 +485,21 @@ void* export_worker(void* arg) {
     const std::unique_ptr<ExportJob> job(static_cast<ExportJob*>(arg));
     std::string error;
     long count = -1;
-    if (std::unique_ptr<JournalStore> store = JournalStore::open(journal_file, &error))
+    if (job->scenario)
+        count = save_journal_scenario(journal_file, job->query, job->ids, job->path, &error);
+    else if (std::unique_ptr<JournalStore> store = JournalStore::open(journal_file, &error))
         count = export_journal(*store, job->query, job->path, job->format, &error);
     GdkLock lock;
-    set_export_text(count >= 0 ? "Exported " + entries_text(count) + " to " + job->path
-                               : "Export failed: " + error,
-                    count < 0);
-    gtk_widget_set_sensitive(btn_jrn_export_csv, !page_failed);
-    gtk_widget_set_sensitive(btn_jrn_export_json, !page_failed);
+    if (job->scenario)
+        set_export_text(count >= 0 ? "Saved a scenario of " + std::to_string(count) +
+                                         (count == 1 ? " step to " : " steps to ") + job->path
+                                   : "Scenario not saved: " + error,
+                        count < 0);
+    else
+        set_export_text(count >= 0 ? "Exported " + entries_text(count) + " to " + job->path
+                                   : "Export failed: " + error,
+                        count < 0);
+    set_export_buttons_sensitive(!page_failed);
     return nullptr;
 }
 
@@ -465,40 +510,47 @@ void export_answered(GtkDialog* dialog, int response, gpointer data) {
         gchar* path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
         job->path = path ? path : "";
         g_free(path);
-        set_export_text("Exporting to " + job->path + "\u2026", false);
-        gtk_widget_set_sensitive(btn_jrn_export_csv, FALSE);
-        gtk_widget_set_sensitive(btn_jrn_export_json, FALSE);
+        set_export_text((job->scenario ? "Saving the scenario to " : "Exporting to ") +
+                            job->path + "\u2026",
+                        false);
+        set_export_buttons_sensitive(false);
         if (start_worker(&EXPORT_JOURNAL, export_worker, job.get())) {
             job.release(); // the worker's now
         } else {
             set_export_text("Export failed: no thread could be started", true);
-            gtk_widget_set_sensitive(btn_jrn_export_csv, TRUE);
-            gtk_widget_set_sensitive(btn_jrn_export_json, TRUE);
+            set_export_buttons_sensitive(true);
         }
     }
     gtk_widget_destroy(GTK_WIDGET(dialog));
 }
 
-// Asks where to write what the search shows now; the worker writes it.
-void ask_export(ExportFormat format) {
+// Asks where to write what the search shows now (or, for a scenario, the entries
+// selected when there are several); the worker writes it.
+void ask_export(ExportFormat format, bool scenario = false) {
     auto job = std::make_unique<ExportJob>();
     job->format = format;
+    job->scenario = scenario;
     std::string problem;
     if (!read_query(job->query, &problem)) {
-        set_export_text("Nothing exported: " + problem, true);
+        set_export_text((scenario ? "No scenario saved: " : "Nothing exported: ") + problem, true);
         return;
     }
+    if (scenario)
+        if (std::vector<std::int64_t> ids = selected_ids(); ids.size() > 1)
+            job->ids = std::move(ids);
     const bool csv = format == ExportFormat::Csv;
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        csv ? "Export the Journal as CSV" : "Export the Journal as JSON Lines",
+        scenario ? "Save as a Scenario" : csv ? "Export the Journal as CSV"
+                                              : "Export the Journal as JSON Lines",
         GTK_WINDOW(MainEcrWindow), GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL,
         "_Save", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
     const char* home = g_getenv("HOME");
     gtk_file_chooser_set_current_folder(chooser, home && *home ? home : g_get_home_dir());
-    const std::string name =
-        "journal-" + local_time(g_get_real_time() / 1000, "%Y-%m-%d") + (csv ? ".csv" : ".jsonl");
+    const std::string name = (scenario ? "scenario-" : "journal-") +
+                             local_time(g_get_real_time() / 1000, "%Y-%m-%d") +
+                             (scenario ? ".yaml" : csv ? ".csv" : ".jsonl");
     gtk_file_chooser_set_current_name(chooser, name.c_str());
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     fit_dialog_to_screen(dialog);
@@ -643,6 +695,10 @@ void btn_jrn_export_receipt_pdf_clicked(GtkWidget*, gpointer) {
     std::string name;
     const std::vector<ReceiptLine> lines = selected_receipt(&name);
     export_receipt_pdf(lines, name + ".pdf");
+}
+
+void btn_jrn_save_scenario_clicked(GtkWidget*, gpointer) {
+    ask_export(ExportFormat::JsonLines, true);
 }
 
 void spn_jrn_keep_days_changed(GtkWidget*, gpointer) {

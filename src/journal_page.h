@@ -22,6 +22,7 @@ void btn_jrn_export_json_clicked(GtkWidget* widget = nullptr, gpointer data = nu
 // The selected entry's receipt, printed or written as PDF.
 void btn_jrn_print_receipt_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_jrn_export_receipt_pdf_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void btn_jrn_save_scenario_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void spn_jrn_keep_days_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
 
 // "12.50" for the minor units "1250"; empty for an entry without an amount.

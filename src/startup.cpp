@@ -98,6 +98,7 @@ const Connection kConnections[] = {
     {&btn_jrn_export_json, "clicked", G_CALLBACK(btn_jrn_export_json_clicked)},
     {&btn_jrn_print_receipt, "clicked", G_CALLBACK(btn_jrn_print_receipt_clicked)},
     {&btn_jrn_export_receipt_pdf, "clicked", G_CALLBACK(btn_jrn_export_receipt_pdf_clicked)},
+    {&btn_jrn_save_scenario, "clicked", G_CALLBACK(btn_jrn_save_scenario_clicked)},
     {&spn_jrn_keep_days, "value-changed", G_CALLBACK(spn_jrn_keep_days_changed)},
 };
 

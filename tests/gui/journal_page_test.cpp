@@ -325,12 +325,15 @@ TEST_F(JournalPage, NewEntriesAppearAtTheTopKeepingTheSelection) {
         return !rows.empty() && rows.front().operation == "JournalPage new entry";
     })) << "the new entry is not listed";
     gui::Locked lock;
+    GList* rows = gtk_tree_selection_get_selected_rows(
+        gtk_tree_view_get_selection(GTK_TREE_VIEW(tv_jrn_list)), nullptr);
+    ASSERT_EQ(g_list_length(rows), 1u);
     GtkTreeIter it;
-    GtkTreeModel* model = nullptr;
-    ASSERT_TRUE(gtk_tree_selection_get_selected(
-        gtk_tree_view_get_selection(GTK_TREE_VIEW(tv_jrn_list)), &model, &it));
+    ASSERT_TRUE(gtk_tree_model_get_iter(GTK_TREE_MODEL(ls_journal), &it,
+                                        static_cast<GtkTreePath*>(rows->data)));
+    g_list_free_full(rows, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
     gint64 id = 0;
-    gtk_tree_model_get(model, &it, 0, &id, -1);
+    gtk_tree_model_get(GTK_TREE_MODEL(ls_journal), &it, 0, &id, -1);
     EXPECT_EQ(id, selected);
 }
 

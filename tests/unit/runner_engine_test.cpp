@@ -2,10 +2,12 @@
 // when an expectation does not hold, and a print port taken stops the runner.
 #include "play.h"
 #include "print_job_wire.h"
+#include "progress.h"
 #include "receipt_server.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -114,7 +116,21 @@ TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
         EXPECT_NE(f.expected.find(c.expected), std::string::npos) << c.what << ": " << f.expected;
         EXPECT_NE(f.actual.find(c.actual), std::string::npos) << c.what << ": " << f.actual;
         EXPECT_NE(out.str().find("FAIL"), std::string::npos) << c.what;
+
+        // The same as JSON lines: one object a step, nothing else.
+        options.json = true;
+        std::ostringstream json;
+        EXPECT_EQ(run_campaign({path}, options, json, err), 1) << c.what;
+        std::istringstream lines(json.str());
+        nlohmann::json step;
+        for (std::string line; std::getline(lines, line);)
+            step = nlohmann::json::parse(line); // throws on anything but JSON
+        EXPECT_EQ(step.value("passed", true), false) << c.what << "\n" << json.str();
+        EXPECT_EQ(step["failures"][0].value("message", ""), c.message) << c.what;
     }
+    StepResult stray;
+    stray.receipt = {"TOTAL \xff\xfe"}; // a terminal's bytes that are no UTF-8
+    EXPECT_NE(step_json(1, 1, stray).find("TOTAL \xef\xbf\xbd"), std::string::npos);
 }
 
 TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {

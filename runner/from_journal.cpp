@@ -1,0 +1,450 @@
+#include "from_journal.h"
+
+#include "cashier.h"
+#include "code_texts.h"
+#include "golden.h"
+#include "journal_json.h"
+#include "operations.h"
+#include "scenario.h"
+
+#include <glib.h>
+#include <yaml-cpp/yaml.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+
+namespace {
+
+// Fields whose value the terminal gives anew each time: a replay cannot expect the
+// value recorded, only its shape. The first group is what a later request may give
+// back (a void takes its sale's invoice).
+constexpr const char* kReferenceFields[] = {"InvoiceNumber", "AuthorisationCode", "PreAuthRefNum",
+                                            "RetrievalReferenceNumber"};
+constexpr const char* kChangingParts[] = {"Date", "Time", "Invoice", "AuthorisationCode",
+                                          "AuthCode", "Batch", "Reference", "RefNum",
+                                          "Cryptogram"};
+
+// The field's name without its "In" or "Out".
+std::string base_name(std::string_view name) {
+    for (std::string_view end : {"Out", "In"})
+        if (name.size() > end.size() && name.ends_with(end))
+            return std::string(name.substr(0, name.size() - end.size()));
+    return std::string(name);
+}
+
+bool changes_by_nature(std::string_view field) {
+    return std::any_of(std::begin(kChangingParts), std::end(kChangingParts),
+                       [&](const char* part) { return field.find(part) != std::string_view::npos; });
+}
+
+bool is_reference(const std::string& base) {
+    return std::any_of(std::begin(kReferenceFields), std::end(kReferenceFields),
+                       [&](const char* name) { return base == name; });
+}
+
+std::string regex_escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (std::strchr(R"(\^$.|?*+()[]{}/)", c))
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// "^[0-9]{6}$" for "112648": what a value that changes by nature must look like.
+std::string shape_pattern(const std::string& value) {
+    const auto all = [&](int (*is)(int)) {
+        return std::all_of(value.begin(), value.end(),
+                           [&](char c) { return is(static_cast<unsigned char>(c)) != 0; });
+    };
+    const std::string count = "{" + std::to_string(value.size()) + "}$";
+    if (all(isdigit))
+        return "^[0-9]" + count;
+    if (all(isalnum))
+        return "^[0-9A-Za-z]" + count;
+    return "^.+$";
+}
+
+// A text the journal keeps masked ("679999******4564"): each masked character
+// matches any.
+std::string masked_pattern(const std::string& value) {
+    std::string out = "^";
+    for (const char c : value)
+        out += c == '*' ? std::string(".") : regex_escaped(std::string_view(&c, 1));
+    return out + "$";
+}
+
+// The name a kept value goes by: "invoice1" for the invoice step 1 answered.
+std::string keep_name(const std::string& base, int step) {
+    const std::string short_name = base == "InvoiceNumber"       ? "invoice"
+                                   : base == "AuthorisationCode" ? "auth_code"
+                                   : base == "PreAuthRefNum"     ? "pre_auth_ref"
+                                                                 : "reference";
+    return short_name + std::to_string(step);
+}
+
+// The answer to a question as a scenario writes it, from the journal's text of it;
+// empty when the journal does not say enough to answer again.
+std::optional<YAML::Node> answer_of(Question question, const std::string& answer) {
+    switch (question) {
+    case Question::Signature:
+        return YAML::Node(answer == "Refused" ? "refuse" : "accept");
+    case Question::PartialApproval:
+    case Question::Avs:
+        return YAML::Node(answer == "Declined" ? "decline" : "accept");
+    case Question::DccQuotation:
+        return YAML::Node("show");
+    case Question::SuspectedFraud:
+        return YAML::Node(answer == "Void" ? "void" : "continue");
+    case Question::Password:
+        if (answer == "Cancelled")
+            return YAML::Node("cancel");
+        return std::nullopt; // the password is never recorded
+    case Question::VoiceReferral: {
+        const std::string approved = "Approved with code ";
+        if (answer.starts_with(approved) && answer.size() > approved.size()) {
+            YAML::Node node;
+            node["answer"] = "authorise";
+            node["code"] = answer.substr(approved.size());
+            return node;
+        }
+        return YAML::Node(answer.starts_with("Declined") ? "decline" : "none");
+    }
+    }
+    return std::nullopt;
+}
+
+std::optional<Question> question_named(const std::string& name) {
+    for (const Question q : {Question::Signature, Question::VoiceReferral, Question::DccQuotation,
+                             Question::Password, Question::PartialApproval, Question::Avs,
+                             Question::SuspectedFraud})
+        if (name == question_name(q))
+            return q;
+    return std::nullopt;
+}
+
+// The request's fields as an untouched request holds them (before any input).
+std::map<std::string, std::string> untouched_request(const Operation& op) {
+    std::map<std::string, std::string> values;
+    if (!op.request)
+        return values;
+    std::vector<std::max_align_t> bytes(op.request->size / sizeof(std::max_align_t) + 1);
+    std::memset(bytes.data(), 0, bytes.size() * sizeof(std::max_align_t));
+    if (op.prepare)
+        op.prepare(bytes.data());
+    for (const JournalField& f : journal_record(*op.request, bytes.data()).fields)
+        values[f.name] = f.value;
+    return values;
+}
+
+std::string local_time_text(std::int64_t ms) {
+    GDateTime* time = g_date_time_new_from_unix_local(ms / 1000);
+    if (!time)
+        return "";
+    gchar* text = g_date_time_format(time, "%Y-%m-%d %H:%M:%S");
+    std::string result = text ? text : "";
+    g_free(text);
+    g_date_time_unref(time);
+    return result;
+}
+
+// One step in the making.
+struct Draft {
+    const JournalEntry* entry;
+    const Operation* op;
+    std::vector<std::string> notes;
+    std::vector<std::pair<std::string, std::string>> inputs; // name, value (may be ${kept})
+    std::optional<int> record;
+    std::vector<std::pair<std::string, std::string>> keep; // kept name, field
+    std::map<std::string, std::string> kept_fields;        // response field base -> kept name
+};
+
+struct KeptValue {
+    std::string name, base, value;
+};
+
+} // namespace
+
+JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const std::string& name,
+                                      const std::string& golden) {
+    std::stable_sort(entries.begin(), entries.end(), [](const JournalEntry& a, const JournalEntry& b) {
+        return a.started_ms != b.started_ms ? a.started_ms < b.started_ms : a.id < b.id;
+    });
+    JournalScenario scenario;
+    std::vector<Draft> drafts;
+    std::vector<std::string> left_out;
+    for (const JournalEntry& entry : entries) {
+        const Operation* op = find_operation(entry.operation);
+        // The runner keeps its own event server for the whole scenario.
+        const bool event_server = op && std::string_view(op->name).starts_with("Event server");
+        if (!op || event_server) {
+            left_out.push_back("journal entry " + std::to_string(entry.id) + " (" +
+                               entry.operation + "): " +
+                               (op ? "the runner answers the terminal's questions itself"
+                                   : "no operation of that name"));
+            continue;
+        }
+        drafts.push_back({&entry, op, {}, {}, {}, {}, {}});
+    }
+
+    // Inputs, and the values earlier steps must keep for them.
+    for (std::size_t i = 0; i < drafts.size(); ++i) {
+        Draft& d = drafts[i];
+        const Operation& op = *d.op;
+        const JournalEntry& e = *d.entry;
+        if (!op.request || e.request.empty())
+            continue;
+        const std::map<std::string, std::string> untouched = untouched_request(op);
+        for (const JournalField& f : e.request.front().fields) {
+            if (op.numbered && !d.record && f.name.find("Index") != std::string::npos) {
+                if (const int n = std::atoi(f.value.c_str()); n > 0)
+                    d.record = n;
+            }
+            const FieldInput* input = find_input(op, f.name);
+            if (!input || (untouched.count(f.name) && untouched.at(f.name) == f.value))
+                continue;
+            const std::string base = base_name(f.name);
+            if (input->field->kind == FieldKind::Pan || f.value.find('*') != std::string::npos) {
+                d.notes.push_back(base + " is masked in the journal: give it here if the terminal "
+                                         "needs it typed");
+                continue;
+            }
+            std::string value = f.value;
+            if (input->rule == InputRule::Amount && value.find_first_not_of('0') != std::string::npos)
+                value.erase(0, value.find_first_not_of('0')); // as typed: "4500"
+            if (is_reference(base)) {
+                // The latest earlier answer that gave this value in the same field.
+                for (std::size_t j = i; j-- > 0;) {
+                    const JournalEntry& earlier = *drafts[j].entry;
+                    if (earlier.response.empty() ||
+                        field_value(earlier.response.front(), base + "Out") != f.value)
+                        continue;
+                    std::string& kept = drafts[j].kept_fields[base];
+                    if (kept.empty()) {
+                        kept = keep_name(base, static_cast<int>(j) + 1);
+                        drafts[j].keep.push_back({kept, base});
+                    }
+                    value = "${" + kept + "}";
+                    break;
+                }
+            }
+            d.inputs.push_back({base, value});
+        }
+        if (op.numbered && !d.record) {
+            d.record = 1;
+            d.notes.push_back("the record's number is not in the journal: check it");
+        }
+    }
+
+    std::vector<IgnoreRule> rules;
+    for (const char* rule : {"date", "time", "invoice", "auth_code"})
+        rules.push_back(*named_ignore_rule(rule));
+    rules.push_back(pattern_ignore_rule("BATCH [0-9]{3}", "BATCH <batch>"));
+    const bool any_receipt = std::any_of(drafts.begin(), drafts.end(),
+                                         [](const Draft& d) { return !d.entry->receipt.empty(); });
+
+    YAML::Emitter head;
+    head << YAML::BeginMap;
+    head << YAML::Key << "name" << YAML::Value << YAML::DoubleQuoted << name;
+    if (any_receipt) {
+        head << YAML::Key << "ignore" << YAML::Value << YAML::Flow << YAML::BeginSeq << "date"
+             << "time"
+             << "invoice"
+             << "auth_code" << YAML::BeginMap << YAML::Key << "pattern" << YAML::Value
+             << YAML::DoubleQuoted << "BATCH [0-9]{3}" << YAML::Key << "as" << YAML::Value
+             << YAML::DoubleQuoted << "BATCH <batch>" << YAML::EndMap << YAML::EndSeq;
+        head << YAML::Key << "golden" << YAML::Value << YAML::DoubleQuoted << golden;
+        scenario.golden = golden;
+    }
+    head << YAML::EndMap;
+    scenario.yaml = "# Written from the journal: " + std::to_string(drafts.size()) +
+                    " operations, oldest first.\n" + head.c_str() + "\nsteps:\n";
+    std::vector<KeptValue> kept; // by the steps written so far
+    int number = 0;
+    for (Draft& d : drafts) {
+        const Operation& op = *d.op;
+        const JournalEntry& e = *d.entry;
+        ++number;
+        scenario.yaml += "  # " + std::to_string(number) + ": journal entry " +
+                         std::to_string(e.id) + ", " + local_time_text(e.started_ms) + "\n";
+        for (const std::string& note : d.notes)
+            scenario.yaml += "  # " + note + "\n";
+        YAML::Emitter out;
+        out << YAML::BeginMap;
+        out << YAML::Key << "op" << YAML::Value << op.name;
+        if (!d.inputs.empty() || d.record) {
+            out << YAML::Key << "inputs" << YAML::Value << YAML::Flow << YAML::BeginMap;
+            for (const auto& [field, value] : d.inputs)
+                out << YAML::Key << field << YAML::Value << YAML::DoubleQuoted << value;
+            if (d.record)
+                out << YAML::Key << "record" << YAML::Value << *d.record;
+            out << YAML::EndMap;
+        }
+
+        // The cashier's answers and the questions asked.
+        YAML::Node answers(YAML::NodeType::Map);
+        std::vector<std::string> asked;
+        for (const JournalQuestion& q : e.questions) {
+            const std::optional<Question> question = question_named(q.question);
+            if (!question)
+                continue;
+            const std::string key = question_key(*question);
+            if (std::find(asked.begin(), asked.end(), key) == asked.end())
+                asked.push_back(key);
+            if (auto answer = answer_of(*question, q.answer))
+                answers[key] = *answer;
+        }
+        if (answers.size() > 0)
+            out << YAML::Key << "answers" << YAML::Value << YAML::Flow << answers;
+
+        out << YAML::Key << "expect" << YAML::Value << YAML::BeginMap;
+        if (e.result_code) {
+            const char* text = result_code_text(static_cast<short>(*e.result_code));
+            out << YAML::Key << "result" << YAML::Value;
+            if (std::string_view(text) == "Unknown")
+                out << *e.result_code;
+            else
+                out << text;
+        }
+        const FieldOutput* status = status_output_of(op);
+        if (status && !e.status.empty())
+            out << YAML::Key << "status" << YAML::Value << YAML::DoubleQuoted << e.status;
+        if (e.questions.empty() || !asked.empty())
+            out << YAML::Key << "asked" << YAML::Value << YAML::Flow << asked;
+        const bool answered = !e.response.empty() && e.response.front().record == op.response->name;
+        if (answered) {
+            out << YAML::Key << "fields" << YAML::Value << YAML::BeginMap;
+            for (const JournalField& f : e.response.front().fields) {
+                const FieldDesc* field = find_response_field(op, f.name);
+                if (!field || f.value.empty() || field == op.result ||
+                    (status && field == status->field))
+                    continue;
+                const std::string base = base_name(f.name);
+                out << YAML::Key << base << YAML::Value;
+                const auto same = std::find_if(kept.rbegin(), kept.rend(), [&](const KeptValue& k) {
+                    return k.base == base && k.value == f.value;
+                });
+                if (same != kept.rend())
+                    out << YAML::DoubleQuoted << "${" + same->name + "}";
+                else if (field->kind == FieldKind::Pan)
+                    out << YAML::DoubleQuoted << f.value; // compared masked, as kept
+                else if (changes_by_nature(f.name))
+                    out << YAML::Flow << YAML::BeginMap << YAML::Key << "pattern" << YAML::Value
+                        << YAML::DoubleQuoted << shape_pattern(f.value) << YAML::EndMap;
+                else if (field->kind == FieldKind::VoucherCode ||
+                         f.value.find('*') != std::string::npos)
+                    out << YAML::Flow << YAML::BeginMap << YAML::Key << "pattern" << YAML::Value
+                        << YAML::DoubleQuoted << masked_pattern(f.value) << YAML::EndMap;
+                else
+                    out << YAML::DoubleQuoted << f.value;
+            }
+            out << YAML::EndMap;
+        }
+        out << YAML::EndMap; // expect
+        if (!d.keep.empty()) {
+            out << YAML::Key << "keep" << YAML::Value << YAML::Flow << YAML::BeginMap;
+            for (const auto& [kept_name, base] : d.keep) {
+                out << YAML::Key << kept_name << YAML::Value << base;
+                kept.push_back({kept_name, base,
+                                std::string(field_value(e.response.front(), base + "Out"))});
+            }
+            out << YAML::EndMap;
+        }
+        out << YAML::EndMap; // step
+        // The step's map as an item of the list of steps.
+        std::string_view text = out.c_str();
+        for (bool first = true; !text.empty(); first = false) {
+            const std::size_t end = std::min(text.find('\n'), text.size());
+            scenario.yaml += (first ? "  - " : "    ") + std::string(text.substr(0, end)) + "\n";
+            text.remove_prefix(std::min(end + 1, text.size()));
+        }
+        if (any_receipt) {
+            std::vector<std::string> lines;
+            for (const std::string& line : e.receipt)
+                lines.push_back(golden_line(line, rules));
+            scenario.receipts.push_back({golden_path(golden, number, op.name), std::move(lines)});
+        }
+    }
+    for (const std::string& note : left_out)
+        scenario.yaml += "# left out: " + note + "\n";
+    scenario.steps = number;
+    return scenario;
+}
+
+bool write_journal_scenario(const JournalScenario& scenario, const std::string& path,
+                            std::string* error) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    for (const auto& [file, lines] : scenario.receipts)
+        if (!write_golden((folder / file).string(), lines, error))
+            return false;
+    std::ofstream file(path, std::ios::trunc);
+    file << scenario.yaml;
+    file.close();
+    if (!file) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+int save_journal_scenario(const std::string& journal, const JournalQuery& query,
+                          const std::vector<std::int64_t>& ids, const std::string& path,
+                          std::string* error) {
+    std::unique_ptr<JournalStore> store = JournalStore::open(journal, error);
+    if (!store)
+        return -1;
+    std::vector<JournalEntry> entries;
+    if (!ids.empty()) {
+        for (const std::int64_t id : ids)
+            if (auto entry = store->entry(id))
+                entries.push_back(std::move(*entry));
+    } else {
+        store->for_each(query, [&](const JournalEntry& entry) {
+            entries.push_back(entry);
+            return true;
+        });
+    }
+    if (entries.empty()) {
+        *error = "no journal entry to write";
+        return -1;
+    }
+    const std::filesystem::path file(path);
+    const JournalScenario scenario = scenario_from_entries(
+        std::move(entries), file.stem().string(), file.stem().string() + "-golden");
+    return write_journal_scenario(scenario, path, error) ? scenario.steps : -1;
+}
+
+std::optional<std::int64_t> journal_time_bound(const std::string& text, bool end) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    char tail = 0;
+    const bool with_time = text.size() == 16;
+    if (text.size() != 10 && !with_time)
+        return std::nullopt;
+    const int read = with_time ? std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%c", &year, &month,
+                                             &day, &hour, &minute, &tail)
+                               : std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &tail);
+    if (read != (with_time ? 5 : 3) || text[4] != '-' || text[7] != '-' || year < 1 ||
+        !g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month),
+                          static_cast<GDateYear>(year)) ||
+        hour > 23 || minute > 59 || hour < 0 || minute < 0)
+        return std::nullopt;
+    GDateTime* start = g_date_time_new_local(year, month, day, hour, minute, 0);
+    if (!start)
+        return std::nullopt;
+    GDateTime* bound = end ? (with_time ? g_date_time_add_minutes(start, 1)
+                                        : g_date_time_add_days(start, 1))
+                           : g_date_time_ref(start);
+    const std::int64_t ms = g_date_time_to_unix(bound) * 1000;
+    g_date_time_unref(bound);
+    g_date_time_unref(start);
+    return ms;
+}
