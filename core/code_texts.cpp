@@ -1,6 +1,7 @@
 #include "code_texts.h"
 
 #include "fields.h"
+#include "terminal_text.h"
 
 #include <cctype>
 #include <climits>
@@ -290,16 +291,7 @@ void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult, std::size_t Res
         return;
     }
 
-    const char* charset = std::getenv("SMB_CODESET");
-    if (!charset || charset[0] == '\0') {
-        charset = nullptr;
-        g_get_charset(&charset);
-        if (!charset || charset[0] == '\0')
-            charset = "ISO-8859-1";
-    }
-    if (std::strcmp(charset, "ISO-") == 0)
-        charset = "ISO-8859-1";
-
+    const char* charset = terminal_charset();
     ReplaceNonPrintableCharacters(Buffer);
 
     GError* error = nullptr;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ecr_Routines.h"
+#include "terminal_text.h"
 
 #include <glib.h>
 #include <pthread.h>
@@ -31,8 +32,9 @@ extern const char* g_printer_state_file;
 // another connection waits behind it, it gets a third of a second only, so that a
 // silent client cannot hold up the terminal's receipt lines.
 inline constexpr int kPrintClientIdleSeconds = 3;
-// The receipt text of one line after character conversion (`_LineToPrint`).
-inline constexpr std::size_t kReceiptLineSize = 355;
+// The receipt text of one line after character conversion (`_LineToPrint`), with
+// its line feed and terminator.
+inline constexpr std::size_t kReceiptLineSize = kReceiptTextMax + 2;
 
 enum class PrintServerState { NotStarted, Starting, Serving, Failed };
 // Who may print: loopback, the terminal's configured address and what

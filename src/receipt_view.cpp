@@ -7,6 +7,7 @@
 #include "print_job.h"
 #include "print_server.h"
 #include "signals.h"
+#include "terminal_text.h"
 #include "ui_components.h"
 #include "worker.h"
 #include "file_notice.h"
@@ -97,32 +98,15 @@ PrintJobFont receipt_text_from_pipe_line(const char* line, std::size_t length, c
         return font;
     out[0] = '\0';
 
-    // The collected text as the child sent it (its 128-byte buffer).
-    char collected[kPrintBufferSize] = {};
-    const std::size_t kept =
-        utf8_prefix_length(line ? line : "", text_length, sizeof collected - 1);
-    if (kept)
-        std::memcpy(collected, line, kept);
-
     // Room is kept for the line feed that ends the receipt line.
-    ConvertExtendedAsciiChars(collected, out, out_size - 1);
-    if (out[0] == '\0' && collected[0] != '\0') {
-        gchar* converted =
-            g_convert(collected, -1, "UTF-8", "ISO-8859-2", nullptr, nullptr, nullptr);
-        if (converted) {
-            const std::size_t size =
-                utf8_prefix_length(converted, std::strlen(converted), out_size - 2);
-            std::memcpy(out, converted, size);
-            out[size] = '\0';
-            g_free(converted);
-        }
-    }
+    const std::string text = receipt_text_utf8(std::string_view(line ? line : "", text_length));
+    const std::size_t size = utf8_prefix_length(text.data(), text.size(), out_size - 2);
+    std::memcpy(out, text.data(), size);
+    out[size] = '\0';
     if (font != SPECIFIC_MARKER_FONT) {
-        const std::size_t size = std::strlen(out);
         out[size] = '\n';
         out[size + 1] = '\0';
     }
-    ReplaceNonPrintableCharacters(out);
     return font;
 }
 
