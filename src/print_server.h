@@ -76,6 +76,11 @@ bool print_server_attach(int listen_fd);
 // (kPrintBufferSize bytes; left empty when nothing was read). Returns the style.
 PrintJobFont processReceivedData(int sock, char* retMsg);
 
+// Writes all `size` bytes of `data` to fd, again after an interruption: the print
+// child's pipe lines and the saved receipt text. False when a write fails, with
+// errno saying why. Plain POSIX calls only (safe in the child).
+bool write_all(int fd, const char* data, std::size_t size);
+
 // The pipe watch (main thread, without the toolkit lock).
 gboolean read_from_channel(GIOChannel* gio, GIOCondition condition, gpointer data);
 

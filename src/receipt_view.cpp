@@ -154,17 +154,7 @@ bool save_to_file(const char* data, const char* filename, std::string* error) {
     const int fd = g_mkstemp_full(temp.data(), O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0)
         return false; // the file cannot be opened: nothing is written, nothing said
-    const std::size_t size = std::strlen(data);
-    std::size_t written = 0;
-    while (written < size) {
-        const ssize_t n = write(fd, data + written, size - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<std::size_t>(n);
-    }
-    int failure = written == size ? 0 : (errno ? errno : ENOSPC);
+    int failure = write_all(fd, data, std::strlen(data)) ? 0 : errno;
     if (!failure && fsync(fd) != 0)
         failure = errno;
     if (close(fd) != 0 && !failure)
