@@ -2,7 +2,9 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -21,10 +23,28 @@ bool is_utf8(std::string_view bytes) {
     return g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr);
 }
 
-void blank_controls(std::string& text, bool and_delete) {
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || (and_delete && c == 0x7F))
-            c = ' ';
+// Length of the longest prefix of `text` of at most `limit` bytes that ends on a
+// character boundary.
+std::size_t utf8_cut(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit)
+        return text.size();
+    std::size_t kept = limit;
+    while (kept > 0 && (static_cast<unsigned char>(text[kept]) & 0xC0) == 0x80)
+        --kept;
+    return kept;
+}
+
+// Copies valid UTF-8 into a buffer of `size` bytes; a text that does not fit is cut
+// before the character that would cross the end, never inside it.
+void copy_utf8_bounded(char* destination, std::size_t size, const char* source) {
+    std::size_t length = std::strlen(source);
+    if (length >= size) {
+        length = size - 1;
+        while (length > 0 && (static_cast<unsigned char>(source[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(destination, source, length);
+    destination[length] = '\0';
 }
 
 } // namespace
@@ -42,22 +62,54 @@ const char* terminal_charset() {
 
 std::string receipt_text_utf8(std::string_view collected) {
     std::string text(collected.substr(0, collected.find('\0'))); // a NUL ends the text
-    if (!is_utf8(text)) {
-        blank_controls(text, false);
-        std::string utf8;
-        // Every byte is a character in ISO-8859-2: the second reading always works.
-        if (!converted(text, terminal_charset(), &utf8))
-            converted(text, "ISO-8859-2", &utf8);
-        text = std::move(utf8);
+    // A byte of a single-byte character set never needs more than 3 bytes of UTF-8.
+    std::string line(std::min(3 * text.size(), kReceiptTextMax) + 1, '\0');
+    ConvertExtendedAsciiChars(text.data(), line.data(), line.size());
+    line.resize(std::strlen(line.c_str()));
+    // Text that the terminal's character set cannot read is read as ISO-8859-2, where
+    // every byte is a character (its control characters are blanked by now).
+    if (line.empty() && !text.empty() && converted(text, "ISO-8859-2", &line))
+        line.resize(utf8_cut(line, kReceiptTextMax));
+    ReplaceNonPrintableCharacters(line.data());
+    return line;
+}
+
+void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult, std::size_t ResultSize) {
+    g_assert(Buffer != nullptr);
+    const bool can_write = BufferResult && ResultSize > 0;
+
+    if (g_utf8_validate(Buffer, -1, nullptr)) {
+        if (can_write)
+            copy_utf8_bounded(BufferResult, ResultSize, Buffer);
+        return;
     }
-    blank_controls(text, false);
-    if (text.size() > kReceiptTextMax) {
-        std::size_t kept = kReceiptTextMax;
-        while (kept > 0 && (static_cast<unsigned char>(text[kept]) & 0xC0) == 0x80)
-            --kept;
-        text.resize(kept);
+
+    const char* charset = terminal_charset();
+    ReplaceNonPrintableCharacters(Buffer);
+
+    GError* error = nullptr;
+    gchar* converted = g_convert(Buffer, -1, "UTF-8", charset, nullptr, nullptr, &error);
+    if (!converted) {
+        // The caller keeps what its result buffer held.
+        g_clear_error(&error);
+        return;
     }
-    return text;
+    if (can_write)
+        copy_utf8_bounded(BufferResult, ResultSize, converted);
+    g_free(converted);
+}
+
+void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult) {
+    g_assert(Buffer != nullptr);
+    ConvertExtendedAsciiChars(Buffer, BufferResult, 3 * std::strlen(Buffer) + 1);
+}
+
+void ReplaceNonPrintableCharacters(char* Buffer) {
+    if (!Buffer)
+        return;
+    for (unsigned char* p = reinterpret_cast<unsigned char*>(Buffer); *p; ++p)
+        if (*p < 32 && *p != '\n')
+            *p = ' ';
 }
 
 std::string terminal_text_utf8(std::string_view bytes) {
@@ -71,6 +123,8 @@ std::string terminal_text_utf8(std::string_view bytes) {
         text = valid;
         g_free(valid);
     }
-    blank_controls(text, true);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
     return text;
 }

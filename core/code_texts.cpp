@@ -1,7 +1,6 @@
 #include "code_texts.h"
 
 #include "fields.h"
-#include "terminal_text.h"
 
 #include <cctype>
 #include <climits>
@@ -263,61 +262,6 @@ void get_bool_string(unsigned char BoolVal, char* BoolString) {
 
 // ===========================================================================
 // Text helpers
-
-namespace {
-
-// Copies valid UTF-8 into a buffer of `size` bytes; a text that does not fit is cut
-// before the character that would cross the end, never inside it.
-void copy_utf8_bounded(char* destination, std::size_t size, const char* source) {
-    std::size_t length = std::strlen(source);
-    if (length >= size) {
-        length = size - 1;
-        while (length > 0 && (static_cast<unsigned char>(source[length]) & 0xC0) == 0x80)
-            --length;
-    }
-    std::memcpy(destination, source, length);
-    destination[length] = '\0';
-}
-
-} // namespace
-
-void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult, std::size_t ResultSize) {
-    g_assert(Buffer != nullptr);
-    const bool can_write = BufferResult && ResultSize > 0;
-
-    if (g_utf8_validate(Buffer, -1, nullptr)) {
-        if (can_write)
-            copy_utf8_bounded(BufferResult, ResultSize, Buffer);
-        return;
-    }
-
-    const char* charset = terminal_charset();
-    ReplaceNonPrintableCharacters(Buffer);
-
-    GError* error = nullptr;
-    gchar* converted = g_convert(Buffer, -1, "UTF-8", charset, nullptr, nullptr, &error);
-    if (!converted) {
-        // The caller keeps what its result buffer held.
-        g_clear_error(&error);
-        return;
-    }
-    if (can_write)
-        copy_utf8_bounded(BufferResult, ResultSize, converted);
-    g_free(converted);
-}
-
-void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult) {
-    g_assert(Buffer != nullptr);
-    ConvertExtendedAsciiChars(Buffer, BufferResult, 3 * std::strlen(Buffer) + 1);
-}
-
-void ReplaceNonPrintableCharacters(gchar* Buffer) {
-    if (!Buffer)
-        return;
-    for (unsigned char* p = reinterpret_cast<unsigned char*>(Buffer); *p; ++p)
-        if (*p < 32 && *p != '\n')
-            *p = ' ';
-}
 
 void LeftPadBuffer(char* Buffer, int BufferLen, char PaddingChar) {
     if (!Buffer || BufferLen < 2)
