@@ -83,7 +83,7 @@ short send_referral(short status, std::string_view code, std::string answer,
 
 } // namespace
 
-const TerminalEvent* terminal_event(short event_code) {
+const TerminalEvent* terminal_event_of(short event_code) {
     for (const TerminalEvent& event : kEvents)
         if (event.code == event_code)
             return &event;
@@ -91,7 +91,7 @@ const TerminalEvent* terminal_event(short event_code) {
 }
 
 std::optional<Question> question_of_event(short event_code) {
-    const TerminalEvent* event = terminal_event(event_code);
+    const TerminalEvent* event = terminal_event_of(event_code);
     return event ? event->question : std::nullopt;
 }
 

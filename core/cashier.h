@@ -32,7 +32,7 @@ struct TerminalEvent {
     const char* announcement; // the console's information text, or null
 };
 // The event of a code, or null for a code the terminal does not define.
-const TerminalEvent* terminal_event(short event_code);
+const TerminalEvent* terminal_event_of(short event_code);
 // The question of an event code, or nullopt for an event that asks nothing
 // (announcements: automatic settlements, batch close) or an unknown code.
 std::optional<Question> question_of_event(short event_code);

@@ -97,7 +97,7 @@ const QuestionAction kQuestionActions[] = {
 };
 
 void dispatch_event(short code) {
-    const TerminalEvent* event = terminal_event(code);
+    const TerminalEvent* event = terminal_event_of(code);
     if (!event)
         return; // codes outside the table are the terminal's business; the loop goes on
     for (const QuestionAction& action : kQuestionActions) {
