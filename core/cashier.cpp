@@ -37,10 +37,31 @@ constexpr short kFraudVoid = 0, kFraudContinue = 1;
 constexpr short kPasswordEntered = 1, kPasswordCancelled = 0;
 constexpr short kBadRequestFormat = 3;
 
-template <class Record> ShownQuestion fetched(Question question, void (*fetch)(Record*)) {
-    Record record{};
-    fetch(&record);
-    return ShownQuestion{question, record.DiagRequestOut, journal_record(record)};
+// The event codes: the only table of them on the till's side.
+constexpr TerminalEvent kEvents[] = {
+    {1, Question::Signature, nullptr},
+    {2, Question::VoiceReferral, nullptr},
+    {3, Question::DccQuotation, "A DCC quotation request is received"},
+    {4, std::nullopt, "An automatic EFT settlement request is received"},
+    {5, std::nullopt, "An automatic MTU settlement request is received"},
+    {6, Question::Password, nullptr},
+    {7, Question::PartialApproval, nullptr},
+    {8, Question::Avs, nullptr},
+    {9, Question::SuspectedFraud, nullptr},
+    {10, std::nullopt, "An automatic batch close event was received"},
+};
+
+template <class Record>
+ShownQuestion fetched(Question question, void (*fetch)(Record*), Record* record) {
+    *record = Record{};
+    fetch(record);
+    return ShownQuestion{question, record->DiagRequestOut, journal_record(*record)};
+}
+
+// A question fetched into a record of its own.
+template <class Record> ShownQuestion fetched_alone() {
+    Record record;
+    return fetch_question(&record);
 }
 
 short send_referral(short status, std::string_view code, std::string answer,
@@ -62,11 +83,16 @@ short send_referral(short status, std::string_view code, std::string answer,
 
 } // namespace
 
+const TerminalEvent* terminal_event_of(short event_code) {
+    for (const TerminalEvent& event : kEvents)
+        if (event.code == event_code)
+            return &event;
+    return nullptr;
+}
+
 std::optional<Question> question_of_event(short event_code) {
-    for (const QuestionNames& q : kQuestions)
-        if (static_cast<short>(q.question) == event_code)
-            return q.question;
-    return std::nullopt;
+    const TerminalEvent* event = terminal_event_of(event_code);
+    return event ? event->question : std::nullopt;
 }
 
 const char* question_name(Question question) {
@@ -83,24 +109,42 @@ std::optional<Question> question_from_key(std::string_view key) {
     return std::nullopt;
 }
 
+ShownQuestion fetch_question(CheckSignReceiptInfo_out* record) {
+    return fetched(Question::Signature, CheckSignReq, record);
+}
+ShownQuestion fetch_question(VoiceReferralInfos_out* record) {
+    return fetched(Question::VoiceReferral, CheckVoiceReferralReq, record);
+}
+ShownQuestion fetch_question(DCCQuotationDataOut* record) {
+    return fetched(Question::DccQuotation, DCCQuotation, record);
+}
+ShownQuestion fetch_question(PasswordParamsOut* record) {
+    ShownQuestion shown = fetched(Question::Password, GetPasswordParams, record);
+    shown.attempt = record->AttemptNumberOut;
+    shown.attempts = record->MaximumAttemptOut;
+    return shown;
+}
+ShownQuestion fetch_question(PartialAuthOut* record) {
+    return fetched(Question::PartialApproval, GetPartialAuthData, record);
+}
+ShownQuestion fetch_question(AVSRejectionOut* record) {
+    return fetched(Question::Avs, GetAVSRejectionData, record);
+}
+
 ShownQuestion fetch_question(Question question) {
     switch (question) {
     case Question::Signature:
-        return fetched(question, CheckSignReq);
+        return fetched_alone<CheckSignReceiptInfo_out>();
     case Question::VoiceReferral:
-        return fetched(question, CheckVoiceReferralReq);
+        return fetched_alone<VoiceReferralInfos_out>();
     case Question::DccQuotation:
-        return fetched(question, DCCQuotation);
-    case Question::Password: {
-        PasswordParamsOut params{};
-        GetPasswordParams(&params);
-        return ShownQuestion{question, params.DiagRequestOut, journal_record(params),
-                             params.AttemptNumberOut, params.MaximumAttemptOut};
-    }
+        return fetched_alone<DCCQuotationDataOut>();
+    case Question::Password:
+        return fetched_alone<PasswordParamsOut>();
     case Question::PartialApproval:
-        return fetched(question, GetPartialAuthData);
+        return fetched_alone<PartialAuthOut>();
     case Question::Avs:
-        return fetched(question, GetAVSRejectionData);
+        return fetched_alone<AVSRejectionOut>();
     case Question::SuspectedFraud:
         break;
     }

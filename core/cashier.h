@@ -12,19 +12,29 @@
 #include <string>
 #include <string_view>
 
-// The event codes of the questions.
+// The questions the terminal asks the cashier.
 enum class Question : short {
-    Signature = 1,
-    VoiceReferral = 2,
-    DccQuotation = 3,
-    Password = 6,
-    PartialApproval = 7,
-    Avs = 8,
-    SuspectedFraud = 9,
+    Signature,
+    VoiceReferral,
+    DccQuotation,
+    Password,
+    PartialApproval,
+    Avs,
+    SuspectedFraud,
 };
 
+// One of the terminal's events, as its event server reports them: a question to
+// the cashier, an announcement to show, or both (a DCC offer is shown and
+// announced).
+struct TerminalEvent {
+    short code;
+    std::optional<Question> question;
+    const char* announcement; // the console's information text, or null
+};
+// The event of a code, or null for a code the terminal does not define.
+const TerminalEvent* terminal_event_of(short event_code);
 // The question of an event code, or nullopt for an event that asks nothing
-// (announcements: automatic settlements, batch close).
+// (announcements: automatic settlements, batch close) or an unknown code.
 std::optional<Question> question_of_event(short event_code);
 // Its name as the journal records it ("Signature", "Voice referral", ...).
 const char* question_name(Question question);
@@ -44,6 +54,14 @@ struct ShownQuestion {
     int attempt = 0, attempts = 0;
 };
 ShownQuestion fetch_question(Question question);
+// The same into the caller's record (zero-filled first), for the console's windows
+// and panels, which show its fields.
+ShownQuestion fetch_question(CheckSignReceiptInfo_out* record);
+ShownQuestion fetch_question(VoiceReferralInfos_out* record);
+ShownQuestion fetch_question(DCCQuotationDataOut* record);
+ShownQuestion fetch_question(PasswordParamsOut* record);
+ShownQuestion fetch_question(PartialAuthOut* record);
+ShownQuestion fetch_question(AVSRejectionOut* record);
 
 // The answers. Each records the question and the answer in the journal, with the
 // record shown (may be empty), sends it and returns the answer call's result code.

@@ -1,10 +1,12 @@
 // The texts of the terminal library's result codes and coded fields, and the small
-// text helpers for amounts and receipt lines. No toolkit: the window, the journal
-// and the tools share them. Lookups return pointers into constant tables and are
+// text helpers for amounts (the receipt line conversion is terminal_text.h's). No
+// toolkit: the window, the journal and the tools share them. Lookups return pointers into constant tables and are
 // safe from any thread.
 #pragma once
 
 #include <glib.h>
+
+#include "terminal_text.h" // the receipt line conversion
 
 #include <cstddef>
 #include <string>
@@ -96,24 +98,6 @@ const char* code_name(CodeTable table, int value);
 // ISO-8859-2 text (the top-up host writes its messages in it) in UTF-8; empty when it
 // cannot be converted.
 std::string latin2_to_utf8(const std::string& text);
-
-// Turns a receipt line into UTF-8. A line that is valid UTF-8 is copied unchanged.
-// Otherwise the line's control characters are blanked in Buffer (as
-// ReplaceNonPrintableCharacters does) and it is converted from the character set
-// named by SMB_CODESET (when set and not empty) or else the locale's; "ISO-" reads
-// as "ISO-8859-1". When the conversion fails BufferResult is left as it was.
-// Buffer must not be null (a failed assertion ends the program).
-// The result is cut at a character boundary to fit ResultSize bytes, terminator
-// included; a null BufferResult or a ResultSize of 0 writes nothing.
-void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult, std::size_t ResultSize);
-
-// Same, for a BufferResult of at least 3 * strlen(Buffer) + 1 bytes (a byte of a
-// single-byte character set never needs more than 3 bytes of UTF-8).
-void ConvertExtendedAsciiChars(char* Buffer, char* BufferResult);
-
-// Replaces in place every byte below 32 except the line feed by a space; bytes of
-// 128 and above stay. A null Buffer is ignored.
-void ReplaceNonPrintableCharacters(gchar* Buffer);
 
 // Right-aligns the text of a buffer of BufferLen bytes in place: a text of 1 to
 // BufferLen - 2 characters becomes BufferLen - 1 characters, PaddingChar repeated

@@ -283,10 +283,9 @@ struct Engine {
                 activity.result(code);
         }
         const std::set<Question> asked = desk.end();
-        // Checked as printed (in UTF-8); reported masked, at the end of the step.
+        // Checked as the journal keeps them (in UTF-8); reported masked, at the end
+        // of the step.
         result.receipt = receipts.take();
-        for (std::string& line : result.receipt)
-            line = terminal_text_utf8(line);
         voucher_codes = answer.voucher_codes;
 
         if (step.result && code != *step.result)

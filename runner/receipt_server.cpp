@@ -2,6 +2,7 @@
 
 #include "journal.h"
 #include "print_job.h"
+#include "terminal_text.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -44,8 +45,8 @@ void send_whole(int fd, const unsigned char* data, std::size_t size) {
 }
 
 // One job from one read of a connection that has something to read, as the
-// console takes it: the decoded text (a job that is not a print line gives a blank
-// line, as in the console's receipt view), or nothing when nothing came.
+// console takes it: the receipt text as the console shows and journals it (a job
+// that is not a print line gives a blank line), or nothing when nothing came.
 bool read_job(int conn, std::string* text) {
     unsigned char received[kPrintBufferSize] = {};
     ssize_t got;
@@ -62,7 +63,7 @@ bool read_job(int conn, std::string* text) {
         line_size = static_cast<std::size_t>(got) - kPrintHeaderSize - kPrintTlvHeaderSize;
     char collected[kPipeTextMax + 1] = {};
     scan_print_line(line, line_size, collected, sizeof collected);
-    *text = collected;
+    *text = receipt_text_utf8(collected);
     return true;
 }
 

@@ -187,8 +187,8 @@ void send_avs_status(gpointer data, bool accept) {
 // Voice referral (event 2)
 
 void* VoiceReferral(void*) {
-    VoiceReferralInfos_out referral{};
-    CheckVoiceReferralReq(&referral);
+    VoiceReferralInfos_out referral;
+    fetch_question(&referral);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, referral.DiagRequestOut);
     // From here on the window's handlers carry the referral, on the main thread.
@@ -275,8 +275,8 @@ void Cancel_Voice_Referral(GtkWidget*, gpointer data) {
 // Partial authorisation (event 7)
 
 void* PartialAuth(void*) {
-    PartialAuthOut partial{};
-    GetPartialAuthData(&partial);
+    PartialAuthOut partial;
+    fetch_question(&partial);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, partial.DiagRequestOut);
     // Shown whatever the result: the terminal still waits for an answer.
@@ -318,8 +318,8 @@ void Decline_Partial_Auth(GtkWidget*, gpointer data) {
 // AVS rejection (event 8)
 
 void* AVSRejection(void*) {
-    AVSRejectionOut avs{};
-    GetAVSRejectionData(&avs);
+    AVSRejectionOut avs;
+    fetch_question(&avs);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, avs.DiagRequestOut);
     display_AVS_Rej_dlg(avs);

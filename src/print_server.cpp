@@ -163,21 +163,6 @@ void send_print_reply(int sock) {
     send_whole(sock, reply + kPrintReplyHeaderSize, kPrintReplySize - kPrintReplyHeaderSize);
 }
 
-bool write_pipe_line(int fd, const char* line) {
-    const std::size_t size = std::strlen(line);
-    std::size_t written = 0;
-    while (written < size) {
-        // Lines are shorter than PIPE_BUF, so each arrives whole.
-        const ssize_t n = write(fd, line + written, size - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 void set_timeout(int fd, int option, int seconds) {
     timeval tv{seconds, 0};
     setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv);
@@ -197,6 +182,22 @@ void prepare_child_process() {
 }
 
 } // namespace
+
+bool write_all(int fd, const char* data, std::size_t size) {
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t n = write(fd, data + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC; // nothing taken and no reason given
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 PrintServerState print_server_state() {
     return server_state.load();
@@ -320,7 +321,8 @@ void print_child_serve(int listen_fd, int pipe_fd, pid_t parent) {
             processReceivedData(conn, msgToPrint);
         else
             send_print_reply(conn); // nothing read: answered all the same
-        if (msgToPrint[0] && !write_pipe_line(pipe_fd, msgToPrint))
+        // Pipe lines are shorter than PIPE_BUF, so each arrives whole.
+        if (msgToPrint[0] && !write_all(pipe_fd, msgToPrint, std::strlen(msgToPrint)))
             _exit(0); // the window process has gone
         close(conn);
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ecr_Routines.h"
+#include "terminal_text.h"
 
 #include <glib.h>
 #include <pthread.h>
@@ -31,8 +32,9 @@ extern const char* g_printer_state_file;
 // another connection waits behind it, it gets a third of a second only, so that a
 // silent client cannot hold up the terminal's receipt lines.
 inline constexpr int kPrintClientIdleSeconds = 3;
-// The receipt text of one line after character conversion (`_LineToPrint`).
-inline constexpr std::size_t kReceiptLineSize = 355;
+// The receipt text of one line after character conversion (`_LineToPrint`), with
+// its line feed and terminator.
+inline constexpr std::size_t kReceiptLineSize = kReceiptTextMax + 2;
 
 enum class PrintServerState { NotStarted, Starting, Serving, Failed };
 // Who may print: loopback, the terminal's configured address and what
@@ -73,6 +75,11 @@ bool print_server_attach(int listen_fd);
 // Reads one job from `sock`, answers it, and writes its pipe line into retMsg
 // (kPrintBufferSize bytes; left empty when nothing was read). Returns the style.
 PrintJobFont processReceivedData(int sock, char* retMsg);
+
+// Writes all `size` bytes of `data` to fd, again after an interruption: the print
+// child's pipe lines and the saved receipt text. False when a write fails, with
+// errno saying why. Plain POSIX calls only (safe in the child).
+bool write_all(int fd, const char* data, std::size_t size);
 
 // The pipe watch (main thread, without the toolkit lock).
 gboolean read_from_channel(GIOChannel* gio, GIOCondition condition, gpointer data);

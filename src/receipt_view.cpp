@@ -8,6 +8,7 @@
 #include "print_server.h"
 #include "receipt_paper.h"
 #include "signals.h"
+#include "terminal_text.h"
 #include "ui_components.h"
 #include "worker.h"
 #include "file_notice.h"
@@ -98,32 +99,15 @@ PrintJobFont receipt_text_from_pipe_line(const char* line, std::size_t length, c
         return font;
     out[0] = '\0';
 
-    // The collected text as the child sent it (its 128-byte buffer).
-    char collected[kPrintBufferSize] = {};
-    const std::size_t kept =
-        utf8_prefix_length(line ? line : "", text_length, sizeof collected - 1);
-    if (kept)
-        std::memcpy(collected, line, kept);
-
     // Room is kept for the line feed that ends the receipt line.
-    ConvertExtendedAsciiChars(collected, out, out_size - 1);
-    if (out[0] == '\0' && collected[0] != '\0') {
-        gchar* converted =
-            g_convert(collected, -1, "UTF-8", "ISO-8859-2", nullptr, nullptr, nullptr);
-        if (converted) {
-            const std::size_t size =
-                utf8_prefix_length(converted, std::strlen(converted), out_size - 2);
-            std::memcpy(out, converted, size);
-            out[size] = '\0';
-            g_free(converted);
-        }
-    }
+    const std::string text = receipt_text_utf8(std::string_view(line ? line : "", text_length));
+    const std::size_t size = utf8_prefix_length(text.data(), text.size(), out_size - 2);
+    std::memcpy(out, text.data(), size);
+    out[size] = '\0';
     if (font != SPECIFIC_MARKER_FONT) {
-        const std::size_t size = std::strlen(out);
         out[size] = '\n';
         out[size + 1] = '\0';
     }
-    ReplaceNonPrintableCharacters(out);
     return font;
 }
 
@@ -171,17 +155,7 @@ bool save_to_file(const char* data, const char* filename, std::string* error) {
     const int fd = g_mkstemp_full(temp.data(), O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0)
         return false; // the file cannot be opened: nothing is written, nothing said
-    const std::size_t size = std::strlen(data);
-    std::size_t written = 0;
-    while (written < size) {
-        const ssize_t n = write(fd, data + written, size - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<std::size_t>(n);
-    }
-    int failure = written == size ? 0 : (errno ? errno : ENOSPC);
+    int failure = write_all(fd, data, std::strlen(data)) ? 0 : errno;
     if (!failure && fsync(fd) != 0)
         failure = errno;
     if (close(fd) != 0 && !failure)

@@ -133,7 +133,8 @@ void* SignatureVerification(void*) {
             gtk_text_buffer_set_text(buf_host_msg, "", 0);
         gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
     }
-    CheckSignReq(&receipt); // its result code is not looked at: the cashier is asked anyway
+    // Its result code is not looked at: the cashier is asked anyway.
+    const ShownQuestion shown = fetch_question(&receipt);
     {
         GdkLock lock;
         display_signature_dialog(field_text(receipt.TransactionTypeOut).c_str());
@@ -162,7 +163,7 @@ void* SignatureVerification(void*) {
         IsSignatureSet = false;
         accepted = is_active(rad_sign_ok); // refused by the other button, or by none
     }
-    const short result = answer_signature(accepted, journal_record(receipt));
+    const short result = answer_signature(accepted, shown.record);
     GdkLock lock;
     display_diagnosis_string(txt_request_output, result);
     return nullptr;

@@ -76,42 +76,41 @@ void ask_suspected_fraud() {
     answer_suspected_fraud(answer == GTK_RESPONSE_YES);
 }
 
-// What the loop does with each event code. A handler thread returns the loop to
-// the terminal at once; a dialog keeps it until the operator closes it.
-struct EventAction {
-    short code;
-    void* (*worker)(void*);  // started on a thread of its own, or null
-    pthread_t* handle;       // where the worker's handle goes
-    const char* information; // announcement shown after the worker started, or null
-    void (*on_loop)();       // run on the loop thread itself, or null
+// What the loop does with each question (the event codes and the announcements
+// are the cashier's table, cashier.h). A handler thread returns the loop to the
+// terminal at once; a dialog keeps it until the operator closes it.
+struct QuestionAction {
+    Question question;
+    void* (*worker)(void*); // started on a thread of its own, or null
+    pthread_t* handle;      // where the worker's handle goes
+    void (*on_loop)();      // run on the loop thread itself, or null
 };
 
-const EventAction kEventActions[] = {
-    {1, SignatureVerification, &SignVerifTh, nullptr, nullptr},
-    {2, VoiceReferral, &VoiceRefTh, nullptr, nullptr},
-    {3, GetDCCQuotation, &DCCQuotationTh, "A DCC quotation request is received", nullptr},
-    {4, nullptr, nullptr, "An automatic EFT settlement request is received", nullptr},
-    {5, nullptr, nullptr, "An automatic MTU settlement request is received", nullptr},
-    {6, PasswordEvt, &SetPwTh, nullptr, nullptr},
-    {7, PartialAuth, &ParAuthTh, nullptr, nullptr},
-    {8, AVSRejection, &AVSRejectionTh, nullptr, nullptr},
-    {9, nullptr, nullptr, nullptr, ask_suspected_fraud},
-    {10, nullptr, nullptr, "An automatic batch close event was received", nullptr},
+const QuestionAction kQuestionActions[] = {
+    {Question::Signature, SignatureVerification, &SignVerifTh, nullptr},
+    {Question::VoiceReferral, VoiceReferral, &VoiceRefTh, nullptr},
+    {Question::DccQuotation, GetDCCQuotation, &DCCQuotationTh, nullptr},
+    {Question::Password, PasswordEvt, &SetPwTh, nullptr},
+    {Question::PartialApproval, PartialAuth, &ParAuthTh, nullptr},
+    {Question::Avs, AVSRejection, &AVSRejectionTh, nullptr},
+    {Question::SuspectedFraud, nullptr, nullptr, ask_suspected_fraud},
 };
 
 void dispatch_event(short code) {
-    for (const EventAction& action : kEventActions) {
-        if (action.code != code)
+    const TerminalEvent* event = terminal_event_of(code);
+    if (!event)
+        return; // codes outside the table are the terminal's business; the loop goes on
+    for (const QuestionAction& action : kQuestionActions) {
+        if (!event->question || action.question != *event->question)
             continue;
         if (action.worker)
             start_worker(action.handle, action.worker);
-        if (action.information)
-            show_information(action.information);
         if (action.on_loop)
             action.on_loop();
-        return;
     }
-    // Codes outside the table are the terminal's business; the loop goes on.
+    // After the worker started: a DCC offer is shown while its announcement is open.
+    if (event->announcement)
+        show_information(event->announcement);
 }
 
 void show_result(short DiagRequestOut) {
@@ -268,11 +267,11 @@ void display_set_password_dialog(PasswordParamsOut params) {
 }
 
 void* PasswordEvt(void*) {
-    PasswordParamsOut params{};
-    GetPasswordParams(&params);
+    PasswordParamsOut params;
+    ShownQuestion shown = fetch_question(&params);
     if (params.DiagRequestOut == 0) {
         std::lock_guard waiting(password_request_mutex);
-        waiting_password_request = journal_record(params);
+        waiting_password_request = std::move(shown.record);
     }
     GdkLock lock;
     display_diagnosis_string(txt_request_output, params.DiagRequestOut);
@@ -326,11 +325,11 @@ std::span<const FieldDisplay> dcc_quotation_display() {
 
 void* GetDCCQuotation(void*) {
     DCCQuotationState = true;
-    DCCQuotationDataOut quotation{};
-    DCCQuotation(&quotation);
+    DCCQuotationDataOut quotation;
+    const ShownQuestion shown = fetch_question(&quotation);
     // The cardholder takes or leaves the offer on the terminal; the console shows it.
     if (quotation.DiagRequestOut == 0)
-        record_dcc_offer(journal_record(quotation));
+        record_dcc_offer(shown.record);
     {
         GdkLock lock;
         show_record(&quotation, kDccQuotationDisplay);

@@ -403,6 +403,7 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
         const char* status;                 // the sale's status in the window afterwards
         std::function<void()> then = [] {}; // more of what the window shows
         std::size_t asked = 1;              // times the question was asked
+        bool dialogs_wait = false;          // the row answers the dialogs itself
     };
     const auto in_window = [](const char* id, std::function<void(GtkWidget*)> answer) {
         return [id, answer] {
@@ -457,8 +458,19 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
         {"10015", in_window("avs_rej_dlg", [](GtkWidget* window) { gui::close_window(window); }),
          "AVS rejection", "Declined", "AVSResponseOut", "N", "Cancelled"},
         // The console only shows the offer: the cardholder takes it on the terminal.
-        {"10013", [] {}, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840", "Authorised",
-         shows(txt_txn_output_is_dcc_txn, "TRUE")},
+        // It is shown while the sale goes on and ends under its announcement.
+        {"10013", [] {
+             constexpr const char* kAnnounced = "A DCC quotation request is received";
+             ASSERT_TRUE(gui::pump_until([&] { return gui::open_dialog_text() == kAnnounced; }));
+             EXPECT_TRUE(Txnstate) << "announced before the sale ended";
+             ASSERT_TRUE(gui::wait_for_text(txt_dcc_card_cur_code, "840"));
+             ASSERT_TRUE(gui::pump_until([] { return !Txnstate; }));
+             EXPECT_TRUE(gui::pump_until([&] { return gui::open_dialog_text() == kAnnounced; }, 0));
+             EXPECT_EQ(gui::text(txt_txn_output_dcc_amount), gui::text(txt_dcc_dcc_amt));
+             gui::answer_dialogs(GTK_RESPONSE_OK);
+         },
+         "DCC quotation", "Shown", "CardCurrencyCodeOut", "840", "Authorised",
+         shows(txt_txn_output_is_dcc_txn, "TRUE"), 1, true},
         // Answered from the Terminal page once each request was shown; the terminal
         // asks again after a wrong password.
         {"10016", [&] {
@@ -487,8 +499,13 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
     ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
     for (const Question& q : questions) {
         SCOPED_TRACE(std::string(q.question) + " " + q.given);
-        korvex_sim_set_delay_scale(0.02); // the sale outlasts the DCC offer shown
-        gui::answer_dialogs(GTK_RESPONSE_OK);
+        // The sale outlasts the DCC offer shown, for a while under its announcement.
+        korvex_sim_set_delay_scale(q.dialogs_wait ? 0.05 : 0.02);
+        gui::set_text(txt_dcc_card_cur_code, "");
+        if (q.dialogs_wait)
+            gui::stop_answering_dialogs();
+        else
+            gui::answer_dialogs(GTK_RESPONSE_OK);
         gui::answered_dialogs();
         asked_before = calls("GetPasswordParams");
         given_before = calls("SetPassword");

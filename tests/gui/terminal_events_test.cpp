@@ -1,7 +1,7 @@
 // Terminal events in the real window: the event server's buttons, the event loop
 // and its dispatch (over scripted answers of the terminal library), the signature
 // check, the voice referral, partial authorisation and AVS windows, the password
-// dialog, the DCC panel, and whole sales on the simulated terminal.
+// dialog and the DCC panel (whole sales with their questions: see JournalEntries).
 #include "ecr_Routines.h"
 #include "gui_harness.h"
 #include "korvex.h"
@@ -23,22 +23,6 @@ using gui::find_child;
 
 constexpr TerminalEventOut terminal_event(short code, short result = 0) {
     return {1, code, result};
-}
-
-// The text of a visible message dialog that nobody answered yet, or "". The caller
-// holds the toolkit lock (inside gui::pump_until).
-std::string open_dialog_text() {
-    std::string text;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w; w = w->next)
-        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) {
-            gchar* value = nullptr;
-            g_object_get(w->data, "text", &value, nullptr);
-            text = value ? value : "";
-            g_free(value);
-        }
-    g_list_free(windows);
-    return text;
 }
 
 // The one dialog answered since the last call.
@@ -585,7 +569,7 @@ TEST_F(TerminalEvents, DccPanelShowsTheQuotationAsItStands) {
     // The handler shows the quotation while the loop's announcement is still open.
     ASSERT_TRUE(gui::pump_until([&] {
         return calls("DCCQuotation") == 1 && !DCCQuotationState &&
-               open_dialog_text() == "A DCC quotation request is received" &&
+               gui::open_dialog_text() == "A DCC quotation request is received" &&
                gtk_entry_get_text(GTK_ENTRY(txt_request_output)) ==
                    std::string("Reception Timeout");
     }));
@@ -597,56 +581,6 @@ TEST_F(TerminalEvents, DccPanelShowsTheQuotationAsItStands) {
     gui::answer_dialogs(GTK_RESPONSE_OK);
     ASSERT_TRUE(gui::pump_until([&] { return loop_ended(); }));
     EXPECT_EQ(the_dialog().text, "A DCC quotation request is received");
-}
-
-// ---------------------------------------------------------------------------
-// Whole sales on the simulated terminal, from the button to the result
-
-class TerminalEventsSale : public TerminalEvents {
-  protected:
-    void SetUp() override {
-        TerminalEvents::SetUp();
-        korvex_sim_set_delay_scale(0);
-        gui::answer_dialogs(GTK_RESPONSE_OK);
-        gui::click(btn_start_ecr_event_server);
-        ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
-        ASSERT_EQ(gui::text(txt_request_output), "OK");
-    }
-    void TearDown() override {
-        gui::answer_dialogs(GTK_RESPONSE_OK);
-        gui::click(btn_stop_ecr_event_server);
-        EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
-        TerminalEvents::TearDown();
-    }
-    void sell(const char* amount) {
-        gui::set_active(cmb_txn_type, 0);
-        gui::set_text(txt_txn_input_amount1, amount);
-        gui::click(btn_start_txn);
-    }
-    bool sale_shows(const char* status) {
-        return gui::wait_for_text(txt_txn_output_txn_status, status) &&
-               gui::pump_until([] { return !Txnstate; });
-    }
-};
-
-// The cashier's answers to the other questions of a sale: see JournalEntries.
-TEST_F(TerminalEventsSale, DccQuotationWhileTheSaleFinishesUnderItsDialog) {
-    gui::stop_answering_dialogs();
-    gui::set_text(txt_dcc_card_cur_code, "");
-    korvex_sim_set_delay_scale(0.05); // the sale goes on for a while after the offer
-    sell("10013");
-    ASSERT_TRUE(gui::pump_until(
-        [] { return open_dialog_text() == "A DCC quotation request is received"; }));
-    EXPECT_TRUE(Txnstate) << "the announcement came before the sale ended";
-    // The sale ends and the quotation is shown while the announcement stays open.
-    ASSERT_TRUE(sale_shows("Authorised"));
-    ASSERT_TRUE(gui::wait_for_text(txt_dcc_card_cur_code, "840"));
-    EXPECT_TRUE(gui::pump_until(
-        [] { return open_dialog_text() == "A DCC quotation request is received"; }, 0));
-    EXPECT_EQ(gui::text(txt_txn_output_is_dcc_txn), "TRUE");
-    EXPECT_EQ(gui::text(txt_txn_output_dcc_amount), gui::text(txt_dcc_dcc_amt));
-    gui::answer_dialogs(GTK_RESPONSE_OK);
-    EXPECT_TRUE(gui::pump_until([] { return open_dialog_text().empty(); }));
 }
 
 } // namespace

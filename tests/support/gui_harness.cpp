@@ -594,6 +594,20 @@ std::vector<DialogAnswer> answered_dialogs() {
     return std::exchange(dialogs_seen, {});
 }
 
+std::string open_dialog_text() {
+    std::string text;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next)
+        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) {
+            gchar* value = nullptr;
+            g_object_get(w->data, "text", &value, nullptr);
+            text = value ? value : "";
+            g_free(value);
+        }
+    g_list_free(windows);
+    return text;
+}
+
 ChildRun run_console_child(const std::string& mode, const std::string& work_dir, int timeout_ms,
                            const std::string& start_dir) {
     const std::string flag = kChildFlag + mode;

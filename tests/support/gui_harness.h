@@ -97,6 +97,9 @@ void answer_dialogs(int response);
 void stop_answering_dialogs();
 // Dialogs answered since the last call, oldest first.
 std::vector<DialogAnswer> answered_dialogs();
+// The text of a visible message dialog that nobody answered yet, or "". The caller
+// holds the toolkit lock (inside pump_until).
+std::string open_dialog_text();
 
 // Runs the program's own main() start-up again in a child process with the given
 // mode of the harness ("close", "missing-ui", "print-notice", "journal-notice",

@@ -1,8 +1,10 @@
 // The print-job reader's pieces that the wire cannot reach on their own: the
 // unpacked Tag and Length, the cuts at a character boundary, the window side's
-// conversion of a pipe line, and the encoders that testers' tools use.
+// conversion of a pipe line, the encoders that testers' tools use, and one job
+// read alike by the console and the runner.
 #include "print_child.h"
 #include "print_job.h"
+#include "receipt_server.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +90,6 @@ TEST(PrintJob, PipeLinesBecomeReceiptText) {
         {"style 9 is still a line", nullptr, "n9", "n\n", static_cast<PrintJobFont>(9)},
         {"non-digit counts as default", nullptr, "abx", "ab\n", DEFAULT},
         {"nothing at all", nullptr, "", "\n", DEFAULT},
-        {"Latin-1 by SMB_CODESET", "ISO-8859-1", "caf\xE9\t0", "caf\xC3\xA9 \n", DEFAULT},
         // A set that cannot read the line: the fallback reads it as ISO-8859-2,
         // where 0xA3 is an L with stroke (in Latin-1 it would be a pound sign).
         {"fallback ISO-8859-2", "UTF-8",
@@ -126,6 +127,35 @@ TEST(PrintJob, ConvertedTextIsCutToFitWithItsLineFeed) {
         EXPECT_EQ(text.back(), '\n');
         EXPECT_TRUE(g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr));
         EXPECT_EQ(text.size() % 2, 1u) << "only whole two-byte characters before the line feed";
+    }
+}
+
+// The console (its print child, then the window side of the pipe) and the runner's
+// print server journal the same text for the same job.
+TEST(PrintJob, ConsoleAndRunnerJournalOneJobAlike) {
+    ScopedEnv codeset("SMB_CODESET", "ISO-8859-1");
+    constexpr int kRunnerPort = 5190;
+    print_test::PrintChild console(test_work_dir() + "/alike-state");
+    ReceiptServer runner;
+    std::string error, reply;
+    ASSERT_TRUE(runner.start(kRunnerPort, &error)) << error;
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"A\tB\rC\x01" "D\n", "A B C D"},                                   // control characters
+        {"Caf\xE9 \xFC" "ber\n", "Caf\xC3\xA9 \xC3\xBC" "ber"},              // ISO-8859-1
+        {"\x1B\x61\x01Total \x93" "5\x12\n", "Total \xE2\x82\xAC" "5"},     // style codes
+        {"\n", " "},
+    };
+    // clang-format on
+    for (const auto& [line, text] : cases) {
+        SCOPED_TRACE(text);
+        console.send(job(line));
+        const std::string piped = console.next_line().value_or("\n");
+        char shown[kReceiptLineSize];
+        receipt_text_from_pipe_line(piped.data(), piped.size() - 1, shown, sizeof shown);
+        EXPECT_EQ(std::string(shown, std::strlen(shown) - 1), text) << "console";
+        ASSERT_TRUE(send_print_job("127.0.0.1", kRunnerPort, job(line), &reply, &error, 5000));
+        EXPECT_EQ(runner.take(), std::vector<std::string>{text}) << "runner";
     }
 }
 
