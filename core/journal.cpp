@@ -369,6 +369,12 @@ void journal_question(std::string question, std::string answer, std::vector<Jour
     entry->questions.push_back(std::move(q));
 }
 
+void journal_call(JournalCall call) {
+    std::lock_guard lock(journal_mutex);
+    if (JournalEntry* entry = recording ? current_entry() : nullptr)
+        entry->calls.push_back(std::move(call));
+}
+
 void journal_receipt_line(const std::string& line) {
     std::string masked = mask_secret(line);
     std::lock_guard lock(journal_mutex);
@@ -418,6 +424,12 @@ void add_response(unsigned long id, JournalRecord record) {
     std::lock_guard lock(journal_mutex);
     if (Open* o = open_entry(id))
         o->entry.response.push_back(std::move(record));
+}
+
+void add_call(unsigned long id, JournalCall call) {
+    std::lock_guard lock(journal_mutex);
+    if (Open* o = open_entry(id))
+        o->entry.calls.push_back(std::move(call));
 }
 
 void set_result(unsigned long id, short code) {

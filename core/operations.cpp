@@ -1,5 +1,7 @@
 #include "operations.h"
 
+#include "activity.h"
+
 #include <glib.h>
 
 #include <cstring>
@@ -71,7 +73,83 @@ const FieldOutput* find_output_by_widget(const Operation& op, std::string_view w
     return nullptr;
 }
 
+const char* library_call_name(void (*function)()) {
+    struct Named {
+        void (*function)();
+        const char* name;
+    };
+#define KELVRA_CALL(f) Named { reinterpret_cast<void (*)()>(&f), #f }
+    static const Named kCalls[] = {
+        KELVRA_CALL(AdjustTipAmount),
+        KELVRA_CALL(CheckAppEnablement),
+        KELVRA_CALL(CheckEligibilityLaunch),
+        KELVRA_CALL(CheckPEDAuthenticity),
+        KELVRA_CALL(CheckSignReq),
+        KELVRA_CALL(CheckVoiceReferralReq),
+        KELVRA_CALL(DCCQuotation),
+        KELVRA_CALL(DoMobileTopUpSettlement),
+        KELVRA_CALL(DoMobileTopUpTransaction),
+        KELVRA_CALL(DoSettlement),
+        KELVRA_CALL(DoTaxFreeRefund),
+        KELVRA_CALL(Exchange_Rate_Update_Launch),
+        KELVRA_CALL(GetAVSRejectionData),
+        KELVRA_CALL(GetCurrencyDetails),
+        KELVRA_CALL(GetLastTxnData_Launch),
+        KELVRA_CALL(GetMobileTopUpConfiguration),
+        KELVRA_CALL(GetPartialAuthData),
+        KELVRA_CALL(GetPasswordParams),
+        KELVRA_CALL(GetPenniesConfiguration),
+        KELVRA_CALL(GetProductData),
+        KELVRA_CALL(GetSettlementData),
+        KELVRA_CALL(GetSettlementProductData),
+        KELVRA_CALL(GetTerminalState),
+        KELVRA_CALL(GetTransactionDetailDataRecord),
+        KELVRA_CALL(GetVoucherRecord),
+        KELVRA_CALL(PrintInformationsLaunch),
+        KELVRA_CALL(ReadSwipeCardTracks),
+        KELVRA_CALL(SetAVSRejectionStatus),
+        KELVRA_CALL(SetAuthorisation),
+        KELVRA_CALL(SetIPAddress),
+        KELVRA_CALL(SetPartialAuthStatus),
+        KELVRA_CALL(SetPassword),
+        KELVRA_CALL(SetPath),
+        KELVRA_CALL(SetPenniesDonationMode),
+        KELVRA_CALL(SetSignStatus),
+        KELVRA_CALL(SetSuspectedFraudStatus),
+        KELVRA_CALL(SetTimeDate),
+        KELVRA_CALL(SetTraceTlvMessagesEnabelement),
+        KELVRA_CALL(SetTxnReceiptPrintStatus),
+        KELVRA_CALL(StartServer),
+        KELVRA_CALL(StopServer),
+        KELVRA_CALL(Transaction_Launch),
+        KELVRA_CALL(WaitTerminalEvent),
+    };
+#undef KELVRA_CALL
+    for (const Named& call : kCalls)
+        if (call.function == function)
+            return call.name;
+    return "";
+}
+
 short run_operation(const Operation& op, const void* request, void* response, int record_number) {
     std::memset(response, 0, op.response->size);
-    return op.call(OperationCall{request, response, record_number});
+    OperationCall call{request, response, record_number};
+    JournalCall made;
+    made.started_ms = g_get_real_time() / 1000;
+    const short code = op.call(call);
+    made.ended_ms = g_get_real_time() / 1000;
+    made.name = call.made ? library_call_name(call.made) : "";
+    if (made.name.empty())
+        made.name = op.name;
+    if (op.request && (request || !call.passed_request.empty())) {
+        const void* passed = call.passed_request.size() == op.request->size
+                                 ? call.passed_request.data()
+                                 : request;
+        made.request_record = op.request->name;
+        made.request = masked_record_bytes(*op.request, passed);
+    }
+    made.response_record = op.response->name;
+    made.response = masked_record_bytes(*op.response, response);
+    record_library_call(std::move(made));
+    return code;
 }

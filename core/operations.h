@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // One field of a request, and the console entry (or combo box) it comes from.
@@ -49,7 +50,24 @@ struct OperationCall {
     const void* request; // the request record, or null when the operation has none
     void* response;      // the response record (zero-filled before the call)
     int record_number;   // for operations that fetch one record by its number (1-based)
+
+    // Said by the call just before it calls the library: which function, and the
+    // request as passed when that is a record of the call's own making (a copy that
+    // carries the record number) rather than `request`. For the journal.
+    template <class Function> void making(Function* function) const {
+        made = reinterpret_cast<void (*)()>(function);
+    }
+    template <class Function, class Record>
+    void making(Function* function, const Record& passed) const {
+        making(function);
+        passed_request.assign(reinterpret_cast<const char*>(&passed), sizeof passed);
+    }
+    mutable void (*made)() = nullptr;
+    mutable std::string passed_request;
 };
+
+// The name of a terminal library function ("Transaction_Launch"), or "".
+const char* library_call_name(void (*function)());
 
 struct Operation {
     // The name the console and the journal give it ("SALE", "Settlement",
@@ -100,6 +118,7 @@ const FieldDesc* find_response_field(const Operation& op, std::string_view name)
 const FieldOutput* find_output_by_widget(const Operation& op, std::string_view widget);
 
 // Runs `op` with a prepared request: zero-fills `response`, calls, returns the
-// result code (also when the call has no result field: 0).
+// result code (also when the call has no result field: 0). The call, its times and
+// its records' bytes (masked) go to the operation the thread runs, for the journal.
 short run_operation(const Operation& op, const void* request, void* response,
                     int record_number = 0);
