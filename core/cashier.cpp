@@ -2,6 +2,8 @@
 
 #include "fields.h"
 #include "journal.h"
+#include "activity.h"
+#include "operations.h"
 
 #include <utility>
 
@@ -39,7 +41,9 @@ constexpr short kBadRequestFormat = 3;
 
 template <class Record> ShownQuestion fetched(Question question, void (*fetch)(Record*)) {
     Record record{};
+    const std::int64_t started_ms = call_clock_ms();
     fetch(&record);
+    record_library_call(fetch, started_ms, static_cast<const Record*>(nullptr), record);
     return ShownQuestion{question, record.DiagRequestOut, journal_record(record)};
 }
 
@@ -56,7 +60,9 @@ short send_referral(short status, std::string_view code, std::string answer,
     // has it.
     journal_question(names_of(Question::VoiceReferral).name, std::move(answer), shown.fields);
     VoiceReferralStatus_out out{};
+    const std::int64_t started_ms = call_clock_ms();
     SetAuthorisation(&in, &out);
+    record_library_call(SetAuthorisation, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
@@ -93,7 +99,10 @@ ShownQuestion fetch_question(Question question) {
         return fetched(question, DCCQuotation);
     case Question::Password: {
         PasswordParamsOut params{};
+        const std::int64_t started_ms = call_clock_ms();
         GetPasswordParams(&params);
+        record_library_call(GetPasswordParams, started_ms,
+                            static_cast<const PasswordParamsOut*>(nullptr), params);
         return ShownQuestion{question, params.DiagRequestOut, journal_record(params),
                              params.AttemptNumberOut, params.MaximumAttemptOut};
     }
@@ -115,7 +124,9 @@ short answer_signature(bool accepted, const JournalRecord& shown) {
     Sign_Status_in in{};
     in.SignatureStatusIn = accepted ? kSignatureAccepted : kSignatureRefused;
     Sign_Status_out out{};
+    const std::int64_t started_ms = call_clock_ms();
     SetSignStatus(&in, &out);
+    record_library_call(SetSignStatus, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
@@ -143,14 +154,20 @@ short answer_partial_approval(bool accept, const JournalRecord& shown) {
     journal_question(question_name(Question::PartialApproval), accept ? "Accepted" : "Declined",
                      shown.fields);
     PartialAuthOut out{};
-    SetPartialAuthStatus(PartialAuthIn{accept ? kAccept : kDecline}, &out);
+    const PartialAuthIn in{accept ? kAccept : kDecline};
+    const std::int64_t started_ms = call_clock_ms();
+    SetPartialAuthStatus(in, &out);
+    record_library_call(SetPartialAuthStatus, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
 short answer_avs(bool accept, const JournalRecord& shown) {
     journal_question(question_name(Question::Avs), accept ? "Accepted" : "Declined", shown.fields);
     AVSRejectionOut out{};
-    SetAVSRejectionStatus(AVSRejectionIn{accept ? kAccept : kDecline}, &out);
+    const AVSRejectionIn in{accept ? kAccept : kDecline};
+    const std::int64_t started_ms = call_clock_ms();
+    SetAVSRejectionStatus(in, &out);
+    record_library_call(SetAVSRejectionStatus, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
@@ -171,7 +188,9 @@ short answer_password(const std::optional<std::string>& password, const JournalR
     record_password_answer(password.has_value(), shown);
     const SetPasswordIn in = password_answer(password);
     SetPasswordOut out{};
+    const std::int64_t started_ms = call_clock_ms();
     SetPassword(&in, &out);
+    record_library_call(SetPassword, started_ms, &in, out); // the password blanked
     return out.DiagRequestOut;
 }
 
@@ -179,7 +198,10 @@ short answer_suspected_fraud(bool void_it) {
     journal_question(question_name(Question::SuspectedFraud), void_it ? "Void" : "Continue");
     SuspectedFraudInOut fraud{};
     fraud.SuspectedFraudStatusIn = void_it ? kFraudVoid : kFraudContinue;
+    const SuspectedFraudInOut asked = fraud;
+    const std::int64_t started_ms = call_clock_ms();
     SetSuspectedFraudStatus(&fraud);
+    record_library_call(SetSuspectedFraudStatus, started_ms, &asked, fraud);
     return fraud.DiagRequestOut;
 }
 

@@ -131,25 +131,46 @@ const char* library_call_name(void (*function)()) {
     return "";
 }
 
+std::int64_t call_clock_ms() { return g_get_real_time() / 1000; }
+
+namespace {
+
+JournalCall made_call(const char* name, std::int64_t started_ms, const RecordDesc* request_desc,
+                      const void* request, const RecordDesc& response_desc, const void* response) {
+    JournalCall made;
+    made.name = name;
+    made.started_ms = started_ms;
+    made.ended_ms = call_clock_ms();
+    if (request_desc && request) {
+        made.request_record = request_desc->name;
+        made.request = masked_record_bytes(*request_desc, request);
+    }
+    made.response_record = response_desc.name;
+    made.response = masked_record_bytes(response_desc, response);
+    return made;
+}
+
+} // namespace
+
+void record_library_call(void (*function)(), std::int64_t started_ms,
+                         const RecordDesc* request_desc, const void* request,
+                         const RecordDesc& response_desc, const void* response) {
+    record_library_call(
+        made_call(library_call_name(function), started_ms, request_desc, request, response_desc,
+                  response));
+}
+
 short run_operation(const Operation& op, const void* request, void* response, int record_number) {
     std::memset(response, 0, op.response->size);
     OperationCall call{request, response, record_number};
-    JournalCall made;
-    made.started_ms = g_get_real_time() / 1000;
+    const std::int64_t started_ms = call_clock_ms();
     const short code = op.call(call);
-    made.ended_ms = g_get_real_time() / 1000;
-    made.name = call.made ? library_call_name(call.made) : "";
-    if (made.name.empty())
-        made.name = op.name;
-    if (op.request && (request || !call.passed_request.empty())) {
-        const void* passed = call.passed_request.size() == op.request->size
-                                 ? call.passed_request.data()
-                                 : request;
-        made.request_record = op.request->name;
-        made.request = masked_record_bytes(*op.request, passed);
-    }
-    made.response_record = op.response->name;
-    made.response = masked_record_bytes(*op.response, response);
-    record_library_call(std::move(made));
+    const char* name = call.made ? library_call_name(call.made) : "";
+    // The request as passed: the call's own copy when it made one.
+    const void* passed = op.request && call.passed_request.size() == op.request->size
+                             ? call.passed_request.data()
+                             : request;
+    record_library_call(made_call(*name ? name : op.name, started_ms, op.request, passed,
+                                  *op.response, response));
     return code;
 }

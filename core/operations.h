@@ -12,6 +12,7 @@
 #include "record_fields.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -68,6 +69,22 @@ struct OperationCall {
 
 // The name of a terminal library function ("Transaction_Launch"), or "".
 const char* library_call_name(void (*function)());
+
+// Milliseconds since 1970 UTC, the clock of the journal's call times.
+std::int64_t call_clock_ms();
+// Records a library call made outside run_operation (a cashier's answer, the fetch
+// of what the terminal asks about) as run_operation records its calls: to the
+// operation the thread runs, else the newest running one. `request` may be null.
+void record_library_call(void (*function)(), std::int64_t started_ms, const RecordDesc* request_desc,
+                         const void* request, const RecordDesc& response_desc,
+                         const void* response);
+template <class Function, class In, class Out>
+void record_library_call(Function* function, std::int64_t started_ms, const In* request,
+                         const Out& response) {
+    record_library_call(reinterpret_cast<void (*)()>(function), started_ms,
+                        request ? &record_description<In> : nullptr, request,
+                        record_description<Out>, &response);
+}
 
 struct Operation {
     // The name the console and the journal give it ("SALE", "Settlement",

@@ -9,6 +9,7 @@
 #include "gdk_lock.h"
 #include "journal.h"
 #include "korvex.h"
+#include "operations.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"
@@ -133,7 +134,10 @@ void* SignatureVerification(void*) {
             gtk_text_buffer_set_text(buf_host_msg, "", 0);
         gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
     }
+    const std::int64_t started_ms = call_clock_ms();
     CheckSignReq(&receipt); // its result code is not looked at: the cashier is asked anyway
+    record_library_call(CheckSignReq, started_ms,
+                        static_cast<const CheckSignReceiptInfo_out*>(nullptr), receipt);
     {
         GdkLock lock;
         display_signature_dialog(field_text(receipt.TransactionTypeOut).c_str());

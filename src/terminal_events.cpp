@@ -3,6 +3,7 @@
 // request and the DCC quotation panel. The signature check lives in signature.cpp,
 // the voice referral, partial authorisation and AVS windows in event_windows.cpp.
 #include "activity.h"
+#include "operations.h"
 #include "cashier.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"
@@ -269,7 +270,10 @@ void display_set_password_dialog(PasswordParamsOut params) {
 
 void* PasswordEvt(void*) {
     PasswordParamsOut params{};
+    const std::int64_t started_ms = call_clock_ms();
     GetPasswordParams(&params);
+    record_library_call(GetPasswordParams, started_ms,
+                        static_cast<const PasswordParamsOut*>(nullptr), params);
     if (params.DiagRequestOut == 0) {
         std::lock_guard waiting(password_request_mutex);
         waiting_password_request = journal_record(params);
