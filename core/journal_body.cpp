@@ -5,6 +5,7 @@
 #include <zstd.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace {
 
@@ -12,7 +13,6 @@ namespace {
 // millisecond.
 constexpr int kLevel = 6;
 constexpr unsigned char kFormat = 1;
-enum Flags : unsigned { kRecordsFromCalls = 1 };
 
 class Writer {
   public:
@@ -34,13 +34,6 @@ class Writer {
         for (const JournalField& f : fields) {
             text(f.name);
             text(f.value);
-        }
-    }
-    void records(const std::vector<JournalRecord>& records) {
-        number(records.size());
-        for (const JournalRecord& r : records) {
-            text(r.record);
-            fields(r.fields);
         }
     }
     std::string& out() { return out_; }
@@ -90,14 +83,6 @@ class Reader {
         }
         return fields;
     }
-    std::vector<JournalRecord> records() {
-        std::vector<JournalRecord> records(count());
-        for (JournalRecord& r : records) {
-            r.record = text();
-            r.fields = fields();
-        }
-        return records;
-    }
     bool at_end() const { return ok_ && at_ == in_.size(); }
 
   private:
@@ -111,37 +96,63 @@ class Reader {
     bool ok_ = true;
 };
 
-// The request and response records that the calls' bytes decode to.
-bool records_of_calls(const std::vector<JournalCall>& calls, std::vector<JournalRecord>& request,
-                      std::vector<JournalRecord>& response) {
-    for (const JournalCall& c : calls) {
-        if (!c.request_record.empty()) {
-            auto r = call_record(c.request_record, c.request);
-            if (!r)
-                return false;
-            request.push_back(std::move(*r));
-        }
-        auto r = call_record(c.response_record, c.response);
-        if (!r)
-            return false;
-        response.push_back(std::move(*r));
-    }
-    return true;
+// The records that the calls' bytes decode to, one side of each call (null where a
+// call has none or its bytes do not decode).
+std::vector<std::optional<JournalRecord>> decoded(const std::vector<JournalCall>& calls,
+                                                  bool response) {
+    std::vector<std::optional<JournalRecord>> records;
+    for (const JournalCall& c : calls)
+        records.push_back(response ? call_record(c.response_record, c.response)
+                                   : call_record(c.request_record, c.request));
+    return records;
 }
 
-bool same_records(const std::vector<JournalRecord>& a, const std::vector<JournalRecord>& b) {
-    return a == b;
+// Each record as the number of the call whose bytes decode to it (counted from 1),
+// or 0 and the record itself: a record the calls carry is not kept twice.
+void put_records(Writer& w, const std::vector<JournalRecord>& records,
+                 const std::vector<std::optional<JournalRecord>>& from_calls) {
+    w.number(records.size());
+    std::size_t next = 0; // the records follow the calls' order, so look on from the last
+    for (const JournalRecord& r : records) {
+        std::size_t found = 0;
+        for (std::size_t k = next; k < from_calls.size() && !found; ++k)
+            if (from_calls[k] && *from_calls[k] == r)
+                found = k + 1;
+        w.number(found);
+        if (found) {
+            next = found;
+        } else {
+            w.text(r.record);
+            w.fields(r.fields);
+        }
+    }
+}
+
+bool get_records(Reader& r, std::vector<JournalRecord>& records,
+                 const std::vector<JournalCall>& calls, bool response) {
+    std::vector<std::optional<JournalRecord>> from_calls; // decoded when first needed
+    records.assign(r.count(), {});
+    for (JournalRecord& record : records) {
+        const std::uint64_t call = r.number();
+        if (!call) {
+            record.record = r.text();
+            record.fields = r.fields();
+            continue;
+        }
+        if (from_calls.empty())
+            from_calls = decoded(calls, response);
+        if (call > from_calls.size() || !from_calls[call - 1])
+            return false;
+        record = *from_calls[call - 1];
+    }
+    return r.ok();
 }
 
 } // namespace
 
 std::string pack_entry_body(const JournalEntry& e) {
-    std::vector<JournalRecord> request, response;
-    const bool from_calls = !e.calls.empty() && records_of_calls(e.calls, request, response) &&
-                            same_records(request, e.request) && same_records(response, e.response);
     Writer w;
     w.out() += static_cast<char>(kFormat);
-    w.number(from_calls ? kRecordsFromCalls : 0);
     w.number(e.calls.size());
     for (const JournalCall& c : e.calls) {
         w.text(c.name);
@@ -152,10 +163,8 @@ std::string pack_entry_body(const JournalEntry& e) {
         w.text(c.response_record);
         w.text(c.response);
     }
-    if (!from_calls) {
-        w.records(e.request);
-        w.records(e.response);
-    }
+    put_records(w, e.request, decoded(e.calls, false));
+    put_records(w, e.response, decoded(e.calls, true));
     w.number(e.questions.size());
     for (const JournalQuestion& q : e.questions) {
         w.signed_number(q.at_ms - e.started_ms);
@@ -189,7 +198,6 @@ bool unpack_entry_body(std::string_view body, JournalEntry& e) {
         static_cast<unsigned char>(plain[0]) != kFormat)
         return false;
     Reader r(std::string_view(plain).substr(1));
-    const std::uint64_t flags = r.number();
     e.calls.assign(r.count(), {});
     for (JournalCall& c : e.calls) {
         c.name = r.text();
@@ -200,15 +208,8 @@ bool unpack_entry_body(std::string_view body, JournalEntry& e) {
         c.response_record = r.text();
         c.response = r.text();
     }
-    e.request.clear();
-    e.response.clear();
-    if (flags & kRecordsFromCalls) {
-        if (!records_of_calls(e.calls, e.request, e.response))
-            return false;
-    } else {
-        e.request = r.records();
-        e.response = r.records();
-    }
+    if (!get_records(r, e.request, e.calls, false) || !get_records(r, e.response, e.calls, true))
+        return false;
     e.questions.assign(r.count(), {});
     for (JournalQuestion& q : e.questions) {
         q.at_ms = e.started_ms + r.signed_number();

@@ -162,7 +162,7 @@ void record_library_call(void (*function)(), std::int64_t started_ms,
 
 short run_operation(const Operation& op, const void* request, void* response, int record_number) {
     std::memset(response, 0, op.response->size);
-    OperationCall call{request, response, record_number};
+    OperationCall call{request, response, record_number, nullptr, {}};
     const std::int64_t started_ms = call_clock_ms();
     const short code = op.call(call);
     const char* name = call.made ? library_call_name(call.made) : "";
