@@ -246,7 +246,7 @@ void show_records(DetailWriter& out, const char* title, const std::vector<Journa
 enum CallColumn { CALL_FIELD, CALL_OFFSET, CALL_VALUE, CALL_AT, CALL_WIDTH };
 
 std::vector<JournalCall> shown_calls; // of the entry in the detail
-constexpr int kHexRow = 16;           // bytes a line of the hex view
+constexpr int kHexRow = 8;            // bytes a line of the hex view: fits a narrow pane
 constexpr int kHexAscii = 6 + kHexRow * 3 + 1; // where a line's characters start
 
 GtkTextBuffer* hex_buffer() {
@@ -257,7 +257,7 @@ GtkListStore* call_fields(GtkWidget* view) {
     return GTK_LIST_STORE(gtk_tree_view_get_model(GTK_TREE_VIEW(view)));
 }
 
-// "0000  54 72 61 ...  Tra...": offset, sixteen bytes, the same as characters.
+// "0000  54 72 61 ...  Tra...": offset, eight bytes, the same as characters.
 std::string hex_lines(const std::string& bytes) {
     std::string text;
     char cell[8];
@@ -403,19 +403,18 @@ void prepare_call_view(GtkWidget* view) {
     const struct {
         const char* title;
         int column;
-    } columns[] = {{"Field", CALL_FIELD}, {"Offset", CALL_OFFSET}, {"Value", CALL_VALUE}};
+    } columns[] = {{"Field", CALL_FIELD}, {"Value", CALL_VALUE}}; // the offset: a click away
     for (const auto& c : columns) {
         GtkCellRenderer* cell = gtk_cell_renderer_text_new();
-        if (c.column == CALL_OFFSET)
-            g_object_set(cell, "xalign", 1.0, nullptr);
-        if (c.column == CALL_VALUE)
-            g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+        // The two share the list's width; a value cut short shows whole in its tooltip.
+        g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
         GtkTreeViewColumn* column =
             gtk_tree_view_column_new_with_attributes(c.title, cell, "text", c.column, nullptr);
         gtk_tree_view_column_set_resizable(column, TRUE);
-        gtk_tree_view_column_set_expand(column, c.column == CALL_VALUE);
+        gtk_tree_view_column_set_expand(column, TRUE);
         gtk_tree_view_append_column(GTK_TREE_VIEW(view), column);
     }
+    gtk_tree_view_set_tooltip_column(GTK_TREE_VIEW(view), CALL_VALUE);
     g_signal_connect(view, "cursor-changed", G_CALLBACK(call_field_chosen), nullptr);
 }
 

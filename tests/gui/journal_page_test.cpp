@@ -286,8 +286,9 @@ TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
          gtk_text_iter_forward_char(&at_char))
         if (gtk_text_iter_has_tag(&at_char, mark))
             marked += static_cast<char>(gtk_text_iter_get_char(&at_char));
-    // Its thirteen bytes as hex (the digits, then the terminator), then as characters.
-    EXPECT_EQ(marked, "30 30 30 30 30 30 30 30 34 32 31 30 00" "000000004210.");
+    // Its thirteen bytes (the digits, then the terminator), line by line, as hex and
+    // as characters.
+    EXPECT_EQ(marked, "30 30 30 30 30" "00000" "30 30 30 34 32 31 30 00" "0004210.");
 }
 
 // Both formats through their dialogs: every matching entry, not only the rows loaded,
