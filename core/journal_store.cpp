@@ -35,6 +35,7 @@ CREATE TABLE entry(
     search      TEXT NOT NULL DEFAULT ''
 );
 CREATE INDEX entry_list ON entry(started_ms, id, amount, search);
+CREATE INDEX entry_start ON entry(started_ms);
 CREATE TABLE entry_detail(
     id     INTEGER PRIMARY KEY REFERENCES entry(id) ON DELETE CASCADE,
     detail BLOB NOT NULL
@@ -53,8 +54,10 @@ CREATE INDEX entry_list ON entry(started_ms, id, amount, search);
 
 // Schema 3 keeps an entry's body compressed (journal_body.h) in the same column; the
 // bodies of schema 2 stay JSON text, which is read as before. The version goes up
-// so that an older console refuses a journal whose bodies it cannot read.
-constexpr const char* kUpgradeFrom2 = "";
+// so that an older console refuses a journal whose bodies it cannot read. Its narrow
+// index of start times lets the page count a million entries in tens of milliseconds
+// (the list's index, with the search texts, is ten times its size).
+constexpr const char* kUpgradeFrom2 = "CREATE INDEX entry_start ON entry(started_ms);";
 
 constexpr const char* kSummaryColumns =
     "e.id, e.started_ms, e.ended_ms, e.operation, e.amount, e.invoice, e.status, e.result_code, "
@@ -434,10 +437,14 @@ std::vector<JournalEntry> JournalStore::find(const JournalQuery& query, const Jo
 std::int64_t JournalStore::count(const JournalQuery& query) {
     const Filter f = filter_of(query);
     const int range_first = static_cast<int>(f.texts.size() + f.numbers.size()) + 1;
-    Statement st(db_, "SELECT count(*) FROM entry e" + f.sql + range_sql(range_first));
+    // Everything: a count without a condition walks the narrow index alone.
+    const bool all = f.texts.empty() && !query.from_ms && !query.to_ms;
+    Statement st(db_, all ? std::string("SELECT count(*) FROM entry")
+                          : "SELECT count(*) FROM entry e" + f.sql + range_sql(range_first));
     if (!st)
         return 0;
-    bind_filter(st, f, query);
+    if (!all)
+        bind_filter(st, f, query);
     return st.step() == SQLITE_ROW ? st.integer(0) : 0;
 }
 
