@@ -1,13 +1,17 @@
 // journal: what the journal costs as it grows. In a journal that already holds
 // --entries entries (100,000 by default, about three months of a busy till):
 //  - the writer thread's work per entry: JournalStore::append of a realistic sale
-//    (its Transaction_in and Transaction_out, two questions, 40 receipt lines);
+//    (its call with the bytes of its Transaction_in and Transaction_out, two
+//    questions, 40 receipt lines), and the bytes an entry takes in the file;
 //  - what a worker or the main loop pays: journal_receipt_line and an operation
 //    scope with its request and response (neither touches the database);
 //  - the Journal page: a fresh read connection with the count and the first page,
 //    searches, and a page deep down the list.
 //
 //   ./journal_bench [--entries N] [--writes W] [--dir FOLDER]
+//
+// --entries 1000000 is the journal of a till's lifetime (the file's bytes per entry,
+// the page and the search at that size); its fill takes a few minutes.
 //
 // The journal is written in a new temporary folder (under $TMPDIR, or --dir). Its
 // first entries are copied in by one transaction: that is setup, not measured.
@@ -16,6 +20,7 @@
 #include "activity.h"
 #include "fields.h"
 #include "journal_export.h"
+#include "journal_body.h"
 #include "journal_json.h"
 #include "journal_store.h"
 
@@ -108,6 +113,17 @@ Transaction_out sale_out(long amount, long invoice, bool approved, const char* h
     return out;
 }
 
+// The library call of a sale as run_operation hands it to the journal.
+JournalCall sale_call(std::int64_t started_ms, const Transaction_in& in, const Transaction_out& out) {
+    return {"Transaction_Launch",
+            started_ms + 20,
+            started_ms + 6400,
+            "Transaction_in",
+            masked_record_bytes(record_desc<Transaction_in>(), &in),
+            "Transaction_out",
+            masked_record_bytes(record_desc<Transaction_out>(), &out)};
+}
+
 // A sale as the recorder would write it.
 JournalEntry sale_entry(std::int64_t started_ms, long amount, long invoice, bool approved,
                         const char* host) {
@@ -115,8 +131,11 @@ JournalEntry sale_entry(std::int64_t started_ms, long amount, long invoice, bool
     e.started_ms = started_ms;
     e.ended_ms = started_ms + 6500;
     e.operation = "SALE";
-    e.request.push_back(journal_record(sale_in(amount, invoice)));
-    e.response.push_back(journal_record(sale_out(amount, invoice, approved, host)));
+    const Transaction_in in = sale_in(amount, invoice);
+    const Transaction_out out = sale_out(amount, invoice, approved, host);
+    e.request.push_back(journal_record(in));
+    e.response.push_back(journal_record(out));
+    e.calls.push_back(sale_call(started_ms, in, out));
     e.questions.push_back({started_ms + 3000, "Signature", "Accepted", {}});
     e.questions.push_back(
         {started_ms + 4000,
@@ -134,9 +153,10 @@ JournalEntry sale_entry(std::int64_t started_ms, long amount, long invoice, bool
     return e;
 }
 
-// The first `count` entries, one every few minutes up to now, in one transaction.
-// The summaries and records are those of real sales; 64 variants of the records
-// are enough for a realistic file. The texts are ASCII, so SQL's lower() folds
+// The first `count` entries, one every few minutes up to now, in one transaction
+// (a bulk insert: setup, not measured). The summaries and bodies are those of real
+// sales, each body packed as the journal packs it; 64 variants of the bodies are
+// enough for a realistic file. The texts are ASCII, so SQL's lower() folds
 // them for the search column as the journal itself does.
 bool fill_journal(const std::string& path, long count, std::int64_t now_ms) {
     {
@@ -149,7 +169,7 @@ bool fill_journal(const std::string& path, long count, std::int64_t now_ms) {
     std::vector<std::string> details;
     for (int v = 0; v < 64; ++v)
         details.push_back(
-            entry_detail_json(sale_entry(0, 100 + v * 37, v, v % 9 != 0, kHostTexts[v % 6])));
+            pack_entry_body(sale_entry(0, 100 + v * 37, v, v % 9 != 0, kHostTexts[v % 6])));
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -184,7 +204,7 @@ bool fill_journal(const std::string& path, long count, std::int64_t now_ms) {
         sqlite3_reset(entry);
         sqlite3_bind_int64(detail, 1, sqlite3_last_insert_rowid(db));
         const std::string& d = details[static_cast<std::size_t>(i % 64)];
-        sqlite3_bind_text(detail, 2, d.data(), static_cast<int>(d.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(detail, 2, d.data(), static_cast<int>(d.size()), SQLITE_STATIC);
         ok = ok && sqlite3_step(detail) == SQLITE_DONE;
         sqlite3_reset(detail);
     }
@@ -248,7 +268,12 @@ int main(int argc, char** argv) {
             append_ms.push_back(ms_since(start));
         }
     }
-    const std::size_t detail_bytes = entry_detail_json(sale_entry(now, 1250, 1, true, "")).size();
+    // One sale's body as the journal keeps it, and (the reference) as the JSON text
+    // that journals kept before, which held no bytes of the calls.
+    JournalEntry one_sale = sale_entry(now, 1250, 1, true, "");
+    const std::size_t body_bytes = pack_entry_body(one_sale).size();
+    one_sale.calls.clear();
+    const std::size_t json_bytes = entry_detail_json(one_sale).size();
 
     // The calling threads' cost, with the writer thread writing behind them into a
     // journal of its own (so that the grown one keeps its size for what follows).
@@ -262,6 +287,7 @@ int main(int argc, char** argv) {
             {
                 OperationActivity sale("SALE");
                 sale.request(in);
+                record_library_call(sale_call(0, in, out)); // what run_operation adds
                 sale.response(out);
             }
             scope_us.push_back(ms_since(start) * 1000);
@@ -348,10 +374,13 @@ int main(int argc, char** argv) {
     const Figures f = figures(first_page_ms);
     const Figures q = figures(search_ms);
     const Figures d = figures(deep_ms);
-    std::printf("\njournal of %lld entries, %.1f MiB (%.1f kB of records, questions and receipt "
-                "per sale)\n",
-                static_cast<long long>(total), file_mib(path) + file_mib(path + "-wal"),
-                detail_bytes / 1000.0);
+    const double mib = file_mib(path) + file_mib(path + "-wal");
+    const double per_entry = mib * 1048576.0 / static_cast<double>(std::max<std::int64_t>(total, 1));
+    std::printf("\njournal of %lld entries, %.1f MiB, %.0f bytes an entry: %s (at most 1,500)\n",
+                static_cast<long long>(total), mib, per_entry, verdict(per_entry <= 1500));
+    std::printf("a sale's body (calls' bytes, records, questions, 40 receipt lines): %zu bytes "
+                "packed; reference, the JSON text without the bytes: %zu bytes; ratio %.2f\n",
+                body_bytes, json_bytes, static_cast<double>(body_bytes) / json_bytes);
     std::printf("%-44s %9s %9s %9s  %s\n", "", "p50", "p99", "max", "target");
     std::printf("%-44s %9.3f %9.3f %9.3f  p99 <= 1 ms: %s\n",
                 "append of a sale (writer thread), ms", w.p50, w.p99, w.max, verdict(w.p99 <= 1));

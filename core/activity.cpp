@@ -18,6 +18,8 @@ std::vector<Running> running;
 unsigned long next_id = 1;
 bool notify_pending = false;
 std::atomic<void (*)()> activity_listener{nullptr};
+// The operations this thread runs, innermost last.
+thread_local std::vector<unsigned long> thread_operations;
 
 gboolean notify_listener(gpointer) {
     {
@@ -47,9 +49,11 @@ OperationActivity::OperationActivity(std::string name, Journaling journaling) {
         schedule_notify();
     }
     journal_detail::begin(id_, name, journaling);
+    thread_operations.push_back(id_);
 }
 
 OperationActivity::~OperationActivity() {
+    std::erase(thread_operations, id_);
     {
         std::lock_guard lock(activity_mutex);
         std::erase_if(running, [this](const Running& r) { return r.id == id_; });
@@ -67,6 +71,13 @@ void OperationActivity::add_response(JournalRecord record) {
 }
 
 void OperationActivity::result(short code) { journal_detail::set_result(id_, code); }
+
+void record_library_call(JournalCall call) {
+    if (thread_operations.empty())
+        journal_call(std::move(call));
+    else
+        journal_detail::add_call(thread_operations.back(), std::move(call));
+}
 
 std::vector<std::string> running_operations() {
     std::lock_guard lock(activity_mutex);

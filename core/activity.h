@@ -40,6 +40,11 @@ class OperationActivity {
     unsigned long id_;
 };
 
+// A library call made on this thread (run_operation says so): it goes to the
+// operation this thread runs, else to the newest running operation (a cashier's
+// answer during a sale), else nowhere.
+void record_library_call(JournalCall call);
+
 // The names of the operations running now, oldest first.
 std::vector<std::string> running_operations();
 

@@ -2,6 +2,8 @@
 
 #include "fields.h"
 #include "journal.h"
+#include "activity.h"
+#include "operations.h"
 
 #include <utility>
 
@@ -54,7 +56,9 @@ constexpr TerminalEvent kEvents[] = {
 template <class Record>
 ShownQuestion fetched(Question question, void (*fetch)(Record*), Record* record) {
     *record = Record{};
+    const std::int64_t started_ms = call_clock_ms();
     fetch(record);
+    record_library_call(fetch, started_ms, static_cast<const Record*>(nullptr), *record);
     return ShownQuestion{question, record->DiagRequestOut, journal_record(*record)};
 }
 
@@ -77,7 +81,9 @@ short send_referral(short status, std::string_view code, std::string answer,
     // has it.
     journal_question(names_of(Question::VoiceReferral).name, std::move(answer), shown.fields);
     VoiceReferralStatus_out out{};
+    const std::int64_t started_ms = call_clock_ms();
     SetAuthorisation(&in, &out);
+    record_library_call(SetAuthorisation, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
@@ -159,7 +165,9 @@ short answer_signature(bool accepted, const JournalRecord& shown) {
     Sign_Status_in in{};
     in.SignatureStatusIn = accepted ? kSignatureAccepted : kSignatureRefused;
     Sign_Status_out out{};
+    const std::int64_t started_ms = call_clock_ms();
     SetSignStatus(&in, &out);
+    record_library_call(SetSignStatus, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
@@ -187,14 +195,20 @@ short answer_partial_approval(bool accept, const JournalRecord& shown) {
     journal_question(question_name(Question::PartialApproval), accept ? "Accepted" : "Declined",
                      shown.fields);
     PartialAuthOut out{};
-    SetPartialAuthStatus(PartialAuthIn{accept ? kAccept : kDecline}, &out);
+    const PartialAuthIn in{accept ? kAccept : kDecline};
+    const std::int64_t started_ms = call_clock_ms();
+    SetPartialAuthStatus(in, &out);
+    record_library_call(SetPartialAuthStatus, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
 short answer_avs(bool accept, const JournalRecord& shown) {
     journal_question(question_name(Question::Avs), accept ? "Accepted" : "Declined", shown.fields);
     AVSRejectionOut out{};
-    SetAVSRejectionStatus(AVSRejectionIn{accept ? kAccept : kDecline}, &out);
+    const AVSRejectionIn in{accept ? kAccept : kDecline};
+    const std::int64_t started_ms = call_clock_ms();
+    SetAVSRejectionStatus(in, &out);
+    record_library_call(SetAVSRejectionStatus, started_ms, &in, out);
     return out.DiagRequestOut;
 }
 
@@ -215,7 +229,9 @@ short answer_password(const std::optional<std::string>& password, const JournalR
     record_password_answer(password.has_value(), shown);
     const SetPasswordIn in = password_answer(password);
     SetPasswordOut out{};
+    const std::int64_t started_ms = call_clock_ms();
     SetPassword(&in, &out);
+    record_library_call(SetPassword, started_ms, &in, out); // the password blanked
     return out.DiagRequestOut;
 }
 
@@ -223,7 +239,10 @@ short answer_suspected_fraud(bool void_it) {
     journal_question(question_name(Question::SuspectedFraud), void_it ? "Void" : "Continue");
     SuspectedFraudInOut fraud{};
     fraud.SuspectedFraudStatusIn = void_it ? kFraudVoid : kFraudContinue;
+    const SuspectedFraudInOut asked = fraud;
+    const std::int64_t started_ms = call_clock_ms();
     SetSuspectedFraudStatus(&fraud);
+    record_library_call(SetSuspectedFraudStatus, started_ms, &asked, fraud);
     return fraud.DiagRequestOut;
 }
 

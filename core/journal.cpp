@@ -90,6 +90,15 @@ JournalEntry* current_entry() {
     return open_entries.empty() ? nullptr : &open_entries.back().entry;
 }
 
+// The calls in the order they were made: a call is handed over when it returns, so
+// the cashier's calls during a sale come before the sale's own.
+void add_in_order(std::vector<JournalCall>& calls, JournalCall call) {
+    auto at = calls.end();
+    while (at != calls.begin() && std::prev(at)->started_ms > call.started_ms)
+        --at;
+    calls.insert(at, std::move(call));
+}
+
 // Called with journal_mutex held.
 void queue_ended(JournalEntry entry) {
     pending.push_back({std::move(entry), mono_ms() + grace_ms});
@@ -369,6 +378,12 @@ void journal_question(std::string question, std::string answer, std::vector<Jour
     entry->questions.push_back(std::move(q));
 }
 
+void journal_call(JournalCall call) {
+    std::lock_guard lock(journal_mutex);
+    if (JournalEntry* entry = recording ? current_entry() : nullptr)
+        add_in_order(entry->calls, std::move(call));
+}
+
 void journal_receipt_line(const std::string& line, int style) {
     std::string masked = mask_secret(line);
     std::lock_guard lock(journal_mutex);
@@ -423,6 +438,12 @@ void add_response(unsigned long id, JournalRecord record) {
     std::lock_guard lock(journal_mutex);
     if (Open* o = open_entry(id))
         o->entry.response.push_back(std::move(record));
+}
+
+void add_call(unsigned long id, JournalCall call) {
+    std::lock_guard lock(journal_mutex);
+    if (Open* o = open_entry(id))
+        add_in_order(o->entry.calls, std::move(call));
 }
 
 void set_result(unsigned long id, short code) {

@@ -67,6 +67,10 @@ void journal_question(std::string question, std::string answer, const Record& sh
     journal_question(std::move(question), std::move(answer), journal_record(shown).fields);
 }
 
+// A library call made outside any operation's scope on its thread: it goes to the
+// newest running operation, like a cashier's answer; nowhere when none runs.
+void journal_call(JournalCall call);
+
 // One receipt line as the print server received it (masked here). It goes to the
 // newest running operation, else to the operation that ended last if it ended
 // within the moment of grace, else into an entry "Receipt" of its own, with its
@@ -91,5 +95,6 @@ void begin(unsigned long id, const std::string& name, Journaling journaling);
 void add_request(unsigned long id, JournalRecord record);
 void add_response(unsigned long id, JournalRecord record);
 void set_result(unsigned long id, short code);
+void add_call(unsigned long id, JournalCall call);
 void end(unsigned long id);
 } // namespace journal_detail

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstddef>
 #include <cstring>
+#include <algorithm>
 
 namespace {
 
@@ -122,6 +123,71 @@ const StatusField kStatusFields[] = {
 };
 
 } // namespace
+
+namespace {
+
+// `text` written into the field, cut to its width, the rest zero-filled.
+void put_text(unsigned char* field, std::size_t width, const std::string& text) {
+    std::memset(field, 0, width);
+    std::memcpy(field, text.data(), std::min(width, text.size()));
+}
+
+// The description of the records an embedded array holds ("VoucherRecordsOut" holds
+// "VoucherRecordOut"s), or null.
+const RecordDesc* element_desc(std::string_view field) {
+    constexpr std::string_view kEnd = "RecordsOut";
+    if (!field.ends_with(kEnd))
+        return nullptr;
+    return find_record(std::string(field.substr(0, field.size() - kEnd.size())) + "RecordOut");
+}
+
+void mask_in_place(const RecordDesc& desc, unsigned char* record) {
+    for (const FieldDesc& field : desc.fields) {
+        unsigned char* at = record + field.offset;
+        const std::string text = field_text(reinterpret_cast<const char*>(at), field.width);
+        switch (field.kind) {
+        case FieldKind::Text:
+        case FieldKind::Latin2Text:
+            // Only a text that holds a secret is rewritten: its other bytes stay.
+            if (const std::string masked = mask_secret(text); masked != text)
+                put_text(at, field.width, masked);
+            break;
+        case FieldKind::Pan:
+            put_text(at, field.width, mask_secret(text, SecretKind::CardNumber));
+            break;
+        case FieldKind::VoucherCode:
+            put_text(at, field.width, mask_secret(text, SecretKind::VoucherCode));
+            break;
+        case FieldKind::Secret:
+            std::memset(at, 0, field.width);
+            break;
+        case FieldKind::Records:
+            if (const RecordDesc* element = element_desc(field.name); element && element->size)
+                for (std::size_t e = 0; e + element->size <= field.width; e += element->size)
+                    mask_in_place(*element, at + e);
+            else
+                std::memset(at, 0, field.width); // nothing tells what is secret in it
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+} // namespace
+
+std::string masked_record_bytes(const RecordDesc& desc, const void* bytes) {
+    std::string copy(static_cast<const char*>(bytes), desc.size);
+    mask_in_place(desc, reinterpret_cast<unsigned char*>(copy.data()));
+    return copy;
+}
+
+std::optional<JournalRecord> call_record(const std::string& record, const std::string& bytes) {
+    const RecordDesc* desc = find_record(record);
+    if (!desc || bytes.size() != desc->size)
+        return std::nullopt;
+    return journal_record(*desc, bytes.data());
+}
 
 JournalRecord journal_record(const RecordDesc& desc, const void* bytes) {
     JournalRecord record{desc.name, {}, {}};

@@ -40,6 +40,21 @@ struct JournalQuestion {
     bool operator==(const JournalQuestion&) const = default;
 };
 
+// One call of the terminal library as it crossed: the records' bytes exactly as
+// passed, with every card number masked in place (same length) and every password
+// and track blanked (zeros), so that they can be shown byte by byte and decoded
+// again through the record descriptions.
+struct JournalCall {
+    std::string name;            // the library's call ("Transaction_Launch")
+    std::int64_t started_ms = 0; // when it was made, milliseconds since 1970 UTC
+    std::int64_t ended_ms = 0;   // when it returned
+    std::string request_record;  // the request's description name, empty: none
+    std::string request;         // its bytes, masked
+    std::string response_record; // the response's description name
+    std::string response;        // its bytes, masked
+    bool operator==(const JournalCall&) const = default;
+};
+
 struct JournalEntry {
     std::int64_t id = 0;          // given by the journal when it is written
     std::int64_t started_ms = 0;  // milliseconds since 1970-01-01 UTC
@@ -58,6 +73,7 @@ struct JournalEntry {
     std::vector<std::string> receipt; // the receipt lines, in the order printed
     // The style of each receipt line (PrintJobFont); empty when all are plain.
     std::vector<int> receipt_styles;
+    std::vector<JournalCall> calls;   // every library call of the operation, in order
     bool operator==(const JournalEntry&) const = default;
 };
 
@@ -74,6 +90,15 @@ JournalRecord journal_record(const RecordDesc& desc, const void* bytes);
 // them; a scenario compares those texts as they are.
 std::optional<std::string> record_field_value(const FieldDesc& field, const void* record,
                                               bool mask_texts = true);
+// The bytes of a record as the journal keeps them: a copy of `bytes` with every
+// card number field masked in place, the texts' card numbers and voucher codes
+// masked (a longer mask cut to the field), passwords and tracks zero-filled, and the
+// records embedded in it masked by their own descriptions.
+std::string masked_record_bytes(const RecordDesc& desc, const void* bytes);
+// The call's records decoded through their descriptions: null when the name is
+// unknown or the bytes are not of the description's size.
+std::optional<JournalRecord> call_record(const std::string& record, const std::string& bytes);
+
 template <class Record> JournalRecord journal_record(const Record& record) {
     return journal_record(record_desc<Record>(), &record);
 }

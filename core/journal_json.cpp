@@ -35,6 +35,58 @@ std::vector<JournalRecord> records_of(const Json& list) {
     return records;
 }
 
+std::string hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) {
+        text += kDigits[b >> 4];
+        text += kDigits[b & 15];
+    }
+    return text;
+}
+
+std::string bytes_of_hex(const std::string& text) {
+    if (text.size() % 2)
+        throw Json::other_error::create(501, "odd hex", nullptr);
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = g_ascii_xdigit_value(text[i]), low = g_ascii_xdigit_value(text[i + 1]);
+        if (high < 0 || low < 0)
+            throw Json::other_error::create(501, "not hex", nullptr);
+        bytes += static_cast<char>(high << 4 | low);
+    }
+    return bytes;
+}
+
+// Each call with its records' bytes in hexadecimal, two digits a byte.
+Json calls_json(const std::vector<JournalCall>& calls) {
+    Json list = Json::array();
+    for (const JournalCall& c : calls)
+        list.push_back({{"call", c.name},
+                        {"started", journal_time_text(c.started_ms)},
+                        {"ended", journal_time_text(c.ended_ms)},
+                        {"started_ms", c.started_ms},
+                        {"ended_ms", c.ended_ms},
+                        {"request_record", c.request_record},
+                        {"request_hex", hex(c.request)},
+                        {"response_record", c.response_record},
+                        {"response_hex", hex(c.response)}});
+    return list;
+}
+
+std::vector<JournalCall> calls_of(const Json& list) {
+    std::vector<JournalCall> calls;
+    for (const Json& c : list)
+        calls.push_back({c.at("call").get<std::string>(), c.at("started_ms").get<std::int64_t>(),
+                         c.at("ended_ms").get<std::int64_t>(),
+                         c.at("request_record").get<std::string>(),
+                         bytes_of_hex(c.at("request_hex").get<std::string>()),
+                         c.at("response_record").get<std::string>(),
+                         bytes_of_hex(c.at("response_hex").get<std::string>())});
+    return calls;
+}
+
 Json detail_json(const JournalEntry& e) {
     Json questions = Json::array();
     for (const JournalQuestion& q : e.questions)
@@ -46,7 +98,8 @@ Json detail_json(const JournalEntry& e) {
     Json detail = {{"request", records_json(e.request)},
                    {"response", records_json(e.response)},
                    {"questions", questions},
-                   {"receipt", e.receipt}};
+                   {"receipt", e.receipt},
+                   {"calls", calls_json(e.calls)}};
     if (!e.receipt_styles.empty())
         detail["receipt_styles"] = e.receipt_styles;
     return detail;
@@ -64,6 +117,7 @@ void read_detail(const Json& d, JournalEntry& e) {
     e.receipt_styles.clear();
     if (d.contains("receipt_styles") && d.at("receipt_styles").size() == e.receipt.size())
         e.receipt_styles = d.at("receipt_styles").get<std::vector<int>>();
+    e.calls = d.contains("calls") ? calls_of(d.at("calls")) : std::vector<JournalCall>{};
 }
 
 // Invalid UTF-8 never reaches the journal (journal_record makes it valid), but a

@@ -56,7 +56,7 @@ class JournalStore {
     // Every matching entry, full, newest first; stops when `each` returns false.
     void for_each(const JournalQuery& query, const std::function<bool(const JournalEntry&)>& each);
 
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr int kDefaultKeepDays = 90;
 
   private:

@@ -14,6 +14,7 @@ template <class Out> short result_of(const OperationCall& c) {
 
 // void Call(In, Out*)
 template <class In, class Out, void (*Call)(In, Out*)> short by_value(const OperationCall& c) {
+    c.making(Call);
     Call(*static_cast<const In*>(c.request), static_cast<Out*>(c.response));
     return result_of<Out>(c);
 }
@@ -21,18 +22,21 @@ template <class In, class Out, void (*Call)(In, Out*)> short by_value(const Oper
 // void Call(const In*, Out*)
 template <class In, class Out, void (*Call)(const In*, Out*)>
 short by_pointer(const OperationCall& c) {
+    c.making(Call);
     Call(static_cast<const In*>(c.request), static_cast<Out*>(c.response));
     return result_of<Out>(c);
 }
 
 // void Call(Out*)
 template <class Out, void (*Call)(Out*)> short response_only(const OperationCall& c) {
+    c.making(Call);
     Call(static_cast<Out*>(c.response));
     return result_of<Out>(c);
 }
 
 // void Call(short record_number, Out*)
 template <class Out, void (*Call)(short, Out*)> short numbered(const OperationCall& c) {
+    c.making(Call);
     Call(static_cast<short>(c.record_number), static_cast<Out*>(c.response));
     return result_of<Out>(c);
 }

@@ -1,5 +1,7 @@
 #include "operations.h"
 
+#include "activity.h"
+
 #include <glib.h>
 
 #include <cstring>
@@ -71,9 +73,106 @@ const FieldOutput* find_output_by_widget(const Operation& op, std::string_view w
     return nullptr;
 }
 
+const char* library_call_name(void (*function)()) {
+    struct Named {
+        void (*function)();
+        const char* name;
+    };
+#define KELVRA_CALL(f) Named { reinterpret_cast<void (*)()>(&f), #f }
+    static const Named kCalls[] = {
+        KELVRA_CALL(AdjustTipAmount),
+        KELVRA_CALL(CheckAppEnablement),
+        KELVRA_CALL(CheckEligibilityLaunch),
+        KELVRA_CALL(CheckPEDAuthenticity),
+        KELVRA_CALL(CheckSignReq),
+        KELVRA_CALL(CheckVoiceReferralReq),
+        KELVRA_CALL(DCCQuotation),
+        KELVRA_CALL(DoMobileTopUpSettlement),
+        KELVRA_CALL(DoMobileTopUpTransaction),
+        KELVRA_CALL(DoSettlement),
+        KELVRA_CALL(DoTaxFreeRefund),
+        KELVRA_CALL(Exchange_Rate_Update_Launch),
+        KELVRA_CALL(GetAVSRejectionData),
+        KELVRA_CALL(GetCurrencyDetails),
+        KELVRA_CALL(GetLastTxnData_Launch),
+        KELVRA_CALL(GetMobileTopUpConfiguration),
+        KELVRA_CALL(GetPartialAuthData),
+        KELVRA_CALL(GetPasswordParams),
+        KELVRA_CALL(GetPenniesConfiguration),
+        KELVRA_CALL(GetProductData),
+        KELVRA_CALL(GetSettlementData),
+        KELVRA_CALL(GetSettlementProductData),
+        KELVRA_CALL(GetTerminalState),
+        KELVRA_CALL(GetTransactionDetailDataRecord),
+        KELVRA_CALL(GetVoucherRecord),
+        KELVRA_CALL(PrintInformationsLaunch),
+        KELVRA_CALL(ReadSwipeCardTracks),
+        KELVRA_CALL(SetAVSRejectionStatus),
+        KELVRA_CALL(SetAuthorisation),
+        KELVRA_CALL(SetIPAddress),
+        KELVRA_CALL(SetPartialAuthStatus),
+        KELVRA_CALL(SetPassword),
+        KELVRA_CALL(SetPath),
+        KELVRA_CALL(SetPenniesDonationMode),
+        KELVRA_CALL(SetSignStatus),
+        KELVRA_CALL(SetSuspectedFraudStatus),
+        KELVRA_CALL(SetTimeDate),
+        KELVRA_CALL(SetTraceTlvMessagesEnabelement),
+        KELVRA_CALL(SetTxnReceiptPrintStatus),
+        KELVRA_CALL(StartServer),
+        KELVRA_CALL(StopServer),
+        KELVRA_CALL(Transaction_Launch),
+        KELVRA_CALL(WaitTerminalEvent),
+    };
+#undef KELVRA_CALL
+    for (const Named& call : kCalls)
+        if (call.function == function)
+            return call.name;
+    return "";
+}
+
+std::int64_t call_clock_ms() { return g_get_real_time() / 1000; }
+
+namespace {
+
+JournalCall made_call(const char* name, std::int64_t started_ms, const RecordDesc* request_desc,
+                      const void* request, const RecordDesc& response_desc, const void* response) {
+    JournalCall made;
+    made.name = name;
+    made.started_ms = started_ms;
+    made.ended_ms = call_clock_ms();
+    if (request_desc && request) {
+        made.request_record = request_desc->name;
+        made.request = masked_record_bytes(*request_desc, request);
+    }
+    made.response_record = response_desc.name;
+    made.response = masked_record_bytes(response_desc, response);
+    return made;
+}
+
+} // namespace
+
+void record_library_call(void (*function)(), std::int64_t started_ms,
+                         const RecordDesc* request_desc, const void* request,
+                         const RecordDesc& response_desc, const void* response) {
+    record_library_call(
+        made_call(library_call_name(function), started_ms, request_desc, request, response_desc,
+                  response));
+}
+
 short run_operation(const Operation& op, const void* request, void* response, int record_number) {
     std::memset(response, 0, op.response->size);
-    return op.call(OperationCall{request, response, record_number});
+    OperationCall call{request, response, record_number, nullptr, {}};
+    const std::int64_t started_ms = call_clock_ms();
+    const short code = op.call(call);
+    const char* name = call.made ? library_call_name(call.made) : "";
+    // The request as passed: the call's own copy when it made one.
+    const void* passed = op.request && call.passed_request.size() == op.request->size
+                             ? call.passed_request.data()
+                             : request;
+    record_library_call(made_call(*name ? name : op.name, started_ms, op.request, passed,
+                                  *op.response, response));
+    return code;
 }
 
 bool is_status_rule(Rule rule) {

@@ -12,8 +12,10 @@
 #include "record_fields.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // One field of a request, and the console entry (or combo box) it comes from.
@@ -49,7 +51,40 @@ struct OperationCall {
     const void* request; // the request record, or null when the operation has none
     void* response;      // the response record (zero-filled before the call)
     int record_number;   // for operations that fetch one record by its number (1-based)
+
+    // Said by the call just before it calls the library: which function, and the
+    // request as passed when that is a record of the call's own making (a copy that
+    // carries the record number) rather than `request`. For the journal.
+    template <class Function> void making(Function* function) const {
+        made = reinterpret_cast<void (*)()>(function);
+    }
+    template <class Function, class Record>
+    void making(Function* function, const Record& passed) const {
+        making(function);
+        passed_request.assign(reinterpret_cast<const char*>(&passed), sizeof passed);
+    }
+    mutable void (*made)() = nullptr;
+    mutable std::string passed_request;
 };
+
+// The name of a terminal library function ("Transaction_Launch"), or "".
+const char* library_call_name(void (*function)());
+
+// Milliseconds since 1970 UTC, the clock of the journal's call times.
+std::int64_t call_clock_ms();
+// Records a library call made outside run_operation (a cashier's answer, the fetch
+// of what the terminal asks about) as run_operation records its calls: to the
+// operation the thread runs, else the newest running one. `request` may be null.
+void record_library_call(void (*function)(), std::int64_t started_ms, const RecordDesc* request_desc,
+                         const void* request, const RecordDesc& response_desc,
+                         const void* response);
+template <class Function, class In, class Out>
+void record_library_call(Function* function, std::int64_t started_ms, const In* request,
+                         const Out& response) {
+    record_library_call(reinterpret_cast<void (*)()>(function), started_ms,
+                        request ? &record_description<In> : nullptr, request,
+                        record_description<Out>, &response);
+}
 
 struct Operation {
     // The name the console and the journal give it ("SALE", "Settlement",
@@ -100,7 +135,8 @@ const FieldDesc* find_response_field(const Operation& op, std::string_view name)
 const FieldOutput* find_output_by_widget(const Operation& op, std::string_view widget);
 
 // Runs `op` with a prepared request: zero-fills `response`, calls, returns the
-// result code (also when the call has no result field: 0).
+// result code (also when the call has no result field: 0). The call, its times and
+// its records' bytes (masked) go to the operation the thread runs, for the journal.
 short run_operation(const Operation& op, const void* request, void* response,
                     int record_number = 0);
 

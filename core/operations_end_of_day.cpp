@@ -104,6 +104,7 @@ short fetch_settlement_record(const OperationCall& c) {
         in = *static_cast<const SettlementRequestIn*>(c.request);
     in.TxnDetailDataRecordIndexIn = static_cast<short>(c.record_number);
     auto* out = static_cast<SettlementDataRecordOut*>(c.response);
+    c.making(GetTransactionDetailDataRecord, in);
     GetTransactionDetailDataRecord(in, out);
     return out->DiagRequestOut;
 }

@@ -20,6 +20,7 @@ template <class Record, void (*Call)(Record*)> short in_out(const OperationCall&
     auto* io = static_cast<Record*>(call.response);
     if (call.request)
         std::memcpy(io, call.request, sizeof(Record));
+    call.making(Call);
     Call(io);
     return io->DiagRequestOut;
 }
@@ -28,6 +29,7 @@ short print_information(const OperationCall& call) {
     PrintInformation_in in = *static_cast<const PrintInformation_in*>(call.request);
     escape_print_line_feeds(in); // a request escaped already stays as it is
     auto* out = static_cast<PrintInformation_out*>(call.response);
+    call.making(PrintInformationsLaunch, in);
     PrintInformationsLaunch(&in, out);
     return out->DiagRequestOut;
 }

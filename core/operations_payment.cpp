@@ -188,12 +188,14 @@ template <int N> void set_type(void* request) {
 
 short launch_transaction(const OperationCall& call) {
     auto* out = static_cast<Transaction_out*>(call.response);
+    call.making(Transaction_Launch);
     Transaction_Launch(static_cast<const Transaction_in*>(call.request), out);
     return out->DiagRequestOut;
 }
 
 short fetch_last_transaction(const OperationCall& call) {
     auto* out = static_cast<GetLastTxnData_out*>(call.response);
+    call.making(GetLastTxnData_Launch);
     GetLastTxnData_Launch(out);
     return out->DiagRequestOut;
 }

@@ -14,6 +14,7 @@
 #include "journal_export.h"
 #include "journal_store.h"
 #include "receipt_paper.h"
+#include "record_fields.h"
 #include "ui_components.h"
 #include "window_look.h"
 #include "worker.h"
@@ -23,6 +24,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -267,7 +271,186 @@ void show_records(DetailWriter& out, const char* title, const std::vector<Journa
     }
 }
 
+// --- The calls of the entry, field by field and byte by byte ------------------
+
+// The columns of the call's two field lists.
+enum CallColumn { CALL_FIELD, CALL_OFFSET, CALL_VALUE, CALL_AT, CALL_WIDTH };
+
+std::vector<JournalCall> shown_calls; // of the entry in the detail
+constexpr int kHexRow = 8;            // bytes a line of the hex view: fits a narrow pane
+constexpr int kHexAscii = 6 + kHexRow * 3 + 1; // where a line's characters start
+
+GtkTextBuffer* hex_buffer() {
+    return gtk_text_view_get_buffer(GTK_TEXT_VIEW(tv_jrn_call_hex));
+}
+
+GtkListStore* call_fields(GtkWidget* view) {
+    return GTK_LIST_STORE(gtk_tree_view_get_model(GTK_TREE_VIEW(view)));
+}
+
+// "0000  54 72 61 ...  Tra...": offset, eight bytes, the same as characters.
+std::string hex_lines(const std::string& bytes) {
+    std::string text;
+    char cell[8];
+    for (std::size_t row = 0; row < bytes.size(); row += kHexRow) {
+        g_snprintf(cell, sizeof cell, "%04zx  ", row);
+        text += cell;
+        std::string chars;
+        for (std::size_t i = row; i < row + kHexRow; ++i) {
+            if (i < bytes.size()) {
+                const auto b = static_cast<unsigned char>(bytes[i]);
+                g_snprintf(cell, sizeof cell, "%02x ", b);
+                text += cell;
+                chars += b >= 0x20 && b < 0x7f ? static_cast<char>(b) : '.';
+            } else {
+                text += "   ";
+            }
+        }
+        text += " " + chars + "\n";
+    }
+    return text;
+}
+
+// The record of the call's `side` that the hex view shows (0 request, 1 response).
+int hex_side = 1;
+
+void show_hex(const JournalCall& call, int side) {
+    hex_side = side;
+    gtk_text_buffer_set_text(hex_buffer(), hex_lines(side ? call.response : call.request).c_str(),
+                             -1);
+}
+
+// Marks bytes [at, at + width) in both halves of the hex view and scrolls to them.
+void mark_bytes(std::size_t at, std::size_t width) {
+    GtkTextBuffer* buffer = hex_buffer();
+    GtkTextIter begin, end;
+    gtk_text_buffer_get_bounds(buffer, &begin, &end);
+    gtk_text_buffer_remove_tag_by_name(buffer, "field", &begin, &end);
+    for (std::size_t i = at; i < at + width;) {
+        const int line = static_cast<int>(i / kHexRow);
+        const int first = static_cast<int>(i % kHexRow);
+        const int last = static_cast<int>(std::min<std::size_t>(at + width - i, kHexRow - first)) +
+                         first; // one past
+        for (auto [from, to] : {std::pair{6 + first * 3, 6 + last * 3 - 1},
+                                std::pair{kHexAscii + first, kHexAscii + last}}) {
+            gtk_text_buffer_get_iter_at_line_offset(buffer, &begin, line, from);
+            gtk_text_buffer_get_iter_at_line_offset(buffer, &end, line, to);
+            gtk_text_buffer_apply_tag_by_name(buffer, "field", &begin, &end);
+        }
+        i += static_cast<std::size_t>(last - first);
+    }
+    gtk_text_buffer_get_iter_at_line(buffer, &begin, static_cast<int>(at / kHexRow));
+    gtk_text_view_scroll_to_iter(GTK_TEXT_VIEW(tv_jrn_call_hex), &begin, 0.1, FALSE, 0, 0);
+}
+
+void fill_call_fields(GtkWidget* view, const std::string& record, const std::string& bytes) {
+    GtkListStore* store = call_fields(view);
+    gtk_list_store_clear(store);
+    const RecordDesc* desc = find_record(record);
+    if (!desc || bytes.size() != desc->size)
+        return;
+    for (const FieldDesc& f : desc->fields) {
+        // Read from the kept bytes: a blanked secret shows as such.
+        const std::string value = f.kind == FieldKind::Secret    ? "(blanked)"
+                                  : f.kind == FieldKind::Records ? "(records)"
+                                  : record_field_value(f, bytes.data()).value_or("");
+        gtk_list_store_insert_with_values(store, nullptr, -1, CALL_FIELD, f.name, CALL_OFFSET,
+                                          std::to_string(f.offset).c_str(), CALL_VALUE,
+                                          value.c_str(), CALL_AT, guint{unsigned(f.offset)},
+                                          CALL_WIDTH, guint{unsigned(f.width)}, -1);
+    }
+}
+
+void show_call(int index) {
+    gtk_label_set_text(GTK_LABEL(lbl_jrn_call_field), "");
+    if (index < 0 || static_cast<std::size_t>(index) >= shown_calls.size()) {
+        gtk_list_store_clear(call_fields(tv_jrn_call_request));
+        gtk_list_store_clear(call_fields(tv_jrn_call_response));
+        gtk_text_buffer_set_text(hex_buffer(), "", 0);
+        return;
+    }
+    const JournalCall& call = shown_calls[static_cast<std::size_t>(index)];
+    fill_call_fields(tv_jrn_call_request, call.request_record, call.request);
+    fill_call_fields(tv_jrn_call_response, call.response_record, call.response);
+    show_hex(call, call.request.empty() ? 1 : 0);
+}
+
+void show_calls(const std::vector<JournalCall>& calls) {
+    shown_calls = calls;
+    g_signal_handlers_block_by_func(cmb_jrn_call, gpointer(cmb_jrn_call_changed), nullptr);
+    gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(cmb_jrn_call));
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const JournalCall& c = calls[i];
+        const std::string text = std::to_string(i + 1) + ". " + c.name + "  " +
+                                 local_time(c.started_ms, "%H:%M:%S") + " \u2013 " +
+                                 local_time(c.ended_ms, "%H:%M:%S") + " (" +
+                                 std::to_string(c.ended_ms - c.started_ms) + " ms)";
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(cmb_jrn_call), text.c_str());
+    }
+    gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_jrn_call), calls.empty() ? -1 : 0);
+    g_signal_handlers_unblock_by_func(cmb_jrn_call, gpointer(cmb_jrn_call_changed), nullptr);
+    show_call(calls.empty() ? -1 : 0);
+}
+
+// A field chosen in one of the lists: its bytes marked in the hex view of its record.
+void call_field_chosen(GtkTreeView* view, gpointer) {
+    GtkTreeIter it;
+    GtkTreeModel* model = nullptr;
+    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, &it))
+        return;
+    const int index = gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_jrn_call));
+    if (index < 0 || static_cast<std::size_t>(index) >= shown_calls.size())
+        return;
+    const int side = GTK_WIDGET(view) == tv_jrn_call_response ? 1 : 0;
+    // The other list's choice goes: one field is marked at a time.
+    GtkWidget* other = side ? tv_jrn_call_request : tv_jrn_call_response;
+    g_signal_handlers_block_by_func(other, gpointer(call_field_chosen), nullptr);
+    gtk_tree_selection_unselect_all(gtk_tree_view_get_selection(GTK_TREE_VIEW(other)));
+    g_signal_handlers_unblock_by_func(other, gpointer(call_field_chosen), nullptr);
+    const JournalCall& call = shown_calls[static_cast<std::size_t>(index)];
+    if (side != hex_side)
+        show_hex(call, side);
+    gchar* name = nullptr;
+    guint at = 0, width = 0;
+    gtk_tree_model_get(model, &it, CALL_FIELD, &name, CALL_AT, &at, CALL_WIDTH, &width, -1);
+    const std::string text = std::string(side ? "Response " : "Request ") + (name ? name : "") +
+                             ": offset " + std::to_string(at) + " (0x" +
+                             [&] {
+                                 char hex[16];
+                                 g_snprintf(hex, sizeof hex, "%04x", at);
+                                 return std::string(hex);
+                             }() +
+                             "), " + std::to_string(width) + (width == 1 ? " byte" : " bytes");
+    g_free(name);
+    gtk_label_set_text(GTK_LABEL(lbl_jrn_call_field), text.c_str());
+    mark_bytes(at, width);
+}
+
+void prepare_call_view(GtkWidget* view) {
+    GtkListStore* store =
+        gtk_list_store_new(5, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_UINT, G_TYPE_UINT);
+    gtk_tree_view_set_model(GTK_TREE_VIEW(view), GTK_TREE_MODEL(store));
+    g_object_unref(store);
+    const struct {
+        const char* title;
+        int column;
+    } columns[] = {{"Field", CALL_FIELD}, {"Value", CALL_VALUE}}; // the offset: a click away
+    for (const auto& c : columns) {
+        GtkCellRenderer* cell = gtk_cell_renderer_text_new();
+        // The two share the list's width; a value cut short shows whole in its tooltip.
+        g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+        GtkTreeViewColumn* column =
+            gtk_tree_view_column_new_with_attributes(c.title, cell, "text", c.column, nullptr);
+        gtk_tree_view_column_set_resizable(column, TRUE);
+        gtk_tree_view_column_set_expand(column, TRUE);
+        gtk_tree_view_append_column(GTK_TREE_VIEW(view), column);
+    }
+    gtk_tree_view_set_tooltip_column(GTK_TREE_VIEW(view), CALL_VALUE);
+    g_signal_connect(view, "cursor-changed", G_CALLBACK(call_field_chosen), nullptr);
+}
+
 void show_entry(const JournalEntry& e) {
+    show_calls(e.calls);
     DetailWriter out(detail_buffer());
     out.heading(e.operation.empty() ? "(no operation)" : e.operation);
     std::vector<JournalField> summary = {
@@ -305,10 +488,12 @@ void show_selected_entry() {
     std::optional<JournalEntry> entry;
     if (id && page_store)
         entry = page_store->entry(id);
-    if (entry)
+    if (entry) {
         show_entry(*entry);
-    else
+    } else {
         gtk_text_buffer_set_text(detail_buffer(), "", 0);
+        show_calls({});
+    }
 }
 
 // --- Loading the list ----------------------------------------------------------
@@ -611,6 +796,13 @@ void prepare_journal_page() {
         return;
     gtk_text_buffer_create_tag(detail_buffer(), "heading", "weight", PANGO_WEIGHT_BOLD, nullptr);
     g_signal_connect(pan_jrn, "size-allocate", G_CALLBACK(share_page_width), nullptr);
+    // The call view's lists get their columns and handlers here, beside the rest of
+    // the page's own set-up.
+    gtk_text_buffer_create_tag(hex_buffer(), "field", "background", "#ffe08a", "weight",
+                               PANGO_WEIGHT_BOLD, nullptr);
+    prepare_call_view(tv_jrn_call_request);
+    prepare_call_view(tv_jrn_call_response);
+    g_signal_connect(cmb_jrn_call, "changed", G_CALLBACK(cmb_jrn_call_changed), nullptr);
     // The scroll position is no widget, so it is connected here rather than in the
     // window's connection table.
     g_signal_connect(list_scroll(), "value-changed", G_CALLBACK(list_scrolled), nullptr);
@@ -656,6 +848,10 @@ void jrn_query_activated(GtkWidget*, gpointer) {
 
 void jrn_list_cursor_changed(GtkWidget*, gpointer) {
     show_selected_entry();
+}
+
+void cmb_jrn_call_changed(GtkWidget*, gpointer) {
+    show_call(gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_jrn_call)));
 }
 
 void btn_jrn_export_csv_clicked(GtkWidget*, gpointer) {

@@ -17,6 +17,7 @@ void jrn_page_mapped(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void jrn_query_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void jrn_query_activated(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void jrn_list_cursor_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
+void cmb_jrn_call_changed(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_jrn_export_csv_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 void btn_jrn_export_json_clicked(GtkWidget* widget = nullptr, gpointer data = nullptr);
 // The selected entry's receipt, printed or written as PDF.

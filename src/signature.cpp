@@ -9,6 +9,7 @@
 #include "gdk_lock.h"
 #include "journal.h"
 #include "korvex.h"
+#include "operations.h"
 #include "record_display.h"
 #include "signals.h"
 #include "ui_components.h"

@@ -3,6 +3,7 @@
 // request and the DCC quotation panel. The signature check lives in signature.cpp,
 // the voice referral, partial authorisation and AVS windows in event_windows.cpp.
 #include "activity.h"
+#include "operations.h"
 #include "cashier.h"
 #include "common_Routines.h"
 #include "ecr_Routines.h"

@@ -375,6 +375,17 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
     EXPECT_LE(e->started_ms, q.at_ms);
     EXPECT_LE(q.at_ms, e->ended_ms);
 
+    // Every library call of the sale, the cashier's among them, with its bytes.
+    std::vector<std::string> calls;
+    for (const JournalCall& c : e->calls)
+        calls.push_back(c.name + " " + c.request_record + " " + c.response_record);
+    EXPECT_EQ(calls, (std::vector<std::string>{
+                         "Transaction_Launch Transaction_in Transaction_out",
+                         "CheckSignReq  CheckSignReceiptInfo_out",
+                         "SetSignStatus Sign_Status_in Sign_Status_out"}));
+    ASSERT_EQ(e->calls.size(), 3u);
+    EXPECT_EQ(call_record("Transaction_out", e->calls[0].response)->fields, e->response[0].fields);
+
     {
         gui::Locked lock;
         EXPECT_EQ(e->receipt, lines_of(gui::buffer_text_locked(buf_print_job)))

@@ -10,6 +10,7 @@
 #include "journal_json.h"
 #include "journal_page.h"
 #include "journal_store.h"
+#include "fields.h"
 #include "test_env.h"
 #include "test_util.h"
 #include "ui_components.h"
@@ -234,6 +235,10 @@ TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
     e.response = {{"Receipt_out", {{"AuthCode", "A1B2C3"}}}};
     e.questions = {{at(day, 15, 30, 5), "Signature", "Accepted", {{"CardholderName", "J DOE"}}}};
     e.receipt = {"  MERCHANT COPY", "THANK YOU"};
+    Transaction_in in{};
+    field_copy(in.Amount1In, "000000004210");
+    e.calls = {{"Transaction_Launch", e.started_ms + 10, e.started_ms + 900, "Transaction_in",
+                masked_record_bytes(record_desc<Transaction_in>(), &in), "", ""}};
     write({entry(at(day, 15), "SALE", "100", "000776"), e});
     search("", day, day);
     {
@@ -247,6 +252,43 @@ TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
                              "2021-06-01 15:30:05", "J DOE", "\n  MERCHANT COPY\nTHANK YOU\n"})
         EXPECT_NE(detail.find(part), std::string::npos) << part << "\nin:\n" << detail;
     EXPECT_EQ(detail.find("000776"), std::string::npos) << "the other entry's detail";
+
+    // The call: its request field by field; clicking a field marks its bytes in hex.
+    gui::Locked lock;
+    gchar* call = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(cmb_jrn_call));
+    EXPECT_NE(std::string(call ? call : "").find("Transaction_Launch"), std::string::npos);
+    g_free(call);
+    GtkTreeModel* fields = gtk_tree_view_get_model(GTK_TREE_VIEW(tv_jrn_call_request));
+    const std::size_t offset = offsetof(Transaction_in, Amount1In);
+    GtkTreeIter it;
+    bool found = false;
+    for (bool ok = gtk_tree_model_get_iter_first(fields, &it); ok && !found;
+         ok = gtk_tree_model_iter_next(fields, &it)) {
+        gchar *name = nullptr, *value = nullptr;
+        gtk_tree_model_get(fields, &it, 0, &name, 2, &value, -1);
+        found = std::string(name) == "Amount1In" && std::string(value) == "000000004210";
+        g_free(name);
+        g_free(value);
+    }
+    ASSERT_TRUE(found);
+    GtkTreePath* path = gtk_tree_model_get_path(fields, &it);
+    gtk_tree_path_prev(path); // the loop stepped past it
+    gtk_tree_view_set_cursor(GTK_TREE_VIEW(tv_jrn_call_request), path, nullptr, FALSE);
+    gtk_tree_path_free(path);
+    EXPECT_NE(std::string(gtk_label_get_text(GTK_LABEL(lbl_jrn_call_field)))
+                  .find("Amount1In: offset " + std::to_string(offset)),
+              std::string::npos);
+    GtkTextBuffer* hex = gtk_text_view_get_buffer(GTK_TEXT_VIEW(tv_jrn_call_hex));
+    GtkTextTag* mark = gtk_text_tag_table_lookup(gtk_text_buffer_get_tag_table(hex), "field");
+    std::string marked;
+    GtkTextIter at_char;
+    for (gtk_text_buffer_get_start_iter(hex, &at_char); !gtk_text_iter_is_end(&at_char);
+         gtk_text_iter_forward_char(&at_char))
+        if (gtk_text_iter_has_tag(&at_char, mark))
+            marked += static_cast<char>(gtk_text_iter_get_char(&at_char));
+    // Its thirteen bytes (the digits, then the terminator), line by line, as hex and
+    // as characters.
+    EXPECT_EQ(marked, "30 30 30 30 30" "00000" "30 30 30 34 32 31 30 00" "0004210.");
 }
 
 // Both formats through their dialogs: every matching entry, not only the rows loaded,

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include <cstring>
 #include <set>
 #include <string>
@@ -138,6 +140,22 @@ TEST(JournalRecord, TrackDataAndPasswordsAreLeftOutVoucherCodesMasked) {
     EXPECT_EQ(value_of(topup, "VoucherNumbersIn"), "200");
     EXPECT_EQ(value_of(topup, "VoucherAmountIn"), "00500");
     EXPECT_EQ(value_of(voucher, "VoucherCodeOut"), "****-****-****-3456");
+
+    // The bytes kept of each call: secrets zeroed, codes masked in place (also in
+    // the vouchers a sale's answer embeds), every other byte as it was.
+    const auto bytes = [](const auto& record) {
+        return masked_record_bytes(record_desc<std::remove_cvref_t<decltype(record)>>(), &record);
+    };
+    const std::string kept_tracks = bytes(tracks);
+    EXPECT_EQ(kept_tracks.find("6799990000044564"), std::string::npos);
+    EXPECT_EQ(kept_tracks.find("3-track"), std::string::npos);
+    EXPECT_EQ(kept_tracks[offsetof(ReadTracks_out, Track2StatusOut)], 7);
+    EXPECT_EQ(bytes(password).find("123456789"), std::string::npos);
+    EXPECT_EQ(bytes(topup).find("4321"), std::string::npos);
+    MobileTopUpRespOut sold{};
+    field_copy(sold.VoucherRecordsOut[1].VoucherCodeOut, "1234-5678-9012-3457");
+    EXPECT_NE(bytes(sold).find("****-****-****-3457"), std::string::npos);
+    EXPECT_EQ(bytes(sold).find("1234-5678"), std::string::npos);
 }
 
 // A voucher's receipt prints its code whole: the entry keeps it masked, for the

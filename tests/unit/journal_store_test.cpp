@@ -67,6 +67,9 @@ JournalEntry sale(std::int64_t started_ms, const char* amount = "000000001250",
     e.operation = "SALE";
     e.request.push_back(journal_record(in));
     e.response.push_back(journal_record(out));
+    e.calls.push_back({"Transaction_Launch", started_ms + 5, started_ms + 2400, "Transaction_in",
+                       masked_record_bytes(record_desc<Transaction_in>(), &in), "Transaction_out",
+                       masked_record_bytes(record_desc<Transaction_out>(), &out)});
     e.questions.push_back(
         {started_ms + 900, "Signature", "Accepted", {{"PANOut", "679999******4564"}}});
     e.receipt = {"   KELVRA SHOP, \"MAIN\" ST", "AMOUNT  EUR 12,50", "", "CARD 679999******4564"};
@@ -91,6 +94,12 @@ TEST_F(JournalStoreTest, AnEntryReadsBackWhole) {
     const auto back = store->entry(e.id);
     ASSERT_TRUE(back);
     EXPECT_EQ(*back, e);
+    // The call's bytes hold the card number masked in place, the rest as passed.
+    const std::string& bytes = back->calls.at(0).response;
+    ASSERT_EQ(bytes.size(), sizeof(Transaction_out));
+    EXPECT_EQ(bytes.substr(offsetof(Transaction_out, PANOut), 17),
+              std::string("679999******4564\0", 17));
+    EXPECT_EQ(bytes.substr(offsetof(Transaction_out, HostTextOut), 9), "THANK YOU");
     EXPECT_FALSE(store->entry(e.id + 1));
     // The list gets the summaries only; asked in full, the whole entry.
     const auto listed = store->find({}, nullptr, 10);
@@ -450,6 +459,8 @@ TEST_F(JournalExportTest, JsonLinesReadBackToTheEntries) {
         read.push_back(*e);
     }
     EXPECT_EQ(read, std::vector<JournalEntry>(entries_.begin(), entries_.begin() + 2));
+    // The bytes as hex: the masked card number ("679999******4564").
+    EXPECT_NE(read_file(out).find("3637393939392a2a2a2a2a2a34353634"), std::string::npos);
     EXPECT_FALSE(entry_from_json_line("{\"id\": 1}"));
     EXPECT_FALSE(entry_from_json_line("not json"));
 }
