@@ -1,7 +1,10 @@
 #include "operations.h"
 
+#include "code_texts.h"
+
 #include <glib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -69,6 +72,42 @@ const FieldOutput* find_output_by_widget(const Operation& op, std::string_view w
         if (output.widget && widget == output.widget)
             return &output;
     return nullptr;
+}
+
+namespace {
+
+bool is_status_rule(Rule rule) {
+    return rule == Rule::TxnStatus || rule == Rule::MtTxnStatus || rule == Rule::MtuSettStatus ||
+           rule == Rule::SettlementStatus || rule == Rule::TaxFreeStatus ||
+           rule == Rule::ExchangeRateStatus;
+}
+
+} // namespace
+
+const FieldOutput* status_output(const Operation& op) {
+    for (const FieldOutput& output : op.outputs)
+        if (is_status_rule(output.rule))
+            return &output;
+    return nullptr;
+}
+
+const char* status_name(Rule rule, const std::string& value) {
+    switch (rule) {
+    case Rule::TxnStatus:
+        return DiagTxnStatus(value.c_str());
+    case Rule::MtTxnStatus:
+        return DiagMtTxnStatus(value.c_str(), value.size());
+    case Rule::MtuSettStatus:
+        return DiagMtuSettStatus(value.c_str(), value.size());
+    case Rule::SettlementStatus:
+        return code_name(CodeTable::SettlementStatus, std::atoi(value.c_str()));
+    case Rule::TaxFreeStatus:
+        return code_name(CodeTable::TaxFreeStatus, std::atoi(value.c_str()));
+    case Rule::ExchangeRateStatus:
+        return code_name(CodeTable::ExchangeRateStatus, std::atoi(value.c_str()));
+    default:
+        return nullptr;
+    }
 }
 
 short run_operation(const Operation& op, const void* request, void* response, int record_number) {

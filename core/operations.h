@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // One field of a request, and the console entry (or combo box) it comes from.
@@ -98,6 +99,13 @@ const FieldInput* find_input(const Operation& op, std::string_view name);
 const FieldDesc* find_response_field(const Operation& op, std::string_view name);
 // The output shown in the widget of that id, or null.
 const FieldOutput* find_output_by_widget(const Operation& op, std::string_view widget);
+
+// The output that shows the answer's status of `op` (a transaction's, a
+// settlement's, an exchange rate update's, ...), or null when it shows none.
+const FieldOutput* status_output(const Operation& op);
+// The name that a status `value` (the field's characters, as the journal keeps
+// them) reads as by its status rule; null when it names none.
+const char* status_name(Rule rule, const std::string& value);
 
 // Runs `op` with a prepared request: zero-fills `response`, calls, returns the
 // result code (also when the call has no result field: 0).

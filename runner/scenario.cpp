@@ -412,7 +412,7 @@ void Reader::read_expect(const YAML::Node& node, Step& step) {
             if (!step.result)
                 error(value, "unknown result '" + text + "' (a code number or its text: OK, ...)");
         } else if (key == "status") {
-            step.status_output = status_output_of(*step.op);
+            step.status_output = status_output(*step.op);
             if (!step.status_output) {
                 error(item.first, std::string(step.op->name) + " shows no status");
                 continue;
@@ -612,18 +612,6 @@ Answer default_answer(Question question) {
     if (question == Question::Password)
         answer.password = std::nullopt;
     return answer; // accept, continue, show; no voice authorisation; password cancelled
-}
-
-bool is_status_rule(Rule rule) {
-    return rule == Rule::TxnStatus || rule == Rule::MtTxnStatus || rule == Rule::MtuSettStatus ||
-           rule == Rule::SettlementStatus || rule == Rule::TaxFreeStatus;
-}
-
-const FieldOutput* status_output_of(const Operation& op) {
-    for (const FieldOutput& output : op.outputs)
-        if (is_status_rule(output.rule))
-            return &output;
-    return nullptr;
 }
 
 std::vector<std::string> kept_names(const std::string& text) {

@@ -98,9 +98,5 @@ struct ScenarioError {
 // returned as far as it could be read).
 Scenario parse_scenario_file(const std::string& path, std::vector<ScenarioError>& errors);
 
-// The status rule of an output, if it is one (TxnStatus, MtTxnStatus, ...).
-bool is_status_rule(Rule rule);
-// The operation's status output, or null when it shows none.
-const FieldOutput* status_output_of(const Operation& op);
 // The names in "${name}" references of a text, in order.
 std::vector<std::string> kept_names(const std::string& text);

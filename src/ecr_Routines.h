@@ -116,9 +116,6 @@ extern std::atomic<bool> TxnRecovery;
 extern pthread_t GLTD;
 // The staged request and the kept response of the latest transaction.
 extern TxnRequest TxnDataIn;
-// The transaction output entries, in the order in which a new transaction empties them.
-inline constexpr std::size_t kTxnOutputEntryCount = 60;
-extern GtkWidget** const kTxnOutputEntries[kTxnOutputEntryCount];
 extern TxnResponse TxnDataOut;
 // Set when the cashier has answered a signature check; every transaction clears it
 // at its start.
