@@ -33,15 +33,17 @@ bool names_field(std::string_view name, std::string_view field,
 
 } // namespace
 
+// Never destroyed: a detached worker may look an operation up while the process
+// exits.
 std::span<const Operation> all_operations() {
-    static const std::vector<Operation> all = [] {
-        std::vector<Operation> ops;
+    static const std::vector<Operation>* const all = [] {
+        auto* ops = new std::vector<Operation>;
         for (auto area : {payment_operations(), management_operations(), end_of_day_operations(),
                           value_added_operations()})
-            ops.insert(ops.end(), area.begin(), area.end());
+            ops->insert(ops->end(), area.begin(), area.end());
         return ops;
     }();
-    return all;
+    return *all;
 }
 
 const Operation* find_operation(std::string_view name) {

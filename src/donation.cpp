@@ -3,7 +3,7 @@
 // worker of its own. Each answer is shown whatever its result code says: fields
 // the terminal left unwritten stay empty (or 0), the record was cleared before the
 // call.
-#include "ecr_Routines.h"
+#include "value_added.h"
 #include "operation_recipe.h"
 
 pthread_t PeSetDonationMode;

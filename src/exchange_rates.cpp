@@ -1,7 +1,7 @@
 // Exchange rate update: the button and its worker, which shows the outcome and the
 // merchant data, and the record selector with which the operator steps through
 // the currencies and their rates.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
 #include "operation_recipe.h"
 
 std::atomic<bool> ExchangeRateUpdateState{false};

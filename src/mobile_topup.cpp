@@ -7,7 +7,7 @@
 // once on the worker thread and fetches record 1. Chosen by the operator, it runs
 // on the main loop, where GTK holds the lock. Either way the lock is already held,
 // so the selector handlers never take it.
-#include "ecr_Routines.h"
+#include "value_added.h"
 #include "operation_recipe.h"
 #include "signals.h"
 

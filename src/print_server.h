@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ecr_Routines.h"
+#include "receipt_view.h"
 
 #include <glib.h>
 #include <pthread.h>

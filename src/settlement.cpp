@@ -1,7 +1,7 @@
 // Settlement and settlement data: the two buttons and their workers, which show the
 // batch totals in the settlement panel, and the record selector with which the
 // operator steps through the transaction detail records that either announced.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
 #include "operation_recipe.h"
 
 std::atomic<bool> DoSettlementState{false};

@@ -4,7 +4,8 @@
 // buttons; the choice goes back to the terminal.
 #include "cashier.h"
 #include "common_Routines.h"
-#include "ecr_Routines.h"
+#include "terminal_events.h"
+#include "transactions.h"
 #include "fields.h"
 #include "gdk_lock.h"
 #include "journal.h"

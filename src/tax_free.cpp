@@ -1,6 +1,6 @@
 // Tax-free refund: the button and its worker, which sends the sale to the terminal
 // and shows the whole tax-free form it returns.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
 #include "operation_recipe.h"
 
 std::atomic<bool> TaxFreeRefundState{false};

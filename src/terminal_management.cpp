@@ -3,7 +3,7 @@
 // library's messages.
 #include "terminal_management.h"
 
-#include "ecr_Routines.h"
+#include "terminal_events.h"
 #include "fields.h"
 #include "operation_recipe.h"
 #include "print_server.h"

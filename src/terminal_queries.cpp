@@ -3,7 +3,7 @@
 // one busy flag and one worker each.
 #include "terminal_management.h"
 
-#include "ecr_Routines.h"
+#include "transactions.h"
 #include "fields.h"
 #include "operation_recipe.h"
 #include "signals.h"

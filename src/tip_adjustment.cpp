@@ -1,7 +1,7 @@
 // Tip adjustment: the button and its worker, which sends the invoice number, the
 // total and the old and new tip (twelve '0'-filled digits) to the terminal and shows
 // whether it changed.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
 #include "operation_recipe.h"
 
 std::atomic<bool> AdjustTipAmountState{false};

@@ -1,7 +1,7 @@
 // Payment transactions: the start button and its worker DoTxn, which sends the
 // input panel to the terminal and shows the whole response, and the fetch of the
 // terminal's last transaction.
-#include "ecr_Routines.h"
+#include "transactions.h"
 #include "operation_recipe.h"
 #include "signals.h"
 #include "window_look.h"

@@ -2,6 +2,11 @@
 // display, where typing starts, what runs now, whether the event server runs and
 // why no receipts can arrive.
 #include "ecr_Routines.h"
+#include "end_of_day.h"
+#include "terminal_events.h"
+#include "terminal_management.h"
+#include "transactions.h"
+#include "value_added.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
 #include "output_widths.h"
