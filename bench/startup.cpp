@@ -2,11 +2,6 @@
 // main window, and the peak memory, against a bare GTK3 window measured in the
 // same run. Needs a display (run it under xvfb-run).
 #include "ecr_Routines.h"
-#include "end_of_day.h"
-#include "terminal_events.h"
-#include "terminal_management.h"
-#include "transactions.h"
-#include "value_added.h"
 #include "startup.h"
 #include "ui_components.h"
 

@@ -2,12 +2,8 @@
 // and its dispatch (over scripted answers of the terminal library), the signature
 // check, the voice referral, partial authorisation and AVS windows, the password
 // dialog, the DCC panel, and whole sales on the simulated terminal.
-#include "ecr_Routines.h"
-#include "end_of_day.h"
 #include "terminal_events.h"
-#include "terminal_management.h"
 #include "transactions.h"
-#include "value_added.h"
 #include "gui_harness.h"
 #include "korvex.h"
 #include "test_util.h"

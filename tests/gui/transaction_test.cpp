@@ -1,12 +1,7 @@
 // The transaction panel as the operator uses it: what the start button sends to
 // the terminal, how each response is shown, the busy and no-type cases, and the
 // last transaction fetched back.
-#include "ecr_Routines.h"
-#include "end_of_day.h"
-#include "terminal_events.h"
-#include "terminal_management.h"
 #include "transactions.h"
-#include "value_added.h"
 #include "gui_harness.h"
 #include "korvex.h"
 #include "test_util.h"

@@ -1,12 +1,8 @@
 // What the window tells the operator besides the fields: which entries only
 // display, where typing starts, what runs now, whether the event server runs and
 // why no receipts can arrive.
-#include "ecr_Routines.h"
-#include "end_of_day.h"
 #include "terminal_events.h"
-#include "terminal_management.h"
 #include "transactions.h"
-#include "value_added.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
 #include "output_widths.h"
