@@ -3,8 +3,8 @@
 // worker of its own. Each answer is shown whatever its result code says: fields
 // the terminal left unwritten stay empty (or 0), the record was cleared before the
 // call.
-#include "value_added.h"
 #include "operation_recipe.h"
+#include "value_added.h"
 
 pthread_t PeSetDonationMode;
 pthread_t PeGetPenniesConf;

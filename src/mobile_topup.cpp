@@ -7,9 +7,9 @@
 // once on the worker thread and fetches record 1. Chosen by the operator, it runs
 // on the main loop, where GTK holds the lock. Either way the lock is already held,
 // so the selector handlers never take it.
-#include "value_added.h"
 #include "operation_recipe.h"
 #include "signals.h"
+#include "value_added.h"
 
 pthread_t MtGetConf;
 pthread_t MtDoTxn;
@@ -83,9 +83,10 @@ const OperationRecipe<MobileTopUpConfigurationDataIn, MobileTopUpConfigurationDa
         .thread = &MtGetConf,
         .busy = nullptr,
         .scope = Scope::WhileShown,
-        .show = [](const Operation&, const MobileTopUpConfigurationDataOut& response) {
-            fill_selector(kProducts, response.MobileTopUpProductNumberOut);
-        },
+        .show =
+            [](const Operation&, const MobileTopUpConfigurationDataOut& response) {
+                fill_selector(kProducts, response.MobileTopUpProductNumberOut);
+            },
     };
 
 const OperationRecipe<MobileTopUpReqIn, MobileTopUpRespOut> kVoucherSale{
@@ -95,12 +96,14 @@ const OperationRecipe<MobileTopUpReqIn, MobileTopUpRespOut> kVoucherSale{
     .busy = nullptr,
     .scope = Scope::WhileShown,
     // The panel sends any count typed, by its low byte.
-    .read = [](MobileTopUpReqIn& request) {
-        request.VoucherNumbersIn = voucher_count(input_text(txt_mt_txn_vch_nbr));
-    },
-    .show = [](const Operation&, const MobileTopUpRespOut& response) {
-        fill_selector(kVouchers, response.VoucherNumberOut);
-    },
+    .read =
+        [](MobileTopUpReqIn& request) {
+            request.VoucherNumbersIn = voucher_count(input_text(txt_mt_txn_vch_nbr));
+        },
+    .show =
+        [](const Operation&, const MobileTopUpRespOut& response) {
+            fill_selector(kVouchers, response.VoucherNumberOut);
+        },
 };
 
 const OperationRecipe<MobileTopUpSettlementRespIn, MobileTopUpSettlementRespOut> kSettlement{
@@ -109,9 +112,10 @@ const OperationRecipe<MobileTopUpSettlementRespIn, MobileTopUpSettlementRespOut>
     .thread = &MtuDoSett,
     .busy = nullptr,
     .scope = Scope::WhileShown,
-    .show = [](const Operation&, const MobileTopUpSettlementRespOut& response) {
-        fill_selector(kDetails, response.TransactionDetailDataRecordNumberOut);
-    },
+    .show =
+        [](const Operation&, const MobileTopUpSettlementRespOut& response) {
+            fill_selector(kDetails, response.TransactionDetailDataRecordNumberOut);
+        },
 };
 
 } // namespace

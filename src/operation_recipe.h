@@ -71,8 +71,8 @@ class BusyFlag {
 // When a worker frees its button. "PED Not Authenticated" (result code 9) frees
 // some buttons before their display ends.
 enum class Release {
-    AtEnd,              // when the worker ends
-    NotAuthenticated,   // code 9: as soon as the call returns
+    AtEnd,                 // when the worker ends
+    NotAuthenticated,      // code 9: as soon as the call returns
     NotAuthenticatedShown, // code 9: once the result line shows it
 };
 
@@ -84,14 +84,14 @@ enum class Scope {
 };
 
 template <class In, class Out> struct OperationRecipe {
-    const char* operation;         // its name in the operation tables
-    void* (*worker)(void*);        // started by press()
-    pthread_t* thread;             // handle of the latest worker
-    std::atomic<bool>* busy;       // null: every press starts a worker of its own
+    const char* operation;   // its name in the operation tables
+    void* (*worker)(void*);  // started by press()
+    pthread_t* thread;       // handle of the latest worker
+    std::atomic<bool>* busy; // null: every press starts a worker of its own
     Release release = Release::AtEnd;
     Scope scope = Scope::Call;
-    bool show_table = true;        // show the response through the output table
-    bool result_last = false;      // the result line after the rest of the answer
+    bool show_table = true;   // show the response through the output table
+    bool result_last = false; // the result line after the rest of the answer
     // The operation that runs (lock held), when the window chooses it; else
     // `operation`.
     const Operation& (*choose)() = nullptr;

@@ -42,10 +42,10 @@ constexpr SettlementRecipe settlement_recipe(const char* operation, void* (*work
             .show = fill_detail_records};
 }
 
-const auto kSettlement = settlement_recipe(
-    "Settlement", LaunchSettlementReq, &DoSettlementTh, &DoSettlementState);
-const auto kSettlementData = settlement_recipe(
-    "Settlement data", LaunchGetSettlementDataReq, &GetSettlementDataTh, &GetSettlementDataState);
+const auto kSettlement =
+    settlement_recipe("Settlement", LaunchSettlementReq, &DoSettlementTh, &DoSettlementState);
+const auto kSettlementData = settlement_recipe("Settlement data", LaunchGetSettlementDataReq,
+                                               &GetSettlementDataTh, &GetSettlementDataState);
 
 } // namespace
 
@@ -70,7 +70,8 @@ void* LaunchGetSettlementDataReq(void*) {
 // journal keeps the request as the call sends it, with the number.
 void cmb_settlement_record_num_changed(GtkWidget*, gpointer) {
     show_selected_record<SettlementDataRecordOut, SettlementRequestIn>(
-        cmb_settlement_record_num, "Settlement record", [](SettlementRequestIn& request, int number) {
+        cmb_settlement_record_num, "Settlement record",
+        [](SettlementRequestIn& request, int number) {
             request.TxnDetailDataRecordIndexIn = static_cast<short>(number);
         });
 }

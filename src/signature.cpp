@@ -4,8 +4,6 @@
 // buttons; the choice goes back to the terminal.
 #include "cashier.h"
 #include "common_Routines.h"
-#include "terminal_events.h"
-#include "transactions.h"
 #include "fields.h"
 #include "gdk_lock.h"
 #include "journal.h"
@@ -13,6 +11,8 @@
 #include "operation_recipe.h"
 #include "record_display.h"
 #include "signals.h"
+#include "terminal_events.h"
+#include "transactions.h"
 #include "ui_components.h"
 #include "window_look.h"
 
@@ -28,7 +28,7 @@ namespace {
 // Emptied before the receipt data is fetched: the transaction output panel but the
 // donation, AVS and partial amounts, which the fill overwrites.
 constexpr std::string_view kSignatureKeptFields[] = {"DonationAmountOut", "AVSResponseOut",
-                                                      "PartialAmountOut"};
+                                                     "PartialAmountOut"};
 
 #define SIGN(field, widget, rule) RECORD_FIELD(CheckSignReceiptInfo_out, field, widget, Rule::rule)
 // The receipt data in the transaction output panel, in the order it is shown; the

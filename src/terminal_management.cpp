@@ -3,11 +3,11 @@
 // library's messages.
 #include "terminal_management.h"
 
-#include "terminal_events.h"
 #include "fields.h"
 #include "operation_recipe.h"
 #include "print_server.h"
 #include "signals.h"
+#include "terminal_events.h"
 #include "window_look.h"
 
 #include <chrono>
@@ -148,8 +148,8 @@ void read_date_time(TimeDate_in& in) {
     put_two_digits(in.SecondIn, spin_value(sp_dt_sec));
 }
 
-// A modal file chooser without a parent, kept above the main window, starting in the home folder; the chosen
-// path (to be freed with g_free), or null when the operator cancels.
+// A modal file chooser without a parent, kept above the main window, starting in the home folder;
+// the chosen path (to be freed with g_free), or null when the operator cancels.
 gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter* filter) {
     GtkWidget* chooser =
         gtk_file_chooser_dialog_new(title, nullptr, action, "gtk-cancel", GTK_RESPONSE_CANCEL,
@@ -196,10 +196,11 @@ const OperationRecipe<NoRequest, Status_out> kSingleQuery{
     .worker = GS,
     .thread = &GetStatus,
     .busy = &SingleState,
-    .show = [](const Operation&, const Status_out& out) {
-        if (out.DiagRequestOut != kPedNotAuthenticated)
-            show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
-    },
+    .show =
+        [](const Operation&, const Status_out& out) {
+            if (out.DiagRequestOut != kPedNotAuthenticated)
+                show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
+        },
 };
 
 const OperationRecipe<TimeDate_in, TimeDate_out> kSetDateTime{
@@ -208,11 +209,12 @@ const OperationRecipe<TimeDate_in, TimeDate_out> kSetDateTime{
     .thread = &Timer,
     .busy = &TimerState,
     .read = read_date_time,
-    .show = [](const Operation&, const TimeDate_out& out) {
-        if (out.DiagRequestOut != kPedNotAuthenticated)
-            show_coded(txt_set_terminal_date_time_status,
-                       coded_text(kDateTimeStatus, out.StatusOut));
-    },
+    .show =
+        [](const Operation&, const TimeDate_out& out) {
+            if (out.DiagRequestOut != kPedNotAuthenticated)
+                show_coded(txt_set_terminal_date_time_status,
+                           coded_text(kDateTimeStatus, out.StatusOut));
+        },
 };
 
 // The password from the table, the status by the list's row. The answer to the
@@ -224,13 +226,14 @@ const OperationRecipe<SetPasswordIn, SetPasswordOut> kSetPassword{
     .worker = SetPassFct,
     .thread = &SetPAss,
     .busy = nullptr,
-    .read = [](SetPasswordIn& in) {
-        const int row = cmb_setpw_entry_status
-                            ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_setpw_entry_status))
-                            : -1;
-        if (row >= 0 && row < static_cast<int>(std::size(kEntryStatusByRow)))
-            in.EntryStatusIn = kEntryStatusByRow[row];
-    },
+    .read =
+        [](SetPasswordIn& in) {
+            const int row = cmb_setpw_entry_status
+                                ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_setpw_entry_status))
+                                : -1;
+            if (row >= 0 && row < static_cast<int>(std::size(kEntryStatusByRow)))
+                in.EntryStatusIn = kEntryStatusByRow[row];
+        },
     .send = [](const SetPasswordIn& in) { answer_password_request(in.EntryStatusIn == 1); },
 };
 
@@ -239,12 +242,13 @@ const OperationRecipe<InitTxnReceiptPrint_InOut, InitTxnReceiptPrint_InOut> kRec
     .worker = UpdateTxnReceiptPrintStatus,
     .thread = &ITRPS,
     .busy = &TxnReceiptPrint,
-    .read = [](InitTxnReceiptPrint_InOut& in) {
-        clear_result_line();
-        in.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
-                      : toggle_active(rad_print_txn_receipt_enabled) ? 1
-                                                                     : 0;
-    },
+    .read =
+        [](InitTxnReceiptPrint_InOut& in) {
+            clear_result_line();
+            in.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
+                          : toggle_active(rad_print_txn_receipt_enabled) ? 1
+                                                                         : 0;
+        },
 };
 
 } // namespace

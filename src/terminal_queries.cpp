@@ -3,10 +3,10 @@
 // one busy flag and one worker each.
 #include "terminal_management.h"
 
-#include "transactions.h"
 #include "fields.h"
 #include "operation_recipe.h"
 #include "signals.h"
+#include "transactions.h"
 
 std::atomic<bool> CheckEligState{false};
 std::atomic<bool> GetPEDSerialNumState{false};
@@ -101,9 +101,10 @@ const OperationRecipe<CheckEligibility_in, CheckEligibility_out> kEligibility{
     .busy = &CheckEligState,
     .release = Release::NotAuthenticated,
     .show_table = false,
-    .read = [](CheckEligibility_in& in) {
-        field_copy(in.TransactionTypeIn, get_transaction_type(GTK_COMBO_BOX(cmb_txn_type)));
-    },
+    .read =
+        [](CheckEligibility_in& in) {
+            field_copy(in.TransactionTypeIn, get_transaction_type(GTK_COMBO_BOX(cmb_txn_type)));
+        },
     .show = show_eligibility,
 };
 
@@ -113,9 +114,10 @@ const OperationRecipe<PEDAuthentication_in, PEDAuthentication_out> kPedAuthentic
     .worker = GetPEDSerialNumber,
     .thread = &GPSN,
     .busy = &GetPEDSerialNumState,
-    .show = [](const Operation&, const PEDAuthentication_out& out) {
-        show_coded(txt_ped_authentication_status, coded_text(kPedStates, out.StateOut));
-    },
+    .show =
+        [](const Operation&, const PEDAuthentication_out& out) {
+            show_coded(txt_ped_authentication_status, coded_text(kPedStates, out.StateOut));
+        },
 };
 
 // Blocks while the customer swipes; the journal keeps the track statuses, never
@@ -126,11 +128,12 @@ const OperationRecipe<NoRequest, ReadTracks_out> kCardReading{
     .thread = &RDT,
     .busy = &ReadTracksState,
     .release = Release::NotAuthenticatedShown,
-    .read = [](NoRequest&) {
-        // The data first, then the statuses (the button empties them the other way).
-        clear_outputs(console_operation("Card reading"));
-        clear_track_statuses();
-    },
+    .read =
+        [](NoRequest&) {
+            // The data first, then the statuses (the button empties them the other way).
+            clear_outputs(console_operation("Card reading"));
+            clear_track_statuses();
+        },
     .show = show_track_statuses,
 };
 
@@ -140,19 +143,21 @@ const OperationRecipe<PrintInformation_in, PrintInformation_out> kPrintInformati
     .worker = PrintInformation,
     .thread = &PrintInfo,
     .busy = &PrintInfoState,
-    .read = [](PrintInformation_in& in) {
-        if (!buf_print_information)
-            return;
-        GtkTextIter start, end;
-        gtk_text_buffer_get_bounds(buf_print_information, &start, &end);
-        gchar* text = gtk_text_buffer_get_text(buf_print_information, &start, &end, FALSE);
-        field_copy_terminated(in.PrintBufferIn, text);
-        g_free(text);
-        escape_print_line_feeds(in);
-    },
-    .show = [](const Operation&, const PrintInformation_out& out) {
-        set_entry(txt_print_information_status, kPrintInfoTexts[out.StatusOut == 0 ? 0 : 1]);
-    },
+    .read =
+        [](PrintInformation_in& in) {
+            if (!buf_print_information)
+                return;
+            GtkTextIter start, end;
+            gtk_text_buffer_get_bounds(buf_print_information, &start, &end);
+            gchar* text = gtk_text_buffer_get_text(buf_print_information, &start, &end, FALSE);
+            field_copy_terminated(in.PrintBufferIn, text);
+            g_free(text);
+            escape_print_line_feeds(in);
+        },
+    .show =
+        [](const Operation&, const PrintInformation_out& out) {
+            set_entry(txt_print_information_status, kPrintInfoTexts[out.StatusOut == 0 ? 0 : 1]);
+        },
 };
 
 // The list's row, the first when none is chosen.
@@ -162,10 +167,11 @@ const OperationRecipe<CheckApplicationEnablementIn, CheckApplicationEnablementOu
         .worker = CheckApplicationEnablement,
         .thread = &ApplicationEnablementTh,
         .busy = &AppEnablement,
-        .show = [](const Operation&, const CheckApplicationEnablementOut& out) {
-            show_coded(txt_check_application_enablement_status,
-                       coded_text(kAppEnablementStates, out.EnablementResultOut));
-        },
+        .show =
+            [](const Operation&, const CheckApplicationEnablementOut& out) {
+                show_coded(txt_check_application_enablement_status,
+                           coded_text(kAppEnablementStates, out.EnablementResultOut));
+            },
     };
 
 } // namespace
@@ -210,8 +216,7 @@ void* PrintInformation(void*) {
 }
 
 void btn_check_application_enablement_Clicked(GtkWidget*, gpointer) {
-    press(kApplicationEnablement,
-          [] { clear_widgets({txt_check_application_enablement_status}); });
+    press(kApplicationEnablement, [] { clear_widgets({txt_check_application_enablement_status}); });
 }
 
 void* CheckApplicationEnablement(void*) {

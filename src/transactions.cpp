@@ -159,18 +159,20 @@ const OperationRecipe<Transaction_in, Transaction_out> kTransaction{
     .busy = &Txnstate,
     .release = Release::NotAuthenticatedShown,
     .choose = chosen_type,
-    .send = [](const Transaction_in& in) {
-        IsSignatureSet = false;
-        TxnDataIn = TxnRequest{};
-        keep_request(in, TxnDataIn);
-        std::lock_guard keep(txn_data_out_mutex);
-        TxnDataOut = TxnResponse{};
-    },
+    .send =
+        [](const Transaction_in& in) {
+            IsSignatureSet = false;
+            TxnDataIn = TxnRequest{};
+            keep_request(in, TxnDataIn);
+            std::lock_guard keep(txn_data_out_mutex);
+            TxnDataOut = TxnResponse{};
+        },
     .clear = clear_transaction_output, // a signature check may have written the panel
-    .keep = [](const Transaction_out& out) {
-        std::lock_guard keep(txn_data_out_mutex);
-        keep_response(out, TxnDataOut);
-    },
+    .keep =
+        [](const Transaction_out& out) {
+            std::lock_guard keep(txn_data_out_mutex);
+            keep_response(out, TxnDataOut);
+        },
 };
 
 // The request side of the last transaction joins the output panel.
