@@ -11,13 +11,13 @@
 // The console's print server needs port 5187 to itself (hence the private network
 // namespace). --scale is the simulated terminal's step-time scale (1 is a real
 // terminal: a sale takes about ten seconds). Figures are printed, not asserted.
-#include "ecr_Routines.h"
 #include "gdk_lock.h"
 #include "on_main_loop.h"
 #include "korvex.h"
 #include "print_job.h"
 #include "print_server.h"
 #include "startup.h"
+#include "transactions.h"
 #include "ui_components.h"
 
 #include <dlfcn.h>

@@ -3,6 +3,7 @@
 #include "card_masking.h"
 #include "code_texts.h"
 #include "fields.h"
+#include "operations.h"
 
 #include <glib.h>
 
@@ -93,34 +94,14 @@ std::string amount_summary(const std::string& digits) {
     return first == std::string::npos ? "0" : digits.substr(first);
 }
 
-// Which response field carries an answer's status, and how it reads.
-struct StatusField {
-    const char* record;
-    const char* field;
-    const char* (*text)(const std::string& value);
-};
-const StatusField kStatusFields[] = {
-    {"Transaction_out", "TransactionStatusOut",
-     [](const std::string& v) { return DiagTxnStatus(v.c_str()); }},
-    {"GetLastTxnData_out", "TransactionStatusOut",
-     [](const std::string& v) { return DiagTxnStatus(v.c_str()); }},
-    {"SettlementResponseOut", "SettlementStatusOut",
-     [](const std::string& v) {
-         return code_name(CodeTable::SettlementStatus, std::atoi(v.c_str()));
-     }},
-    {"TFRTransactionOut", "TransactionStatusOut",
-     [](const std::string& v) {
-         return code_name(CodeTable::TaxFreeStatus, std::atoi(v.c_str()));
-     }},
-    {"MobileTopUpRespOut", "TransactionStatusOut",
-     [](const std::string& v) { return DiagMtTxnStatus(v.c_str(), v.size()); }},
-    {"MobileTopUpSettlementRespOut", "TransactionStatusOut",
-     [](const std::string& v) { return DiagMtuSettStatus(v.c_str(), v.size()); }},
-    {"ExchangeRateUpdateOut", "OperationStatusOut",
-     [](const std::string& v) {
-         return code_name(CodeTable::ExchangeRateStatus, std::atoi(v.c_str()));
-     }},
-};
+// The status output of the operations that answer with `record`, or null.
+const FieldOutput* status_of(std::string_view record) {
+    for (const Operation& op : all_operations())
+        if (record == op.response->name)
+            if (const FieldOutput* status = status_output(op))
+                return status;
+    return nullptr;
+}
 
 } // namespace
 
@@ -250,13 +231,11 @@ void summarise_entry(JournalEntry& entry) {
     if (entry.host_text.empty())
         entry.host_text = main_value(entry.response, "HostOptionalMessageOut");
 
-    for (const StatusField& s : kStatusFields) // unless already marked (interrupted)
-        if (entry.status.empty() && !entry.response.empty() &&
-            entry.response.front().record == s.record) {
-            const std::string value = main_value(entry.response, s.field);
-            if (const char* text = value.empty() ? nullptr : s.text(value))
+    if (entry.status.empty() && !entry.response.empty()) // unless already marked (interrupted)
+        if (const FieldOutput* status = status_of(entry.response.front().record)) {
+            const std::string value = main_value(entry.response, status->field->name);
+            if (const char* text = value.empty() ? nullptr : status_name(status->rule, value))
                 entry.status = text;
-            break;
         }
 
     if (!entry.result_code)

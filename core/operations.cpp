@@ -1,9 +1,11 @@
 #include "operations.h"
 
 #include "activity.h"
+#include "code_texts.h"
 
 #include <glib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,15 +34,17 @@ bool names_field(std::string_view name, std::string_view field,
 
 } // namespace
 
+// Never destroyed: a detached worker may look an operation up while the process
+// exits.
 std::span<const Operation> all_operations() {
-    static const std::vector<Operation> all = [] {
-        std::vector<Operation> ops;
+    static const std::vector<Operation>* const all = [] {
+        auto* ops = new std::vector<Operation>;
         for (auto area : {payment_operations(), management_operations(), end_of_day_operations(),
                           value_added_operations()})
-            ops.insert(ops.end(), area.begin(), area.end());
+            ops->insert(ops->end(), area.begin(), area.end());
         return ops;
     }();
-    return all;
+    return *all;
 }
 
 const Operation* find_operation(std::string_view name) {
@@ -150,6 +154,12 @@ JournalCall made_call(const char* name, std::int64_t started_ms, const RecordDes
     return made;
 }
 
+bool is_status_rule(Rule rule) {
+    return rule == Rule::TxnStatus || rule == Rule::MtTxnStatus || rule == Rule::MtuSettStatus ||
+           rule == Rule::SettlementStatus || rule == Rule::TaxFreeStatus ||
+           rule == Rule::ExchangeRateStatus;
+}
+
 } // namespace
 
 void record_library_call(void (*function)(), std::int64_t started_ms,
@@ -158,6 +168,32 @@ void record_library_call(void (*function)(), std::int64_t started_ms,
     record_library_call(
         made_call(library_call_name(function), started_ms, request_desc, request, response_desc,
                   response));
+}
+
+const FieldOutput* status_output(const Operation& op) {
+    for (const FieldOutput& output : op.outputs)
+        if (is_status_rule(output.rule))
+            return &output;
+    return nullptr;
+}
+
+const char* status_name(Rule rule, const std::string& value) {
+    switch (rule) {
+    case Rule::TxnStatus:
+        return DiagTxnStatus(value.c_str());
+    case Rule::MtTxnStatus:
+        return DiagMtTxnStatus(value.c_str(), value.size());
+    case Rule::MtuSettStatus:
+        return DiagMtuSettStatus(value.c_str(), value.size());
+    case Rule::SettlementStatus:
+        return code_name(CodeTable::SettlementStatus, std::atoi(value.c_str()));
+    case Rule::TaxFreeStatus:
+        return code_name(CodeTable::TaxFreeStatus, std::atoi(value.c_str()));
+    case Rule::ExchangeRateStatus:
+        return code_name(CodeTable::ExchangeRateStatus, std::atoi(value.c_str()));
+    default:
+        return nullptr;
+    }
 }
 
 short run_operation(const Operation& op, const void* request, void* response, int record_number) {
@@ -173,16 +209,4 @@ short run_operation(const Operation& op, const void* request, void* response, in
     record_library_call(made_call(*name ? name : op.name, started_ms, op.request, passed,
                                   *op.response, response));
     return code;
-}
-
-bool is_status_rule(Rule rule) {
-    return rule == Rule::TxnStatus || rule == Rule::MtTxnStatus || rule == Rule::MtuSettStatus ||
-           rule == Rule::SettlementStatus || rule == Rule::TaxFreeStatus;
-}
-
-const FieldOutput* status_output_of(const Operation& op) {
-    for (const FieldOutput& output : op.outputs)
-        if (is_status_rule(output.rule))
-            return &output;
-    return nullptr;
 }

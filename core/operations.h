@@ -134,13 +134,16 @@ const FieldDesc* find_response_field(const Operation& op, std::string_view name)
 // The output shown in the widget of that id, or null.
 const FieldOutput* find_output_by_widget(const Operation& op, std::string_view widget);
 
+// The output that shows the answer's status of `op` (a transaction's, a
+// settlement's, an exchange rate update's, ...), or null when it shows none.
+const FieldOutput* status_output(const Operation& op);
+// The name that a status `value` (the field's characters, as the journal keeps
+// them) reads as by its status rule; null when it names none.
+const char* status_name(Rule rule, const std::string& value);
+
 // Runs `op` with a prepared request: zero-fills `response`, calls, returns the
 // result code (also when the call has no result field: 0). The call, its times and
 // its records' bytes (masked) go to the operation the thread runs, for the journal.
 short run_operation(const Operation& op, const void* request, void* response,
                     int record_number = 0);
 
-// The status rule of an output, if it is one (TxnStatus, MtTxnStatus, ...).
-bool is_status_rule(Rule rule);
-// The operation's status output, or null when it shows none.
-const FieldOutput* status_output_of(const Operation& op);

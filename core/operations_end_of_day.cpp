@@ -2,7 +2,6 @@
 // the tip adjustment, the exchange rate update and its currencies, the tax-free
 // refund. The settlement and exchange-rate panels and the scenario runner show and
 // read these operations through the tables below.
-#include "operation_areas.h"
 #include "operation_calls.h"
 #include "operations.h"
 
@@ -315,21 +314,6 @@ constexpr Operation kEndOfDay[] = {
     },
 };
 
-constexpr bool named(EndOfDayOp which, std::string_view name) {
-    return kEndOfDay[static_cast<int>(which)].name == name;
-}
-static_assert(named(EndOfDayOp::Settlement, "Settlement"));
-static_assert(named(EndOfDayOp::SettlementData, "Settlement data"));
-static_assert(named(EndOfDayOp::SettlementRecord, "Settlement record"));
-static_assert(named(EndOfDayOp::TipAdjustment, "Tip adjustment"));
-static_assert(named(EndOfDayOp::ExchangeRateUpdate, "Exchange rate update"));
-static_assert(named(EndOfDayOp::CurrencyRecord, "Currency record"));
-static_assert(named(EndOfDayOp::TaxFreeRefund, "Tax-free refund"));
-
 } // namespace
 
 std::span<const Operation> end_of_day_operations() { return kEndOfDay; }
-
-const Operation& end_of_day_operation(EndOfDayOp which) {
-    return kEndOfDay[static_cast<int>(which)];
-}

@@ -2,7 +2,6 @@
 // configuration and its products, the voucher sale and its vouchers, the top-up
 // settlement and its detail records. The donation and top-up panels and the
 // scenario runner show and read these operations through the tables below.
-#include "operation_areas.h"
 #include "operation_calls.h"
 #include "operations.h"
 
@@ -263,22 +262,6 @@ constexpr Operation kValueAdded[] = {
     },
 };
 
-constexpr bool named(ValueAddedOp which, std::string_view name) {
-    return kValueAdded[static_cast<int>(which)].name == name;
-}
-static_assert(named(ValueAddedOp::DonationMode, "Donation mode"));
-static_assert(named(ValueAddedOp::DonationConfiguration, "Donation configuration"));
-static_assert(named(ValueAddedOp::TopUpConfiguration, "Top-up configuration"));
-static_assert(named(ValueAddedOp::TopUpProduct, "Top-up product"));
-static_assert(named(ValueAddedOp::VoucherSale, "Voucher sale"));
-static_assert(named(ValueAddedOp::VoucherRecord, "Voucher record"));
-static_assert(named(ValueAddedOp::TopUpSettlement, "Top-up settlement"));
-static_assert(named(ValueAddedOp::TopUpSettlementRecord, "Top-up settlement record"));
-
 } // namespace
 
 std::span<const Operation> value_added_operations() { return kValueAdded; }
-
-const Operation& value_added_operation(ValueAddedOp which) {
-    return kValueAdded[static_cast<int>(which)];
-}

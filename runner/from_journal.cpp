@@ -315,7 +315,7 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
             else
                 out << text;
         }
-        const FieldOutput* status = status_output_of(op);
+        const FieldOutput* status = status_output(op);
         if (status && !e.status.empty())
             out << YAML::Key << "status" << YAML::Value << YAML::DoubleQuoted << e.status;
         if (e.questions.empty() || !asked.empty())

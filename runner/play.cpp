@@ -475,7 +475,7 @@ void list_operations(std::ostream& out) {
         if (op.numbered)
             row("record", nullptr, "  (the record's number, from 1)");
         out << "  outputs:" << (op.outputs.empty() ? " none" : "") << '\n';
-        const FieldOutput* status = status_output_of(op);
+        const FieldOutput* status = status_output(op);
         for (const FieldOutput& output : op.outputs)
             row(output.field->name, output.widget, &output == status ? "  (status)" : "");
     }

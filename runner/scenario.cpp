@@ -413,7 +413,7 @@ void Reader::read_expect(const YAML::Node& node, Step& step) {
             if (!step.result)
                 error(value, "unknown result '" + text + "' (a code number or its text: OK, ...)");
         } else if (key == "status") {
-            step.status_output = status_output_of(*step.op);
+            step.status_output = status_output(*step.op);
             if (!step.status_output) {
                 error(item.first, std::string(step.op->name) + " shows no status");
                 continue;

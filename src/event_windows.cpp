@@ -11,7 +11,7 @@
 // kind only name the newest window.
 #include "cashier.h"
 #include "common_Routines.h"
-#include "ecr_Routines.h"
+#include "terminal_events.h"
 #include "fields.h"
 #include "gdk_lock.h"
 #include "journal.h"

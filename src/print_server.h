@@ -6,6 +6,7 @@
 
 #include "ecr_Routines.h"
 #include "terminal_text.h"
+#include "receipt_view.h"
 
 #include <glib.h>
 #include <pthread.h>

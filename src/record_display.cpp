@@ -66,12 +66,6 @@ void show_record(const void* record, std::span<const FieldOutput> table) {
         show_field(record, f);
 }
 
-void clear_entries(GtkWidget** const* entries, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (*entries[i])
-            gtk_entry_set_text(GTK_ENTRY(*entries[i]), "");
-}
-
 const char* input_text(GtkWidget* entry) {
     return entry ? gtk_entry_get_text(GTK_ENTRY(entry)) : "";
 }

@@ -11,7 +11,6 @@
 
 #include <gtk/gtk.h>
 
-#include <cstddef>
 #include <span>
 
 // The console's name for a row of a display table.
@@ -31,12 +30,6 @@ void show_record(const void* record, std::span<const FieldOutput> table);
 
 // The DCC quotation panel's display (the event's record, shown in the DCC page).
 std::span<const FieldDisplay> dcc_quotation_display();
-
-// Sets each entry of the list to the empty text, in the list's order.
-void clear_entries(GtkWidget** const* entries, std::size_t count);
-template <std::size_t N> void clear_entries(GtkWidget** const (&entries)[N]) {
-    clear_entries(entries, N);
-}
 
 // The text of an input entry; empty for a missing widget.
 const char* input_text(GtkWidget* entry);

@@ -4,28 +4,32 @@
 // buttons; the choice goes back to the terminal.
 #include "cashier.h"
 #include "common_Routines.h"
-#include "ecr_Routines.h"
 #include "fields.h"
 #include "gdk_lock.h"
 #include "journal.h"
 #include "korvex.h"
 #include "operations.h"
+#include "operation_recipe.h"
 #include "record_display.h"
 #include "signals.h"
+#include "terminal_events.h"
+#include "transactions.h"
 #include "ui_components.h"
 #include "window_look.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include <unistd.h>
 
 namespace {
 
-// Emptied before the receipt data is fetched: the transaction output entries but
-// the last three (donation, AVS and partial amount), which the fill overwrites.
-constexpr std::size_t kSignatureClearedCount = kTxnOutputEntryCount - 3;
+// Emptied before the receipt data is fetched: the transaction output panel but the
+// donation, AVS and partial amounts, which the fill overwrites.
+constexpr std::string_view kSignatureKeptFields[] = {"DonationAmountOut", "AVSResponseOut",
+                                                     "PartialAmountOut"};
 
 #define SIGN(field, widget, rule) RECORD_FIELD(CheckSignReceiptInfo_out, field, widget, Rule::rule)
 // The receipt data in the transaction output panel, in the order it is shown; the
@@ -129,9 +133,7 @@ void* SignatureVerification(void*) {
     CheckSignReceiptInfo_out receipt{};
     {
         GdkLock lock;
-        clear_entries(kTxnOutputEntries, kSignatureClearedCount);
-        if (buf_host_msg)
-            gtk_text_buffer_set_text(buf_host_msg, "", 0);
+        clear_outputs(console_operation("SALE"), kSignatureKeptFields); // host message too
         gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
     }
     // Its result code is not looked at: the cashier is asked anyway.

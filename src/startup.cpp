@@ -2,7 +2,12 @@
 #include "startup.h"
 
 #include "common_Routines.h"
-#include "ecr_Routines.h"
+#include "end_of_day.h"
+#include "receipt_view.h"
+#include "terminal_events.h"
+#include "terminal_management.h"
+#include "transactions.h"
+#include "value_added.h"
 #include "fields.h"
 #include "gdk_lock.h"
 #include "korvex.h"

@@ -12,3 +12,6 @@ bool ecr_start(int* argc, char*** argv);
 
 // Runs the main loop until the main window is destroyed.
 void ecr_run_main_loop();
+
+// Applies the saved settings to the window and the terminal library (start-up).
+void Application_opened();

@@ -3,17 +3,11 @@
 // library's messages.
 #include "terminal_management.h"
 
-#include "activity.h"
-#include "common_Routines.h"
-#include "ecr_Routines.h"
 #include "fields.h"
-#include "gdk_lock.h"
-#include "korvex.h"
+#include "operation_recipe.h"
 #include "print_server.h"
-#include "record_display.h"
 #include "signals.h"
-#include "ui_components.h"
-#include "worker.h"
+#include "terminal_events.h"
 #include "window_look.h"
 
 #include <chrono>
@@ -51,8 +45,6 @@ void set_entry(GtkWidget* entry, const char* text) {
 }
 
 namespace {
-
-constexpr short kPedNotAuthenticated = 9;
 
 // ---------------------------------------------------------------------------
 // Status
@@ -107,9 +99,7 @@ bool polling_goes_on(std::uintptr_t generation) {
 Status_out query_terminal_state(Journaling journaling) {
     static const Operation& op = console_operation(kStatusActivity);
     Status_out out{};
-    OperationActivity activity(op.name, journaling);
-    run_operation(op, nullptr, &out);
-    activity.response(out);
+    journaled_call(op, NoRequest{}, out, journaling);
     return out;
 }
 
@@ -158,8 +148,8 @@ void read_date_time(TimeDate_in& in) {
     put_two_digits(in.SecondIn, spin_value(sp_dt_sec));
 }
 
-// A modal file chooser without a parent, kept above the main window, starting in the home folder; the chosen
-// path (to be freed with g_free), or null when the operator cancels.
+// A modal file chooser without a parent, kept above the main window, starting in the home folder;
+// the chosen path (to be freed with g_free), or null when the operator cancels.
 gchar* choose_path(const char* title, GtkFileChooserAction action, GtkFileFilter* filter) {
     GtkWidget* chooser =
         gtk_file_chooser_dialog_new(title, nullptr, action, "gtk-cancel", GTK_RESPONSE_CANCEL,
@@ -185,12 +175,7 @@ void send_trace_settings(bool enabled) {
     SetTraceTlvMessagesEnabelement_InOut in{}, io{};
     read_inputs(&in, op.inputs);
     in.TraceEnabelementINOut = enabled ? 1 : 0;
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &io);
-        activity.response(io);
-    }
+    journaled_call(op, in, io);
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
     show_record(&io, op.outputs);
     IsTraceTlvEnabled = io.TraceEnabelementINOut != 0;
@@ -202,6 +187,70 @@ void send_trace_settings(bool enabled) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// The operations of the workers
+
+// A status asked for once: the state stays empty for "PED Not Authenticated".
+const OperationRecipe<NoRequest, Status_out> kSingleQuery{
+    .operation = kStatusActivity,
+    .worker = GS,
+    .thread = &GetStatus,
+    .busy = &SingleState,
+    .show =
+        [](const Operation&, const Status_out& out) {
+            if (out.DiagRequestOut != kPedNotAuthenticated)
+                show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
+        },
+};
+
+const OperationRecipe<TimeDate_in, TimeDate_out> kSetDateTime{
+    .operation = "Set date and time",
+    .worker = SetTime,
+    .thread = &Timer,
+    .busy = &TimerState,
+    .read = read_date_time,
+    .show =
+        [](const Operation&, const TimeDate_out& out) {
+            if (out.DiagRequestOut != kPedNotAuthenticated)
+                show_coded(txt_set_terminal_date_time_status,
+                           coded_text(kDateTimeStatus, out.StatusOut));
+        },
+};
+
+// The password from the table, the status by the list's row. The answer to the
+// terminal's password request, if one waits, goes to the operation that asked
+// (before this command's own entry opens). The password itself is neither in the
+// question nor in the request recorded.
+const OperationRecipe<SetPasswordIn, SetPasswordOut> kSetPassword{
+    .operation = "Set password",
+    .worker = SetPassFct,
+    .thread = &SetPAss,
+    .busy = nullptr,
+    .read =
+        [](SetPasswordIn& in) {
+            const int row = cmb_setpw_entry_status
+                                ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_setpw_entry_status))
+                                : -1;
+            if (row >= 0 && row < static_cast<int>(std::size(kEntryStatusByRow)))
+                in.EntryStatusIn = kEntryStatusByRow[row];
+        },
+    .send = [](const SetPasswordIn& in) { answer_password_request(in.EntryStatusIn == 1); },
+};
+
+const OperationRecipe<InitTxnReceiptPrint_InOut, InitTxnReceiptPrint_InOut> kReceiptPrinting{
+    .operation = "Receipt printing",
+    .worker = UpdateTxnReceiptPrintStatus,
+    .thread = &ITRPS,
+    .busy = &TxnReceiptPrint,
+    .read =
+        [](InitTxnReceiptPrint_InOut& in) {
+            clear_result_line();
+            in.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
+                          : toggle_active(rad_print_txn_receipt_enabled) ? 1
+                                                                         : 0;
+        },
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -212,11 +261,7 @@ void btn_GetStatus_clicked(GtkWidget*, gpointer) {
         start_periodic_get_state();
         return;
     }
-    if (SingleState)
-        return;
-    set_entry(txt_get_terminal_status, "");
-    set_entry(txt_request_output, "");
-    start_worker(&GetStatus, GS, nullptr, &SingleState);
+    press(kSingleQuery, [] { clear_widgets({txt_get_terminal_status}); });
 }
 
 void start_periodic_get_state() {
@@ -238,18 +283,7 @@ void start_periodic_get_state() {
 }
 
 void* GS(void*) {
-    SingleState = true; // claimed by the handler; the worker holds it from here
-    const Status_out out = query_terminal_state(Journaling::Always);
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    }
-    if (out.DiagRequestOut != kPedNotAuthenticated) { // else the state stays empty
-        GdkLock lock;
-        show_coded(txt_get_terminal_status, coded_text(kSingleStates, out.StateOut));
-    }
-    SingleState = false;
-    return nullptr;
+    return run(kSingleQuery);
 }
 
 void* GetState(void* arg) {
@@ -293,36 +327,11 @@ void set_time_from_system() {
 }
 
 void btn_SetTime_clicked(GtkWidget*, gpointer) {
-    if (TimerState)
-        return;
-    set_entry(txt_set_terminal_date_time_status, "");
-    start_worker(&Timer, SetTime, nullptr, &TimerState);
+    press(kSetDateTime, [] { clear_widgets({txt_set_terminal_date_time_status}); });
 }
 
 void* SetTime(void*) {
-    TimerState = true; // claimed by the handler; the worker holds it from here
-    TimeDate_in in{};
-    TimeDate_out out{};
-    {
-        GdkLock lock;
-        read_date_time(in);
-    }
-    {
-        static const Operation& op = console_operation("Set date and time");
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &out);
-        activity.response(out);
-    }
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        if (out.DiagRequestOut != kPedNotAuthenticated)
-            show_coded(txt_set_terminal_date_time_status,
-                       coded_text(kDateTimeStatus, out.StatusOut));
-    }
-    TimerState = false;
-    return nullptr;
+    return run(kSetDateTime);
 }
 
 // ---------------------------------------------------------------------------
@@ -332,12 +341,7 @@ void btn_set_ip_address_clicked(GtkWidget*, gpointer) {
     static const Operation& op = console_operation("Set IP address");
     SetTerminalIPAddress_InOut in{}, io{};
     read_inputs(&in, op.inputs);
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &io);
-        activity.response(io);
-    }
+    journaled_call(op, in, io);
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
     if (io.DiagRequestOut == 0) // the terminal now prints from there
         print_server_allow_terminal(field_text(in.IPAddressIn).c_str());
@@ -360,12 +364,7 @@ void btn_set_ssl_certificate_clicked(GtkWidget*, gpointer) {
     static const Operation& op = console_operation("Set certificate");
     SetSSLCertificate_InOut in{}, io{};
     read_inputs(&in, op.inputs);
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &io);
-        activity.response(io);
-    }
+    journaled_call(op, in, io);
     display_diagnosis_string(txt_request_output, io.DiagRequestOut);
 }
 
@@ -377,31 +376,7 @@ void btn_set_passw_clicked(GtkWidget*, gpointer) {
 }
 
 void* SetPassFct(void*) {
-    static const Operation& op = console_operation("Set password");
-    SetPasswordIn in{};
-    SetPasswordOut out{};
-    {
-        GdkLock lock;
-        read_inputs(&in, op.inputs); // the password; the status by the list's row below
-        const int row = cmb_setpw_entry_status
-                            ? gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_setpw_entry_status))
-                            : -1;
-        if (row >= 0 && row < static_cast<int>(std::size(kEntryStatusByRow)))
-            in.EntryStatusIn = kEntryStatusByRow[row];
-    }
-    // The answer to the terminal's password request, if one waits, goes to the
-    // operation that asked (before this command's own entry opens). The password
-    // itself is neither in the question nor in the request recorded.
-    answer_password_request(in.EntryStatusIn == 1);
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &out);
-        activity.response(out);
-    }
-    GdkLock lock;
-    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    return nullptr;
+    return run(kSetPassword);
 }
 
 // ---------------------------------------------------------------------------
@@ -411,34 +386,11 @@ void rad_print_txn_receipt_clicked(GtkWidget*, gpointer) {
     // One change of choice calls this twice (the button chosen and the one left);
     // the flag, set here, lets only the first start a worker, which reads the
     // buttons once both calls are over.
-    if (TxnReceiptPrint)
-        return;
-    set_entry(txt_request_output, "");
-    start_worker(&ITRPS, UpdateTxnReceiptPrintStatus, nullptr, &TxnReceiptPrint);
+    press(kReceiptPrinting);
 }
 
 void* UpdateTxnReceiptPrintStatus(void*) {
-    static const Operation& op = console_operation("Receipt printing");
-    InitTxnReceiptPrint_InOut in{}, io{};
-    {
-        GdkLock lock;
-        set_entry(txt_request_output, "");
-        in.StatusIn = toggle_active(rad_print_txn_receipt_disabled)  ? 0
-                      : toggle_active(rad_print_txn_receipt_enabled) ? 1
-                                                                     : 0;
-    }
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &io);
-        activity.response(io);
-    }
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, io.DiagRequestOut);
-    }
-    TxnReceiptPrint = false;
-    return nullptr;
+    return run(kReceiptPrinting);
 }
 
 // ---------------------------------------------------------------------------

@@ -3,16 +3,10 @@
 // one busy flag and one worker each.
 #include "terminal_management.h"
 
-#include "activity.h"
-#include "common_Routines.h"
-#include "ecr_Routines.h"
 #include "fields.h"
-#include "gdk_lock.h"
-#include "korvex.h"
-#include "record_display.h"
+#include "operation_recipe.h"
 #include "signals.h"
-#include "ui_components.h"
-#include "worker.h"
+#include "transactions.h"
 
 std::atomic<bool> CheckEligState{false};
 std::atomic<bool> GetPEDSerialNumState{false};
@@ -27,28 +21,8 @@ pthread_t ApplicationEnablementTh;
 
 namespace {
 
-constexpr short kPedNotAuthenticated = 9;
-
-// Starts the worker of a query unless its busy flag is set, after emptying its
-// output entries and the result line (main thread).
-template <std::size_t N>
-void start_query(std::atomic<bool>& busy, GtkWidget** const (&outputs)[N], pthread_t* handle,
-                 void* (*worker)(void*)) {
-    if (busy)
-        return;
-    clear_entries(outputs);
-    set_entry(txt_request_output, "");
-    start_worker(handle, worker, nullptr, &busy);
-}
-
 // ---------------------------------------------------------------------------
 // Eligibility
-
-GtkWidget** const kEligibilityEntries[] = {
-    &txt_check_elig_elig_result,    &txt_check_elig_check_elig_curr_symbol,
-    &txt_check_elig_cash_back_elig, &txt_check_elig_cash_ceiling_limit,
-    &txt_check_elig_ceiling_limit,  &txt_check_elig_comm_code_requirement,
-};
 
 // EligibilityResultOut and CashBackEligibilityOut: 0, 1, any other.
 const char* const kEligibilityTexts[] = {"NOT ELIGIBLE", "ELIGIBLE", "UNKNOWN"};
@@ -56,7 +30,7 @@ const char* eligibility_text(int value) {
     return value == 0 || value == 1 ? kEligibilityTexts[value] : kEligibilityTexts[2];
 }
 
-// The limits of an eligible type, by the operation's table.
+// The result; for an eligible type its limits, by the operation's table.
 void show_eligibility(const Operation& op, const CheckEligibility_out& out) {
     set_entry(txt_check_elig_elig_result, eligibility_text(out.EligibilityResultOut));
     if (out.EligibilityResultOut != 1)
@@ -71,22 +45,15 @@ void show_eligibility(const Operation& op, const CheckEligibility_out& out) {
 // ---------------------------------------------------------------------------
 // PED authentication
 
-GtkWidget** const kPedEntries[] = {&txt_ped_authentication_status};
 const CodedText kPedStates[] = {{"AUTH OK", "green"}, {"AUTH NOK", "red"}, {"UNKNOWN", "yellow"}};
 
 // ---------------------------------------------------------------------------
 // Card tracks
 
-// Emptied by the button: the statuses first, then the data.
-GtkWidget** const kTrackButtonEntries[] = {
-    &txt_read_track1_status, &txt_read_track2_status, &txt_read_track3_status,
-    &txt_read_track1_data,   &txt_read_track2_data,   &txt_read_track3_data,
-};
-// Emptied by the worker: the data first, then the statuses.
-GtkWidget** const kTrackWorkerEntries[] = {
-    &txt_read_track1_data,   &txt_read_track2_data,   &txt_read_track3_data,
-    &txt_read_track1_status, &txt_read_track2_status, &txt_read_track3_status,
-};
+// The read statuses, which the table does not show.
+void clear_track_statuses() {
+    clear_widgets({txt_read_track1_status, txt_read_track2_status, txt_read_track3_status});
+}
 
 // Colour of each read status (0 to 9, then any other): read, or not read by the
 // customer's doing (cancelled, not an ISO track), or failed.
@@ -104,7 +71,7 @@ const TrackStatus kTrackStatuses[] = {
     {&txt_read_track3_status, &ReadTracks_out::Track3StatusOut},
 };
 
-void show_track_statuses(const ReadTracks_out& out) {
+void show_track_statuses(const Operation&, const ReadTracks_out& out) {
     for (const TrackStatus& track : kTrackStatuses) {
         const int status = out.*track.status;
         const int row = status >= 0 && status <= 9 ? status : 10;
@@ -115,198 +82,143 @@ void show_track_statuses(const ReadTracks_out& out) {
 // ---------------------------------------------------------------------------
 // Print information
 
-GtkWidget** const kPrintInfoEntries[] = {&txt_print_information_status};
 const char* const kPrintInfoTexts[] = {" PRINT OK ", " PRINT NOK "};
 
 // ---------------------------------------------------------------------------
 // Application enablement
 
-GtkWidget** const kAppEnablementEntries[] = {&txt_check_application_enablement_status};
 const CodedText kAppEnablementStates[] = {
     {"Application Not Enabled", "red"}, {"Application Enabled", "green"}, {"Unknown", "red"}};
 
-} // namespace
-
 // ---------------------------------------------------------------------------
-// Eligibility
+// The operations
+
+// The type chosen in the transaction panel's list.
+const OperationRecipe<CheckEligibility_in, CheckEligibility_out> kEligibility{
+    .operation = "Eligibility check",
+    .worker = CheckEligibility,
+    .thread = &CELI,
+    .busy = &CheckEligState,
+    .release = Release::NotAuthenticated,
+    .show_table = false,
+    .read =
+        [](CheckEligibility_in& in) {
+            field_copy(in.TransactionTypeIn, get_transaction_type(GTK_COMBO_BOX(cmb_txn_type)));
+        },
+    .show = show_eligibility,
+};
+
+// Up to 9 characters; 9 or more fill the field without a terminator.
+const OperationRecipe<PEDAuthentication_in, PEDAuthentication_out> kPedAuthentication{
+    .operation = "PED authentication",
+    .worker = GetPEDSerialNumber,
+    .thread = &GPSN,
+    .busy = &GetPEDSerialNumState,
+    .show =
+        [](const Operation&, const PEDAuthentication_out& out) {
+            show_coded(txt_ped_authentication_status, coded_text(kPedStates, out.StateOut));
+        },
+};
+
+// Blocks while the customer swipes; the journal keeps the track statuses, never
+// the tracks.
+const OperationRecipe<NoRequest, ReadTracks_out> kCardReading{
+    .operation = "Card reading",
+    .worker = ReadTracks,
+    .thread = &RDT,
+    .busy = &ReadTracksState,
+    .release = Release::NotAuthenticatedShown,
+    .read =
+        [](NoRequest&) {
+            // The data first, then the statuses (the button empties them the other way).
+            clear_outputs(console_operation("Card reading"));
+            clear_track_statuses();
+        },
+    .show = show_track_statuses,
+};
+
+// The text as typed, its line feeds escaped before it is recorded.
+const OperationRecipe<PrintInformation_in, PrintInformation_out> kPrintInformation{
+    .operation = "Print information",
+    .worker = PrintInformation,
+    .thread = &PrintInfo,
+    .busy = &PrintInfoState,
+    .read =
+        [](PrintInformation_in& in) {
+            if (!buf_print_information)
+                return;
+            GtkTextIter start, end;
+            gtk_text_buffer_get_bounds(buf_print_information, &start, &end);
+            gchar* text = gtk_text_buffer_get_text(buf_print_information, &start, &end, FALSE);
+            field_copy_terminated(in.PrintBufferIn, text);
+            g_free(text);
+            escape_print_line_feeds(in);
+        },
+    .show =
+        [](const Operation&, const PrintInformation_out& out) {
+            set_entry(txt_print_information_status, kPrintInfoTexts[out.StatusOut == 0 ? 0 : 1]);
+        },
+};
+
+// The list's row, the first when none is chosen.
+const OperationRecipe<CheckApplicationEnablementIn, CheckApplicationEnablementOut>
+    kApplicationEnablement{
+        .operation = "Application enablement",
+        .worker = CheckApplicationEnablement,
+        .thread = &ApplicationEnablementTh,
+        .busy = &AppEnablement,
+        .show =
+            [](const Operation&, const CheckApplicationEnablementOut& out) {
+                show_coded(txt_check_application_enablement_status,
+                           coded_text(kAppEnablementStates, out.EnablementResultOut));
+            },
+    };
+
+} // namespace
 
 void btn_check_eligibility_clicked(GtkWidget*, gpointer) {
     if (!cmb_txn_type || gtk_combo_box_get_active(GTK_COMBO_BOX(cmb_txn_type)) < 0) {
         show_no_type_message();
         return;
     }
-    start_query(CheckEligState, kEligibilityEntries, &CELI, CheckEligibility);
+    press(kEligibility, [] {
+        clear_widgets({txt_check_elig_elig_result, txt_check_elig_cash_back_elig,
+                       txt_check_elig_comm_code_requirement});
+    });
 }
 
 void* CheckEligibility(void*) {
-    CheckEligState = true;
-    static const Operation& op = console_operation("Eligibility check");
-    CheckEligibility_in in{};
-    CheckEligibility_out out{};
-    {
-        GdkLock lock;
-        field_copy(in.TransactionTypeIn, get_transaction_type(GTK_COMBO_BOX(cmb_txn_type)));
-    }
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &out);
-        activity.response(out);
-    }
-    // "PED Not Authenticated" frees the button as soon as the call returns; the flag
-    // is then not cleared again at the end, where it may already be a newer check's.
-    const bool freed_early = out.DiagRequestOut == kPedNotAuthenticated;
-    if (freed_early)
-        CheckEligState = false;
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        show_eligibility(op, out);
-    }
-    if (!freed_early)
-        CheckEligState = false;
-    return nullptr;
+    return run(kEligibility);
 }
 
-// ---------------------------------------------------------------------------
-// PED authentication
-
 void btn_PedAuth_clicked(GtkWidget*, gpointer) {
-    start_query(GetPEDSerialNumState, kPedEntries, &GPSN, GetPEDSerialNumber);
+    press(kPedAuthentication, [] { clear_widgets({txt_ped_authentication_status}); });
 }
 
 void* GetPEDSerialNumber(void*) {
-    GetPEDSerialNumState = true;
-    static const Operation& op = console_operation("PED authentication");
-    PEDAuthentication_in in{};
-    PEDAuthentication_out out{};
-    {
-        GdkLock lock;
-        // Up to 9 characters; 9 or more fill the field without a terminator.
-        read_inputs(&in, op.inputs);
-    }
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &out);
-        activity.response(out);
-    }
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        show_coded(txt_ped_authentication_status, coded_text(kPedStates, out.StateOut));
-    }
-    GetPEDSerialNumState = false;
-    return nullptr;
+    return run(kPedAuthentication);
 }
 
-// ---------------------------------------------------------------------------
-// Card tracks
-
 void btn_ReadTracks_clicked(GtkWidget*, gpointer) {
-    start_query(ReadTracksState, kTrackButtonEntries, &RDT, ReadTracks);
+    press(kCardReading, clear_track_statuses);
 }
 
 void* ReadTracks(void*) {
-    ReadTracksState = true;
-    static const Operation& op = console_operation("Card reading");
-    ReadTracks_out out{};
-    {
-        GdkLock lock;
-        clear_entries(kTrackWorkerEntries);
-    }
-    {
-        OperationActivity activity(op.name);
-        run_operation(op, nullptr, &out); // blocks while the customer swipes
-        activity.response(out);    // the track statuses; the tracks are never kept
-    }
-    const bool freed_early = out.DiagRequestOut == kPedNotAuthenticated;
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    }
-    if (freed_early)
-        ReadTracksState = false;
-    {
-        GdkLock lock;
-        show_record(&out, op.outputs);
-        show_track_statuses(out);
-    }
-    if (!freed_early)
-        ReadTracksState = false;
-    return nullptr;
+    return run(kCardReading);
 }
 
-// ---------------------------------------------------------------------------
-// Print information
-
 void btn_PrintInfo_clicked(GtkWidget*, gpointer) {
-    start_query(PrintInfoState, kPrintInfoEntries, &PrintInfo, PrintInformation);
+    press(kPrintInformation, [] { clear_widgets({txt_print_information_status}); });
 }
 
 void* PrintInformation(void*) {
-    PrintInfoState = true;
-    PrintInformation_in in{};
-    PrintInformation_out out{};
-    {
-        GdkLock lock;
-        if (buf_print_information) {
-            GtkTextIter start, end;
-            gtk_text_buffer_get_bounds(buf_print_information, &start, &end);
-            gchar* text = gtk_text_buffer_get_text(buf_print_information, &start, &end, FALSE);
-            field_copy_terminated(in.PrintBufferIn, text);
-            g_free(text);
-        }
-    }
-    static const Operation& op = console_operation("Print information");
-    escape_print_line_feeds(in);
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &out);
-        activity.response(out);
-    }
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-    }
-    {
-        GdkLock lock;
-        set_entry(txt_print_information_status, kPrintInfoTexts[out.StatusOut == 0 ? 0 : 1]);
-    }
-    PrintInfoState = false;
-    return nullptr;
+    return run(kPrintInformation);
 }
 
-// ---------------------------------------------------------------------------
-// Application enablement
-
 void btn_check_application_enablement_Clicked(GtkWidget*, gpointer) {
-    start_query(AppEnablement, kAppEnablementEntries, &ApplicationEnablementTh,
-                CheckApplicationEnablement);
+    press(kApplicationEnablement, [] { clear_widgets({txt_check_application_enablement_status}); });
 }
 
 void* CheckApplicationEnablement(void*) {
-    AppEnablement = true;
-    static const Operation& op = console_operation("Application enablement");
-    CheckApplicationEnablementIn in{};
-    CheckApplicationEnablementOut out{};
-    {
-        GdkLock lock;
-        read_inputs(&in, op.inputs); // the list's row, the first when none is chosen
-    }
-    {
-        OperationActivity activity(op.name);
-        activity.request(in);
-        run_operation(op, &in, &out);
-        activity.response(out);
-    }
-    {
-        GdkLock lock;
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-        show_coded(txt_check_application_enablement_status,
-                   coded_text(kAppEnablementStates, out.EnablementResultOut));
-    }
-    AppEnablement = false;
-    return nullptr;
+    return run(kApplicationEnablement);
 }

@@ -23,14 +23,15 @@ void bind_widgets(GtkBuilder* builder) {
 #undef L
 }
 
+// Never destroyed: a detached worker may show its answer while the process exits.
 GtkWidget** widget_handle(std::string_view id) {
-    static const std::unordered_map<std::string_view, GtkWidget**> handles = {
+    static const auto* const handles = new std::unordered_map<std::string_view, GtkWidget**>{
 #define W(kind, id) {#id, &id},
 #define L(id)
 #include "widgets.def"
 #undef W
 #undef L
     };
-    const auto found = handles.find(id);
-    return found == handles.end() ? nullptr : found->second;
+    const auto found = handles->find(id);
+    return found == handles->end() ? nullptr : found->second;
 }

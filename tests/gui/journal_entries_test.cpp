@@ -2,7 +2,10 @@
 // page as the operator runs it, a sale with the cashier's signature and its
 // receipts, card numbers, tracks and passwords kept out of every file, and a
 // console whose journal cannot be written.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
+#include "terminal_events.h"
+#include "terminal_management.h"
+#include "transactions.h"
 #include "gui_harness.h"
 #include "journal.h"
 #include "journal_store.h"

@@ -1,5 +1,5 @@
 // The end-of-day panels in the window against exact scripted answers.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
 #include "gui_harness.h"
 #include "korvex.h"
 #include "sim_txn.h"

@@ -2,7 +2,8 @@
 // and its dispatch (over scripted answers of the terminal library), the signature
 // check, the voice referral, partial authorisation and AVS windows, the password
 // dialog and the DCC panel (whole sales with their questions: see JournalEntries).
-#include "ecr_Routines.h"
+#include "terminal_events.h"
+#include "transactions.h"
 #include "gui_harness.h"
 #include "korvex.h"
 #include "test_util.h"

@@ -1,5 +1,7 @@
 // Terminal management in the window: status, receipt printing, tracing, printing, PED, busy flags.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
+#include "terminal_management.h"
+#include "transactions.h"
 #include "gui_harness.h"
 #include "korvex.h"
 #include "test_util.h"

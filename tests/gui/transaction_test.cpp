@@ -1,7 +1,7 @@
 // The transaction panel as the operator uses it: what the start button sends to
 // the terminal, how each response is shown, the busy and no-type cases, and the
 // last transaction fetched back.
-#include "ecr_Routines.h"
+#include "transactions.h"
 #include "gui_harness.h"
 #include "korvex.h"
 #include "test_util.h"

@@ -1,7 +1,8 @@
 // What the window tells the operator besides the fields: which entries only
 // display, where typing starts, what runs now, whether the event server runs and
 // why no receipts can arrive.
-#include "ecr_Routines.h"
+#include "terminal_events.h"
+#include "transactions.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
 #include "output_widths.h"

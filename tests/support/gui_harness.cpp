@@ -3,7 +3,8 @@
 // tests of start-up failure and shut-down (see run_console_child).
 #include "gui_harness.h"
 
-#include "ecr_Routines.h"
+#include "terminal_events.h"
+#include "transactions.h"
 #include "gdk_lock.h"
 #include "journal.h"
 #include "korvex.h"

@@ -103,12 +103,13 @@ TEST(ScenarioParser, GoodFileIsReadWithItsKeptValuesAndAnswers) {
         "    keep: {invoice: InvoiceNumber}\n"
         "  - op: VOID\n    name: the void\n    repeat: 2\n"
         "    inputs: {InvoiceNumber: \"${invoice}\"}\n"
-        "    expect: {fields: {InvoiceNumber: {pattern: \"^${invoice}$\"}}}\n");
+        "    expect: {fields: {InvoiceNumber: {pattern: \"^${invoice}$\"}}}\n"
+        "  - op: Exchange rate update\n    expect: {status: Rates Sent Successfully}\n");
     std::vector<ScenarioError> errors;
     const Scenario s = parse_scenario_file(path, errors);
     ASSERT_TRUE(errors.empty()) << errors[0].text();
     EXPECT_EQ(s.name, "Sale and void");
-    ASSERT_EQ(s.steps.size(), 2u);
+    ASSERT_EQ(s.steps.size(), 3u);
     EXPECT_STREQ(s.steps[0].op->name, "SALE");
     EXPECT_EQ(s.steps[0].result, 0);
     EXPECT_EQ(s.steps[0].receipt, ReceiptCheck::None);
@@ -121,6 +122,9 @@ TEST(ScenarioParser, GoodFileIsReadWithItsKeptValuesAndAnswers) {
     ASSERT_EQ(s.steps[1].fields.size(), 1u);
     EXPECT_TRUE(s.steps[1].fields[0].value.is_pattern);
     EXPECT_EQ(s.ignore.size(), 2u);
+    // The status the journal gives an exchange rate update is the one a step checks.
+    ASSERT_TRUE(s.steps[2].status_output);
+    EXPECT_STREQ(s.steps[2].status_output->field->name, "OperationStatusOut");
 }
 
 TEST(ScenarioParser, ABrokenFileStopsTheWholeCampaignBeforeAnythingPlays) {
