@@ -1,6 +1,8 @@
 // Operations made by hand in the window, saved from the Journal page as a scenario,
 // and played by kelvra-run on a simulated terminal that never saw them.
-#include "ecr_Routines.h"
+#include "end_of_day.h"
+#include "terminal_events.h"
+#include "transactions.h"
 #include "gui_harness.h"
 #include "journal.h"
 #include "journal_store.h"
