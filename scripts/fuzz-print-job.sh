@@ -1,11 +1,13 @@
 #!/bin/sh
 # Builds the print-job fuzz target with clang's libFuzzer (plus AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs it for a bounded time. Not part of CI.
+# UndefinedBehaviorSanitizer) and runs it for a bounded time. scripts/test.sh (CI)
+# runs it for a minute; a crash, a leak or an undefined behaviour fails it.
 #
 #   scripts/fuzz-print-job.sh [SECONDS]       default 120
 #
 # Needs clang and its runtime (Debian: apt-get install -y clang libclang-rt-14-dev,
-# where the fuzzer runtime is not part of clang's own package) and the GTK headers.
+# where the fuzzer runtime is not part of clang's own package; both are in
+# scripts/setup.sh's list) and the GTK headers.
 # The corpus and any crash files stay in $FUZZ_DIR (default build-fuzz/).
 set -eu
 

@@ -6,7 +6,7 @@ KELVRA_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KELVRA_PACKAGES="build-essential cmake ninja-build pkg-config libgtk-3-dev libgtk-3-bin \
 libgtest-dev xvfb xauth fonts-dejavu-core libsqlite3-dev libzstd-dev iproute2 nlohmann-json3-dev \
 libyaml-cpp-dev libxml2-utils debhelper dpkg-dev lintian appstream desktop-file-utils groff-base \
-poppler-utils"
+poppler-utils clang libclang-rt-14-dev"
 
 install_missing_packages() {
     local missing=""

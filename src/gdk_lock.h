@@ -9,6 +9,14 @@
 void gdk_lock_record_main_thread();
 // True on the thread recorded at start-up.
 bool gdk_lock_on_main_thread();
+// Called on the main thread, with the lock held, when the main window is destroyed:
+// from then on a worker that takes the lock waits there for the process to end
+// instead of writing to widgets that are gone.
+void gdk_lock_window_gone();
+// For a worker holding the lock after it was given up and taken back meanwhile (a
+// dialog's own loop, GdkUnlock): when the window went in between, the worker
+// waits here for the process to end. Does nothing on the main thread.
+void gdk_lock_stop_if_window_gone();
 
 // gdk_threads_* are deprecated but are the documented contract between the
 // workers and the main loop; the deprecation is silenced only here.
@@ -18,7 +26,8 @@ inline void gdk_lock_enter() { gdk_threads_enter(); }
 inline void gdk_lock_leave() { gdk_threads_leave(); }
 #pragma GCC diagnostic pop
 
-// Holds the toolkit lock for a scope of a worker thread.
+// Holds the toolkit lock for a scope of a worker thread. Once the main window is
+// gone, the constructor does not return (see gdk_lock_window_gone).
 class GdkLock {
   public:
     GdkLock();
@@ -32,7 +41,10 @@ class GdkLock {
 class GdkUnlock {
   public:
     GdkUnlock() { gdk_lock_leave(); }
-    ~GdkUnlock() { gdk_lock_enter(); }
+    ~GdkUnlock() {
+        gdk_lock_enter();
+        gdk_lock_stop_if_window_gone();
+    }
     GdkUnlock(const GdkUnlock&) = delete;
     GdkUnlock& operator=(const GdkUnlock&) = delete;
 };

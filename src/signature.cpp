@@ -127,6 +127,7 @@ void display_signature_dialog(const char* TransactionTypeOut) {
     fit_dialog_to_screen(dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
+    gdk_lock_stop_if_window_gone(); // the dialog's loop let the window close
 }
 
 void* SignatureVerification(void*) {

@@ -282,6 +282,7 @@ void Application_opened() {
 }
 
 void Application_closed(GtkWidget*, gpointer) {
+    gdk_lock_window_gone();
     g_SettingStruct = SettingsSave{};
     for (const SavedEntry& s : kSavedEntries)
         if (*s.entry)

@@ -53,6 +53,7 @@ void run_message_dialog(GtkMessageType type, GtkButtonsType buttons, const char*
         gtk_window_set_title(GTK_WINDOW(dialog), title);
     const int answer = gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
+    gdk_lock_stop_if_window_gone(); // the dialog's loop let the window close
     if (response)
         *response = answer;
 }

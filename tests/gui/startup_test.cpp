@@ -124,6 +124,7 @@ TEST(Lifecycle, AStopSignalClosesAsTheWindowDoes) {
         const std::size_t at = run.err.find("signalled ");
         ASSERT_NE(at, std::string::npos) << run.err;
         EXPECT_NE(run.err.find(" running\n", at), std::string::npos) << "the sale had ended";
+        EXPECT_EQ(run.err.find("-CRITICAL"), std::string::npos) << "a worker outlived the window";
         EXPECT_LT(run.ended_ns - std::stoll(run.err.substr(at + 10)), 1000000000LL) << run.err;
         EXPECT_EQ(read_file(dir + "/ECRConf"), settings_file({{"Amount1Label", "Amount1"},
                                                               {"Amount2Label", "Amount2"},
@@ -212,6 +213,7 @@ TEST(Lifecycle, ClosingWhileTheTerminalAsksEndsTheProcessAtOnce) {
         EXPECT_LT(run.ended_ns - closed, 1000000000LL) << run.err;
         EXPECT_EQ(run.err.find("print child 0 "), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(" reaped"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("-CRITICAL"), std::string::npos) << run.err;
     }
     StartPrnServer();
     EXPECT_TRUE(gui::pump_until([] { return print_server_state() == PrintServerState::Serving; }));

@@ -690,13 +690,14 @@ GtkWidget* visible_file_chooser() {
 } // namespace gui
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strncmp(argv[1], gui::kChildFlag, std::strlen(gui::kChildFlag)) == 0)
-        return gui::run_child(argv[1] + std::strlen(gui::kChildFlag), argc - 1, argv + 1);
-
+    // In the console children too: a child's workers outlive its window.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_set_lock_functions(G_CALLBACK(gui::toolkit_lock), G_CALLBACK(gui::toolkit_unlock));
 #pragma GCC diagnostic pop
+    if (argc > 1 && std::strncmp(argv[1], gui::kChildFlag, std::strlen(gui::kChildFlag)) == 0)
+        return gui::run_child(argv[1] + std::strlen(gui::kChildFlag), argc - 1, argv + 1);
+
     testing::InitGoogleTest(&argc, argv);
     test_work_dir(); // private working directory before the console reads its files
     g_ui_dir = KELVRA_SOURCE_UI_DIR;
