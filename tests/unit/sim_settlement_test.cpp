@@ -65,61 +65,8 @@ AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,
 
 using SimSettlement = SimNoTillTest;
 
-TEST_F(SimSettlement, EveryTypeCountsInItsCategory) {
-    // Steps after the first refer to the first transaction by its invoice or
-    // pre-authorisation reference.
-    struct Row {
-        const char* what;
-        SimTxn first;
-        std::vector<SimTxn> then; // invoice "@" / reference "@" stand for the first's
-        Figures expected;
-        int records;
-    };
-    const Row rows[] = {
-        {"SALE", {"00", "1000"}, {}, {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
-        {"REFUND", {"01", "1000"}, {}, {0, 0, 1, 1000, 0, 0, 0, 0, 0, 0}, 1},
-        {"CASH ADVANCE", {"04", "2000"}, {}, {1, 2000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
-        {"PWCB", {"05", "3000", "1000"}, {}, {1, 3000, 0, 0, 1, 1000, 0, 0, 0, 0}, 1},
-        {"PRE-AUTH alone", {"06", "5000"}, {}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
-        {"PRE-AUTH, INCREMENT, COMPLETION",
-         {"06", "5000"},
-         {{"15", "1000", "", "", "@"}, {"07", "", "", "", "@"}},
-         {1, 6000, 0, 0, 0, 0, 0, 0, 0, 0},
-         3},
-        {"PRE-AUTH REVERSAL", {"06", "5000"}, {{"13", "", "", "", "@"}}, {}, 2},
-        {"VERIFY ACCOUNT", {"08"}, {}, {}, 1},
-        {"FORCE", {"10", "1500", "", "", "", "A1B2C3"}, {}, {1, 1500, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
-        {"MOTO SALE", {"11", "1200"}, {}, {1, 1200, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
-        {"MOTO REFUND", {"12", "700"}, {}, {0, 0, 1, 700, 0, 0, 0, 0, 0, 0}, 1},
-        {"VOID", {"00", "1000"}, {{"02", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 1, 1000, 0, 0}, 2},
-        {"CANCEL", {"01", "800"}, {{"14", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 800}, 2},
-        {"REVERSAL", {"00", "900"}, {{"09"}}, {0, 0, 0, 0, 0, 0, 1, 900, 0, 0}, 2},
-        {"PWCB VOID", {"05", "3000", "500"}, {{"02", "", "", "@"}}, {0, 0, 0, 0, 0, 0, 1, 3000}, 2},
-        {"DUPLICATA", {"00", "1000"}, {{"03"}}, {1, 1000, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        ASSERT_EQ(text_of(settle().SettlementStatusOut).size(), 1u); // a fresh batch
-        approved(row.first);
-        const GetLastTxnData_out last = last_txn();
-        const std::string invoice = text_of(last.InvoiceNumberOut),
-                          reference = text_of(last.PreAuthRefNumOut);
-        for (SimTxn step : row.then) {
-            if (step.invoice == "@")
-                step.invoice = invoice;
-            if (step.pre_auth_ref == "@")
-                step.pre_auth_ref = reference;
-            approved(step);
-        }
-        const SettlementResponseOut open = data(0);
-        EXPECT_EQ(figures(open), row.expected);
-        EXPECT_EQ(open.TransactionDetailDataRecordNumberOut, row.records);
-        const SettlementResponseOut closed = settle();
-        EXPECT_EQ(figures(closed), row.expected) << "the settlement closes what the data showed";
-        EXPECT_EQ(text_of(closed.SettlementStatusOut), "0");
-    }
-}
-
+// Every type's category in the open batch's data and the settlement: the batch
+// categories scenario.
 // The settlement's texts, an empty batch's status and the void's record right after
 // the sale it voided are also played by the day scenario.
 TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
