@@ -187,12 +187,16 @@ TEST_F(EndOfDay, CodedFieldsAtTheirEdges) {
         record.BankTypeOut = r.bank;
         put(record.EntryMethodOut, r.entry);
         put(record.TransactionTypeOut, r.type);
+        record.IsDCCTxnEligibleOut = 0x0101; // the low bytes count
+        record.IsDCCTxnAcceptedOut = 0x0100;
         script("GetTransactionDetailDataRecord", record);
         settle(settlement_with_records(1));
         EXPECT_EQ(gui::text(txt_sett_output_txn_currency_code), r.currency_shown) << r.currency;
         EXPECT_EQ(gui::text(txt_sett_output_bank_type), r.bank_shown);
         EXPECT_EQ(gui::text(txt_sett_output_entry_method), r.entry_shown);
         EXPECT_EQ(gui::text(txt_sett_output_txn_type), r.type_shown) << "'" << r.type << "'";
+        EXPECT_EQ(gui::text(txt_sett_output_is_dcc_txn_eligible), "TRUE");
+        EXPECT_EQ(gui::text(txt_sett_output_is_dcc_txn_accepted), "FALSE");
     }
 
     for (const auto& [status, shown] :

@@ -235,6 +235,29 @@ TEST_F(TerminalManagement, APedSerialNumberIsSentOnItsNineBytes) {
     EXPECT_EQ(gui::settled_color(txt_ped_authentication_status, kGreen), kGreen);
 }
 
+// The eligibility answer's flags: 0, 1 or anything else; the limits and the rest
+// only for an eligible type.
+TEST_F(TerminalManagement, EligibilityFlagsAsTheTerminalGaveThem) {
+    const struct {
+        signed char result, cash_back, code;
+        const char *result_shown, *cash_back_shown, *code_shown;
+    } cases[] = {{1, 5, 1, "ELIGIBLE", "UNKNOWN", "TRUE"},
+                 {1, 0, 0, "ELIGIBLE", "NOT ELIGIBLE", "FALSE"},
+                 {-1, 1, 1, "UNKNOWN", "", ""}};
+    gui::set_active(cmb_txn_type, 0);
+    for (const auto& c : cases) {
+        CheckEligibility_out out{};
+        out.EligibilityResultOut = c.result;
+        out.CashBackEligibilityOut = c.cash_back;
+        out.IsCommercialCodeRequiredOut = c.code;
+        script("CheckEligibilityLaunch", out);
+        ASSERT_TRUE(gui::press(btn_check_eligibilit, "CheckEligibilityLaunch", CheckEligState));
+        EXPECT_EQ(gui::text(txt_check_elig_elig_result), c.result_shown);
+        EXPECT_EQ(gui::text(txt_check_elig_cash_back_elig), c.cash_back_shown);
+        EXPECT_EQ(gui::text(txt_check_elig_comm_code_requirement), c.code_shown);
+    }
+}
+
 // Every button whose operation has a busy flag: a double press (the second press
 // before the worker has run) and a press while the call runs start one worker, and
 // the refused press clears nothing.

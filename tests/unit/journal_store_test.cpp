@@ -397,7 +397,7 @@ class JournalExportTest : public JournalStoreTest {
         JournalStoreTest::SetUp();
         store_ = open_store();
         // Texts with quotes, commas and line breaks, and one a spreadsheet would run.
-        const char* hosts[] = {"=HYPERLINK(\"http://x\")", "SEE \"T&C\", PAGE 2",
+        const char* hosts[] = {"=HYPERLINK(\"http://x\")", "@SEE \"T&C\", PAGE 2",
                                "DANKE\r\nSCH\xc3\x96N"};
         for (int i = 0; i < 3; ++i) {
             JournalEntry e = sale(1000 * (i + 1), "000000001250", "00012", "");
@@ -428,7 +428,8 @@ TEST_F(JournalExportTest, CsvReadsBackToTheEntries) {
     const std::string receipt = "   KELVRA SHOP, \"MAIN\" ST\nAMOUNT  EUR 12,50\n\n"
                                 "CARD 679999******4564\nLINE, WITH \"QUOTES\"";
     // Newest first; a field that starts like a formula reads as text.
-    const char* hosts[] = {"DANKE\r\nSCH\xc3\x96N", "SEE \"T&C\", PAGE 2", "'=HYPERLINK(\"http://x\")"};
+    const char* hosts[] = {"DANKE\r\nSCH\xc3\x96N", "'@SEE \"T&C\", PAGE 2",
+                           "'=HYPERLINK(\"http://x\")"};
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const JournalEntry& e = entries_[i];
         const auto& row = rows[i + 1];

@@ -21,50 +21,8 @@ std::string status_of(const SimTxn& r) {
 
 using SimPayment = SimNoTillTest;
 
-// The payments scenario plays every type through the console's tables (a FORCE's
-// code, a cash-back, an account verified, a cancel, a reversal's amount); these
-// tests keep the fields and links it does not check.
-TEST_F(SimPayment, EveryTypeThatTakesACardIsApprovedWithAFullAnswer) {
-    struct Case {
-        SimTxn request;
-        const char* entry_method;
-        const char* emv_type;
-        bool chip;
-    };
-    const Case cases[] = {
-        {{"00", "000000000150"}, "3", "00", true},
-        {{"01", "2500"}, "3", "20", true},
-        {{"04", "5000"}, "3", "01", true},
-        {{"05", "6000", "2000"}, "3", "09", true},
-        {{"06", "30000"}, "3", "00", true},
-        {{"10", "4200", "", "", "", "AB12CD"}, "3", "00", true},
-        {{"11", "1999"}, "5", "00", false},
-        {{"12", "999"}, "5", "20", false},
-    };
-    std::string previous_invoice;
-    for (const Case& c : cases) {
-        SCOPED_TRACE("type " + c.request.type);
-        const Transaction_out out = launch(c.request, "42");
-        ASSERT_EQ(out.DiagRequestOut, 0);
-        EXPECT_EQ(text_of(out.TransactionStatusOut), "00");
-        EXPECT_EQ(text_of(out.MessageNumberOut), "42");
-        EXPECT_EQ(text_of(out.TotalAmountOut),
-                  std::string(12 - c.request.amount1.size(), '0') + c.request.amount1);
-        EXPECT_TRUE(digits(text_of(out.RetrievalReferenceNumberOut), 12));
-        EXPECT_EQ(text_of(out.AuthorisationCodeOut).size(), 6u);
-        EXPECT_EQ(text_of(out.EntryMethodOut), c.entry_method);
-        EXPECT_EQ(text_of(out.EMVTxnTypeOut), c.emv_type);
-        EXPECT_NE(text_of(out.PANOut).find("******"), std::string::npos);
-        EXPECT_EQ(text_of(out.BatchNumberOut), "001");
-        EXPECT_EQ(text_of(out.CashierIdOut), "C7");
-        EXPECT_EQ(text_of(out.AppCryptogramOut).size(), c.chip ? 16u : 0u);
-        const std::string invoice = text_of(out.InvoiceNumberOut);
-        EXPECT_TRUE(digits(invoice, 6));
-        EXPECT_LT(previous_invoice, invoice) << "invoice numbers must grow";
-        previous_invoice = invoice;
-    }
-}
-
+// Every type with its fields, a void or cancel by the whole invoice, one never issued
+// or not given: the payments and refusal scenarios.
 TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
     const Transaction_out sale = launch({"00", "1500"});
     const std::string sale_invoice = text_of(sale.InvoiceNumberOut);
@@ -75,50 +33,29 @@ TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
     EXPECT_EQ(text_of(voided.InvoiceNumberOut), sale_invoice);
     EXPECT_EQ(text_of(voided.TotalAmountOut), "000000001500");
     EXPECT_EQ(text_of(voided.PANOut), text_of(sale.PANOut));
-
-    EXPECT_EQ(status_of({"02", "", "", "999999"}), "12") << "never issued";
-    EXPECT_EQ(status_of({"02"}), "12") << "no invoice at all";
 }
 
+// Increments, the completion of what is held and a completed reference: the payments
+// and refusal scenarios.
 TEST_F(SimPayment, PreAuthorisationReferenceFlow) {
     const Transaction_out pre_auth = launch({"06", "10000"});
     const std::string reference = text_of(pre_auth.PreAuthRefNumOut);
-    ASSERT_TRUE(digits(reference, 8)) << reference;
-
-    const Transaction_out increment = launch({"15", "2500", "", "", reference});
-    EXPECT_EQ(text_of(increment.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(increment.PreAuthRefNumOut), reference);
-    EXPECT_EQ(text_of(increment.TotalAmountOut), "000000002500");
-
-    // Without an amount the completion takes what is held, increments included.
-    const Transaction_out completion = launch({"07", "", "", "", reference});
-    EXPECT_EQ(text_of(completion.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(completion.TotalAmountOut), "000000012500");
-    EXPECT_EQ(text_of(completion.PANOut), text_of(pre_auth.PANOut));
-    // Completed: the reference is no longer open.
-    EXPECT_EQ(status_of({"07", "100", "", "", reference}), "01");
-    EXPECT_EQ(status_of({"13", "", "", "", reference}), "01");
+    EXPECT_EQ(text_of(launch({"07", "", "", "", reference}).PANOut), text_of(pre_auth.PANOut));
 
     const std::string second = text_of(launch({"06", "800"}).PreAuthRefNumOut);
     EXPECT_EQ(text_of(launch({"13", "", "", "", second}).TransactionStatusOut), "00");
     EXPECT_EQ(status_of({"15", "100", "", "", second}), "01");
 }
 
+// The copy's and the reversal's invoice, a copy that is no transaction, a reversed
+// sale that cannot be voided: the payments and refusal scenarios.
 TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
     EXPECT_EQ(status_of({"09"}), "02"); // nothing yet
     EXPECT_EQ(status_of({"03"}), "02");
-
     const Transaction_out sale = launch({"00", "3300"}, "5");
     const Transaction_out copy = launch({"03"}, "6");
     EXPECT_EQ(text_of(copy.MessageNumberOut), "6");
-    EXPECT_EQ(text_of(copy.InvoiceNumberOut), text_of(sale.InvoiceNumberOut));
     EXPECT_EQ(text_of(copy.AuthorisationCodeOut), text_of(sale.AuthorisationCodeOut));
-
-    // A copy is not a transaction: the last one is still the sale.
-    const Transaction_out reversal = launch({"09"});
-    EXPECT_EQ(text_of(reversal.TransactionStatusOut), "00");
-    EXPECT_EQ(text_of(reversal.InvoiceNumberOut), text_of(sale.InvoiceNumberOut));
-    EXPECT_EQ(status_of({"02", "", "", text_of(sale.InvoiceNumberOut)}), "02");
 }
 
 TEST_F(SimPayment, AmountsChooseTheOutcome) {
@@ -129,15 +66,12 @@ TEST_F(SimPayment, AmountsChooseTheOutcome) {
         bool numbered; // reached the host: invoice and reference
     };
     // What the shipped outcome scenario does not check of the amounts it plays (the
-    // invoice of an issuer unavailable, a failed call's empty answer), and past the
-    // limits (at them: the eligibility test).
+    // invoice of an issuer unavailable, a failed call's empty answer); the limits: the
+    // limits scenario.
     const Case cases[] = {
         {{"00", "10005"}, 0, "03", true},
         {{"00", "10021"}, 1, "", false},
         {{"00", "10023"}, 9, "", false},
-        {{"00", "500001"}, 0, "09", false},
-        {{"05", "20000", "10001"}, 0, "13", false},
-        {{"05", "5000", "5000"}, 0, "14", false}, // nothing bought
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.request.amount1 + "/" + c.request.amount2);
