@@ -126,6 +126,10 @@ extern std::atomic<bool> IsSignatureSet;
 
 // Worker of the start button: launches the transaction and shows its response.
 void* DoTxn(void* arg);
+// The two locked sections in which DoTxn shows a response (toolkit lock held): the
+// emptied panel with the result line, then every field of the response.
+void show_transaction_result(const Transaction_out& out);
+void show_transaction_fields(const Transaction_out& out);
 // Worker of the last-transaction button.
 void* TransactionRecovery(void* arg);
 

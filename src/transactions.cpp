@@ -270,6 +270,16 @@ void btn_doTransaction_clicked(GtkWidget*, gpointer) {
     start_worker(&Txn, DoTxn, nullptr, &Txnstate);
 }
 
+void show_transaction_result(const Transaction_out& out) {
+    clear_transaction_output();
+    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+}
+
+// Every transaction type shares the SALE's outputs.
+void show_transaction_fields(const Transaction_out& out) {
+    show_record(&out, transaction_operation(0).outputs);
+}
+
 void* DoTxn(void*) {
     IsSignatureSet = false;
     Txnstate = true;
@@ -296,8 +306,7 @@ void* DoTxn(void*) {
     }
     {
         GdkLock lock;
-        clear_transaction_output();
-        display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+        show_transaction_result(out);
     }
     // "PED Not Authenticated" frees the start button before the display; the flag
     // is then not cleared again at the end, where it may already be a newer
@@ -307,7 +316,7 @@ void* DoTxn(void*) {
         Txnstate = false;
     {
         GdkLock lock;
-        show_record(&out, op->outputs);
+        show_transaction_fields(out);
     }
     {
         std::lock_guard keep(txn_data_out_mutex);
