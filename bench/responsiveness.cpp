@@ -271,7 +271,8 @@ bool parse_options(int argc, char** argv, Options* options) {
 int main(int argc, char** argv) {
     Options options;
     if (!parse_options(argc, argv, &options)) {
-        std::fputs("usage: responsiveness [--sales N] [--scale S] [--burst LINES] [--answers N]\n", stderr);
+        std::fputs("usage: responsiveness [--sales N] [--scale S] [--burst LINES] [--answers N]\n",
+                   stderr);
         return 2;
     }
     // The console and the simulated terminal keep their files in a scratch folder.

@@ -200,8 +200,8 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
 // Every output of every page holds its longest value (its record field's whole
 // width, or the longest text of its code table) whole, in its own font, at a till's
 // two screen sizes, and no page needs to scroll sideways. Outputs too long for a
-// panel show the text they cannot hold, wrapped, beneath, until they are emptied. KELVRA_SCREENSHOT_DIR
-// keeps a picture of every page at each size.
+// panel show the text they cannot hold, wrapped, beneath, until they are emptied.
+// KELVRA_SCREENSHOT_DIR keeps a picture of every page at each size.
 struct ScreenSize {
     int width, height;
 };
