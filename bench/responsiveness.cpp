@@ -16,6 +16,7 @@
 // The console's print server needs port 5187 to itself (hence the private network
 // namespace). --scale is the simulated terminal's step-time scale (1 is a real
 // terminal: a sale takes about ten seconds). Figures are printed, not asserted.
+#include "activity.h"
 #include "ecr_Routines.h"
 #include "gdk_lock.h"
 #include "on_main_loop.h"
@@ -154,16 +155,26 @@ void replay_answers(long count) {
         });
         run_operation(sale, &request, &answers[i]);
     }
+    auto next_frame = [] {
+        const auto give_up = Clock::now() + std::chrono::seconds(2);
+        while (!frame_painted && Clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
     phase = Answers;
     for (long i = 0; i < count; ++i) {
+        {
+            // As the worker: the sale is named beside the result line while the
+            // terminal works, and no longer once the answer is there.
+            OperationActivity running(sale.name);
+            frame_painted = false;
+            next_frame();
+        }
         on_main_loop([&] {
             frame_painted = false;
             show_answer(answers[i % 2]);
             return 0;
         });
-        const auto give_up = Clock::now() + std::chrono::seconds(2);
-        while (!frame_painted && Clock::now() < give_up)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        next_frame();
     }
     on_main_loop([] {
         CALLGRIND_DUMP_STATS_AT("answers");
