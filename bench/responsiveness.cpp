@@ -96,11 +96,12 @@ gboolean tick(gpointer) {
 // work goes.
 std::vector<double> frame_ms[kPhases], layout_ms[kPhases], paint_ms[kPhases];
 double frame_start = 0, layout_end = -1;
+bool answer_shown = false;   // a replayed answer waits for its frame
 bool counting_frame = false; // the frame after a replayed answer, for callgrind
 std::atomic<bool> frame_painted{false};
 
 void on_before_paint(GdkFrameClock*, gpointer) {
-    counting_frame = phase == Answers;
+    counting_frame = answer_shown;
     if (counting_frame)
         CALLGRIND_TOGGLE_COLLECT;
     frame_start = thread_cpu_ms();
@@ -116,7 +117,7 @@ void on_after_paint(GdkFrameClock*, gpointer) {
     paint_ms[phase.load()].push_back(now - (layout_end < 0 ? frame_start : layout_end));
     if (counting_frame)
         CALLGRIND_TOGGLE_COLLECT;
-    counting_frame = false;
+    counting_frame = answer_shown = false;
     frame_painted = true;
 }
 
@@ -137,6 +138,7 @@ __attribute__((noinline)) void show_answer(const Transaction_out& out) {
     show_transaction_result(out);
     show_transaction_fields(out);
     answer_ms.push_back(thread_cpu_ms() - start);
+    answer_shown = true;
 }
 
 // Two sales' answers from the terminal, for amounts that differ, then shown `count`
