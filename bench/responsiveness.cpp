@@ -3,25 +3,40 @@
 // handler is, records how late it comes; meanwhile the real console window runs
 // sales with their receipts on the simulated terminal, a thread polls the
 // terminal's state through the library, and then 10,000 receipt lines arrive in
-// one burst. Prints the 50th and 99th percentile and the longest stall per phase.
+// one burst. Prints the 50th and 99th percentile and the longest stall per phase,
+// and what the window's frames cost the main thread. Last, the answer of a sale is
+// shown --answers times more, as the transaction worker shows it, each followed by
+// the window's next frame: the display's own cost, without the terminal. Under
+// callgrind (--collect-atstart=no --toggle-collect='*show_answer*') the main
+// thread's profile "answers" holds those displays and their frames alone.
 //
 //   unshare -n sh -c 'ip link set lo up && exec xvfb-run -a ./responsiveness'
-//       [--sales N] [--scale S] [--burst LINES]
+//       [--sales N] [--scale S] [--burst LINES] [--answers N]
 //
 // The console's print server needs port 5187 to itself (hence the private network
 // namespace). --scale is the simulated terminal's step-time scale (1 is a real
 // terminal: a sale takes about ten seconds). Figures are printed, not asserted.
+#include "activity.h"
+#include "operation_recipe.h"
 #include "gdk_lock.h"
 #include "on_main_loop.h"
 #include "korvex.h"
+#include "operations.h"
 #include "print_job.h"
 #include "print_server.h"
+#include "record_display.h"
 #include "startup.h"
 #include "transactions.h"
 #include "ui_components.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#define CALLGRIND_DUMP_STATS_AT(name)
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -45,12 +60,13 @@ struct Options {
     long sales = 6;
     double scale = 0.25;
     long burst = 10000;
+    long answers = 200;
 };
 
 // Written by the tick on the main loop only; read after the loop has ended.
-enum Phase { Idle, Sales, Burst, kPhases };
+enum Phase { Idle, Sales, Burst, Answers, kPhases };
 constexpr const char* kPhaseNames[kPhases] = {"idle window", "sales with receipts",
-                                              "10,000-line print burst"};
+                                              "10,000-line print burst", "answers shown again"};
 std::atomic<int> phase{Idle};
 std::vector<double> stalls_ms[kPhases];
 std::vector<double> work_ms[kPhases]; // the main thread's CPU time between two ticks
@@ -74,6 +90,104 @@ gboolean tick(gpointer) {
     last_tick = now;
     last_cpu_ms = cpu;
     return G_SOURCE_CONTINUE;
+}
+
+// The window's frames, in the main thread's CPU time: the whole frame, its layout
+// (size requests and allocations) and the rest (mostly drawing). Where a stall's
+// work goes.
+std::vector<double> frame_ms[kPhases], layout_ms[kPhases], paint_ms[kPhases];
+double frame_start = 0, layout_end = -1;
+bool answer_shown = false;   // a replayed answer waits for its frame
+bool counting_frame = false; // the frame after a replayed answer, for callgrind
+std::atomic<bool> frame_painted{false};
+
+void on_before_paint(GdkFrameClock*, gpointer) {
+    counting_frame = answer_shown;
+    if (counting_frame)
+        CALLGRIND_TOGGLE_COLLECT;
+    frame_start = thread_cpu_ms();
+    layout_end = -1;
+}
+void on_layout_done(GdkFrameClock*, gpointer) {
+    layout_end = thread_cpu_ms();
+    layout_ms[phase.load()].push_back(layout_end - frame_start);
+}
+void on_after_paint(GdkFrameClock*, gpointer) {
+    const double now = thread_cpu_ms();
+    frame_ms[phase.load()].push_back(now - frame_start);
+    paint_ms[phase.load()].push_back(now - (layout_end < 0 ? frame_start : layout_end));
+    if (counting_frame)
+        CALLGRIND_TOGGLE_COLLECT;
+    counting_frame = answer_shown = false;
+    frame_painted = true;
+}
+
+void time_frames(GtkWidget* window) {
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(window);
+    if (!clock)
+        return;
+    g_signal_connect(clock, "before-paint", G_CALLBACK(on_before_paint), nullptr);
+    g_signal_connect_after(clock, "layout", G_CALLBACK(on_layout_done), nullptr);
+    g_signal_connect_after(clock, "after-paint", G_CALLBACK(on_after_paint), nullptr);
+}
+
+// One answer as the transaction worker shows it: the emptied panel with the result
+// line, then every field. Main thread, toolkit lock held.
+std::vector<double> answer_ms;
+__attribute__((noinline)) void show_answer(const Transaction_out& out) {
+    const double start = thread_cpu_ms();
+    // The steps of the transaction worker's display: the panel emptied with the
+    // result line, then every field of the SALE's outputs, which all types share.
+    const Operation& sale = console_operation("SALE");
+    clear_outputs(sale);
+    clear_result_line();
+    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
+    show_record(&out, sale.outputs);
+    answer_ms.push_back(thread_cpu_ms() - start);
+    answer_shown = true;
+}
+
+// Two sales' answers from the terminal, for amounts that differ, then shown `count`
+// times by turns, each after the window has drawn the one before.
+void replay_answers(long count) {
+    const Operation& sale = payment_operations()[0];
+    Transaction_out answers[2]{};
+    const char* amounts[2] = {"1250", "990"};
+    for (int i = 0; i < 2; ++i) {
+        Transaction_in request{};
+        on_main_loop([&] {
+            gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), amounts[i]);
+            sale.prepare(&request);
+            read_inputs(&request, sale.inputs);
+            return 0;
+        });
+        run_operation(sale, &request, &answers[i]);
+    }
+    auto next_frame = [] {
+        const auto give_up = Clock::now() + std::chrono::seconds(2);
+        while (!frame_painted && Clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    phase = Answers;
+    for (long i = 0; i < count; ++i) {
+        {
+            // As the worker: the sale is named beside the result line while the
+            // terminal works, and no longer once the answer is there.
+            OperationActivity running(sale.name);
+            frame_painted = false;
+            next_frame();
+        }
+        on_main_loop([&] {
+            frame_painted = false;
+            show_answer(answers[i % 2]);
+            return 0;
+        });
+        next_frame();
+    }
+    on_main_loop([] {
+        CALLGRIND_DUMP_STATS_AT("answers");
+        return 0;
+    });
 }
 
 // One sale through the window, as the operator starts it; returns its result text.
@@ -158,6 +272,8 @@ bool parse_options(int argc, char** argv, Options* options) {
             options->sales = std::strtol(argv[i + 1], &end, 10);
         else if (!std::strcmp(argv[i], "--burst"))
             options->burst = std::strtol(argv[i + 1], &end, 10);
+        else if (!std::strcmp(argv[i], "--answers"))
+            options->answers = std::strtol(argv[i + 1], &end, 10);
         else if (!std::strcmp(argv[i], "--scale"))
             options->scale = std::strtod(argv[i + 1], &end);
         else
@@ -165,7 +281,8 @@ bool parse_options(int argc, char** argv, Options* options) {
         if (*end)
             return false;
     }
-    return argc % 2 == 1 && options->sales >= 0 && options->burst >= 1 && options->scale >= 0;
+    return argc % 2 == 1 && options->sales >= 0 && options->burst >= 1 && options->scale >= 0 &&
+           options->answers >= 0;
 }
 
 } // namespace
@@ -173,7 +290,8 @@ bool parse_options(int argc, char** argv, Options* options) {
 int main(int argc, char** argv) {
     Options options;
     if (!parse_options(argc, argv, &options)) {
-        std::fputs("usage: responsiveness [--sales N] [--scale S] [--burst LINES]\n", stderr);
+        std::fputs("usage: responsiveness [--sales N] [--scale S] [--burst LINES] [--answers N]\n",
+                   stderr);
         return 2;
     }
     // The console and the simulated terminal keep their files in a scratch folder.
@@ -208,6 +326,10 @@ int main(int argc, char** argv) {
             if (call)
                 poller = std::thread(poll_terminal, call, std::cref(stop_polling));
             std::this_thread::sleep_for(std::chrono::seconds(2));
+            on_main_loop([] {
+                time_frames(MainEcrWindow);
+                return 0;
+            });
             phase = Sales;
             for (long i = 0; i < options.sales; ++i)
                 results.push_back(run_sale());
@@ -217,6 +339,8 @@ int main(int argc, char** argv) {
             stop_polling = true;
             if (poller.joinable())
                 poller.join();
+            if (options.answers)
+                replay_answers(options.answers);
         }
         on_main_loop([] {
             gtk_widget_destroy(MainEcrWindow); // saves the settings, stops the print server
@@ -254,9 +378,22 @@ int main(int argc, char** argv) {
                     stalls_ms[p].size(), percentile(stalls_ms[p], 0.50),
                     percentile(stalls_ms[p], 0.99), percentile(stalls_ms[p], 1.0),
                     percentile(work_ms[p], 0.99), percentile(work_ms[p], 1.0));
-        if (p != Idle)
+        if (p == Sales || p == Burst)
             all.insert(all.end(), stalls_ms[p].begin(), stalls_ms[p].end());
     }
+    std::printf("  %-26s %8s %17s %17s %17s\n", "window frames", "frames", "frame p99 / max",
+                "layout p99 / max", "drawing p99 / max");
+    for (int p = Sales; p < kPhases; ++p)
+        std::printf("  %-26s %8zu %8.2f / %6.2f %8.2f / %6.2f %8.2f / %6.2f\n", kPhaseNames[p],
+                    frame_ms[p].size(), percentile(frame_ms[p], 0.99),
+                    percentile(frame_ms[p], 1.0), percentile(layout_ms[p], 0.99),
+                    percentile(layout_ms[p], 1.0), percentile(paint_ms[p], 0.99),
+                    percentile(paint_ms[p], 1.0));
+    if (!answer_ms.empty())
+        std::printf("  one answer shown (%zu times), under the toolkit lock: p50 %.2f ms, "
+                    "p99 %.2f ms, max %.2f ms\n",
+                    answer_ms.size(), percentile(answer_ms, 0.5), percentile(answer_ms, 0.99),
+                    percentile(answer_ms, 1.0));
     const double p99 = percentile(all, 0.99), worst = percentile(all, 1.0);
     std::printf("  %-26s %8zu %8.2f %8.2f %8.2f\n", "sales and burst together", all.size(),
                 percentile(all, 0.50), p99, worst);

@@ -52,6 +52,16 @@ int char_pixels(GtkWidget* entry) {
 }
 
 constexpr const char* kWrappedLineKey = "kelvra-wrapped-line";
+constexpr const char* kCheckedWidthKey = "kelvra-wrapped-line-width";
+
+// Pixel width of the entry's text, from the layout the entry keeps for drawing it
+// (shaped once per text, when the text is set): measuring with a layout of our
+// own would shape every shown value a second time.
+int shown_text_width(GtkWidget* entry) {
+    int width = 0;
+    pango_layout_get_pixel_size(gtk_entry_get_layout(GTK_ENTRY(entry)), &width, nullptr);
+    return width;
+}
 
 // The wrapped line shows the entry's text while the entry cannot show it whole.
 void update_wrapped_line(GtkWidget* entry) {
@@ -59,7 +69,7 @@ void update_wrapped_line(GtkWidget* entry) {
     const char* text = gtk_entry_get_text(GTK_ENTRY(entry));
     GdkRectangle area{};
     gtk_entry_get_text_area(GTK_ENTRY(entry), &area);
-    const bool cut = *text && text_width(entry, text) > area.width;
+    const bool cut = *text && shown_text_width(entry) > area.width;
     if (cut && g_strcmp0(gtk_label_get_text(GTK_LABEL(line)), text) != 0)
         gtk_label_set_text(GTK_LABEL(line), text);
     if (gtk_widget_get_visible(line) != cut)
@@ -76,7 +86,13 @@ gboolean update_wrapped_line_later(gpointer entry) {
     return G_SOURCE_REMOVE;
 }
 
-void on_long_output_allocated(GtkWidget* entry, GdkRectangle*, gpointer) {
+// Only a new width can cut the text or make room for it: a window laid out again
+// around an entry of the same width leaves its line as it is.
+void on_long_output_allocated(GtkWidget* entry, GdkRectangle* allocation, gpointer) {
+    const gpointer width = GINT_TO_POINTER(allocation->width + 1); // never null
+    if (g_object_get_data(G_OBJECT(entry), kCheckedWidthKey) == width)
+        return;
+    g_object_set_data(G_OBJECT(entry), kCheckedWidthKey, width);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_add_idle_full(G_PRIORITY_DEFAULT_IDLE, update_wrapped_line_later,

@@ -201,8 +201,8 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
 // Every output of every page holds its longest value (its record field's whole
 // width, or the longest text of its code table) whole, in its own font, at a till's
 // two screen sizes, and no page needs to scroll sideways. Outputs too long for a
-// panel show the text they cannot hold, wrapped, beneath. KELVRA_SCREENSHOT_DIR
-// keeps a picture of every page at each size.
+// panel show the text they cannot hold, wrapped, beneath, until they are emptied.
+// KELVRA_SCREENSHOT_DIR keeps a picture of every page at each size.
 struct ScreenSize {
     int width, height;
 };
@@ -316,8 +316,12 @@ TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
     EXPECT_GT(checked, outputs); // every output, at both sizes
     gui::Locked lock;
     for (const auto& [id, text] : longest)
-        if (GtkWidget** entry = widget_handle(id); entry && *entry && GTK_IS_ENTRY(*entry))
+        if (GtkWidget** entry = widget_handle(id); entry && *entry && GTK_IS_ENTRY(*entry)) {
             gtk_entry_set_text(GTK_ENTRY(*entry), "");
+            if (GtkWidget* line = wrapped_line_of(*entry)) {
+                EXPECT_FALSE(gtk_widget_get_visible(line)) << id << ": emptied, line still shown";
+            }
+        }
     fit_columns_to_width(pages, start_width);
     gtk_window_resize(GTK_WINDOW(MainEcrWindow), start_width, start_height);
     gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
