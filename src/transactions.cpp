@@ -198,16 +198,6 @@ void btn_doTransaction_clicked(GtkWidget*, gpointer) {
     });
 }
 
-void show_transaction_result(const Transaction_out& out) {
-    clear_transaction_output();
-    display_diagnosis_string(txt_request_output, out.DiagRequestOut);
-}
-
-// Every transaction type shares the SALE's outputs.
-void show_transaction_fields(const Transaction_out& out) {
-    show_record(&out, transaction_operation(0).outputs);
-}
-
 void* DoTxn(void*) {
     return run(kTransaction);
 }
