@@ -1,7 +1,7 @@
 // Start-up benchmark: time from process start to the first draw of the maximised
 // main window, and the peak memory, against a bare GTK3 window measured in the
 // same run. Needs a display (run it under xvfb-run).
-#include "ecr_Routines.h"
+#include "receipt_view.h"
 #include "startup.h"
 #include "ui_components.h"
 
