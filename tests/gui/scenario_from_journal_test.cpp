@@ -23,6 +23,11 @@ class ScenarioFromJournal : public SimStateTest {
         gui::answered_dialogs();
         gui::click(btn_stop_ecr_event_server);
         gui::pump_until([] { return !WaitEventState && !StartStopEventServer; });
+        {
+            gui::Locked lock; // the window as it starts: the first page, typing in the type
+            gtk_notebook_set_current_page(GTK_NOTEBOOK(gtk_widget_get_parent(page_journal)), 0);
+            gtk_widget_grab_focus(cmb_txn_type);
+        }
         SimStateTest::TearDown();
     }
 };
