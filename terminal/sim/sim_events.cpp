@@ -81,6 +81,7 @@ struct EventServer {
     std::optional<Question> question;
     unsigned long questions_asked = 0;
     std::optional<DCCQuotationDataOut> quotation; // the latest offer
+    bool quotation_fetched = false;               // by the till, since it was offered
     std::string seen_rrn; // the last transaction already looked at for announcements
 };
 
@@ -452,11 +453,16 @@ ScenarioOutcome dcc_offer(TxnRecord& txn) {
     const std::string dcc_amount = digits12(convert_amount(amount_of(txn.total), dcc_rate()));
     {
         EventServer& s = server();
-        std::lock_guard lock(s.mutex);
+        std::unique_lock lock(s.mutex);
         s.quotation = quotation_for(txn, dcc_amount);
+        s.quotation_fetched = false;
         if (s.running) {
             s.queue.push_back({kEventDccQuotation, 0});
             s.changed.notify_all();
+            // The offer stays on the terminal's screen until the till has fetched it
+            // (or briefly, when the till does not): a till told of the offer sees it
+            // before the sale ends, also when the terminal runs without delays.
+            s.changed.wait_for(lock, kDccFetchWait, [&] { return s.quotation_fetched || !s.running; });
         }
     }
     step_delay(kDccChoiceMs);
@@ -653,6 +659,8 @@ KORVEX_API void DCCQuotation(DCCQuotationDataOut* out) {
     std::lock_guard lock(s.mutex);
     *out = s.quotation.value_or(DCCQuotationDataOut{});
     out->DiagRequestOut = s.quotation ? sim::kResultOk : sim::kResultNoReceivedData;
+    s.quotation_fetched = true;
+    s.changed.notify_all();
 }
 
 } // extern "C"

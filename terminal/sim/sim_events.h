@@ -11,6 +11,8 @@
 #include "sim_batch.h"
 #include "sim_payment.h"
 
+#include <chrono>
+
 namespace sim {
 
 // The events of the terminal, as WaitTerminalEvent reports them.
@@ -37,6 +39,8 @@ inline constexpr int kCashierWaitMs = 180000;
 inline constexpr int kCashierWaitFloorMs = 10000;
 // How long the cardholder looks at a DCC quotation before choosing (scaled).
 inline constexpr int kDccChoiceMs = 3000;
+// How long the DCC offer waits for the till to fetch it, whatever the delay scale.
+inline constexpr std::chrono::milliseconds kDccFetchWait{250};
 
 // Every password of the simulated terminal (user, supervisor, refund, void).
 inline constexpr const char* kTerminalPassword = "1234";
