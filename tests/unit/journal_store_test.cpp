@@ -120,21 +120,24 @@ TEST_F(JournalStoreTest, PagesGiveEveryEntryOnceNewestFirst) {
         expected.push_back({e.started_ms, e.id});
     }
     std::sort(expected.rbegin(), expected.rend());
-    std::vector<std::pair<std::int64_t, std::int64_t>> paged;
-    std::optional<JournalEntry> last;
-    std::vector<std::size_t> sizes;
-    for (;;) {
-        const auto page = store->find({}, last ? &*last : nullptr, 200);
-        sizes.push_back(page.size());
-        for (const JournalEntry& e : page)
-            paged.push_back({e.started_ms, e.id});
-        if (page.size() < 200)
-            break;
-        last = page.back();
+    // The whole list, and a search that finds every entry through the text index.
+    for (const char* text : {"", "sale"}) {
+        std::vector<std::pair<std::int64_t, std::int64_t>> paged;
+        std::optional<JournalEntry> last;
+        std::vector<std::size_t> sizes;
+        for (;;) {
+            const auto page = store->find({text, {}, {}}, last ? &*last : nullptr, 200);
+            sizes.push_back(page.size());
+            for (const JournalEntry& e : page)
+                paged.push_back({e.started_ms, e.id});
+            if (page.size() < 200)
+                break;
+            last = page.back();
+        }
+        EXPECT_EQ(sizes, (std::vector<std::size_t>{200, 200, 50})) << text;
+        EXPECT_EQ(paged, expected) << text;
+        EXPECT_EQ(store->count({text, {}, {}}), 450) << text;
     }
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{200, 200, 50}));
-    EXPECT_EQ(paged, expected);
-    EXPECT_EQ(store->count({}), 450);
 }
 
 JournalQuery q(const char* text, std::optional<std::int64_t> from_ms = {},
@@ -154,7 +157,7 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsLiteralWildcardsAndDa
     const Row rows[] = {
         {"SALE", "000000001250", "000123", "THANK YOU"},
         {"REFUND", "000000000099", "000124", "FEE 50% OFF"},
-        {"Settlement", "", "", "BATCH_1 CLOSED"},
+        {"Settlement", "", "", "BATCH_1 \"CLOSED\""},
         {"SALE", "000000125000", "000125", "ZAM\xc3\x8dTNUTO"},
     };
     std::vector<std::int64_t> id;
@@ -190,6 +193,7 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsLiteralWildcardsAndDa
         {q("H_1"), {2}},
         {q("H%1"), {}},
         {q("T_ANK"), {}},
+        {q("1 \"clo"), {2}},          // quotes too
         {q("sale0001"), {}},          // no match across two texts
         {q("nothing"), {}},
         // From includes its start, to excludes its end.
@@ -249,6 +253,46 @@ TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
     EXPECT_EQ(store->count({"sale", {}, {}}), 2);
 }
 
+// A search that finds more entries than a count is worth: the count says so, a
+// range of days counts its own, and the page is still the newest ones.
+TEST_F(JournalStoreTest, ASearchFindingManyEntriesCountsUpToTheLimit) {
+    const std::int64_t n = JournalStore::kCountLimit + 50;
+    open_store();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+        const std::string fill =
+            "BEGIN; WITH RECURSIVE i(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM i WHERE k < " +
+            std::to_string(n) +
+            ") INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, status, "
+            "result_text, host_text, search) SELECT k * 1000, k * 1000, 'SALE', 1250, '', '', "
+            "'', '', 'sale' FROM i; COMMIT;";
+        ASSERT_EQ(sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+    auto store = open_store();
+    const struct {
+        JournalQuery query;
+        std::int64_t count;
+    } cases[] = {
+        {q("sale"), JournalStore::kCountLimit + 1},
+        {q("12.50"), JournalStore::kCountLimit + 1},
+        {q("sa"), JournalStore::kCountLimit + 1},
+        {q("sale", 1000, 6000), 5},
+        {q("sale", (n - 1) * 1000), 2},
+        {q("", 1000, 6000), 5},
+        {q(""), n},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(store->count(c.query), c.count) << c.query.text;
+        const auto page = store->find(c.query, nullptr, 3);
+        ASSERT_FALSE(page.empty()) << c.query.text;
+        EXPECT_EQ(page[0].started_ms, std::min(n * 1000, c.query.to_ms.value_or(INT64_MAX) - 1000))
+            << c.query.text;
+    }
+}
+
 std::int64_t detail_rows(const std::string& path) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -288,6 +332,16 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
         EXPECT_FALSE(store->set_keep_days(-5));
     }
     EXPECT_EQ(detail_rows(path_), 2);
+    {
+        // The text index has followed the deletes.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, "INSERT INTO entry_text(entry_text) VALUES('integrity-check')",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK)
+            << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
     auto store = open_store();
     EXPECT_EQ(store->keep_days(), 30);
     EXPECT_EQ(store->count({}), 2);
