@@ -36,6 +36,11 @@ class JournalStore {
     // Writes the entry and sets entry.id. False (and *error) when the write failed.
     bool append(JournalEntry& entry, std::string* error);
 
+    // Copies the write-ahead log into the file. The writer does it when it has nothing
+    // to write, so that an entry's write does not pay for it; a write does it only
+    // once the log has grown past some 40 MB.
+    void checkpoint();
+
     // Each entry is synced to disk when written (true, the journal's way). False leaves
     // the syncing to the write-ahead log's checkpoints: for measuring what a write
     // costs apart from its sync.
