@@ -406,10 +406,10 @@ int main(int argc, char** argv) {
     std::printf("%-44s %9s %9s %9s  %s\n", "", "p50", "p99", "max", "target");
     std::printf("%-44s %9.3f %9.3f %9.3f  p99 <= 1 ms: %s\n",
                 "append of a sale (writer thread), ms", w.p50, w.p99, w.max, verdict(w.p99 <= 1));
-    std::printf("%-44s %9.3f %9.3f %9.3f  (reference)\n", "the same, synced at checkpoints only, ms",
-                wn.p50, wn.p99, wn.max);
-    std::printf("%-44s %9.3f %9.3f %9.3f  (the writer, idle)\n", "checkpoint after each, ms", wc.p50,
-                wc.p99, wc.max);
+    std::printf("%-44s %9.3f %9.3f %9.3f  (reference)\n",
+                "the same, synced at checkpoints only, ms", wn.p50, wn.p99, wn.max);
+    std::printf("%-44s %9.3f %9.3f %9.3f  (the writer, idle)\n", "checkpoint after each, ms",
+                wc.p50, wc.p99, wc.max);
     std::printf("%-44s %9.2f %9.2f %9.1f  microseconds: %s\n", "journal_receipt_line (caller), us",
                 l.p50, l.p99, l.max, verdict(l.p99 < 100));
     std::printf("%-44s %9.2f %9.2f %9.1f  microseconds: %s\n",

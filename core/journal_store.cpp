@@ -530,8 +530,9 @@ std::int64_t JournalStore::count(const JournalQuery& query) {
     std::string sql = "SELECT 1 FROM entry e" + f.sql + range_sql(f, range_first);
     // Days alone are counted in full through the index of starts; a search stops
     // counting past the limit.
-    sql = f.text ? "SELECT count(*) FROM (" + sql + " LIMIT " + std::to_string(kCountLimit + 1) + ")"
-                 : "SELECT count(*) FROM (" + sql + ")";
+    if (f.text)
+        sql += " LIMIT " + std::to_string(kCountLimit + 1);
+    sql = "SELECT count(*) FROM (" + sql + ")";
     Statement st(db_, sql);
     if (!st)
         return 0;

@@ -84,6 +84,18 @@ std::vector<std::int64_t> ids_of(const std::vector<JournalEntry>& entries) {
     return ids;
 }
 
+// Runs SQL on the journal's file itself; its error, or "" when it ran.
+std::string run_sql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    char* message = nullptr;
+    const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+    const std::string error = ok ? "" : message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return error;
+}
+
 TEST_F(JournalStoreTest, AnEntryReadsBackWhole) {
     auto store = open_store();
     JournalEntry e = sale(1'765'000'000'000);
@@ -220,10 +232,7 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsLiteralWildcardsAndDa
 // A journal written before the search column: it is upgraded when opened, and
 // its entries are found like new ones.
 TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-        const char* v1 = R"(
+    ASSERT_EQ(run_sql(path_, R"(
             CREATE TABLE entry(id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL,
                 ended_ms INTEGER NOT NULL, operation TEXT NOT NULL, amount INTEGER,
                 invoice TEXT NOT NULL, status TEXT NOT NULL, result_code INTEGER,
@@ -236,10 +245,8 @@ TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
                 'OK', 'Platba přijata');
             INSERT INTO entry_detail VALUES(7,
                 '{"request":[],"response":[],"questions":[],"receipt":["LINE"]}');
-            PRAGMA user_version=1;)";
-        ASSERT_EQ(sqlite3_exec(db, v1, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+            PRAGMA user_version=1;)"),
+              "");
     auto store = open_store();
     ASSERT_TRUE(store);
     for (const char* text : {"PŘIJATA", "sale", "12.50"})
@@ -258,19 +265,13 @@ TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
 TEST_F(JournalStoreTest, ASearchFindingManyEntriesCountsUpToTheLimit) {
     const std::int64_t n = JournalStore::kCountLimit + 50;
     open_store();
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-        const std::string fill =
-            "BEGIN; WITH RECURSIVE i(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM i WHERE k < " +
-            std::to_string(n) +
-            ") INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, status, "
-            "result_text, host_text, search) SELECT k * 1000, k * 1000, 'SALE', 1250, '', '', "
-            "'', '', 'sale' FROM i; COMMIT;";
-        ASSERT_EQ(sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+    const std::string fill =
+        "WITH RECURSIVE i(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM i WHERE k < " +
+        std::to_string(n) +
+        ") INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, status, "
+        "result_text, host_text, search) SELECT k * 1000, k * 1000, 'SALE', 1250, '', '', '', "
+        "'', 'sale' FROM i";
+    ASSERT_EQ(run_sql(path_, fill), "");
     auto store = open_store();
     const struct {
         JournalQuery query;
@@ -332,16 +333,8 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
         EXPECT_FALSE(store->set_keep_days(-5));
     }
     EXPECT_EQ(detail_rows(path_), 2);
-    {
-        // The text index has followed the deletes.
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, "INSERT INTO entry_text(entry_text) VALUES('integrity-check')",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK)
-            << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+    // The text index has followed the deletes.
+    EXPECT_EQ(run_sql(path_, "INSERT INTO entry_text(entry_text) VALUES('integrity-check')"), "");
     auto store = open_store();
     EXPECT_EQ(store->keep_days(), 30);
     EXPECT_EQ(store->count({}), 2);
@@ -369,12 +362,7 @@ TEST_F(JournalStoreTest, FilesAreTheOwnersAlone) {
 }
 
 void set_user_version(const std::string& path, int version) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, ("PRAGMA user_version=" + std::to_string(version)).c_str(), nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    EXPECT_EQ(run_sql(path, "PRAGMA user_version=" + std::to_string(version)), "");
 }
 
 TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
@@ -392,10 +380,7 @@ TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
          "not a database"},
         {"another program's database", Nothing,
          [](const std::string&, const std::string& path) {
-             sqlite3* db = nullptr;
-             sqlite3_open(path.c_str(), &db);
-             sqlite3_exec(db, "CREATE TABLE customer(name)", nullptr, nullptr, nullptr);
-             sqlite3_close(db);
+             run_sql(path, "CREATE TABLE customer(name)");
          },
          ""},
         {"newer schema", Nothing,
