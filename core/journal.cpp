@@ -226,8 +226,10 @@ void write_entries(std::string path) {
         report_failure(error);
     }
     Unwritten unwritten;
+    bool unsaved = false; // written since the last checkpoint
     // Tries what waits once more; called without journal_mutex.
     const auto retry = [&] {
+        unsaved = true;
         set_write_problem(unwritten.write(*store, &error) ? "" : error);
     };
 
@@ -256,8 +258,10 @@ void write_entries(std::string path) {
                     unwritten.keep(std::move(entry));
                     unwritten.failed(error);
                     set_write_problem(error);
-                } else if (auto listener = written_listener.load()) {
-                    listener();
+                } else {
+                    unsaved = true;
+                    if (auto listener = written_listener.load())
+                        listener();
                 }
             }
             lock.lock();
@@ -275,6 +279,15 @@ void write_entries(std::string path) {
                           error.c_str());
             unwritten_waiting = false;
             return;
+        }
+        // Nothing to write now: the write-ahead log is copied into the file here, so
+        // that no entry's write pays for it.
+        if (store && unsaved) {
+            unsaved = false;
+            lock.unlock();
+            store->checkpoint();
+            lock.lock();
+            continue;
         }
         std::optional<std::int64_t> wake;
         if (!pending.empty())

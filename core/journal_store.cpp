@@ -59,6 +59,28 @@ CREATE INDEX entry_list ON entry(started_ms, id, amount, search);
 // (the list's index, with the search texts, is ten times its size).
 constexpr const char* kUpgradeFrom2 = "CREATE INDEX entry_start ON entry(started_ms);";
 
+// Schema 4 indexes the search texts by their three-character pieces, so that a
+// search of three characters or more finds its entries without walking the list, and
+// the amounts, for a search that reads as one. The text index reads its texts from
+// the entry table (it keeps no copy) and follows it through triggers, also when the
+// old entries are deleted.
+constexpr const char* kTextIndex = R"(
+CREATE VIRTUAL TABLE entry_text USING fts5(search, content='entry', content_rowid='id',
+    tokenize='trigram case_sensitive 1');
+CREATE TRIGGER entry_text_add AFTER INSERT ON entry BEGIN
+    INSERT INTO entry_text(rowid, search) VALUES(new.id, new.search);
+END;
+CREATE TRIGGER entry_text_remove AFTER DELETE ON entry BEGIN
+    INSERT INTO entry_text(entry_text, rowid, search) VALUES('delete', old.id, old.search);
+END;
+CREATE TRIGGER entry_text_change AFTER UPDATE OF search ON entry BEGIN
+    INSERT INTO entry_text(entry_text, rowid, search) VALUES('delete', old.id, old.search);
+    INSERT INTO entry_text(rowid, search) VALUES(new.id, new.search);
+END;
+CREATE INDEX entry_amount ON entry(amount);
+)";
+constexpr const char* kUpgradeFrom3 = "INSERT INTO entry_text(entry_text) VALUES('rebuild');";
+
 constexpr const char* kSummaryColumns =
     "e.id, e.started_ms, e.ended_ms, e.operation, e.amount, e.invoice, e.status, e.result_code, "
     "e.result_text, e.host_text";
@@ -166,9 +188,25 @@ struct Filter {
     std::string sql = " WHERE 1";
     std::vector<std::string> texts;    // bound first, in order
     std::vector<std::int64_t> numbers; // then these
+    bool text = false;    // a text to search for
+    bool indexed = false; // its entries are found through the indexes, by id
+    bool many = false;    // more than JournalStore::kCountLimit entries match the text
 };
 
-Filter filter_of(const JournalQuery& q) {
+// How many rows `sql` gives with ?1 bound to `value`, counting up to `limit` + 1.
+template <typename T>
+std::int64_t rows_up_to(sqlite3* db, const char* sql, const T& value, std::int64_t limit) {
+    Statement st(db, std::string("SELECT count(*) FROM (") + sql + " LIMIT ?2)");
+    st.bind(1, value);
+    st.bind(2, limit + 1);
+    return st.step() == SQLITE_ROW ? st.integer(0) : limit + 1;
+}
+
+// A search of three characters or more is looked up in the text index; when it and
+// the amount it reads as each find at most kCountLimit entries, those are read by id
+// and sorted. A shorter search, or one that finds more (and so finds a page of them
+// soon among the newest entries), walks the list's index from the newest entry.
+Filter filter_of(sqlite3* db, const JournalQuery& q) {
     Filter f;
     // Blanks around a search are the search field's, not the operator's: "12.50 "
     // is an amount.
@@ -176,16 +214,42 @@ Filter filter_of(const JournalQuery& q) {
     const std::string text = first == std::string::npos
                                  ? ""
                                  : q.text.substr(first, q.text.find_last_not_of(" \t") - first + 1);
-    if (!text.empty()) {
-        // instr, not LIKE: the operator's "%" or "_" are characters like any other.
-        f.sql += " AND (instr(e.search, ?1) > 0";
-        f.texts.push_back(folded(text));
-        if (auto amount = amount_of(text)) {
-            f.sql += " OR e.amount = ?2";
-            f.numbers.push_back(*amount);
+    if (text.empty())
+        return f;
+    f.text = true;
+    const std::string fold = folded(text);
+    const std::optional<std::int64_t> amount = amount_of(text);
+    constexpr std::int64_t limit = JournalStore::kCountLimit;
+    if (g_utf8_strlen(fold.c_str(), -1) >= 3) {
+        // One phrase of the index's three-character pieces: the text itself, any
+        // character in it taken as it is.
+        std::string phrase = "\"";
+        for (char c : fold)
+            phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+        phrase += '"';
+        f.many = rows_up_to(db, "SELECT 1 FROM entry_text WHERE entry_text MATCH ?1", phrase,
+                            limit) > limit;
+        f.indexed = !f.many && (!amount || rows_up_to(db, "SELECT 1 FROM entry WHERE amount = ?1",
+                                                      *amount, limit) <= limit);
+        if (f.indexed) {
+            f.sql = " WHERE e.id IN (SELECT rowid FROM entry_text WHERE entry_text MATCH ?1";
+            f.texts.push_back(phrase);
+            if (amount) {
+                f.sql += " UNION SELECT id FROM entry WHERE amount = ?2";
+                f.numbers.push_back(*amount);
+            }
+            f.sql += ")";
+            return f;
         }
-        f.sql += ")";
     }
+    // instr, not LIKE: the operator's "%" or "_" are characters like any other.
+    f.sql += " AND (instr(e.search, ?1) > 0";
+    f.texts.push_back(fold);
+    if (amount) {
+        f.sql += " OR e.amount = ?2";
+        f.numbers.push_back(*amount);
+    }
+    f.sql += ")";
     return f;
 }
 
@@ -202,9 +266,15 @@ int bind_filter(Statement& st, const Filter& f, const JournalQuery& q) {
     return next;
 }
 
-std::string range_sql(int first) {
-    return " AND e.started_ms >= ?" + std::to_string(first) + " AND e.started_ms < ?" +
-           std::to_string(first + 1);
+// The date range, and the start column as the filter compares it: found by id, the
+// entries are checked one by one rather than walked through an index of starts.
+std::string start_of(const Filter& f) {
+    return f.indexed ? "+e.started_ms" : "e.started_ms";
+}
+
+std::string range_sql(const Filter& f, int first) {
+    return " AND " + start_of(f) + " >= ?" + std::to_string(first) + " AND " + start_of(f) +
+           " < ?" + std::to_string(first + 1);
 }
 
 JournalEntry summary_of(const Statement& st) {
@@ -263,10 +333,12 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     // Turning a new file to write-ahead logging does not wait for the lock: when
     // another connection holds it at that moment the switch is tried again. Each
     // entry is synced as fully as the terminal's batch is (FULL), so that a power cut
-    // cannot keep a sale in the batch and lose it from the journal.
+    // cannot keep a sale in the batch and lose it from the journal. The log is copied
+    // into the file by checkpoint() while the writer is idle; a write does it itself
+    // only when the log has grown past 10,000 pages.
     for (int tries = 1; !exec(db,
                               "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
-                              "PRAGMA foreign_keys=ON;",
+                              "PRAGMA foreign_keys=ON; PRAGMA wal_autocheckpoint=10000;",
                               &why);
          ++tries) {
         if (sqlite3_errcode(db) != SQLITE_BUSY || tries == 100)
@@ -300,11 +372,13 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
             return fail("not a journal (a database of another kind)");
         }
         if (version == 0)
-            steps = kSchema;
+            steps = std::string(kSchema) + kTextIndex;
         else if (version == 1)
-            steps = std::string(kUpgradeFrom1) + kUpgradeFrom2;
+            steps = std::string(kUpgradeFrom1) + kUpgradeFrom2 + kTextIndex + kUpgradeFrom3;
         else if (version == 2)
-            steps = kUpgradeFrom2;
+            steps = std::string(kUpgradeFrom2) + kTextIndex + kUpgradeFrom3;
+        else if (version == 3)
+            steps = std::string(kTextIndex) + kUpgradeFrom3;
         if (found < kSchemaVersion && found >= 0)
             steps += "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
         if (!exec(db, (steps + "COMMIT;").c_str(), &why)) {
@@ -373,6 +447,14 @@ bool JournalStore::append(JournalEntry& e, std::string* error) {
     return true;
 }
 
+void JournalStore::checkpoint() {
+    exec(db_, "PRAGMA wal_checkpoint(PASSIVE)");
+}
+
+void JournalStore::set_full_sync(bool full) {
+    exec(db_, full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
+}
+
 int JournalStore::purge_expired(std::int64_t now_ms) {
     std::int64_t newest = now_ms;
     {
@@ -406,13 +488,13 @@ bool JournalStore::set_keep_days(int days) {
 
 std::vector<JournalEntry> JournalStore::find(const JournalQuery& query, const JournalEntry* after,
                                              int limit, bool full) {
-    const Filter f = filter_of(query);
+    const Filter f = filter_of(db_, query);
     const int range_first = static_cast<int>(f.texts.size() + f.numbers.size()) + 1;
     std::string sql = std::string("SELECT ") + kSummaryColumns + (full ? ", d.detail" : "") +
                       " FROM entry e" + (full ? " LEFT JOIN entry_detail d ON d.id = e.id" : "") +
-                      f.sql + range_sql(range_first);
+                      f.sql + range_sql(f, range_first);
     if (after)
-        sql += " AND (e.started_ms, e.id) < (?" + std::to_string(range_first + 2) + ", ?" +
+        sql += " AND (" + start_of(f) + ", e.id) < (?" + std::to_string(range_first + 2) + ", ?" +
                std::to_string(range_first + 3) + ")";
     sql += " ORDER BY e.started_ms DESC, e.id DESC LIMIT ?" +
            std::to_string(range_first + (after ? 4 : 2));
@@ -435,16 +517,26 @@ std::vector<JournalEntry> JournalStore::find(const JournalQuery& query, const Jo
 }
 
 std::int64_t JournalStore::count(const JournalQuery& query) {
-    const Filter f = filter_of(query);
-    const int range_first = static_cast<int>(f.texts.size() + f.numbers.size()) + 1;
     // Everything: a count without a condition walks the narrow index alone.
-    const bool all = f.texts.empty() && !query.from_ms && !query.to_ms;
-    Statement st(db_, all ? std::string("SELECT count(*) FROM entry")
-                          : "SELECT count(*) FROM entry e" + f.sql + range_sql(range_first));
+    if (query.text.find_first_not_of(" \t") == std::string::npos && !query.from_ms &&
+        !query.to_ms) {
+        Statement st(db_, "SELECT count(*) FROM entry");
+        return st.step() == SQLITE_ROW ? st.integer(0) : 0;
+    }
+    const Filter f = filter_of(db_, query);
+    if (f.many && !query.from_ms && !query.to_ms)
+        return kCountLimit + 1;
+    const int range_first = static_cast<int>(f.texts.size() + f.numbers.size()) + 1;
+    std::string sql = "SELECT 1 FROM entry e" + f.sql + range_sql(f, range_first);
+    // Days alone are counted in full through the index of starts; a search stops
+    // counting past the limit.
+    if (f.text)
+        sql += " LIMIT " + std::to_string(kCountLimit + 1);
+    sql = "SELECT count(*) FROM (" + sql + ")";
+    Statement st(db_, sql);
     if (!st)
         return 0;
-    if (!all)
-        bind_filter(st, f, query);
+    bind_filter(st, f, query);
     return st.step() == SQLITE_ROW ? st.integer(0) : 0;
 }
 

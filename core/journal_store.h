@@ -36,6 +36,16 @@ class JournalStore {
     // Writes the entry and sets entry.id. False (and *error) when the write failed.
     bool append(JournalEntry& entry, std::string* error);
 
+    // Copies the write-ahead log into the file. The writer does it when it has nothing
+    // to write, so that an entry's write does not pay for it; a write does it only
+    // once the log has grown past some 40 MB.
+    void checkpoint();
+
+    // Each entry is synced to disk when written (true, the journal's way). False leaves
+    // the syncing to the write-ahead log's checkpoints: for measuring what a write
+    // costs apart from its sync.
+    void set_full_sync(bool full);
+
     // Deletes the entries older than the days to keep, counted back from `now_ms` or
     // from the newest entry's start, whichever is earlier: a clock set years ahead
     // deletes nothing that the days to keep would keep. Returns how many.
@@ -50,14 +60,18 @@ class JournalStore {
     // `full`. Pages follow each other by passing a page's last entry as `after`.
     std::vector<JournalEntry> find(const JournalQuery& query, const JournalEntry* after, int limit,
                                    bool full = false);
+    // How many entries match: all of them when the query has no text; for a text,
+    // up to kCountLimit, and kCountLimit + 1 for any more (a search that finds more
+    // is one to narrow, and counting them all would walk the whole journal).
     std::int64_t count(const JournalQuery& query);
     // The whole entry, or nothing when there is no such entry.
     std::optional<JournalEntry> entry(std::int64_t id);
     // Every matching entry, full, newest first; stops when `each` returns false.
     void for_each(const JournalQuery& query, const std::function<bool(const JournalEntry&)>& each);
 
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     static constexpr int kDefaultKeepDays = 90;
+    static constexpr std::int64_t kCountLimit = 10000;
 
   private:
     explicit JournalStore(sqlite3* db) : db_(db) {}

@@ -517,7 +517,11 @@ void reload_list(bool keep_selection) {
         shown_query = query;
         all_rows_loaded = false;
         append_page();
-        set_count_text(entries_text(page_store->count(query)), false);
+        const std::int64_t count = page_store->count(query);
+        set_count_text(count > JournalStore::kCountLimit
+                           ? "more than " + entries_text(JournalStore::kCountLimit)
+                           : entries_text(count),
+                       false);
     } else {
         set_count_text(problem, true);
     }

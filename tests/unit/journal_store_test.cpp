@@ -84,6 +84,18 @@ std::vector<std::int64_t> ids_of(const std::vector<JournalEntry>& entries) {
     return ids;
 }
 
+// Runs SQL on the journal's file itself; its error, or "" when it ran.
+std::string run_sql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    char* message = nullptr;
+    const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+    const std::string error = ok ? "" : message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return error;
+}
+
 TEST_F(JournalStoreTest, AnEntryReadsBackWhole) {
     auto store = open_store();
     JournalEntry e = sale(1'765'000'000'000);
@@ -120,21 +132,24 @@ TEST_F(JournalStoreTest, PagesGiveEveryEntryOnceNewestFirst) {
         expected.push_back({e.started_ms, e.id});
     }
     std::sort(expected.rbegin(), expected.rend());
-    std::vector<std::pair<std::int64_t, std::int64_t>> paged;
-    std::optional<JournalEntry> last;
-    std::vector<std::size_t> sizes;
-    for (;;) {
-        const auto page = store->find({}, last ? &*last : nullptr, 200);
-        sizes.push_back(page.size());
-        for (const JournalEntry& e : page)
-            paged.push_back({e.started_ms, e.id});
-        if (page.size() < 200)
-            break;
-        last = page.back();
+    // The whole list, and a search that finds every entry through the text index.
+    for (const char* text : {"", "sale"}) {
+        std::vector<std::pair<std::int64_t, std::int64_t>> paged;
+        std::optional<JournalEntry> last;
+        std::vector<std::size_t> sizes;
+        for (;;) {
+            const auto page = store->find({text, {}, {}}, last ? &*last : nullptr, 200);
+            sizes.push_back(page.size());
+            for (const JournalEntry& e : page)
+                paged.push_back({e.started_ms, e.id});
+            if (page.size() < 200)
+                break;
+            last = page.back();
+        }
+        EXPECT_EQ(sizes, (std::vector<std::size_t>{200, 200, 50})) << text;
+        EXPECT_EQ(paged, expected) << text;
+        EXPECT_EQ(store->count({text, {}, {}}), 450) << text;
     }
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{200, 200, 50}));
-    EXPECT_EQ(paged, expected);
-    EXPECT_EQ(store->count({}), 450);
 }
 
 JournalQuery q(const char* text, std::optional<std::int64_t> from_ms = {},
@@ -154,7 +169,7 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsLiteralWildcardsAndDa
     const Row rows[] = {
         {"SALE", "000000001250", "000123", "THANK YOU"},
         {"REFUND", "000000000099", "000124", "FEE 50% OFF"},
-        {"Settlement", "", "", "BATCH_1 CLOSED"},
+        {"Settlement", "", "", "BATCH_1 \"CLOSED\""},
         {"SALE", "000000125000", "000125", "ZAM\xc3\x8dTNUTO"},
     };
     std::vector<std::int64_t> id;
@@ -190,6 +205,7 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsLiteralWildcardsAndDa
         {q("H_1"), {2}},
         {q("H%1"), {}},
         {q("T_ANK"), {}},
+        {q("1 \"clo"), {2}},          // quotes too
         {q("sale0001"), {}},          // no match across two texts
         {q("nothing"), {}},
         // From includes its start, to excludes its end.
@@ -216,10 +232,7 @@ TEST_F(JournalStoreTest, SearchMatchesTextsInAnyCaseAmountsLiteralWildcardsAndDa
 // A journal written before the search column: it is upgraded when opened, and
 // its entries are found like new ones.
 TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-        const char* v1 = R"(
+    ASSERT_EQ(run_sql(path_, R"(
             CREATE TABLE entry(id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL,
                 ended_ms INTEGER NOT NULL, operation TEXT NOT NULL, amount INTEGER,
                 invoice TEXT NOT NULL, status TEXT NOT NULL, result_code INTEGER,
@@ -232,10 +245,8 @@ TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
                 'OK', 'Platba přijata');
             INSERT INTO entry_detail VALUES(7,
                 '{"request":[],"response":[],"questions":[],"receipt":["LINE"]}');
-            PRAGMA user_version=1;)";
-        ASSERT_EQ(sqlite3_exec(db, v1, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+            PRAGMA user_version=1;)"),
+              "");
     auto store = open_store();
     ASSERT_TRUE(store);
     for (const char* text : {"PŘIJATA", "sale", "12.50"})
@@ -247,6 +258,38 @@ TEST_F(JournalStoreTest, AnOlderJournalIsUpgradedAndSearchable) {
     JournalEntry added = sale(3000);
     append(*store, added);
     EXPECT_EQ(store->count({"sale", {}, {}}), 2);
+}
+
+// Past the limit a search's count says so; its page is still the newest entries.
+TEST_F(JournalStoreTest, ASearchFindingManyEntriesCountsUpToTheLimit) {
+    const std::int64_t n = JournalStore::kCountLimit + 50;
+    open_store();
+    const std::string fill =
+        "WITH RECURSIVE i(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM i WHERE k < " +
+        std::to_string(n) +
+        ") INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, status, "
+        "result_text, host_text, search) SELECT k * 1000, k * 1000, 'SALE', 1250, '', '', '', "
+        "'', 'sale' FROM i";
+    ASSERT_EQ(run_sql(path_, fill), "");
+    auto store = open_store();
+    const struct {
+        JournalQuery query;
+        std::int64_t count;
+    } cases[] = {
+        {q("sale"), JournalStore::kCountLimit + 1},
+        {q("12.50"), JournalStore::kCountLimit + 1},
+        {q("sa"), JournalStore::kCountLimit + 1},
+        {q("sale", 1000, 6000), 5},
+        {q("", 1000, 6000), 5},
+        {q(""), n},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(store->count(c.query), c.count) << c.query.text;
+        const auto page = store->find(c.query, nullptr, 3);
+        ASSERT_FALSE(page.empty()) << c.query.text;
+        EXPECT_EQ(page[0].started_ms, std::min(n * 1000, c.query.to_ms.value_or(INT64_MAX) - 1000))
+            << c.query.text;
+    }
 }
 
 std::int64_t detail_rows(const std::string& path) {
@@ -288,6 +331,8 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
         EXPECT_FALSE(store->set_keep_days(-5));
     }
     EXPECT_EQ(detail_rows(path_), 2);
+    // The text index has followed the deletes.
+    EXPECT_EQ(run_sql(path_, "INSERT INTO entry_text(entry_text) VALUES('integrity-check')"), "");
     auto store = open_store();
     EXPECT_EQ(store->keep_days(), 30);
     EXPECT_EQ(store->count({}), 2);
@@ -315,12 +360,7 @@ TEST_F(JournalStoreTest, FilesAreTheOwnersAlone) {
 }
 
 void set_user_version(const std::string& path, int version) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, ("PRAGMA user_version=" + std::to_string(version)).c_str(), nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    EXPECT_EQ(run_sql(path, "PRAGMA user_version=" + std::to_string(version)), "");
 }
 
 TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
@@ -338,10 +378,7 @@ TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
          "not a database"},
         {"another program's database", Nothing,
          [](const std::string&, const std::string& path) {
-             sqlite3* db = nullptr;
-             sqlite3_open(path.c_str(), &db);
-             sqlite3_exec(db, "CREATE TABLE customer(name)", nullptr, nullptr, nullptr);
-             sqlite3_close(db);
+             run_sql(path, "CREATE TABLE customer(name)");
          },
          ""},
         {"newer schema", Nothing,
