@@ -20,6 +20,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -249,6 +250,9 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
     for (const char* rule : {"date", "time", "invoice", "auth_code"})
         rules.push_back(*named_ignore_rule(rule));
     rules.push_back(pattern_ignore_rule("BATCH [0-9]{3}", "BATCH <batch>"));
+    // Most lines come back receipt after receipt (the shop, the labels, the copies'
+    // headings): each distinct line goes through the rules once.
+    std::unordered_map<std::string, std::string> golden_lines;
     const bool any_receipt = std::any_of(drafts.begin(), drafts.end(),
                                          [](const Draft& d) { return !d.entry->receipt.empty(); });
 
@@ -369,8 +373,12 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
         }
         if (any_receipt) {
             std::vector<std::string> lines;
-            for (const std::string& line : e.receipt)
-                lines.push_back(golden_line(line, rules));
+            for (const std::string& line : e.receipt) {
+                auto [known, added] = golden_lines.try_emplace(line);
+                if (added)
+                    known->second = golden_line(line, rules);
+                lines.push_back(known->second);
+            }
             scenario.receipts.push_back({golden_path(golden, number, op.name), std::move(lines)});
         }
     }
