@@ -91,10 +91,16 @@ JournalEntry* current_entry() {
 }
 
 // The calls in the order they were made: a call is handed over when it returns, so
-// the cashier's calls during a sale come before the sale's own.
+// the cashier's calls during a sale come before the sale's own. Two calls that
+// started in the same millisecond (a fast terminal asks at once) are told apart by
+// their ends: the call that holds the other one open started first.
 void add_in_order(std::vector<JournalCall>& calls, JournalCall call) {
+    const auto made_after = [&call](const JournalCall& earlier) {
+        return earlier.started_ms > call.started_ms ||
+               (earlier.started_ms == call.started_ms && earlier.ended_ms < call.ended_ms);
+    };
     auto at = calls.end();
-    while (at != calls.begin() && std::prev(at)->started_ms > call.started_ms)
+    while (at != calls.begin() && made_after(*std::prev(at)))
         --at;
     calls.insert(at, std::move(call));
 }

@@ -92,6 +92,10 @@ TEST_F(JournalRecorderTest, AnOperationWithItsQuestionsAndReceiptIsOneEntry) {
         sale.request(sale_request("000000001250"));
         journal_question("Signature", "Accepted");
         journal_receipt_line("CARD 6799990000044564");
+        // Handed over as they return; the sale asked at once, in its first millisecond.
+        journal_call({"CheckSignReq", 100, 101});
+        journal_call({"SetSignStatus", 105, 106});
+        journal_call({"Transaction_Launch", 100, 107});
         sale.response(sale_response());
     }
     journal_receipt_line("THANK YOU"); // within the grace: still the sale's
@@ -102,6 +106,11 @@ TEST_F(JournalRecorderTest, AnOperationWithItsQuestionsAndReceiptIsOneEntry) {
     EXPECT_EQ(e.status, "Authorised");
     ASSERT_EQ(e.questions.size(), 1u);
     EXPECT_EQ(e.questions[0].answer, "Accepted");
+    std::vector<std::string> calls;
+    for (const JournalCall& c : e.calls)
+        calls.push_back(c.name);
+    EXPECT_EQ(calls, (std::vector<std::string>{"Transaction_Launch", "CheckSignReq", "SetSignStatus"}))
+        << "in the order they were made";
     EXPECT_EQ(e.receipt, (std::vector<std::string>{"CARD 679999******4564", "THANK YOU"}));
 }
 
