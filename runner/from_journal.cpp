@@ -6,12 +6,13 @@
 #include "journal_json.h"
 #include "operations.h"
 #include "scenario.h"
+#include "yaml_text.h"
 
 #include <glib.h>
-#include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -93,32 +95,31 @@ std::string keep_name(const std::string& base, int step) {
     return short_name + std::to_string(step);
 }
 
-// The answer to a question as a scenario writes it, from the journal's text of it;
-// empty when the journal does not say enough to answer again.
-std::optional<YAML::Node> answer_of(Question question, const std::string& answer) {
+// The answer to a question as a scenario writes it (flow YAML), from the journal's
+// text of it; empty when the journal does not say enough to answer again.
+std::optional<std::string> answer_of(Question question, const std::string& answer) {
     switch (question) {
     case Question::Signature:
-        return YAML::Node(answer == "Refused" ? "refuse" : "accept");
+        return answer == "Refused" ? "refuse" : "accept";
     case Question::PartialApproval:
     case Question::Avs:
-        return YAML::Node(answer == "Declined" ? "decline" : "accept");
+        return answer == "Declined" ? "decline" : "accept";
     case Question::DccQuotation:
-        return YAML::Node("show");
+        return "show";
     case Question::SuspectedFraud:
-        return YAML::Node(answer == "Void" ? "void" : "continue");
+        return answer == "Void" ? "void" : "continue";
     case Question::Password:
         if (answer == "Cancelled")
-            return YAML::Node("cancel");
+            return "cancel";
         return std::nullopt; // the password is never recorded
     case Question::VoiceReferral: {
         const std::string approved = "Approved with code ";
         if (answer.starts_with(approved) && answer.size() > approved.size()) {
-            YAML::Node node;
-            node["answer"] = "authorise";
-            node["code"] = answer.substr(approved.size());
-            return node;
+            std::string text = "{answer: authorise, code: ";
+            append_yaml_quoted(text, answer.substr(approved.size()));
+            return text + "}";
         }
-        return YAML::Node(answer.starts_with("Declined") ? "decline" : "none");
+        return answer.starts_with("Declined") ? "decline" : "none";
     }
     }
     return std::nullopt;
@@ -253,49 +254,56 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
     // Most lines come back receipt after receipt (the shop, the labels, the copies'
     // headings): each distinct line goes through the rules once.
     std::unordered_map<std::string, std::string> golden_lines;
+    std::unordered_map<std::string, std::string> golden_files; // the receipt's text, its file
     const bool any_receipt = std::any_of(drafts.begin(), drafts.end(),
                                          [](const Draft& d) { return !d.entry->receipt.empty(); });
 
-    YAML::Emitter head;
-    head << YAML::BeginMap;
-    head << YAML::Key << "name" << YAML::Value << YAML::DoubleQuoted << name;
+    // Written by hand, not by an emitter (a tenth of the time): what the journal
+    // recorded is always double-quoted, so that no reader takes "000000001250" for a
+    // number or "no" for false; the words the writer chooses itself (keys, operation
+    // names, answers, result texts) are plain when that is safe.
+    std::string& y = scenario.yaml;
+    y = "# Written from the journal: " + std::to_string(drafts.size()) +
+        " operations, oldest first.\nname: ";
+    append_yaml_quoted(y, name);
+    y += '\n';
     if (any_receipt) {
-        head << YAML::Key << "ignore" << YAML::Value << YAML::Flow << YAML::BeginSeq << "date"
-             << "time"
-             << "invoice"
-             << "auth_code" << YAML::BeginMap << YAML::Key << "pattern" << YAML::Value
-             << YAML::DoubleQuoted << "BATCH [0-9]{3}" << YAML::Key << "as" << YAML::Value
-             << YAML::DoubleQuoted << "BATCH <batch>" << YAML::EndMap << YAML::EndSeq;
-        head << YAML::Key << "golden" << YAML::Value << YAML::DoubleQuoted << golden;
+        y += "ignore: [date, time, invoice, auth_code, {pattern: \"BATCH [0-9]{3}\", as: "
+             "\"BATCH <batch>\"}]\ngolden: ";
+        append_yaml_quoted(y, golden);
+        y += '\n';
         scenario.golden = golden;
     }
-    head << YAML::EndMap;
-    scenario.yaml = "# Written from the journal: " + std::to_string(drafts.size()) +
-                    " operations, oldest first.\n" + head.c_str() + "\nsteps:\n";
+    y += "steps:\n";
     std::vector<KeptValue> kept; // by the steps written so far
     int number = 0;
     for (Draft& d : drafts) {
         const Operation& op = *d.op;
         const JournalEntry& e = *d.entry;
         ++number;
-        scenario.yaml += "  # " + std::to_string(number) + ": journal entry " +
-                         std::to_string(e.id) + ", " + local_time_text(e.started_ms) + "\n";
+        y += "  # " + std::to_string(number) + ": journal entry " + std::to_string(e.id) + ", " +
+             local_time_text(e.started_ms) + "\n";
         for (const std::string& note : d.notes)
-            scenario.yaml += "  # " + note + "\n";
-        YAML::Emitter out;
-        out << YAML::BeginMap;
-        out << YAML::Key << "op" << YAML::Value << op.name;
+            y += "  # " + note + "\n";
+        y += "  - op: ";
+        append_yaml_text(y, op.name);
+        y += '\n';
         if (!d.inputs.empty() || d.record) {
-            out << YAML::Key << "inputs" << YAML::Value << YAML::Flow << YAML::BeginMap;
-            for (const auto& [field, value] : d.inputs)
-                out << YAML::Key << field << YAML::Value << YAML::DoubleQuoted << value;
+            const char* separator = "    inputs: {";
+            for (const auto& [field, value] : d.inputs) {
+                y += std::exchange(separator, ", ");
+                append_yaml_text(y, field);
+                y += ": ";
+                append_yaml_quoted(y, value);
+            }
             if (d.record)
-                out << YAML::Key << "record" << YAML::Value << *d.record;
-            out << YAML::EndMap;
+                y += std::exchange(separator, ", ") + std::string("record: ") +
+                     std::to_string(*d.record);
+            y += "}\n";
         }
 
         // The cashier's answers and the questions asked.
-        YAML::Node answers(YAML::NodeType::Map);
+        std::vector<std::pair<std::string, std::string>> answers; // key, answer
         std::vector<std::string> asked;
         for (const JournalQuestion& q : e.questions) {
             const std::optional<Question> question = question_named(q.question);
@@ -304,82 +312,113 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
             const std::string key = question_key(*question);
             if (std::find(asked.begin(), asked.end(), key) == asked.end())
                 asked.push_back(key);
-            if (auto answer = answer_of(*question, q.answer))
-                answers[key] = *answer;
+            if (auto answer = answer_of(*question, q.answer)) {
+                // A question asked again keeps its latest answer, in its first place.
+                const auto same = std::find_if(answers.begin(), answers.end(),
+                                               [&](const auto& a) { return a.first == key; });
+                if (same != answers.end())
+                    same->second = std::move(*answer);
+                else
+                    answers.emplace_back(key, std::move(*answer));
+            }
         }
-        if (answers.size() > 0)
-            out << YAML::Key << "answers" << YAML::Value << YAML::Flow << answers;
+        if (!answers.empty()) {
+            const char* separator = "    answers: {";
+            for (const auto& [key, answer] : answers)
+                y += std::exchange(separator, ", ") + key + ": " + answer;
+            y += "}\n";
+        }
 
-        out << YAML::Key << "expect" << YAML::Value << YAML::BeginMap;
+        y += "    expect:\n";
+        const std::size_t expect_at = y.size();
+        if (any_receipt) {
+            // A receipt equal to an earlier one (after the ignore rules: the same type
+            // and amount) is compared with that one's file.
+            std::string text;
+            for (const std::string& line : e.receipt) {
+                auto [known, added] = golden_lines.try_emplace(line);
+                if (added)
+                    known->second = golden_line(line, rules);
+                text += known->second;
+                text += '\n';
+            }
+            auto [file, added] = golden_files.try_emplace(std::move(text));
+            if (added) {
+                file->second = golden_name(number, op.name);
+                scenario.receipts.push_back({file->second, file->first});
+            } else {
+                y += "      receipt: {golden: ";
+                append_yaml_quoted(y, file->second);
+                y += "}\n";
+            }
+        }
         if (e.result_code) {
             const char* text = result_code_text(static_cast<short>(*e.result_code));
-            out << YAML::Key << "result" << YAML::Value;
+            y += "      result: ";
             if (std::string_view(text) == "Unknown")
-                out << *e.result_code;
+                y += std::to_string(*e.result_code);
             else
-                out << text;
+                append_yaml_text(y, text);
+            y += '\n';
         }
         const FieldOutput* status = status_output(op);
-        if (status && !e.status.empty())
-            out << YAML::Key << "status" << YAML::Value << YAML::DoubleQuoted << e.status;
-        if (e.questions.empty() || !asked.empty())
-            out << YAML::Key << "asked" << YAML::Value << YAML::Flow << asked;
+        if (status && !e.status.empty()) {
+            y += "      status: ";
+            append_yaml_quoted(y, e.status);
+            y += '\n';
+        }
+        if (e.questions.empty() || !asked.empty()) {
+            y += "      asked: [";
+            for (const std::string& key : asked)
+                y += (&key == asked.data() ? "" : ", ") + key;
+            y += "]\n";
+        }
         const bool answered = !e.response.empty() && e.response.front().record == op.response->name;
         if (answered) {
-            out << YAML::Key << "fields" << YAML::Value << YAML::BeginMap;
+            y += "      fields:";
+            const std::size_t fields_at = y.size();
             for (const JournalField& f : e.response.front().fields) {
                 const FieldDesc* field = find_response_field(op, f.name);
                 if (!field || f.value.empty() || field == op.result ||
                     (status && field == status->field))
                     continue;
                 const std::string base = base_name(f.name);
-                out << YAML::Key << base << YAML::Value;
+                y += "\n        ";
+                append_yaml_text(y, base);
+                y += ": ";
                 const auto same = std::find_if(kept.rbegin(), kept.rend(), [&](const KeptValue& k) {
                     return k.base == base && k.value == f.value;
                 });
-                if (same != kept.rend())
-                    out << YAML::DoubleQuoted << "${" + same->name + "}";
-                else if (field->kind == FieldKind::Pan)
-                    out << YAML::DoubleQuoted << f.value; // compared masked, as kept
-                else if (changes_by_nature(f.name))
-                    out << YAML::Flow << YAML::BeginMap << YAML::Key << "pattern" << YAML::Value
-                        << YAML::DoubleQuoted << shape_pattern(f.value) << YAML::EndMap;
-                else if (field->kind == FieldKind::VoucherCode ||
-                         f.value.find('*') != std::string::npos)
-                    out << YAML::Flow << YAML::BeginMap << YAML::Key << "pattern" << YAML::Value
-                        << YAML::DoubleQuoted << masked_pattern(f.value) << YAML::EndMap;
-                else
-                    out << YAML::DoubleQuoted << f.value;
+                if (same != kept.rend()) {
+                    append_yaml_quoted(y, "${" + same->name + "}");
+                } else if (field->kind == FieldKind::Pan) {
+                    append_yaml_quoted(y, f.value); // compared masked, as kept
+                } else if (changes_by_nature(f.name)) {
+                    y += "{pattern: ";
+                    append_yaml_quoted(y, shape_pattern(f.value));
+                    y += '}';
+                } else if (field->kind == FieldKind::VoucherCode ||
+                           f.value.find('*') != std::string::npos) {
+                    y += "{pattern: ";
+                    append_yaml_quoted(y, masked_pattern(f.value));
+                    y += '}';
+                } else {
+                    append_yaml_quoted(y, f.value);
+                }
             }
-            out << YAML::EndMap;
+            y += y.size() == fields_at ? " {}\n" : "\n";
         }
-        out << YAML::EndMap; // expect
+        if (y.size() == expect_at)
+            y.replace(expect_at - 1, 1, " {}\n");
         if (!d.keep.empty()) {
-            out << YAML::Key << "keep" << YAML::Value << YAML::Flow << YAML::BeginMap;
+            const char* separator = "    keep: {";
             for (const auto& [kept_name, base] : d.keep) {
-                out << YAML::Key << kept_name << YAML::Value << base;
+                y += std::exchange(separator, ", ") + kept_name + ": ";
+                append_yaml_text(y, base);
                 kept.push_back({kept_name, base,
                                 std::string(field_value(e.response.front(), base + "Out"))});
             }
-            out << YAML::EndMap;
-        }
-        out << YAML::EndMap; // step
-        // The step's map as an item of the list of steps.
-        std::string_view text = out.c_str();
-        for (bool first = true; !text.empty(); first = false) {
-            const std::size_t end = std::min(text.find('\n'), text.size());
-            scenario.yaml += (first ? "  - " : "    ") + std::string(text.substr(0, end)) + "\n";
-            text.remove_prefix(std::min(end + 1, text.size()));
-        }
-        if (any_receipt) {
-            std::vector<std::string> lines;
-            for (const std::string& line : e.receipt) {
-                auto [known, added] = golden_lines.try_emplace(line);
-                if (added)
-                    known->second = golden_line(line, rules);
-                lines.push_back(known->second);
-            }
-            scenario.receipts.push_back({golden_path(golden, number, op.name), std::move(lines)});
+            y += "}\n";
         }
     }
     for (const std::string& note : left_out)
@@ -390,10 +429,24 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
 
 bool write_journal_scenario(const JournalScenario& scenario, const std::string& path,
                             std::string* error) {
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    for (const auto& [file, lines] : scenario.receipts)
-        if (!write_golden((folder / file).string(), lines, error))
+    if (!scenario.golden.empty()) {
+        const std::string dir =
+            (std::filesystem::path(path).parent_path() / scenario.golden).string() + "/";
+        // A folder made now holds nobody's files: each is written straight, without
+        // the temporary file, rename and sync that keep a file that was there. A
+        // scenario left half-written by a crash is written again, nothing is lost.
+        const bool made = !g_file_test(dir.c_str(), G_FILE_TEST_EXISTS);
+        if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) {
+            *error = "cannot make " + dir + ": " + g_strerror(errno);
             return false;
+        }
+        std::string file_path = dir;
+        for (const auto& [file, text] : scenario.receipts) {
+            file_path.replace(dir.size(), std::string::npos, file);
+            if (!write_golden_text(file_path, text, !made, error))
+                return false;
+        }
+    }
     std::ofstream file(path, std::ios::trunc);
     file << scenario.yaml;
     file.close();

@@ -18,7 +18,8 @@
 // - the cashier's recorded answers become the step's answers, the questions asked
 //   its `asked`; a password entered is not in the journal and cannot be replayed;
 // - the receipt lines go to a golden folder beside the file, under the usual
-//   ignore rules (date, time, invoice, auth_code, the batch number).
+//   ignore rules (date, time, invoice, auth_code, the batch number); a receipt equal
+//   to an earlier step's is not written again: the step names that step's file.
 #pragma once
 
 #include "journal_entry.h"
@@ -32,8 +33,8 @@
 struct JournalScenario {
     std::string yaml;   // the scenario file's text
     std::string golden; // its golden folder, relative to the file; empty: no receipt
-    // Each step's golden file (relative to the file's folder) and its lines.
-    std::vector<std::pair<std::string, std::vector<std::string>>> receipts;
+    // The golden files (in the golden folder) and their text, each receipt once.
+    std::vector<std::pair<std::string, std::string>> receipts;
     int steps = 0;
 };
 
@@ -43,6 +44,8 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
                                       const std::string& golden);
 
 // Writes the scenario to `path` and its golden files beside it. False with *error.
+// A golden folder that is there already keeps its other files; each of ours in it is
+// replaced whole.
 bool write_journal_scenario(const JournalScenario& scenario, const std::string& path,
                             std::string* error);
 

@@ -4,8 +4,12 @@
 
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -67,30 +71,54 @@ std::string golden_line(std::string_view line, const std::vector<IgnoreRule>& ru
     return text;
 }
 
-std::string golden_path(const std::string& dir, int number, std::string_view step_name) {
+std::string golden_name(int number, std::string_view step_name) {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%02d-", number);
-    return (std::filesystem::path(dir) / (prefix + slug(step_name) + ".txt")).string();
+    return prefix + slug(step_name) + ".txt";
+}
+
+std::string golden_path(const std::string& dir, int number, std::string_view step_name) {
+    return (std::filesystem::path(dir) / golden_name(number, step_name)).string();
 }
 
 bool write_golden(const std::string& path, const std::vector<std::string>& lines,
                   std::string* error) {
-    // Kept like everything the runner keeps: owner-only, and replaced whole (a
-    // failed write leaves the golden receipt that was there).
     const auto folder = std::filesystem::path(path).parent_path();
     if (!folder.empty())
         g_mkdir_with_parents(folder.c_str(), 0700);
     std::string text;
     for (const std::string& line : lines)
         text += line + '\n';
+    return write_golden_text(path, text, true, error);
+}
+
+bool write_golden_text(const std::string& path, std::string_view text, bool replace,
+                       std::string* error) {
+    // Kept like everything the runner keeps: owner-only.
     GError* failure = nullptr;
-    if (!g_file_set_contents_full(path.c_str(), text.data(), static_cast<gssize>(text.size()),
-                                  G_FILE_SET_CONTENTS_CONSISTENT, 0600, &failure)) {
+    if (replace) {
+        if (g_file_set_contents_full(path.c_str(), text.data(), static_cast<gssize>(text.size()),
+                                     G_FILE_SET_CONTENTS_CONSISTENT, 0600, &failure))
+            return true;
         *error = "cannot write " + path + (failure ? std::string(": ") + failure->message : "");
         g_clear_error(&failure);
         return false;
     }
-    return true;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int failed = fd < 0 ? errno : 0;
+    for (std::size_t done = 0; !failed && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            failed = n == 0 ? EIO : errno;
+    }
+    if (fd >= 0 && close(fd) != 0 && !failed)
+        failed = errno;
+    if (!failed)
+        return true;
+    *error = "cannot write " + path + ": " + g_strerror(failed);
+    return false;
 }
 
 GoldenDifference compare_golden(const std::string& path, const std::vector<std::string>& lines) {

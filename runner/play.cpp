@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <atomic>
 #include <ctime>
+#include <filesystem>
+#include <functional>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -154,6 +156,8 @@ struct Engine {
     const RunOptions& options;
     ReceiptServer& receipts;
     CashierDesk& desk;
+    // With --record-golden: each file written, by what it holds and the first step.
+    std::map<std::string, std::pair<std::size_t, int>> recorded{};
 
     // Compares the real value; a failure shows the value, and a text expected of it,
     // as `field` is reported (a pattern is the scenario's own text).
@@ -198,8 +202,24 @@ struct Engine {
             golden.reserve(lines.size());
             for (const std::string& line : lines)
                 golden.push_back(golden_line(line, scenario.ignore));
-            const std::string path = golden_path(scenario.golden, step.number, step.name);
+            const std::string path =
+                step.golden_file.empty()
+                    ? golden_path(scenario.golden, step.number, step.name)
+                    : (std::filesystem::path(scenario.golden) / step.golden_file).string();
             if (options.record_golden) {
+                // Steps that share a file must print the same receipt: the last one
+                // written would otherwise fail the others on the next run.
+                std::size_t hash = 0;
+                for (const std::string& line : golden)
+                    hash = hash * 31 + std::hash<std::string>{}(line);
+                const auto [first, added] = recorded.try_emplace(path, hash, step.number);
+                if (!added && first->second.first != hash) {
+                    result.failures.push_back(
+                        {"receipt: differs from the one step " +
+                             std::to_string(first->second.second) + " recorded in the same file",
+                         path, "not written"});
+                    return;
+                }
                 std::string error;
                 if (!write_golden(path, golden, &error))
                     result.failures.push_back({"receipt: " + error, path, "not written"});

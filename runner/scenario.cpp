@@ -451,6 +451,17 @@ void Reader::read_expect(const YAML::Node& node, Step& step) {
         } else if (key == "receipt") {
             if (value.IsScalar() && (value.Scalar() == "golden" || value.Scalar() == "none")) {
                 step.receipt = value.Scalar() == "golden" ? ReceiptCheck::Golden : ReceiptCheck::None;
+            } else if (value.IsMap() && value.size() == 1 && value["golden"]) {
+                // Another step's file: steps that print the same receipt share one.
+                step.receipt = ReceiptCheck::Golden;
+                const std::string shown = value["golden"].IsScalar() ? value["golden"].Scalar() : "";
+                const std::filesystem::path file = std::filesystem::path(shown).lexically_normal();
+                if (shown.empty() || file.is_absolute() || *file.begin() == ".." ||
+                    file.filename().empty())
+                    error(value["golden"], "receipt: golden must name a file inside the golden "
+                                           "folder, not '" + shown + "'");
+                else
+                    step.golden_file = file.string();
             } else if (value.IsSequence()) {
                 step.receipt = ReceiptCheck::Patterns;
                 for (const YAML::Node& p : value) {
@@ -466,7 +477,7 @@ void Reader::read_expect(const YAML::Node& node, Step& step) {
                     }
                 }
             } else {
-                error(value, "receipt must be golden, none or a list of patterns");
+                error(value, "receipt must be golden, {golden: FILE}, none or a list of patterns");
             }
         } else {
             error(item.first, "unknown expectation '" + key +

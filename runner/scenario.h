@@ -70,6 +70,7 @@ struct Step {
     std::vector<FieldCheck> fields;
     std::optional<std::vector<Question>> asked;
     ReceiptCheck receipt = ReceiptCheck::Unchecked;
+    std::string golden_file; // in the scenario's golden folder; empty: "NN-name.txt"
     std::vector<Expected> receipt_patterns;
     std::vector<Keep> keep;
     int repeat = 1;
