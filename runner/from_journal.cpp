@@ -170,8 +170,12 @@ struct Draft {
     std::map<std::string, std::string> kept_fields;        // response field base -> kept name
 };
 
-struct KeptValue {
-    std::string name, base, value;
+// What a scenario needs of an operation's fields, by the journal's field names.
+struct OperationFields {
+    bool untouched_made = false;
+    std::map<std::string, std::string> untouched;
+    std::unordered_map<std::string, const FieldInput*> inputs;
+    std::unordered_map<std::string, const FieldDesc*> response;
 };
 
 } // namespace
@@ -198,21 +202,40 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
         drafts.push_back({&entry, op, {}, {}, {}, {}, {}});
     }
 
-    // Inputs, and the values earlier steps must keep for them.
+    // Inputs, and the values earlier steps must keep for them. A journal of a busy
+    // day has thousands of entries of a few operations: what depends only on the
+    // operation and a field's name is found once.
+    std::unordered_map<const Operation*, OperationFields> by_operation;
+    // Field base and value ('\0' between) -> the latest draft that answered it.
+    std::unordered_map<std::string, std::size_t> answered;
     for (std::size_t i = 0; i < drafts.size(); ++i) {
+        if (i > 0 && !drafts[i - 1].entry->response.empty())
+            for (const char* base : kReferenceFields)
+                answered[base + std::string(1, '\0') +
+                         std::string(field_value(drafts[i - 1].entry->response.front(),
+                                                 std::string(base) + "Out"))] = i - 1;
         Draft& d = drafts[i];
         const Operation& op = *d.op;
         const JournalEntry& e = *d.entry;
         if (!op.request || e.request.empty())
             continue;
-        const std::map<std::string, std::string> untouched = untouched_request(op);
+        OperationFields& known = by_operation[&op];
+        if (!known.untouched_made) {
+            known.untouched = untouched_request(op);
+            known.untouched_made = true;
+        }
+        const std::map<std::string, std::string>& untouched = known.untouched;
         for (const JournalField& f : e.request.front().fields) {
             if (op.numbered && !d.record && f.name.find("Index") != std::string::npos) {
                 if (const int n = std::atoi(f.value.c_str()); n > 0)
                     d.record = n;
             }
-            const FieldInput* input = find_input(op, f.name);
-            if (!input || (untouched.count(f.name) && untouched.at(f.name) == f.value))
+            auto [found, added] = known.inputs.try_emplace(f.name);
+            if (added)
+                found->second = find_input(op, f.name);
+            const FieldInput* input = found->second;
+            const auto same = untouched.find(f.name);
+            if (!input || (same != untouched.end() && same->second == f.value))
                 continue;
             const std::string base = base_name(f.name);
             if (input->field->kind == FieldKind::Pan || f.value.find('*') != std::string::npos) {
@@ -225,18 +248,15 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
                 value.erase(0, value.find_first_not_of('0')); // as typed: "4500"
             if (is_reference(base)) {
                 // The latest earlier answer that gave this value in the same field.
-                for (std::size_t j = i; j-- > 0;) {
-                    const JournalEntry& earlier = *drafts[j].entry;
-                    if (earlier.response.empty() ||
-                        field_value(earlier.response.front(), base + "Out") != f.value)
-                        continue;
+                if (const auto earlier = answered.find(base + std::string(1, '\0') + f.value);
+                    earlier != answered.end()) {
+                    const std::size_t j = earlier->second;
                     std::string& kept = drafts[j].kept_fields[base];
                     if (kept.empty()) {
                         kept = keep_name(base, static_cast<int>(j) + 1);
                         drafts[j].keep.push_back({kept, base});
                     }
                     value = "${" + kept + "}";
-                    break;
                 }
             }
             d.inputs.push_back({base, value});
@@ -275,7 +295,8 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
         scenario.golden = golden;
     }
     y += "steps:\n";
-    std::vector<KeptValue> kept; // by the steps written so far
+    // Field base and value ('\0' between) -> the name the latest step kept it by.
+    std::unordered_map<std::string, std::string> kept;
     int number = 0;
     for (Draft& d : drafts) {
         const Operation& op = *d.op;
@@ -378,7 +399,10 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
             y += "      fields:";
             const std::size_t fields_at = y.size();
             for (const JournalField& f : e.response.front().fields) {
-                const FieldDesc* field = find_response_field(op, f.name);
+                auto [found, added] = by_operation[&op].response.try_emplace(f.name);
+                if (added)
+                    found->second = find_response_field(op, f.name);
+                const FieldDesc* field = found->second;
                 if (!field || f.value.empty() || field == op.result ||
                     (status && field == status->field))
                     continue;
@@ -386,11 +410,9 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
                 y += "\n        ";
                 append_yaml_text(y, base);
                 y += ": ";
-                const auto same = std::find_if(kept.rbegin(), kept.rend(), [&](const KeptValue& k) {
-                    return k.base == base && k.value == f.value;
-                });
-                if (same != kept.rend()) {
-                    append_yaml_quoted(y, "${" + same->name + "}");
+                if (const auto same = kept.find(base + std::string(1, '\0') + f.value);
+                    same != kept.end()) {
+                    append_yaml_quoted(y, "${" + same->second + "}");
                 } else if (field->kind == FieldKind::Pan) {
                     append_yaml_quoted(y, f.value); // compared masked, as kept
                 } else if (changes_by_nature(f.name)) {
@@ -415,8 +437,8 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
             for (const auto& [kept_name, base] : d.keep) {
                 y += std::exchange(separator, ", ") + kept_name + ": ";
                 append_yaml_text(y, base);
-                kept.push_back({kept_name, base,
-                                std::string(field_value(e.response.front(), base + "Out"))});
+                kept[base + std::string(1, '\0') +
+                     std::string(field_value(e.response.front(), base + "Out"))] = kept_name;
             }
             y += "}\n";
         }
