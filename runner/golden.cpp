@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -15,22 +16,35 @@
 
 namespace {
 
+bool has_any_of(std::string_view line, const char* characters) {
+    return line.find_first_of(characters) != std::string_view::npos;
+}
+
+bool has_word(std::string_view line, std::string_view word) { // any case
+    return std::search(line.begin(), line.end(), word.begin(), word.end(), [](char a, char b) {
+               return std::toupper(static_cast<unsigned char>(a)) == b;
+           }) != line.end();
+}
+
 struct NamedRule {
     const char* name;
     const char* pattern;
     const char* replacement;
+    bool (*may_match)(std::string_view line); // what the pattern cannot match without
 };
 
 // The simulated terminal prints "2026-12-06 14:03:59", "INVOICE      000123" and
 // "AUTH CODE    123456"; other terminals print "06/12/2026", "INV NO: 123", "APPR CODE 1A2B".
 constexpr NamedRule kNamedRules[] = {
-    {"date", R"(\b(?:\d{1,2}[/.]\d{1,2}[/.](?:\d{4}|\d{2})|\d{4}-\d{2}-\d{2})\b)", "<date>"},
-    {"time", R"(\b\d{1,2}:\d{2}(?::\d{2})?\b)", "<time>"},
+    {"date", R"(\b(?:\d{1,2}[/.]\d{1,2}[/.](?:\d{4}|\d{2})|\d{4}-\d{2}-\d{2})\b)", "<date>",
+     [](std::string_view line) { return has_any_of(line, "/.-"); }},
+    {"time", R"(\b\d{1,2}:\d{2}(?::\d{2})?\b)", "<time>",
+     [](std::string_view line) { return has_any_of(line, ":"); }},
     {"invoice", R"(^(.*\b(?:INVOICE|INV)\b(?:\s*(?:NO|NUM|NUMBER|NR)\b)?[^A-Za-z0-9]*)[A-Za-z0-9]+(\s*)$)",
-     "$1<invoice>$2"},
+     "$1<invoice>$2", [](std::string_view line) { return has_word(line, "INV"); }},
     {"auth_code",
      R"(^(.*\b(?:AUTH(?:ORI[SZ]ATION)?|APPR(?:OVAL)?)\s*CODE\b[^A-Za-z0-9]*)[A-Za-z0-9]+(\s*)$)",
-     "$1<auth_code>$2"},
+     "$1<auth_code>$2", [](std::string_view line) { return has_word(line, "CODE"); }},
 };
 
 std::string slug(std::string_view name) {
@@ -52,7 +66,7 @@ std::optional<IgnoreRule> named_ignore_rule(std::string_view name) {
     for (const NamedRule& rule : kNamedRules)
         if (name == rule.name)
             return IgnoreRule{rule.name, std::regex(rule.pattern, std::regex::icase),
-                              rule.replacement};
+                              rule.replacement, rule.may_match};
     return std::nullopt;
 }
 
@@ -67,7 +81,8 @@ IgnoreRule pattern_ignore_rule(const std::string& pattern, const std::string& as
 std::string golden_line(std::string_view line, const std::vector<IgnoreRule>& rules) {
     std::string text = mask_secret(line);
     for (const IgnoreRule& rule : rules)
-        text = std::regex_replace(text, rule.pattern, rule.replacement);
+        if (!rule.may_match || rule.may_match(text))
+            text = std::regex_replace(text, rule.pattern, rule.replacement);
     return text;
 }
 

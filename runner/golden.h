@@ -13,6 +13,9 @@ struct IgnoreRule {
     std::string name; // "date", "time", "invoice", "auth_code", or the pattern's text
     std::regex pattern;
     std::string replacement; // ECMAScript format ($1 ...)
+    // False when the pattern cannot match the line (a cheap test before the
+    // expression); null: always tried.
+    bool (*may_match)(std::string_view line) = nullptr;
 };
 
 // The named rule, or nullopt for an unknown name.
