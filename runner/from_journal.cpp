@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <filesystem>
 #include <fstream>
@@ -149,14 +150,14 @@ std::map<std::string, std::string> untouched_request(const Operation& op) {
 }
 
 std::string local_time_text(std::int64_t ms) {
-    GDateTime* time = g_date_time_new_from_unix_local(ms / 1000);
-    if (!time)
+    // The C library's, which reads the time zone once (GLib's reads it at each call).
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    char text[32];
+    if (!localtime_r(&seconds, &local) ||
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0)
         return "";
-    gchar* text = g_date_time_format(time, "%Y-%m-%d %H:%M:%S");
-    std::string result = text ? text : "";
-    g_free(text);
-    g_date_time_unref(time);
-    return result;
+    return text;
 }
 
 // One step in the making.
@@ -283,6 +284,7 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
     // number or "no" for false; the words the writer chooses itself (keys, operation
     // names, answers, result texts) are plain when that is safe.
     std::string& y = scenario.yaml;
+    y.reserve(drafts.size() * 2048); // a sale's step is about 1.6 kB
     y = "# Written from the journal: " + std::to_string(drafts.size()) +
         " operations, oldest first.\nname: ";
     append_yaml_quoted(y, name);

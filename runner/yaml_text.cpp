@@ -20,13 +20,11 @@ bool plain_is_safe(std::string_view text) {
     for (const char c : text)
         if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(" _-./()+", c))
             return false;
-    if (text.size() > 5)
-        return true;
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const char* word : {"y", "n", "yes", "no", "true", "false", "on", "off", "null"})
-        if (lower == word)
+    for (const std::string_view word : {"y", "n", "yes", "no", "true", "false", "on", "off", "null"})
+        if (text.size() == word.size() &&
+            std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            }))
             return false;
     return true;
 }
