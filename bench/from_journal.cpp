@@ -76,32 +76,36 @@ Times timed(Work&& work) {
             processor_seconds() - cpu};
 }
 
-// A campaign of `entries` steps: sale, refund, and after every third sale its void.
+// A campaign of `entries` steps: sale, refund, and after every third sale its void;
+// in files of about 1,000 steps (the loader's bound on a file's values).
 void fill_journal(const Options& o, const std::string& dir, const std::string& journal) {
-    const std::string scenario = dir + "/day.yaml";
-    {
-        std::ofstream file(scenario);
-        file << "name: A busy day\nsteps:\n";
-        for (long n = 0, sale = 0; n < o.entries; ++sale) {
-            // 200.00 to 498.00: none of the simulated terminal's answer-choosing amounts.
-            file << "  - {op: SALE, inputs: {amount1: " << 20000 + (sale * 37 % 150) * 200
-                 << "}, expect: {status: Authorised}, keep: {sale" << sale
-                 << ": InvoiceNumber}}\n";
-            if (++n < o.entries && ++n)
-                file << "  - {op: REFUND, inputs: {amount1: " << 1000 + (sale % 40) * 100
-                     << "}, expect: {status: Authorised}}\n";
-            if (sale % 3 == 2 && n < o.entries && ++n)
-                file << "  - {op: VOID, inputs: {InvoiceNumber: \"${sale" << sale
-                     << "}\"}, expect: {status: Authorised}}\n";
+    std::vector<std::string> files;
+    std::ofstream file;
+    for (long n = 0, sale = 0; n < o.entries; ++sale) {
+        if (sale % 300 == 0) {
+            files.push_back(dir + "/day-" + std::to_string(files.size() + 1) + ".yaml");
+            file.close();
+            file.open(files.back(), std::ios::trunc);
+            file << "name: A busy day\nsteps:\n";
         }
+        // 200.00 to 498.00: none of the simulated terminal's answer-choosing amounts.
+        file << "  - {op: SALE, inputs: {amount1: " << 20000 + (sale * 37 % 150) * 200
+             << "}, expect: {status: Authorised}, keep: {sale" << sale << ": InvoiceNumber}}\n";
+        if (++n < o.entries && ++n)
+            file << "  - {op: REFUND, inputs: {amount1: " << 1000 + (sale % 40) * 100
+                 << "}, expect: {status: Authorised}}\n";
+        if (sale % 3 == 2 && n < o.entries && ++n)
+            file << "  - {op: VOID, inputs: {InvoiceNumber: \"${sale" << sale
+                 << "}\"}, expect: {status: Authorised}}\n";
     }
+    file.close();
     RunOptions options;
     options.print_port = static_cast<int>(o.port);
     options.junit.clear();
     options.journal = journal;
     std::ostringstream out, err;
     CampaignResult result;
-    const Times fill = timed([&] { run_campaign({scenario}, options, out, err, &result); });
+    const Times fill = timed([&] { run_campaign(files, options, out, err, &result); });
     if (result.played != o.entries || result.failed != 0) {
         std::fprintf(stderr, "the fill failed (%d steps played, %d failed):\n%s%s", result.played,
                      result.failed, err.str().c_str(), out.str().substr(0, 2000).c_str());

@@ -34,9 +34,12 @@ const IgnoreCase kIgnoreCases[] = {
     {"time", "TOTAL 12.50", "TOTAL 12.50"},
     {"invoice", "INVOICE                   000123", "INVOICE                   <invoice>"},
     {"invoice", "INV NO: 77", "INV NO: <invoice>"},
+    {"invoice", "Inv no: 77", "Inv no: <invoice>"},
     {"invoice", "PLEASE KEEP THIS RECEIPT", "PLEASE KEEP THIS RECEIPT"},
     {"auth_code", "AUTH CODE                 123456", "AUTH CODE                 <auth_code>"},
     {"auth_code", "APPR CODE: 1A2B3C", "APPR CODE: <auth_code>"},
+    {"auth_code", "Auth code 1a2b", "Auth code <auth_code>"},
+    {"date", "06.12.26", "<date>"},
     {"auth_code", "APPROVED", "APPROVED"},
 };
 

@@ -11,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <sstream>
@@ -155,6 +156,39 @@ TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {
     EXPECT_EQ(result.played, 0);
     EXPECT_NE(err.str().find("print port 5187"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("running console"), std::string::npos) << err.str();
+}
+
+// Steps that name one golden file: recorded once, compared by each; a step that
+// prints another receipt into it fails the recording instead of replacing it.
+TEST(RunnerEngine, StepsSharingAGoldenFileMustPrintTheSameReceipt) {
+    const std::string path = test_work_dir() + "/shared.yaml";
+    std::filesystem::remove_all(test_work_dir() + "/shared-g");
+    std::ofstream(path) << "golden: shared-g\nignore: [date, time, invoice, auth_code]\nsteps:\n"
+                           "  - {op: SALE, inputs: {amount1: 4500}}\n"
+                           "  - {op: SALE, inputs: {amount1: 4500}, "
+                           "expect: {receipt: {golden: 01-sale.txt}}}\n"
+                           "  - {op: SALE, inputs: {amount1: 1200}, "
+                           "expect: {receipt: {golden: 01-sale.txt}}}\n";
+    RunOptions options;
+    options.junit.clear();
+    options.journal.clear();
+    for (const bool record : {true, false}) {
+        options.record_golden = record;
+        std::ostringstream out, err;
+        CampaignResult result;
+        EXPECT_EQ(run_campaign({path}, options, out, err, &result), 1) << err.str();
+        ASSERT_EQ(result.suites.size(), 1u) << err.str();
+        const std::vector<StepResult>& steps = result.suites[0].steps;
+        ASSERT_EQ(steps.size(), 3u);
+        EXPECT_TRUE(steps[0].failures.empty() && steps[1].failures.empty()) << out.str();
+        ASSERT_EQ(steps[2].failures.size(), 1u) << out.str();
+        EXPECT_EQ(steps[2].failures[0].message,
+                  record ? "receipt: differs from the one step 1 recorded in the same file"
+                         : "receipt: receipt line 14 differs from " + test_work_dir() +
+                               "/shared-g/01-sale.txt")
+            << record;
+    }
+    EXPECT_FALSE(std::filesystem::exists(test_work_dir() + "/shared-g/02-sale.txt"));
 }
 
 // Two clients that connect and send nothing hold up no receipt line of the terminal.
