@@ -130,6 +130,18 @@ TEST(ScenarioParser, GoodFileIsReadWithItsKeptValuesAndAnswers) {
     EXPECT_STREQ(s.steps[2].status_output->field->name, "OperationStatusOut");
 }
 
+// A day's journal written as one scenario has far more values than any campaign
+// written by hand, and no alias: it is read whole.
+TEST(ScenarioParser, ALongFileWithoutAliasesIsReadWhole) {
+    std::string text = "steps:\n";
+    for (int n = 0; n < 4500; ++n) // 13 values a step: 58,500
+        text += "  - {op: SALE, inputs: {amount1: 4500}, expect: {result: OK, status: Authorised}}\n";
+    std::vector<ScenarioError> errors;
+    const Scenario s = parse_scenario_file(write_file("long.yaml", text), errors);
+    EXPECT_TRUE(errors.empty()) << errors.front().text();
+    EXPECT_EQ(s.steps.size(), 4500u);
+}
+
 TEST(ScenarioParser, ABrokenFileStopsTheWholeCampaignBeforeAnythingPlays) {
     const std::string good = write_file("fine.yaml", "steps:\n  - op: SALE\n    inputs: {amount1: 4500}\n");
     const std::string bad1 = write_file("bad1.yaml", "steps:\n  - op: SALE\n    expect: {status: {pattern: \"(\"}}\n");
