@@ -65,12 +65,15 @@ std::string regex_escaped(std::string_view text) {
 }
 
 // "^[0-9]{6}$" for "112648": what a value that changes by nature must look like.
-std::string shape_pattern(const std::string& value) {
+// A cryptogram is hexadecimal: one of digits only is so by chance (one in 2,000).
+std::string shape_pattern(std::string_view field, const std::string& value) {
     const auto all = [&](int (*is)(int)) {
         return std::all_of(value.begin(), value.end(),
                            [&](char c) { return is(static_cast<unsigned char>(c)) != 0; });
     };
     const std::string count = "{" + std::to_string(value.size()) + "}$";
+    if (field.find("Cryptogram") != std::string_view::npos && all(isxdigit))
+        return "^[0-9A-Fa-f]" + count;
     if (all(isdigit))
         return "^[0-9]" + count;
     if (all(isalnum))
@@ -419,7 +422,7 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
                     append_yaml_quoted(y, f.value); // compared masked, as kept
                 } else if (changes_by_nature(f.name)) {
                     y += "{pattern: ";
-                    append_yaml_quoted(y, shape_pattern(f.value));
+                    append_yaml_quoted(y, shape_pattern(f.name, f.value));
                     y += '}';
                 } else if (field->kind == FieldKind::VoucherCode ||
                            f.value.find('*') != std::string::npos) {
