@@ -6,7 +6,11 @@
 // into a new folder under --out (/dev/shm by default), and as the reference reads the
 // journal's entries alone (the share that no writer can save).
 //
-//   ./from_journal_bench [--entries N] [--rounds R] [--port P] [--dir FOLDER] [--out FOLDER]
+//   ./from_journal_bench [--entries N] [--amounts A] [--rounds R] [--port P] [--dir FOLDER]
+//                        [--out FOLDER]
+//
+// --amounts: how many different sale amounts (150 by default, so that equal receipts
+// share golden files as a shop's do; 100000 makes every sale's receipt its own).
 //
 // The journal is made in a new temporary folder (under $TMPDIR, or --dir); a --dir
 // that already holds a journal of at least N entries is used as it is (no fill).
@@ -42,6 +46,7 @@ struct Options {
     long entries = 10000;
     long rounds = 3;
     long port = 5397; // away from a console's 5187 and runner_bench's 5396
+    long amounts = 150; // different sale amounts (of 2.00 apart), so distinct receipts
     std::string dir, out = "/dev/shm";
 };
 
@@ -49,7 +54,8 @@ Options parse(int argc, char** argv) {
     Options o;
     o.dir = parse_bench_options(
         argc, argv,
-        {{"--entries", &o.entries, 10}, {"--rounds", &o.rounds, 1}, {"--port", &o.port, 1}});
+        {{"--entries", &o.entries, 10}, {"--rounds", &o.rounds, 1}, {"--port", &o.port, 1},
+         {"--amounts", &o.amounts, 1}});
     for (int i = 1; i + 1 < argc; i += 2)
         if (std::string(argv[i]) == "--out")
             o.out = argv[i + 1];
@@ -88,8 +94,10 @@ void fill_journal(const Options& o, const std::string& dir, const std::string& j
             file.open(files.back(), std::ios::trunc);
             file << "name: A busy day\nsteps:\n";
         }
-        // 200.00 to 498.00: none of the simulated terminal's answer-choosing amounts.
-        file << "  - {op: SALE, inputs: {amount1: " << 20000 + (sale * 37 % 150) * 200
+        // From 200.00 up, 2.00 apart (or 0.02 with more than 15,000 amounts): none of
+        // the simulated terminal's answer-choosing amounts.
+        const long step = o.amounts > 15000 ? 2 : 200;
+        file << "  - {op: SALE, inputs: {amount1: " << 20000 + (sale * 37 % o.amounts) * step
              << "}, expect: {status: Authorised}, keep: {sale" << sale << ": InvoiceNumber}}\n";
         if (++n < o.entries && ++n)
             file << "  - {op: REFUND, inputs: {amount1: " << 1000 + (sale % 40) * 100
