@@ -179,16 +179,15 @@ TEST(RunnerEngine, StepsSharingAGoldenFileMustPrintTheSameReceipt) {
         EXPECT_EQ(run_campaign({path}, options, out, err, &result), 1) << err.str();
         ASSERT_EQ(result.suites.size(), 1u) << err.str();
         const std::vector<StepResult>& steps = result.suites[0].steps;
-        ASSERT_EQ(steps.size(), 3u);
-        EXPECT_TRUE(steps[0].failures.empty() && steps[1].failures.empty()) << out.str();
-        ASSERT_EQ(steps[2].failures.size(), 1u) << out.str();
+        ASSERT_TRUE(steps.size() == 3 && steps[0].failures.empty() && steps[1].failures.empty() &&
+                    steps[2].failures.size() == 1)
+            << out.str();
         EXPECT_EQ(steps[2].failures[0].message,
                   record ? "receipt: differs from the one step 1 recorded in the same file"
                          : "receipt: receipt line 14 differs from " + test_work_dir() +
                                "/shared-g/01-sale.txt")
             << record;
     }
-    EXPECT_FALSE(std::filesystem::exists(test_work_dir() + "/shared-g/02-sale.txt"));
 }
 
 // Two clients that connect and send nothing hold up no receipt line of the terminal.
