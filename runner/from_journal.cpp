@@ -282,14 +282,15 @@ JournalScenario scenario_from_entries(std::vector<JournalEntry> entries, const s
     const bool any_receipt = std::any_of(drafts.begin(), drafts.end(),
                                          [](const Draft& d) { return !d.entry->receipt.empty(); });
 
-    // Written by hand, not by an emitter (a tenth of the time): what the journal
-    // recorded is always double-quoted, so that no reader takes "000000001250" for a
-    // number or "no" for false; the words the writer chooses itself (keys, operation
-    // names, answers, result texts) are plain when that is safe.
+    // Written by hand, not by an emitter (whose checks of every key and value took
+    // most of the time): what the journal recorded is always double-quoted, so that
+    // no reader takes "000000001250" for a number or "no" for false; the words the
+    // writer chooses itself (keys, operation names, answers, result texts) are plain
+    // when that is safe.
     std::string& y = scenario.yaml;
-    y.reserve(drafts.size() * 2048); // a sale's step is about 1.6 kB
-    y = "# Written from the journal: " + std::to_string(drafts.size()) +
-        " operations, oldest first.\nname: ";
+    y.reserve(drafts.size() * 2048); // a sale's step is about 2 kB
+    y += "# Written from the journal: " + std::to_string(drafts.size()) +
+         " operations, oldest first.\nname: ";
     append_yaml_quoted(y, name);
     y += '\n';
     if (any_receipt) {
