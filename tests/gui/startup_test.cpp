@@ -77,20 +77,6 @@ TEST(Startup, TheDateAndTimeSelectorsShowTheLocalTime) {
     EXPECT_LT((actual - shown + 86400) % 86400, 120);
 }
 
-TEST(Lifecycle, ClosingWritesTheSettingsAndExitsWithZero) {
-    const std::string dir = fresh_dir("close-defaults");
-    const gui::ChildRun run = gui::run_console_child("close", dir);
-    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-    EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.err;
-    EXPECT_EQ(read_file(dir + "/ECRConf"), settings_file({{"Amount1Label", "Amount1"},
-                                                          {"Amount2Label", "Amount2"},
-                                                          {"Amount3Label", "Amount3"},
-                                                          {"Amount4Label", "Amount4"}}));
-    struct stat st {};
-    ASSERT_EQ(stat((dir + "/ECRConf").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file holds a password";
-}
-
 // The console keeps its defaults and printer status in the folder it is started in,
 // whatever KELVRA_WORKDIR says (that is the launcher's business).
 TEST(Lifecycle, TheDefaultsAreThoseOfTheFolderTheConsoleStartsIn) {
