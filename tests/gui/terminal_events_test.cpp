@@ -47,6 +47,7 @@ class TerminalEvents : public ::testing::Test {
             << "the event loop is still running";
         gui::stop_answering_dialogs();
         gui::answered_dialogs();
+        gui::show_start_page(); // a password request takes the cashier to its entry
     }
 
     // Starts the event loop over these answers of the terminal; the last one must
@@ -86,6 +87,12 @@ class TerminalEvents : public ::testing::Test {
 // Event server and loop
 
 TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
+    // Beside the result line, whether the server runs (shown after the flag is set).
+    GtkWidget* state = find_child(MainEcrWindow, "lbl_event_server");
+    const auto shows = [&](const char* text) {
+        return gtk_label_get_text(GTK_LABEL(state)) == std::string(text);
+    };
+    EXPECT_TRUE(gui::pump_until([&] { return shows("Event server: stopped"); }));
     // The result line is emptied at once, before the worker has an answer; the
     // busy flag meanwhile refuses the other button too.
     gui::set_text(txt_request_output, "previous");
@@ -97,7 +104,8 @@ TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
     EXPECT_EQ(calls("StopServer"), 0u);
     korvex_sim_hold("StartServer", 0);
     ASSERT_TRUE(gui::pump_until([] { return WaitEventState.load(); }));
-    EXPECT_EQ(gui::text(txt_request_output), "OK");
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "OK"));
+    EXPECT_TRUE(gui::pump_until([&] { return shows("Event server: running"); }));
 
     for (const auto& [button, shown] : std::vector<std::pair<GtkWidget*, const char*>>{
              {btn_start_ecr_event_server, "Server Already Started"},
@@ -112,6 +120,7 @@ TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
     }
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState; })) << "the stop ends the loop";
     EXPECT_EQ(calls("StartServer"), 2u);
+    EXPECT_TRUE(gui::pump_until([&] { return shows("Event server: stopped"); }));
 }
 
 TEST_F(TerminalEvents, AnAnswerWithoutEventOrWithAFailureEndsTheLoopSilently) {

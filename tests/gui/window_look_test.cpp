@@ -132,19 +132,6 @@ TEST(WindowLook, RunningOperationsAreNamedUntilTheyEnd) {
         << activity();
 }
 
-TEST(WindowLook, EventServerStateFollowsStartAndStop) {
-    korvex_sim_reset();
-    GtkWidget* state = own("lbl_event_server");
-    ASSERT_TRUE(state);
-    EXPECT_EQ(gui::label_text(state), "Event server: stopped");
-    gui::click(btn_start_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until([&] { return shown_label(state) == "Event server: running"; }));
-    ASSERT_TRUE(gui::pump_until([] { return !StartStopEventServer; }));
-    gui::click(btn_stop_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until(
-        [&] { return shown_label(state) == "Event server: stopped" && !WaitEventState; }));
-}
-
 // Receipt lines arriving while the transaction page is on screen must not make
 // the window redraw that page: it did, once per frame, while receipts came in.
 TEST(WindowLook, ReceiptLinesDoNotRedrawThePageOnScreen) {
