@@ -135,13 +135,14 @@ TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
     const std::string dir = fresh_dir("close-roundtrip");
     // Keys in another order, a value with a colon, an over-long cashier id, CR LF.
     std::ofstream(dir + "/ECRConf", std::ios::binary)
-        << "TFRFormNumber:12345\r\nCashierId:123456\r\nCustomLine1:a:b\r\n"
+        << "TFRFormNumber:12345\r\nCashierId:123456\r\nTableId:T7\r\nCustomLine1:a:b\r\n"
            "TerminalIPAddress:10.1.2.3\r\nMobileTopupGSMPw:9876\r\nUnknownKey:x\r\n";
     const gui::ChildRun run = gui::run_console_child("close", dir);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
     EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.err;
     EXPECT_EQ(read_file(dir + "/ECRConf"), settings_file({{"CustomLine1", "a:b"},
                                                           {"CashierId", "1234"},
+                                                          {"TableId", "T7"},
                                                           {"TerminalIPAddress", "10.1.2.3"},
                                                           {"MobileTopupGSMPw", "9876"},
                                                           {"TFRFormNumber", "12345"}}));
