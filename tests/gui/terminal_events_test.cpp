@@ -511,8 +511,8 @@ TEST_F(TerminalEvents, PasswordDialogNamesTheTypeAndTheAttempt) {
         const char* shown;
     };
     const Case cases[] = {
-        {{2, 3, 1, 0},
-         "Password request entry is received\nPassword Type : SUPERVISOR Password.\nAttempt : 2/3",
+        {{2, 3, 3, 0}, // the last type with a name
+         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
          "OK"},
         {{200, 255, 7, 0},
          "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
