@@ -146,6 +146,8 @@ TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
                                                           {"TerminalIPAddress", "10.1.2.3"},
                                                           {"MobileTopupGSMPw", "9876"},
                                                           {"TFRFormNumber", "12345"}}));
+    EXPECT_EQ(std::filesystem::status(dir + "/ECRConf").permissions(),
+              std::filesystem::perms(0600)) << "replaced by a file that holds a password";
 }
 
 // The print status saved by the last run is what the radio buttons show at start,
