@@ -23,11 +23,7 @@ class ScenarioFromJournal : public SimStateTest {
         gui::answered_dialogs();
         gui::click(btn_stop_ecr_event_server);
         gui::pump_until([] { return !WaitEventState && !StartStopEventServer; });
-        {
-            gui::Locked lock; // the window as it starts: the first page, typing in the type
-            gtk_notebook_set_current_page(GTK_NOTEBOOK(gtk_widget_get_parent(page_journal)), 0);
-            gtk_widget_grab_focus(cmb_txn_type);
-        }
+        gui::show_start_page();
         SimStateTest::TearDown();
     }
 };
@@ -71,11 +67,7 @@ TEST_F(ScenarioFromJournal, OperationsMadeByHandReplayOnAFreshTerminal) {
     gui::stop_answering_dialogs(); // the save dialog is answered below
 
     // The Journal page, these entries selected, "Save as scenario...".
-    {
-        gui::Locked lock;
-        GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
-        gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
-    }
+    gui::show_page(page_journal);
     ASSERT_TRUE(gui::pump_until([&] {
         GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(tv_jrn_list));
         gtk_tree_selection_unselect_all(selection);

@@ -47,6 +47,7 @@ class TerminalEvents : public ::testing::Test {
             << "the event loop is still running";
         gui::stop_answering_dialogs();
         gui::answered_dialogs();
+        gui::show_start_page(); // a password request takes the cashier to its entry
     }
 
     // Starts the event loop over these answers of the terminal; the last one must
@@ -86,6 +87,12 @@ class TerminalEvents : public ::testing::Test {
 // Event server and loop
 
 TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
+    // Beside the result line, whether the server runs (shown after the flag is set).
+    GtkWidget* state = find_child(MainEcrWindow, "lbl_event_server");
+    const auto shows = [&](const char* text) {
+        return gtk_label_get_text(GTK_LABEL(state)) == std::string(text);
+    };
+    EXPECT_TRUE(gui::pump_until([&] { return shows("Event server: stopped"); }));
     // The result line is emptied at once, before the worker has an answer; the
     // busy flag meanwhile refuses the other button too.
     gui::set_text(txt_request_output, "previous");
@@ -97,7 +104,8 @@ TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
     EXPECT_EQ(calls("StopServer"), 0u);
     korvex_sim_hold("StartServer", 0);
     ASSERT_TRUE(gui::pump_until([] { return WaitEventState.load(); }));
-    EXPECT_EQ(gui::text(txt_request_output), "OK");
+    EXPECT_TRUE(gui::wait_for_text(txt_request_output, "OK"));
+    EXPECT_TRUE(gui::pump_until([&] { return shows("Event server: running"); }));
 
     for (const auto& [button, shown] : std::vector<std::pair<GtkWidget*, const char*>>{
              {btn_start_ecr_event_server, "Server Already Started"},
@@ -112,6 +120,7 @@ TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
     }
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState; })) << "the stop ends the loop";
     EXPECT_EQ(calls("StartServer"), 2u);
+    EXPECT_TRUE(gui::pump_until([&] { return shows("Event server: stopped"); }));
 }
 
 TEST_F(TerminalEvents, AnAnswerWithoutEventOrWithAFailureEndsTheLoopSilently) {
@@ -299,9 +308,9 @@ class TerminalEventsReferralWindow : public TerminalEvents {
         return gui::wait_for_window("win_voice_ref");
     }
     // The status and the seven code bytes sent once the window has closed.
-    void expect_sent(short status, const std::string& code) {
+    void expect_sent(short status, const std::string& code, std::size_t sends = 1) {
         EXPECT_EQ(gui::find_window("win_voice_ref"), nullptr);
-        ASSERT_EQ(calls("SetAuthorisation"), 1u);
+        ASSERT_EQ(calls("SetAuthorisation"), sends);
         const auto sent = last_request<VoiceReferralStatus_in>("SetAuthorisation");
         EXPECT_EQ(sent.AuthorisationStatusIn, status);
         EXPECT_EQ(std::string(sent.AuthorisationCodeIn, 7), code);
@@ -343,7 +352,9 @@ TEST_F(TerminalEventsReferralWindow, EachItemSendsItsOutcomeAndClosingEqualsCanc
         const char* typed;
         const char* button; // null: closed by the title bar
         short status;
-        std::string code; // the 7 bytes sent
+        std::string code;                // the 7 bytes sent (last)
+        std::vector<short> results = {0}; // the terminal's answers to the sends
+        const char* shown = "OK";
     };
     const Case cases[] = {
         {0, "AB12CD", "btn_auth_ok", 2, std::string("AB12CD\0", 7)},
@@ -351,11 +362,14 @@ TEST_F(TerminalEventsReferralWindow, EachItemSendsItsOutcomeAndClosingEqualsCanc
         {2, "", "btn_auth_ok", 0, std::string(7, '\0')},
         {0, "AB12CD", "btn_auth_cancel", 0, std::string(7, '\0')},
         {0, "AB12CD", nullptr, 0, std::string(7, '\0')},
+        // A bad request format is sent once more, declined, and not again.
+        {0, "X", "btn_auth_ok", 1, std::string(7, '\0'), {3, 1}, "Unable To Connect"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.item) + " " + (c.button ? c.button : "closed"));
         korvex_sim_reset();
-        script("SetAuthorisation", VoiceReferralStatus_out{});
+        for (const short result : c.results)
+            script("SetAuthorisation", VoiceReferralStatus_out{result});
         GtkWidget* window = open_window();
         ASSERT_NE(window, nullptr);
         gui::click(find_child(window, "accept_check"));
@@ -365,26 +379,9 @@ TEST_F(TerminalEventsReferralWindow, EachItemSendsItsOutcomeAndClosingEqualsCanc
             gui::click(find_child(window, c.button));
         else
             gui::close_window(window);
-        expect_sent(c.status, c.code);
-        EXPECT_EQ(gui::text(txt_request_output), "OK");
+        expect_sent(c.status, c.code, c.results.size());
+        EXPECT_EQ(gui::text(txt_request_output), c.shown);
     }
-}
-
-TEST_F(TerminalEventsReferralWindow, ABadRequestFormatIsRetriedOnceAsDeclined) {
-    script("SetAuthorisation", VoiceReferralStatus_out{3});
-    script("SetAuthorisation", VoiceReferralStatus_out{1});
-    GtkWidget* window = open_window();
-    ASSERT_NE(window, nullptr);
-    gui::click(find_child(window, "accept_check"));
-    gui::set_active(find_child(window, "cb_ref_state"), 0);
-    gui::set_text(find_child(window, "txt_auth_code"), "X");
-    gui::click(find_child(window, "btn_auth_ok"));
-    ASSERT_EQ(calls("SetAuthorisation"), 2u) << "once more, not again";
-    const auto sent = last_request<VoiceReferralStatus_in>("SetAuthorisation");
-    EXPECT_EQ(sent.AuthorisationStatusIn, 1);
-    EXPECT_EQ(std::string(sent.AuthorisationCodeIn, 7), std::string(7, '\0'));
-    EXPECT_EQ(gui::text(txt_request_output), "Unable To Connect") << "the second result";
-    EXPECT_EQ(gui::find_window("win_voice_ref"), nullptr);
 }
 
 TEST_F(TerminalEventsReferralWindow, DetailsThatCannotBeFetchedOpenNoWindow) {
@@ -502,8 +499,8 @@ TEST_F(TerminalEvents, PasswordDialogNamesTheTypeAndTheAttempt) {
         const char* shown;
     };
     const Case cases[] = {
-        {{2, 3, 1, 0},
-         "Password request entry is received\nPassword Type : SUPERVISOR Password.\nAttempt : 2/3",
+        {{2, 3, 3, 0}, // the last type with a name
+         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
          "OK"},
         {{200, 255, 7, 0},
          "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "

@@ -20,19 +20,6 @@
 
 namespace {
 
-struct Listed {
-    std::string_view kind;
-    const char* id;
-    GtkWidget** widget;
-};
-constexpr Listed kListed[] = {
-#define W(kind, id) {#kind, #id, &id},
-#define L(id)
-#include "widgets.def"
-#undef W
-#undef L
-};
-
 // The entries an operator types into, by operation (prefixes end in '_'); every
 // other entry of the widget list only shows what the terminal or the console says.
 constexpr std::string_view kInputs[] = {
@@ -71,18 +58,15 @@ std::string activity() {
 
 TEST(WindowLook, OutputsLookReadOnlyAndStaySelectableInputsStayTypable) {
     int outputs = 0;
-    for (const Listed& w : kListed) {
-        if (w.kind != "Entry")
-            continue;
-        SCOPED_TRACE(w.id);
-        ASSERT_TRUE(*w.widget);
+    for (GtkWidget* entry : gui::entries_named("")) {
+        SCOPED_TRACE(gui::id_of(entry));
         gui::Locked lock;
-        const bool output = !is_input(w.id);
+        const bool output = !is_input(gui::id_of(entry));
         outputs += output;
-        GtkStyleContext* style = gtk_widget_get_style_context(*w.widget);
+        GtkStyleContext* style = gtk_widget_get_style_context(entry);
         EXPECT_EQ(gtk_style_context_has_class(style, kOutputStyleClass), output);
-        EXPECT_EQ(gtk_editable_get_editable(GTK_EDITABLE(*w.widget)), !output);
-        EXPECT_TRUE(gtk_widget_get_can_focus(*w.widget)) << "its text must stay copyable";
+        EXPECT_EQ(gtk_editable_get_editable(GTK_EDITABLE(entry)), !output);
+        EXPECT_TRUE(gtk_widget_get_can_focus(entry)) << "its text must stay copyable";
     }
     EXPECT_GT(outputs, 0);
 }
@@ -130,19 +114,6 @@ TEST(WindowLook, RunningOperationsAreNamedUntilTheyEnd) {
     korvex_sim_hold("GetLastTxnData_Launch", 0);
     EXPECT_TRUE(gui::pump_until([] { return activity().empty() && !Txnstate && !TxnRecovery; }))
         << activity();
-}
-
-TEST(WindowLook, EventServerStateFollowsStartAndStop) {
-    korvex_sim_reset();
-    GtkWidget* state = own("lbl_event_server");
-    ASSERT_TRUE(state);
-    EXPECT_EQ(gui::label_text(state), "Event server: stopped");
-    gui::click(btn_start_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until([&] { return shown_label(state) == "Event server: running"; }));
-    ASSERT_TRUE(gui::pump_until([] { return !StartStopEventServer; }));
-    gui::click(btn_stop_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until(
-        [&] { return shown_label(state) == "Event server: stopped" && !WaitEventState; }));
 }
 
 // Receipt lines arriving while the transaction page is on screen must not make
@@ -245,10 +216,10 @@ TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
     int outputs = 0;
     {
         gui::Locked lock;
-        for (const Listed& w : kListed)
-            if (w.kind == "Entry" && !is_input(w.id)) {
+        for (GtkWidget* entry : gui::entries_named(""))
+            if (const std::string id = gui::id_of(entry); !is_input(id)) {
                 ++outputs;
-                EXPECT_TRUE(longest.count(w.id)) << w.id << " has no longest value";
+                EXPECT_TRUE(longest.count(id)) << id << " has no longest value";
             }
         for (const auto& [id, text] : longest)
             if (GtkWidget** entry = widget_handle(id); entry && *entry && GTK_IS_ENTRY(*entry))

@@ -97,6 +97,14 @@ gboolean answer_visible_dialog(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+// Runs `step` every `ms` milliseconds with the toolkit lock held.
+void every(int ms, GSourceFunc step) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gdk_threads_add_timeout(ms, step, nullptr);
+#pragma GCC diagnostic pop
+}
+
 // Mode "close-asking:AMOUNT": starts the event server, sells AMOUNT, and closes
 // the main window once the terminal asks the cashier (a question window is shown,
 // or the signature status blinks). Reports on stderr the moment of the close and,
@@ -145,11 +153,9 @@ gboolean drive_to_question(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-// Mode "sale:AMOUNT": sells AMOUNT and, once the answer is shown, writes to stderr
-// what the window shows of it ("shown ID=TEXT" lines) and whether the journal is
-// kept ("journal kept" or "journal not kept"), then closes the window.
-constexpr std::string_view kSale = "sale:";
-
+// Sells `child_amount` and, once the answer is shown, writes to stderr what the
+// window shows of it ("shown ID=TEXT" lines) and whether the journal is kept
+// ("journal kept" or "journal not kept"), then closes the window.
 gboolean sell_and_report(gpointer) {
     static bool started = false;
     if (!started) {
@@ -225,37 +231,36 @@ gboolean report_print_notice(gpointer) {
 
 // Mode "journal-notice": once the window says that it runs without a journal (or
 // after 10 s), writes the notice and its tooltip, or "hidden", and what the Journal
-// page shows to stderr; then runs "Last transaction", writes the result line it
-// shows, and closes the window.
+// page shows to stderr, then sells 1250 and reports it (sell_and_report).
 gboolean report_journal_notice(gpointer) {
     static int ticks = 0;
-    static bool asked = false;
-    if (!asked) {
-        GtkWidget* notice = find_below(MainEcrWindow, "lbl_journal");
-        const bool shown = notice && gtk_widget_get_visible(notice);
-        if (!shown && ++ticks < 100)
-            return G_SOURCE_CONTINUE;
-        if (shown)
-            std::fprintf(stderr, "notice: %s\ntooltip: %s\n", gtk_label_get_text(GTK_LABEL(notice)),
-                         gtk_widget_get_tooltip_text(notice));
-        else
-            std::fputs("hidden\n", stderr);
-        GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
-        gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
-        std::fprintf(stderr, "page: %s%s\n", gtk_widget_get_visible(pan_jrn) ? "list " : "",
-                     gtk_widget_get_visible(lbl_jrn_failure)
-                         ? gtk_label_get_text(GTK_LABEL(lbl_jrn_failure))
-                         : "");
-        gtk_entry_set_text(GTK_ENTRY(txt_request_output), "");
-        gtk_button_clicked(GTK_BUTTON(btn_get_last_txn_data));
-        asked = true;
-        ticks = 0;
+    GtkWidget* notice = find_below(MainEcrWindow, "lbl_journal");
+    const bool shown = notice && gtk_widget_get_visible(notice);
+    if (!shown && ++ticks < 100)
         return G_SOURCE_CONTINUE;
-    }
-    const char* result = gtk_entry_get_text(GTK_ENTRY(txt_request_output));
-    if (!*result && ++ticks < 100)
-        return G_SOURCE_CONTINUE;
-    std::fprintf(stderr, "result: %s\n", result);
+    if (shown)
+        std::fprintf(stderr, "notice: %s\ntooltip: %s\n", gtk_label_get_text(GTK_LABEL(notice)),
+                     gtk_widget_get_tooltip_text(notice));
+    else
+        std::fputs("hidden\n", stderr);
+    GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
+    gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
+    std::fprintf(stderr, "page: %s%s\n", gtk_widget_get_visible(pan_jrn) ? "list " : "",
+                 gtk_widget_get_visible(lbl_jrn_failure)
+                     ? gtk_label_get_text(GTK_LABEL(lbl_jrn_failure))
+                     : "");
+    child_amount = "1250";
+    every(20, sell_and_report);
+    return G_SOURCE_REMOVE;
+}
+
+// Mode "close": the operator closes the window shortly after it appeared; the child
+// says which print status the window showed.
+gboolean report_print_status(gpointer) {
+    GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp, rbtn_prn_state_err};
+    for (int i = 0; i < 3; ++i)
+        if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
+            std::fprintf(stderr, "print status shown: %d\n", i);
     gtk_window_close(GTK_WINDOW(MainEcrWindow));
     return G_SOURCE_REMOVE;
 }
@@ -270,63 +275,29 @@ int run_child(const std::string& mode, int argc, char** argv) {
         std::fputs("window shown\n", stderr);
         return 3;
     }
-    if (mode.starts_with(kSale)) {
-        child_amount = mode.substr(kSale.size());
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        gdk_threads_add_timeout(20, sell_and_report, nullptr);
-#pragma GCC diagnostic pop
-        ecr_run_main_loop();
-        return 0;
-    }
+    const std::string argument = mode.substr(mode.find(':') + 1);
+    const bool close_asking = mode.starts_with(kCloseAsking);
     if (mode.starts_with(kSignal)) {
-        child_signal = std::stoi(mode.substr(kSignal.size()));
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        gdk_threads_add_timeout(20, sell_and_signal, nullptr);
-#pragma GCC diagnostic pop
-        ecr_run_main_loop();
-        return 0;
-    }
-    if (mode.starts_with(kCloseAsking)) {
-        child_amount = mode.substr(kCloseAsking.size());
+        child_signal = std::stoi(argument);
+        every(20, sell_and_signal);
+    } else if (close_asking) {
+        child_amount = argument;
         answer_dialogs(GTK_RESPONSE_OK);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        gdk_threads_add_timeout(20, answer_visible_dialog, nullptr);
-        gdk_threads_add_timeout(20, drive_to_question, nullptr);
-#pragma GCC diagnostic pop
-        const pid_t print_child = pid.load();
-        ecr_run_main_loop();
+        every(20, answer_visible_dialog);
+        every(20, drive_to_question);
+    } else {
+        every(mode == "close" ? 300 : 100, mode == "print-notice"     ? report_print_notice
+                                           : mode == "journal-notice" ? report_journal_notice
+                                                                      : report_print_status);
+    }
+    const pid_t print_child = pid.load();
+    ecr_run_main_loop();
+    if (close_asking) {
         // A reaped child is gone; an unreaped one is a zombie that kill still finds.
         const bool reaped = print_child <= 0 || (kill(print_child, 0) != 0 && errno == ESRCH);
         std::fprintf(stderr, "print child %d %s\n", static_cast<int>(print_child),
                      reaped ? "reaped" : "left");
-        return 0;
     }
-    // The operator closes the window shortly after it appeared; the child says
-    // which print status the window showed.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (mode == "print-notice")
-        gdk_threads_add_timeout(100, report_print_notice, nullptr);
-    else if (mode == "journal-notice")
-        gdk_threads_add_timeout(100, report_journal_notice, nullptr);
-    else
-        gdk_threads_add_timeout(
-            300,
-            [](gpointer) -> gboolean {
-                GtkWidget* const statuses[] = {rbtn_prn_state_ok, rbtn_prn_state_mp,
-                                               rbtn_prn_state_err};
-                for (int i = 0; i < 3; ++i)
-                    if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(statuses[i])))
-                        std::fprintf(stderr, "print status shown: %d\n", i);
-                gtk_window_close(GTK_WINDOW(MainEcrWindow));
-                return G_SOURCE_REMOVE;
-            },
-            nullptr);
-#pragma GCC diagnostic pop
-    ecr_run_main_loop();
     return 0;
 }
 
@@ -476,6 +447,18 @@ void clear_transaction_inputs() {
     for (GtkWidget* entry : entries_named("txt_txn_input_"))
         if (!id_of(entry).ends_with("_label"))
             set_text(entry, "");
+}
+
+void show_page(GtkWidget* page) {
+    Locked lock;
+    GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page));
+    gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page));
+}
+
+void show_start_page() {
+    Locked lock;
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(gtk_widget_get_parent(page_journal)), 0);
+    gtk_widget_grab_focus(cmb_txn_type);
 }
 
 bool press(GtkWidget* button, const char* call, const std::atomic<bool>& busy) {
@@ -706,10 +689,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     gui::take_startup_calls();
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    gdk_threads_add_timeout(20, gui::answer_visible_dialog, nullptr);
-#pragma GCC diagnostic pop
+    gui::every(20, gui::answer_visible_dialog);
     gui::pump(200); // let the window map and the print server come up
     const int failed = RUN_ALL_TESTS();
     return failed;

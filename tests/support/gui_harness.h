@@ -51,6 +51,10 @@ bool sensitive(GtkWidget* widget);
 std::string text_color(GtkWidget* widget);
 // Empties the transaction panel's inputs, their amount labels excepted.
 void clear_transaction_inputs();
+// Shows the notebook page `page`; the window as it starts (the first page, typing in
+// the transaction type), which a test that moves elsewhere gives back.
+void show_page(GtkWidget* page);
+void show_start_page();
 // Clicks `button` and runs the main loop until its worker has made one more `call`
 // and its busy flag is down (an answer that frees the button before it is shown
 // needs a wait for what it shows as well).
@@ -102,11 +106,11 @@ std::vector<DialogAnswer> answered_dialogs();
 std::string open_dialog_text();
 
 // Runs the program's own main() start-up again in a child process with the given
-// mode of the harness ("close", "missing-ui", "print-notice", "journal-notice",
+// mode of the harness ("close", "missing-ui", "print-notice", "journal-notice": also
+// reports what a sale of 1250 shows and whether the journal is kept,
 // "close-asking:AMOUNT": closes the window while the terminal asks the cashier about
-// a sale of AMOUNT, "signal:NUMBER": sends itself that signal while a sale of 1250
-// prints, after typing "typed" as custom line, or "sale:AMOUNT": reports what a sale of AMOUNT shows and whether
-// the journal is kept);
+// a sale of AMOUNT, or "signal:NUMBER": sends itself that signal while a sale of 1250
+// prints, after typing "typed" as custom line);
 // returns its wait status, its stderr and the moment it ended (CLOCK_MONOTONIC). The
 // child's KELVRA_WORKDIR is `work_dir`; it starts there too, or in `start_dir` when
 // given. It is killed after timeout_ms.

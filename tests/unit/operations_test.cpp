@@ -196,6 +196,7 @@ TEST(FieldRules, ShownTextsOfTheRulesWhereAFieldIsLeftOrReadOnlyInPart) {
         {Rule::ExchangeRateStatus, 2, "\x63\x00", nullptr}, // 99: no name
         {Rule::BankType, 2, "\x01\x00", "Bank Funded"},
         {Rule::Bool16, 2, "\x01\x01", "TRUE"}, // the low byte only
+        {Rule::Bool16, 2, "\x00\x01", "FALSE"},
         {Rule::Unsigned16, 2, "\xFF\xFF", "65535"},
         {Rule::Signed16, 2, "\xFF\xFF", "-1"},
         {Rule::CurrencySymbol, 3, "\0\0\0", ""},
