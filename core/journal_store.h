@@ -10,10 +10,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // What the Journal page and the export look for.
 struct JournalQuery {
@@ -35,15 +37,22 @@ class JournalStore {
 
     // Writes the entry and sets entry.id. False (and *error) when the write failed.
     bool append(JournalEntry& entry, std::string* error);
+    // Writes the entries in one transaction, in order, and sets their ids: all of
+    // them or, when a write fails (false, and *error), none.
+    bool append(std::span<JournalEntry> entries, std::string* error);
 
-    // Copies the write-ahead log into the file. The writer does it when it has nothing
-    // to write, so that an entry's write does not pay for it; a write does it only
-    // once the log has grown past some 40 MB.
+    // Copies the write-ahead log into the file. A write does it only once the log
+    // has grown past some 40 MB.
     void checkpoint();
+    // Puts everything written so far on disk: a checkpoint, and a sync of the log for
+    // what the checkpoint could not copy (a reader still uses it). Commits are not
+    // synced one by one (synchronous=NORMAL): the writer calls this when it has
+    // nothing to write, and at least once a second while it writes. False when the
+    // log could not be synced.
+    bool sync();
 
-    // Each entry is synced to disk when written (true, the journal's way). False leaves
-    // the syncing to the write-ahead log's checkpoints: for measuring what a write
-    // costs apart from its sync.
+    // False (the journal's way) leaves the syncing to sync() and the checkpoints;
+    // true syncs each commit (synchronous=FULL), for measuring what that costs.
     void set_full_sync(bool full);
 
     // Deletes the entries older than the days to keep, counted back from `now_ms` or
@@ -76,6 +85,9 @@ class JournalStore {
   private:
     explicit JournalStore(sqlite3* db) : db_(db) {}
     sqlite3* db_;
+    // The writer's two inserts, prepared at its first append.
+    sqlite3_stmt* insert_entry_ = nullptr;
+    sqlite3_stmt* insert_body_ = nullptr;
 };
 
 // The journal's file in a working folder.
