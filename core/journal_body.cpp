@@ -5,6 +5,7 @@
 #include <zstd.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -181,8 +182,14 @@ std::string pack_entry_body(const JournalEntry& e) {
 
     const std::string& plain = w.out();
     std::string packed(ZSTD_compressBound(plain.size()), '\0');
+    // One context a thread, kept: a new one each time allocates and clears its tables,
+    // which cost as much as the compression itself.
+    static thread_local const std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(
+        ZSTD_createCCtx(), &ZSTD_freeCCtx);
     const std::size_t size =
-        ZSTD_compress(packed.data(), packed.size(), plain.data(), plain.size(), kLevel);
+        context ? ZSTD_compressCCtx(context.get(), packed.data(), packed.size(), plain.data(),
+                                    plain.size(), kLevel)
+                : ZSTD_compress(packed.data(), packed.size(), plain.data(), plain.size(), kLevel);
     if (ZSTD_isError(size))
         return entry_detail_json(e); // read back like an older journal's entry
     packed.resize(size);
