@@ -244,7 +244,8 @@ void write_entries(std::string path) {
         report_failure(error);
     }
     Unwritten unwritten;
-    bool unsynced = false;           // written since the last sync
+    bool unsynced = false;              // written since the last sync
+    bool uncopied = false;              // written since the last checkpoint
     std::int64_t synced_at = mono_ms(); // when the last sync was made
     const auto sync = [&] {
         unsynced = false;
@@ -254,7 +255,7 @@ void write_entries(std::string path) {
     };
     // Tries what waits once more; called without journal_mutex.
     const auto retry = [&] {
-        unsynced = true;
+        unsynced = uncopied = true;
         set_write_problem(unwritten.write(*store, &error) ? "" : error);
     };
 
@@ -294,7 +295,7 @@ void write_entries(std::string path) {
                         set_write_problem(error);
                     }
                 } else {
-                    unsynced = true;
+                    unsynced = uncopied = true;
                     if (auto listener = written_listener.load())
                         listener();
                 }
@@ -310,11 +311,18 @@ void write_entries(std::string path) {
             journal_changed.notify_all();
             continue;
         }
-        // Nothing to write now: what was written goes to disk here (and the
-        // write-ahead log into the file), so that no entry's write waits for the disk.
-        if (store && unsynced) {
+        // Nothing to write now: what was written goes to disk here, so that no
+        // entry's write waits for the disk; a long write-ahead log is copied into the
+        // file here too, once, rather than inside a write.
+        if (store && (unsynced || uncopied)) {
             lock.unlock();
-            sync();
+            if (unsynced) {
+                sync();
+            } else {
+                uncopied = false;
+                if (store->log_pages() >= JournalStore::kCheckpointPages)
+                    store->checkpoint();
+            }
             lock.lock();
             continue;
         }

@@ -335,11 +335,11 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
     // is not synced by itself (NORMAL): the process can end any way it likes without
     // losing one, since it is in the system's hands once committed; the writer puts
     // it on disk with sync() as soon as it has nothing else to write, a few
-    // milliseconds later. The log is copied into the file by sync() too; a write
-    // does it itself only when the log has grown past 10,000 pages.
+    // milliseconds later. The log is copied into the file by checkpoint() (see
+    // logged()).
     for (int tries = 1; !exec(db,
                               "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
-                              "PRAGMA foreign_keys=ON; PRAGMA wal_autocheckpoint=10000;",
+                              "PRAGMA foreign_keys=ON;",
                               &why);
          ++tries) {
         if (sqlite3_errcode(db) != SQLITE_BUSY || tries == 100)
@@ -480,29 +480,40 @@ bool JournalStore::append(std::span<JournalEntry> entries, std::string* error) {
     return true;
 }
 
+JournalStore::JournalStore(sqlite3* db) : db_(db) {
+    sqlite3_wal_hook(db_, &JournalStore::logged, this);
+}
+
+// After each commit: the log's size, and the checkpoint of a log grown too long
+// (this hook takes the place of SQLite's own automatic checkpoints).
+int JournalStore::logged(void* store, sqlite3* db, const char* name, int pages) {
+    auto* self = static_cast<JournalStore*>(store);
+    self->log_pages_ = pages;
+    if (pages >= kLogLimitPages)
+        self->checkpoint();
+    (void)db;
+    (void)name;
+    return SQLITE_OK;
+}
+
 void JournalStore::checkpoint() {
-    exec(db_, "PRAGMA wal_checkpoint(PASSIVE)");
+    int pages = 0;
+    int copied = 0;
+    if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &pages, &copied) ==
+            SQLITE_OK &&
+        copied == pages)
+        log_pages_ = 0; // the next commit starts the log again
 }
 
 bool JournalStore::sync() {
-    // A checkpoint that copies frames syncs the log before it copies them (and the
-    // file after): everything written so far is then on disk. When a reader keeps
-    // some frames from being copied, or nothing was copied, the log is synced here.
-    int frames = 0;
-    int copied = 0;
-    if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &frames, &copied) !=
-            SQLITE_OK ||
-        copied < frames) {
-        const char* file = sqlite3_db_filename(db_, "main");
-        const std::string wal = std::string(file ? file : "") + "-wal";
-        const int fd = ::open(wal.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        const bool synced = ::fdatasync(fd) == 0;
-        ::close(fd);
-        return synced;
-    }
-    return true;
+    const char* file = sqlite3_db_filename(db_, "main");
+    const char* wal = file ? sqlite3_filename_wal(file) : nullptr;
+    const int fd = wal ? ::open(wal, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0)
+        return errno == ENOENT; // no log: nothing written since the last checkpoint
+    const bool synced = ::fdatasync(fd) == 0;
+    ::close(fd);
+    return synced;
 }
 
 void JournalStore::set_full_sync(bool full) {

@@ -41,18 +41,23 @@ class JournalStore {
     // them or, when a write fails (false, and *error), none.
     bool append(std::span<JournalEntry> entries, std::string* error);
 
-    // Copies the write-ahead log into the file. A write does it only once the log
-    // has grown past some 40 MB.
-    void checkpoint();
-    // Puts everything written so far on disk: a checkpoint, and a sync of the log for
-    // what the checkpoint could not copy (a reader still uses it). Commits are not
-    // synced one by one (synchronous=NORMAL): the writer calls this when it has
+    // Puts every commit so far on disk: a sync of the write-ahead log. Commits are
+    // not synced one by one (synchronous=NORMAL): the writer calls this when it has
     // nothing to write, and at least once a second while it writes. False when the
     // log could not be synced.
     bool sync();
+    // Copies the write-ahead log into the file (syncing both). The writer does it
+    // when it has nothing to write and the log holds kCheckpointPages or more; a
+    // commit does it itself only once the log passes kLogLimitPages (a writer that
+    // is never idle).
+    void checkpoint();
+    // The pages in the write-ahead log after this connection's last commit.
+    int log_pages() const { return log_pages_; }
+    static constexpr int kCheckpointPages = 1000;
+    static constexpr int kLogLimitPages = 10000;
 
-    // False (the journal's way) leaves the syncing to sync() and the checkpoints;
-    // true syncs each commit (synchronous=FULL), for measuring what that costs.
+    // False (the journal's way) leaves the syncing to sync() and checkpoint(); true
+    // syncs each commit (synchronous=FULL), for measuring what that costs.
     void set_full_sync(bool full);
 
     // Deletes the entries older than the days to keep, counted back from `now_ms` or
@@ -83,8 +88,10 @@ class JournalStore {
     static constexpr std::int64_t kCountLimit = 10000;
 
   private:
-    explicit JournalStore(sqlite3* db) : db_(db) {}
+    explicit JournalStore(sqlite3* db);
+    static int logged(void* store, sqlite3* db, const char* name, int pages);
     sqlite3* db_;
+    int log_pages_ = 0;
     // The writer's two inserts, prepared at its first append.
     sqlite3_stmt* insert_entry_ = nullptr;
     sqlite3_stmt* insert_body_ = nullptr;
