@@ -24,7 +24,9 @@ enum class Journaling {
 
 // Starts recording into the journal at `path`: the writer thread opens it, deletes
 // the entries older than the journal's "keep days" setting and writes every entry
-// that ends from now on. Returns at once. A journal that cannot be opened or
+// that ends from now on, every entry it finds waiting in one transaction; what it
+// wrote goes to disk when it has nothing else to write (at least once a second).
+// Returns at once. A journal that cannot be opened or
 // written never stops an operation. One that cannot be opened is told to the
 // failure listener once, and no entry is kept. A write that fails (a full disk, a
 // lock held too long) keeps its entry, and every later one, waiting in memory and
@@ -45,8 +47,9 @@ inline constexpr std::size_t kJournalQueueLimit = 1000;
 // Called once, from the writer thread, with the reason, when the journal cannot be
 // opened. Set before journal_start.
 void set_journal_failure_listener(void (*listener)(const std::string& reason));
-// Called from the writer thread after each entry it has written (the Journal page
-// shows new entries). Set before journal_start.
+// Called from the writer thread after each write, of one entry or of all those it
+// found waiting at once (the Journal page shows new entries). Set before
+// journal_start.
 void set_journal_written_listener(void (*listener)());
 // The reason the journal is not kept, or empty while it is.
 std::string journal_failure();
