@@ -285,9 +285,10 @@ int main(int argc, char** argv) {
     //    writer is idle (the journal's way);
     //  - the same with every commit synced (synchronous=FULL): the reference for
     //    what a sync per entry costs;
-    //  - a test lab's runner: --rate sales a second; the writer takes every entry
-    //    that has come in one transaction and syncs when none waits (at least once
-    //    a second), as journal.cpp's writer does.
+    //  - a test lab's runner: --rate sales a second; once the oldest has waited
+    //    kJournalGatherMs the writer takes every entry that has come in one
+    //    transaction, and syncs when none waits (at least once a second), as
+    //    journal.cpp's writer does.
     // Each append is timed by the clock and by the thread's processor time: the
     // statements' cost apart from the disk's waits and from other programs.
     std::vector<double> append_ms, append_cpu_ms, full_ms, sync_ms, checkpoint_ms;
@@ -381,14 +382,16 @@ int main(int argc, char** argv) {
         while (next < o.writes) {
             const double at = ms_since(lab_start);
             long come = next;
-            while (come < o.writes && come - next < 256 && arrival_ms(come) <= at)
-                ++come;
+            // The oldest waits kJournalGatherMs for others, as in the journal's writer.
+            if (next < o.writes && arrival_ms(next) + kJournalGatherMs <= at)
+                while (come < o.writes && come - next < 256 && arrival_ms(come) <= at)
+                    ++come;
             if (come == next) {
                 if (synced < next) {
                     sync_now(); // idle
                 } else {
                     std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(
-                        arrival_ms(next) - at));
+                        arrival_ms(next) + kJournalGatherMs - at));
                 }
                 continue;
             }

@@ -24,10 +24,9 @@ enum class Journaling {
 
 // Starts recording into the journal at `path`: the writer thread opens it, deletes
 // the entries older than the journal's "keep days" setting and writes every entry
-// that ends from now on, every entry it finds waiting in one transaction; what it
-// wrote goes to disk when it has nothing else to write (at least once a second).
-// Returns at once. A journal that cannot be opened or
-// written never stops an operation. One that cannot be opened is told to the
+// that ends from now on, those that wait together in one transaction; what it wrote
+// goes to disk when it has nothing else to write (at least once a second). Returns
+// at once. A journal that cannot be opened or written never stops an operation. One that cannot be opened is told to the
 // failure listener once, and no entry is kept. A write that fails (a full disk, a
 // lock held too long) keeps its entry, and every later one, waiting in memory and
 // tries them again, after a pause that grows up to half a minute and at each flush,
@@ -79,6 +78,10 @@ void journal_call(JournalCall call);
 // within the moment of grace, else into an entry "Receipt" of its own, with its
 // style (PrintJobFont), so that the entry's receipt prints as it was printed. Any thread.
 void journal_receipt_line(const std::string& line, int style = 0);
+
+// How much longer than its moment of grace an entry waits for others to be written
+// with it, in one transaction.
+inline constexpr int kJournalGatherMs = 20;
 
 // How long an ended entry waits for its receipt lines (1000 ms unless changed).
 void journal_set_grace_ms(int ms);
