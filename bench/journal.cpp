@@ -2,7 +2,9 @@
 // --entries entries (100,000 by default, about three months of a busy till):
 //  - the writer thread's work per entry: JournalStore::append of a realistic sale
 //    (its call with the bytes of its Transaction_in and Transaction_out, two
-//    questions, 40 receipt lines), and the bytes an entry takes in the file;
+//    questions, 40 receipt lines) for a till, one sale at a time, and for a test
+//    lab's runner, --rate sales a second written in shared transactions, with the
+//    writer's syncs; and the bytes an entry takes in the file;
 //  - what a worker or the main loop pays: journal_receipt_line and an operation
 //    scope with its request and response (neither touches the database);
 //  - the Journal page: a fresh read connection with the count and the first page,
