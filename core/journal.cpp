@@ -240,12 +240,16 @@ void write_entries(std::string path) {
         if (const int purged = store->purge_expired(wall_ms()); purged > 0)
             g_message("journal: %d %s older than %d days deleted", purged,
                       purged == 1 ? "entry" : "entries", store->keep_days());
+        // The text index's merges are done while the writer is idle, a few pages at
+        // a time, instead of inside an append (up to tens of milliseconds).
+        store->merge_text_index_when_asked();
     } else {
         report_failure(error);
     }
     Unwritten unwritten;
     bool unsynced = false;              // written since the last sync
     bool uncopied = false;              // written since the last checkpoint
+    bool unmerged = false;              // the text index may have pieces to merge
     std::int64_t synced_at = mono_ms(); // when the last sync was made
     const auto sync = [&] {
         unsynced = false;
@@ -255,7 +259,7 @@ void write_entries(std::string path) {
     };
     // Tries what waits once more; called without journal_mutex.
     const auto retry = [&] {
-        unsynced = uncopied = true;
+        unsynced = uncopied = unmerged = true;
         set_write_problem(unwritten.write(*store, &error) ? "" : error);
     };
 
@@ -297,7 +301,7 @@ void write_entries(std::string path) {
                         set_write_problem(error);
                     }
                 } else {
-                    unsynced = uncopied = true;
+                    unsynced = uncopied = unmerged = true;
                     if (auto listener = written_listener.load())
                         listener();
                 }
@@ -315,15 +319,19 @@ void write_entries(std::string path) {
         }
         // Nothing to write now: what was written goes to disk here, so that no
         // entry's write waits for the disk; a long write-ahead log is copied into the
-        // file here too, once, rather than inside a write.
-        if (store && (unsynced || uncopied)) {
+        // file here too, once, rather than inside a write; and the text index is
+        // merged, one short step at a time, looking for entries between the steps.
+        if (store && (unsynced || uncopied || (unmerged && !stopping))) {
             lock.unlock();
             if (unsynced) {
                 sync();
-            } else {
+            } else if (uncopied) {
                 uncopied = false;
                 if (store->log_pages() >= JournalStore::kCheckpointPages)
                     store->checkpoint();
+            } else {
+                unmerged = store->merge_text_index();
+                uncopied = unmerged; // its pages go into the log too
             }
             lock.lock();
             continue;

@@ -505,6 +505,20 @@ void JournalStore::checkpoint() {
         log_pages_ = 0; // the next commit starts the log again
 }
 
+void JournalStore::merge_text_index_when_asked() {
+    exec(db_, "INSERT INTO entry_text(entry_text, rank) VALUES('automerge', 0)");
+}
+
+bool JournalStore::merge_text_index() {
+    const int before = sqlite3_total_changes(db_);
+    if (!exec(db_, ("INSERT INTO entry_text(entry_text, rank) VALUES('merge', " +
+                    std::to_string(kMergePages) + ")")
+                       .c_str()))
+        return false;
+    // A merge that wrote a page or more may have more to do.
+    return sqlite3_total_changes(db_) - before >= 2;
+}
+
 bool JournalStore::sync() {
     const char* file = sqlite3_db_filename(db_, "main");
     const char* wal = file ? sqlite3_filename_wal(file) : nullptr;
