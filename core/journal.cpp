@@ -259,8 +259,10 @@ void write_entries(std::string path) {
     };
     // Tries what waits once more; called without journal_mutex.
     const auto retry = [&] {
-        unsynced = uncopied = unmerged = true;
-        set_write_problem(unwritten.write(*store, &error) ? "" : error);
+        unsynced = uncopied = true;
+        const bool written = unwritten.write(*store, &error);
+        unmerged = unmerged || written; // no merge while the journal takes no writes
+        set_write_problem(written ? "" : error);
     };
 
     std::unique_lock lock(journal_mutex);
