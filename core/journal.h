@@ -26,8 +26,9 @@ enum class Journaling {
 // the entries older than the journal's "keep days" setting and writes every entry
 // that ends from now on, those that wait together in one transaction; what it wrote
 // goes to disk when it has nothing else to write (at least once a second). Returns
-// at once. A journal that cannot be opened or written never stops an operation. One that cannot be opened is told to the
-// failure listener once, and no entry is kept. A write that fails (a full disk, a
+// at once. A journal that cannot be opened or written never stops an operation.
+// One that cannot be opened is told to the failure listener once, and no entry is
+// kept. A write that fails (a full disk, a
 // lock held too long) keeps its entry, and every later one, waiting in memory and
 // tries them again, after a pause that grows up to half a minute and at each flush,
 // until writes work again; the write listener hears when writes start failing and

@@ -54,6 +54,7 @@ class JournalStore {
     // The pages in the write-ahead log after this connection's last commit.
     int log_pages() const { return log_pages_; }
     static constexpr int kCheckpointPages = 1000;
+    static constexpr int kLogLimitPages = 10000;
     // The text index merges its pieces only when asked (merge_text_index), no longer
     // inside the appends: for the writer, which asks while it is idle.
     void merge_text_index_when_asked();
@@ -61,7 +62,6 @@ class JournalStore {
     // when there was nothing left to merge.
     bool merge_text_index();
     static constexpr int kMergePages = 16;
-    static constexpr int kLogLimitPages = 10000;
 
     // False (the journal's way) leaves the syncing to sync() and checkpoint(); true
     // syncs each commit (synchronous=FULL), for measuring what that costs.
