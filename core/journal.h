@@ -28,11 +28,10 @@ enum class Journaling {
 // goes to disk when it has nothing else to write (at least once a second). Returns
 // at once. A journal that cannot be opened or written never stops an operation.
 // One that cannot be opened is told to the failure listener once, and no entry is
-// kept. A write that fails (a full disk, a
-// lock held too long) keeps its entry, and every later one, waiting in memory and
-// tries them again, after a pause that grows up to half a minute and at each flush,
-// until writes work again; the write listener hears when writes start failing and
-// when they work again.
+// kept. A write that fails (a full disk, a lock held too long) keeps its entry, and
+// every later one, waiting in memory and tries them again, after a pause that grows
+// up to half a minute and at each flush, until writes work again; the write listener
+// hears when writes start failing and when they work again.
 void journal_start(const std::string& path);
 // Writes what waits (without its moment of grace) and ends the writer thread.
 void journal_stop();
