@@ -2,13 +2,18 @@
 // --entries entries (100,000 by default, about three months of a busy till):
 //  - the writer thread's work per entry: JournalStore::append of a realistic sale
 //    (its call with the bytes of its Transaction_in and Transaction_out, two
-//    questions, 40 receipt lines), and the bytes an entry takes in the file;
+//    questions, 40 receipt lines) for a till, one sale at a time, and for a test
+//    lab's runner, --rate sales a second written in shared transactions, with the
+//    writer's syncs; and the bytes an entry takes in the file;
 //  - what a worker or the main loop pays: journal_receipt_line and an operation
 //    scope with its request and response (neither touches the database);
 //  - the Journal page: a fresh read connection with the count and the first page,
 //    searches, and a page deep down the list.
 //
-//   ./journal_bench [--entries N] [--writes W] [--dir FOLDER]
+//   ./journal_bench [--entries N] [--writes W] [--rate R] [--dir FOLDER] [--fill 0]
+//
+// --rate is the sales a second of the test lab's runner (300 by default); --fill 0
+// measures the journal an earlier run left in --dir instead of filling a new one.
 //
 // --entries 1000000 is the journal of a till's lifetime (the file's bytes per entry,
 // the page and the search at that size); its fill takes a few minutes.
@@ -28,6 +33,7 @@
 
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -35,9 +41,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <numeric>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
+#include <time.h>
 
 namespace {
 
@@ -46,18 +55,42 @@ using Clock = std::chrono::steady_clock;
 struct Options {
     long entries = 100000;
     long writes = 2000;
+    long rate = 300; // a test lab's sales a second
+    long fill = 1;   // 0: the journal already in --dir, as an earlier run left it
     std::string dir;
 };
 
 Options parse(int argc, char** argv) {
     Options o;
     o.dir = parse_bench_options(argc, argv,
-                                {{"--entries", &o.entries, 1000}, {"--writes", &o.writes, 100}});
+                                {{"--entries", &o.entries, 1000},
+                                 {"--writes", &o.writes, 100},
+                                 {"--rate", &o.rate, 1},
+                                 {"--fill", &o.fill, 0}});
     return o;
 }
 
 double ms_since(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The calling thread's context switches so far: those it made waiting (for the
+// disk, a lock) and those the system made, giving the processor to another program.
+struct Switches {
+    long waited, preempted;
+};
+Switches thread_switches() {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return {u.ru_nvcsw, u.ru_nivcsw};
+}
+
+// The processor time of the calling thread (its own work and its system calls, not
+// its waits for the disk nor the time other programs take the processor).
+double thread_cpu_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 struct Figures {
@@ -241,15 +274,33 @@ int main(int argc, char** argv) {
     const std::string path = journal_path(dir);
     const std::int64_t now = wall_ms();
     const auto fill_start = Clock::now();
-    if (!fill_journal(path, o.entries, now))
-        return 1;
-    std::printf("journal: %s, %ld entries copied in %.1f s (setup)\n", path.c_str(), o.entries,
-                ms_since(fill_start) / 1000);
+    if (o.fill == 0) {
+        std::printf("journal: %s, as an earlier run left it\n", path.c_str());
+    } else {
+        if (!fill_journal(path, o.entries, now))
+            return 1;
+        std::printf("journal: %s, %ld entries copied in %.1f s (setup)\n", path.c_str(),
+                    o.entries, ms_since(fill_start) / 1000);
+    }
 
-    // The writer thread's work: one append per ended sale, in the grown journal.
-    // The same with the sync left to the checkpoints, as a reference: what the
-    // statements cost apart from the disk.
-    std::vector<double> append_ms, append_nosync_ms, checkpoint_ms;
+    // The writer thread's work in the grown journal, three ways:
+    //  - a till: one sale at a time, each appended alone, then synced while the
+    //    writer is idle (the journal's way);
+    //  - the same with every commit synced (synchronous=FULL): the reference for
+    //    what a sync per entry costs;
+    //  - a test lab's runner: --rate sales a second; once the oldest has waited
+    //    kJournalGatherMs the writer takes every entry that has come in one
+    //    transaction, and syncs when none waits (at least once a second), as
+    //    journal.cpp's writer does.
+    // Each append is timed by the clock and by the thread's processor time: the
+    // statements' cost apart from the disk's waits and from other programs.
+    std::vector<double> append_ms, append_cpu_ms, full_ms, sync_ms, checkpoint_ms, merge_ms;
+    struct {
+        long count = 0, preempted = 0, waited = 0;
+    } slow; // the till's appends over 1 ms, and why
+    std::vector<double> batch_ms, batch_cpu_ms, per_entry_ms, per_entry_cpu_ms, on_disk_ms;
+    std::vector<double> batch_sizes;
+    double lab_seconds = 0;
     {
         std::string error;
         auto store = JournalStore::open(path, &error);
@@ -261,23 +312,130 @@ int main(int argc, char** argv) {
         for (long i = 0; i < o.writes; ++i)
             sales.push_back(sale_entry(now + i * 1000, 100 + i * 13 % 99900, o.entries + i,
                                        i % 9 != 0, kHostTexts[i % 6]));
-        for (int pass = 0; pass < 2; ++pass) {
-            store->set_full_sync(pass == 0);
-            for (JournalEntry e : sales) {
-                e.started_ms += pass * o.writes * 1000;
-                const auto start = Clock::now();
-                if (!store->append(e, &error)) {
-                    std::fprintf(stderr, "append: %s\n", error.c_str());
-                    return 1;
-                }
-                (pass == 0 ? append_ms : append_nosync_ms).push_back(ms_since(start));
-                // The writer checkpoints while it waits for the next entry (entries
-                // come a second after their operation ends): not the append's cost.
-                const auto idle = Clock::now();
+        auto fail = [&] {
+            std::fprintf(stderr, "append: %s\n", error.c_str());
+            return 1;
+        };
+        // What the writer does when it has nothing to write.
+        // The text index is merged while the writer is idle, in small steps.
+        store->merge_text_index_when_asked();
+        bool unmerged = false;
+        auto idle = [&](std::vector<double>& syncs, std::vector<double>& checkpoints) {
+            auto start = Clock::now();
+            store->sync();
+            syncs.push_back(ms_since(start));
+            if (store->log_pages() >= JournalStore::kCheckpointPages) {
+                start = Clock::now();
                 store->checkpoint();
-                checkpoint_ms.push_back(ms_since(idle));
+                checkpoints.push_back(ms_since(start));
+            }
+            unmerged = true;
+        };
+        // One step of the text index's merges, while idle.
+        auto merge_step = [&] {
+            const auto start = Clock::now();
+            unmerged = store->merge_text_index();
+            merge_ms.push_back(ms_since(start));
+        };
+        // A writer that has run for a while has the pages it writes in its cache.
+        for (long i = 0; i < 100; ++i) {
+            JournalEntry e = sales[static_cast<std::size_t>(i)];
+            if (!store->append(e, &error))
+                return fail();
+            idle(sync_ms, checkpoint_ms);
+        }
+        sync_ms.clear();
+        checkpoint_ms.clear();
+        std::int64_t shift = o.writes * 1000; // each pass's entries after the last pass's
+        for (int pass = 0; pass < 2; ++pass) {
+            store->set_full_sync(pass == 1);
+            shift += o.writes * 1000;
+            for (JournalEntry e : sales) {
+                e.started_ms += shift;
+                const Switches before = thread_switches();
+                const auto start = Clock::now();
+                const double cpu = thread_cpu_ms();
+                if (!store->append(e, &error))
+                    return fail();
+                const double took = ms_since(start);
+                (pass == 0 ? append_ms : full_ms).push_back(took);
+                if (pass == 0) {
+                    append_cpu_ms.push_back(thread_cpu_ms() - cpu);
+                    const Switches after = thread_switches();
+                    if (took > 1) {
+                        ++slow.count;
+                        slow.preempted += after.preempted > before.preempted;
+                        slow.waited += after.waited > before.waited;
+                    }
+                }
+                // The writer syncs while it waits for the next entry (entries come a
+                // second after their operation ends), and copies a long log into the
+                // file: not the append's cost.
+                if (pass == 0) {
+                    idle(sync_ms, checkpoint_ms);
+                    while (unmerged)
+                        merge_step();
+                }
             }
         }
+        store->set_full_sync(false);
+
+        // The lab: sale i is handed to the writer at i / rate seconds.
+        shift += o.writes * 1000;
+        const auto lab_start = Clock::now();
+        auto arrival_ms = [&](long i) { return i * 1000.0 / static_cast<double>(o.rate); };
+        long next = 0;     // the first sale not yet written
+        long synced = 0;   // sales before this one are on disk
+        auto synced_at = Clock::now();
+        std::vector<double> lab_syncs, lab_checkpoints;
+        auto sync_now = [&] {
+            idle(lab_syncs, lab_checkpoints);
+            synced_at = Clock::now();
+            const double at = ms_since(lab_start);
+            for (; synced < next; ++synced)
+                on_disk_ms.push_back(at - arrival_ms(synced));
+        };
+        while (next < o.writes) {
+            const double at = ms_since(lab_start);
+            long come = next;
+            // The oldest waits kJournalGatherMs for others, as in the journal's writer.
+            if (next < o.writes && arrival_ms(next) + kJournalGatherMs <= at)
+                while (come < o.writes && come - next < 256 && arrival_ms(come) <= at)
+                    ++come;
+            if (come == next) {
+                if (synced < next) {
+                    sync_now(); // idle
+                } else if (unmerged) {
+                    merge_step();
+                } else {
+                    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(
+                        arrival_ms(next) + kJournalGatherMs - at));
+                }
+                continue;
+            }
+            std::vector<JournalEntry> batch(sales.begin() + next, sales.begin() + come);
+            for (JournalEntry& e : batch)
+                e.started_ms += shift;
+            const auto start = Clock::now();
+            const double cpu = thread_cpu_ms();
+            if (!store->append(batch, &error))
+                return fail();
+            const double took = ms_since(start);
+            const double took_cpu = thread_cpu_ms() - cpu;
+            const auto n = static_cast<double>(batch.size());
+            batch_ms.push_back(took);
+            batch_cpu_ms.push_back(took_cpu);
+            batch_sizes.push_back(n);
+            for (std::size_t k = 0; k < batch.size(); ++k) {
+                per_entry_ms.push_back(took / n);
+                per_entry_cpu_ms.push_back(took_cpu / n);
+            }
+            next = come;
+            if (ms_since(synced_at) >= 1000)
+                sync_now();
+        }
+        sync_now();
+        lab_seconds = ms_since(lab_start) / 1000;
     }
     // One sale's body as the journal keeps it, and (the reference) as the JSON text
     // that journals kept before, which held no bytes of the calls.
@@ -388,8 +546,19 @@ int main(int argc, char** argv) {
     reader.reset();
 
     const Figures w = figures(append_ms);
-    const Figures wn = figures(append_nosync_ms);
-    const Figures wc = figures(checkpoint_ms);
+    const Figures wc = figures(append_cpu_ms);
+    const Figures wf = figures(full_ms);
+    const Figures ws = figures(sync_ms);
+    const Figures wk = figures(checkpoint_ms.empty() ? std::vector<double>{0} : checkpoint_ms);
+    const Figures lb = figures(batch_ms);
+    const Figures lbc = figures(batch_cpu_ms);
+    const Figures le = figures(per_entry_ms);
+    const Figures lec = figures(per_entry_cpu_ms);
+    const Figures ld = figures(on_disk_ms);
+    double mean_batch = 0;
+    for (double n : batch_sizes)
+        mean_batch += n;
+    mean_batch /= static_cast<double>(std::max<std::size_t>(batch_sizes.size(), 1));
     const Figures l = figures(line_us);
     const Figures s = figures(scope_us);
     const Figures f = figures(first_page_ms);
@@ -404,12 +573,37 @@ int main(int argc, char** argv) {
                 "packed; reference, the JSON text without the bytes: %zu bytes; ratio %.2f\n",
                 body_bytes, json_bytes, static_cast<double>(body_bytes) / json_bytes);
     std::printf("%-44s %9s %9s %9s  %s\n", "", "p50", "p99", "max", "target");
-    std::printf("%-44s %9.3f %9.3f %9.3f  p99 <= 1 ms: %s\n",
-                "append of a sale (writer thread), ms", w.p50, w.p99, w.max, verdict(w.p99 <= 1));
-    std::printf("%-44s %9.3f %9.3f %9.3f  (reference)\n",
-                "the same, synced at checkpoints only, ms", wn.p50, wn.p99, wn.max);
-    std::printf("%-44s %9.3f %9.3f %9.3f  (the writer, idle)\n", "checkpoint after each, ms",
-                wc.p50, wc.p99, wc.max);
+    auto row = [](const char* what, const Figures& x, const char* target) {
+        std::printf("%-48s %9.3f %9.3f %9.3f  %s\n", what, x.p50, x.p99, x.max, target);
+    };
+    std::printf("a till, one sale at a time (commits synced by the writer when idle):\n");
+    row("  append of a sale (writer thread), ms", w,
+        (std::string("p99 <= 1 ms: ") + verdict(w.p99 <= 1)).c_str());
+    row("  the same, processor time of the thread, ms", wc, "(the statements)");
+    std::printf("  the till's appends: %.0f ms in all\n",
+                std::accumulate(append_ms.begin(), append_ms.end(), 0.0));
+    std::printf("  appends over 1 ms: %ld of %zu; the processor taken by another program "
+                "during %ld of them, waits (disk, lock) during %ld\n",
+                slow.count, append_ms.size(), slow.preempted, slow.waited);
+    row("  its sync when idle (the log), ms", ws, "(the disk's, the writer idle)");
+    row("  a checkpoint when the log has 1,000 pages, ms", wk,
+        (std::to_string(checkpoint_ms.size()) + " of them, the writer idle").c_str());
+    if (!merge_ms.empty())
+        row("  a step of the text index's merges, ms", figures(merge_ms),
+            (std::to_string(merge_ms.size()) + " of them, " +
+             std::to_string(static_cast<long>(std::accumulate(merge_ms.begin(), merge_ms.end(), 0.0))) +
+             " ms in all, the writer idle")
+                .c_str());
+    row("  each commit synced (synchronous=FULL), ms", wf, "(reference)");
+    std::printf("a lab's runner, %ld sales a second for %.1f s, %zu transactions of %.1f sales "
+                "on average:\n",
+                o.rate, lab_seconds, batch_sizes.size(), mean_batch);
+    row("  one transaction (writer thread), ms", lb, "(per batch)");
+    row("  the same, processor time of the thread, ms", lbc, "");
+    row("  per sale (its transaction / its sales), ms", le,
+        (std::string("p99 <= 1 ms: ") + verdict(le.p99 <= 1)).c_str());
+    row("  the same, processor time of the thread, ms", lec, "(the statements)");
+    row("  handed to the writer until on disk, ms", ld, "(durable after)");
     std::printf("%-44s %9.2f %9.2f %9.1f  microseconds: %s\n", "journal_receipt_line (caller), us",
                 l.p50, l.p99, l.max, verdict(l.p99 < 100));
     std::printf("%-44s %9.2f %9.2f %9.1f  microseconds: %s\n",

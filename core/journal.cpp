@@ -151,6 +151,12 @@ void set_write_problem(const std::string& reason) {
         listener(reason);
 }
 
+// The most entries one transaction takes: a writer that fell behind catches up in
+// transactions of this size, each still short.
+constexpr std::size_t kBatchLimit = 256;
+// A writer that never runs out of entries still puts them on disk this often.
+constexpr std::int64_t kSyncEveryMs = 1000;
+
 // The entries a failed write leaves, oldest first, for the writer thread alone:
 // tried again after a pause that doubles up to half a minute, and on each flush.
 // Past kJournalQueueLimit the oldest are dropped and counted; once writes work
@@ -179,11 +185,17 @@ class Unwritten {
     bool write(JournalStore& store, std::string* error) {
         for (;;) {
             while (!entries_.empty()) {
-                if (!store.append(entries_.front(), error)) {
+                // In transactions of up to kBatchLimit entries, like the writer's own.
+                std::vector<JournalEntry> batch;
+                for (auto it = entries_.begin();
+                     it != entries_.end() && batch.size() < kBatchLimit; ++it)
+                    batch.push_back(*it);
+                if (!store.append(batch, error)) {
                     failed(*error);
                     return false;
                 }
-                entries_.pop_front();
+                entries_.erase(entries_.begin(),
+                               entries_.begin() + static_cast<std::ptrdiff_t>(batch.size()));
                 if (auto listener = written_listener.load())
                     listener();
             }
@@ -228,15 +240,29 @@ void write_entries(std::string path) {
         if (const int purged = store->purge_expired(wall_ms()); purged > 0)
             g_message("journal: %d %s older than %d days deleted", purged,
                       purged == 1 ? "entry" : "entries", store->keep_days());
+        // The text index's merges are done while the writer is idle, a few pages at
+        // a time, instead of inside an append (up to tens of milliseconds).
+        store->merge_text_index_when_asked();
     } else {
         report_failure(error);
     }
     Unwritten unwritten;
-    bool unsaved = false; // written since the last checkpoint
+    bool unsynced = false;              // written since the last sync
+    bool uncopied = false;              // written since the last checkpoint
+    bool unmerged = false;              // the text index may have pieces to merge
+    std::int64_t synced_at = mono_ms(); // when the last sync was made
+    const auto sync = [&] {
+        unsynced = false;
+        synced_at = mono_ms();
+        if (!store->sync())
+            g_warning("journal: the write-ahead log could not be synced to disk");
+    };
     // Tries what waits once more; called without journal_mutex.
     const auto retry = [&] {
-        unsaved = true;
-        set_write_problem(unwritten.write(*store, &error) ? "" : error);
+        unsynced = uncopied = true;
+        const bool written = unwritten.write(*store, &error);
+        unmerged = unmerged || written; // no merge while the journal takes no writes
+        set_write_problem(written ? "" : error);
     };
 
     std::unique_lock lock(journal_mutex);
@@ -252,31 +278,64 @@ void write_entries(std::string path) {
             continue;
         }
         if (!pending.empty() &&
-            (stopping || flushes > 0 || pending.front().due_mono_ms <= mono_ms())) {
-            JournalEntry entry = std::move(pending.front().entry);
-            pending.pop_front();
+            (stopping || flushes > 0 ||
+             pending.front().due_mono_ms + kJournalGatherMs <= mono_ms())) {
+            // Every entry that is due goes into one transaction, the oldest having
+            // waited kJournalGatherMs for others: at hundreds of entries a second the
+            // writer's time per entry falls as they come faster.
+            std::vector<JournalEntry> batch;
+            const std::int64_t now = mono_ms();
+            while (!pending.empty() && batch.size() < kBatchLimit &&
+                   (stopping || flushes > 0 || pending.front().due_mono_ms <= now)) {
+                batch.push_back(std::move(pending.front().entry));
+                pending.pop_front();
+            }
             lock.unlock();
             if (store) {
-                summarise_entry(entry);
-                if (!unwritten.empty()) {
-                    unwritten.keep(std::move(entry)); // after the ones that wait
-                } else if (!store->append(entry, &error)) {
-                    unwritten.keep(std::move(entry));
-                    unwritten.failed(error);
-                    set_write_problem(error);
+                for (JournalEntry& entry : batch)
+                    summarise_entry(entry);
+                const bool after_others = !unwritten.empty();
+                if (after_others || !store->append(batch, &error)) {
+                    for (JournalEntry& entry : batch) // after the ones that wait
+                        unwritten.keep(std::move(entry));
+                    if (!after_others) {
+                        unwritten.failed(error);
+                        set_write_problem(error);
+                    }
                 } else {
-                    unsaved = true;
+                    unsynced = uncopied = unmerged = true;
                     if (auto listener = written_listener.load())
                         listener();
                 }
+                if (unsynced && mono_ms() - synced_at >= kSyncEveryMs)
+                    sync();
             }
             lock.lock();
             if (!unwritten.empty() && !unwritten_waiting) {
                 unwritten_waiting = true;
                 flush_asks_tried = flush_asks; // this try serves the flushes asked so far
             }
-            ++written_count;
+            written_count += batch.size();
             journal_changed.notify_all();
+            continue;
+        }
+        // Nothing to write now: what was written goes to disk here, so that no
+        // entry's write waits for the disk; a long write-ahead log is copied into the
+        // file here too, once, rather than inside a write; and the text index is
+        // merged, one short step at a time, looking for entries between the steps.
+        if (store && (unsynced || uncopied || (unmerged && !stopping))) {
+            lock.unlock();
+            if (unsynced) {
+                sync();
+            } else if (uncopied) {
+                uncopied = false;
+                if (store->log_pages() >= JournalStore::kCheckpointPages)
+                    store->checkpoint();
+            } else {
+                unmerged = store->merge_text_index();
+                uncopied = unmerged; // its pages go into the log too
+            }
+            lock.lock();
             continue;
         }
         if (stopping) {
@@ -286,18 +345,9 @@ void write_entries(std::string path) {
             unwritten_waiting = false;
             return;
         }
-        // Nothing to write now: the write-ahead log is copied into the file here, so
-        // that no entry's write pays for it.
-        if (store && unsaved) {
-            unsaved = false;
-            lock.unlock();
-            store->checkpoint();
-            lock.lock();
-            continue;
-        }
         std::optional<std::int64_t> wake;
         if (!pending.empty())
-            wake = pending.front().due_mono_ms;
+            wake = pending.front().due_mono_ms + kJournalGatherMs;
         if (!unwritten.empty())
             wake = wake ? std::min(*wake, unwritten.retry_at()) : unwritten.retry_at();
         if (!wake)

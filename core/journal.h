@@ -24,13 +24,14 @@ enum class Journaling {
 
 // Starts recording into the journal at `path`: the writer thread opens it, deletes
 // the entries older than the journal's "keep days" setting and writes every entry
-// that ends from now on. Returns at once. A journal that cannot be opened or
-// written never stops an operation. One that cannot be opened is told to the
-// failure listener once, and no entry is kept. A write that fails (a full disk, a
-// lock held too long) keeps its entry, and every later one, waiting in memory and
-// tries them again, after a pause that grows up to half a minute and at each flush,
-// until writes work again; the write listener hears when writes start failing and
-// when they work again.
+// that ends from now on, those that wait together in one transaction; what it wrote
+// goes to disk when it has nothing else to write (at least once a second). Returns
+// at once. A journal that cannot be opened or written never stops an operation.
+// One that cannot be opened is told to the failure listener once, and no entry is
+// kept. A write that fails (a full disk, a lock held too long) keeps its entry, and
+// every later one, waiting in memory and tries them again, after a pause that grows
+// up to half a minute and at each flush, until writes work again; the write listener
+// hears when writes start failing and when they work again.
 void journal_start(const std::string& path);
 // Writes what waits (without its moment of grace) and ends the writer thread.
 void journal_stop();
@@ -45,8 +46,9 @@ inline constexpr std::size_t kJournalQueueLimit = 1000;
 // Called once, from the writer thread, with the reason, when the journal cannot be
 // opened. Set before journal_start.
 void set_journal_failure_listener(void (*listener)(const std::string& reason));
-// Called from the writer thread after each entry it has written (the Journal page
-// shows new entries). Set before journal_start.
+// Called from the writer thread after each write, of one entry or of all those it
+// found waiting at once (the Journal page shows new entries). Set before
+// journal_start.
 void set_journal_written_listener(void (*listener)());
 // The reason the journal is not kept, or empty while it is.
 std::string journal_failure();
@@ -76,6 +78,10 @@ void journal_call(JournalCall call);
 // within the moment of grace, else into an entry "Receipt" of its own, with its
 // style (PrintJobFont), so that the entry's receipt prints as it was printed. Any thread.
 void journal_receipt_line(const std::string& line, int style = 0);
+
+// How much longer than its moment of grace an entry waits for others to be written
+// with it, in one transaction.
+inline constexpr int kJournalGatherMs = 20;
 
 // How long an ended entry waits for its receipt lines (1000 ms unless changed).
 void journal_set_grace_ms(int ms);

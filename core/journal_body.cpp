@@ -5,13 +5,14 @@
 #include <zstd.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace {
 
-// Level 6 packs a sale's body to about half of what level 1 does, in well under a
-// millisecond.
-constexpr int kLevel = 6;
+// Level 3 packs a sale's body (with its calls' bytes) to 476 bytes, level 6 to 467
+// and level 1 to 480; level 6 takes two thirds more of the writer's time for it.
+constexpr int kLevel = 3;
 constexpr unsigned char kFormat = 1;
 
 class Writer {
@@ -181,8 +182,14 @@ std::string pack_entry_body(const JournalEntry& e) {
 
     const std::string& plain = w.out();
     std::string packed(ZSTD_compressBound(plain.size()), '\0');
+    // One context a thread, kept: a new one each time allocates and clears its tables,
+    // which cost as much as the compression itself.
+    static thread_local const std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(
+        ZSTD_createCCtx(), &ZSTD_freeCCtx);
     const std::size_t size =
-        ZSTD_compress(packed.data(), packed.size(), plain.data(), plain.size(), kLevel);
+        context ? ZSTD_compressCCtx(context.get(), packed.data(), packed.size(), plain.data(),
+                                    plain.size(), kLevel)
+                : ZSTD_compress(packed.data(), packed.size(), plain.data(), plain.size(), kLevel);
     if (ZSTD_isError(size))
         return entry_detail_json(e); // read back like an older journal's entry
     packed.resize(size);

@@ -331,14 +331,15 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
 
     std::string why;
     // Turning a new file to write-ahead logging does not wait for the lock: when
-    // another connection holds it at that moment the switch is tried again. Each
-    // entry is synced as fully as the terminal's batch is (FULL), so that a power cut
-    // cannot keep a sale in the batch and lose it from the journal. The log is copied
-    // into the file by checkpoint() while the writer is idle; a write does it itself
-    // only when the log has grown past 10,000 pages.
+    // another connection holds it at that moment the switch is tried again. A commit
+    // is not synced by itself (NORMAL): the process can end any way it likes without
+    // losing one, since it is in the system's hands once committed; the writer puts
+    // it on disk with sync() as soon as it has nothing else to write, a few
+    // milliseconds later. The log is copied into the file by checkpoint() (see
+    // logged()).
     for (int tries = 1; !exec(db,
-                              "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
-                              "PRAGMA foreign_keys=ON; PRAGMA wal_autocheckpoint=10000;",
+                              "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                              "PRAGMA foreign_keys=ON;",
                               &why);
          ++tries) {
         if (sqlite3_errcode(db) != SQLITE_BUSY || tries == 100)
@@ -393,62 +394,140 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
 }
 
 JournalStore::~JournalStore() {
+    sqlite3_finalize(insert_entry_);
+    sqlite3_finalize(insert_body_);
     sqlite3_close(db_);
 }
 
-bool JournalStore::append(JournalEntry& e, std::string* error) {
+namespace {
+
+// Binds the entry's summary to the writer's INSERT INTO entry.
+void bind_summary(sqlite3_stmt* st, const JournalEntry& e) {
+    auto text = [st](int i, const std::string& v) {
+        sqlite3_bind_text(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    };
+    sqlite3_bind_int64(st, 1, e.started_ms);
+    sqlite3_bind_int64(st, 2, e.ended_ms);
+    text(3, e.operation);
+    if (auto amount = amount_of(e.amount))
+        sqlite3_bind_int64(st, 4, *amount);
+    else
+        sqlite3_bind_null(st, 4);
+    text(5, e.invoice);
+    text(6, e.status);
+    if (e.result_code)
+        sqlite3_bind_int64(st, 7, *e.result_code);
+    else
+        sqlite3_bind_null(st, 7);
+    text(8, e.result_text);
+    text(9, e.host_text);
+    text(10, search_text(e.operation, e.invoice, e.status, e.host_text));
+}
+
+// Runs a prepared statement once and makes it ready for the next entry.
+bool run_once(sqlite3_stmt* st) {
+    const bool done = sqlite3_step(st) == SQLITE_DONE;
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    return done;
+}
+
+} // namespace
+
+bool JournalStore::append(JournalEntry& entry, std::string* error) {
+    return append(std::span<JournalEntry>(&entry, 1), error);
+}
+
+bool JournalStore::append(std::span<JournalEntry> entries, std::string* error) {
     auto failed = [&] {
         if (error)
             *error = sqlite3_errmsg(db_);
         exec(db_, "ROLLBACK");
         return false;
     };
+    // Prepared once per connection: an append of a sale is mostly these two inserts.
+    if (!insert_entry_ &&
+        sqlite3_prepare_v3(db_,
+                           "INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, "
+                           "status, result_code, result_text, host_text, search) "
+                           "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                           -1, SQLITE_PREPARE_PERSISTENT, &insert_entry_, nullptr) != SQLITE_OK)
+        return failed();
+    if (!insert_body_ &&
+        sqlite3_prepare_v3(db_, "INSERT INTO entry_detail(id, detail) VALUES(?1, ?2)", -1,
+                           SQLITE_PREPARE_PERSISTENT, &insert_body_, nullptr) != SQLITE_OK)
+        return failed();
     if (!exec(db_, "BEGIN", error))
         return false;
-    {
-        Statement st(db_, "INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, "
-                          "status, result_code, result_text, host_text, search) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
-        if (!st)
+    std::vector<std::int64_t> ids;
+    ids.reserve(entries.size());
+    for (const JournalEntry& e : entries) {
+        bind_summary(insert_entry_, e);
+        if (!run_once(insert_entry_))
             return failed();
-        st.bind(1, e.started_ms);
-        st.bind(2, e.ended_ms);
-        st.bind(3, e.operation);
-        if (auto amount = amount_of(e.amount))
-            st.bind(4, *amount);
-        else
-            st.bind_null(4);
-        st.bind(5, e.invoice);
-        st.bind(6, e.status);
-        if (e.result_code)
-            st.bind(7, static_cast<std::int64_t>(*e.result_code));
-        else
-            st.bind_null(7);
-        st.bind(8, e.result_text);
-        st.bind(9, e.host_text);
-        st.bind(10, search_text(e.operation, e.invoice, e.status, e.host_text));
-        if (st.step() != SQLITE_DONE)
-            return failed();
-    }
-    const std::int64_t id = sqlite3_last_insert_rowid(db_);
-    {
-        Statement st(db_, "INSERT INTO entry_detail(id, detail) VALUES(?1, ?2)");
-        if (!st)
-            return failed();
-        st.bind(1, id);
+        ids.push_back(sqlite3_last_insert_rowid(db_));
         const std::string body = pack_entry_body(e);
-        st.bind_blob(2, body);
-        if (st.step() != SQLITE_DONE)
+        sqlite3_bind_int64(insert_body_, 1, ids.back());
+        sqlite3_bind_blob(insert_body_, 2, body.data(), static_cast<int>(body.size()),
+                          SQLITE_STATIC);
+        if (!run_once(insert_body_))
             return failed();
     }
     if (!exec(db_, "COMMIT", error))
         return failed();
-    e.id = id;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i].id = ids[i];
     return true;
 }
 
+JournalStore::JournalStore(sqlite3* db) : db_(db) {
+    sqlite3_wal_hook(db_, &JournalStore::logged, this);
+}
+
+// After each commit: the log's size, and the checkpoint of a log grown too long
+// (this hook takes the place of SQLite's own automatic checkpoints).
+int JournalStore::logged(void* store, sqlite3* db, const char* name, int pages) {
+    auto* self = static_cast<JournalStore*>(store);
+    self->log_pages_ = pages;
+    if (pages >= kLogLimitPages)
+        self->checkpoint();
+    (void)db;
+    (void)name;
+    return SQLITE_OK;
+}
+
 void JournalStore::checkpoint() {
-    exec(db_, "PRAGMA wal_checkpoint(PASSIVE)");
+    int pages = 0;
+    int copied = 0;
+    if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &pages, &copied) ==
+            SQLITE_OK &&
+        copied == pages)
+        log_pages_ = 0; // the next commit starts the log again
+}
+
+void JournalStore::merge_text_index_when_asked() {
+    exec(db_, "INSERT INTO entry_text(entry_text, rank) VALUES('automerge', 0)");
+}
+
+bool JournalStore::merge_text_index() {
+    const int before = sqlite3_total_changes(db_);
+    if (!exec(db_, ("INSERT INTO entry_text(entry_text, rank) VALUES('merge', " +
+                    std::to_string(kMergePages) + ")")
+                       .c_str()))
+        return false;
+    // A merge that wrote a page or more may have more to do.
+    return sqlite3_total_changes(db_) - before >= 2;
+}
+
+bool JournalStore::sync() {
+    const char* file = sqlite3_db_filename(db_, "main");
+    const char* wal = file ? sqlite3_filename_wal(file) : nullptr;
+    const int fd = wal ? ::open(wal, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0)
+        return errno == ENOENT; // no log: nothing written since the last checkpoint
+    const bool synced = ::fdatasync(fd) == 0;
+    ::close(fd);
+    return synced;
 }
 
 void JournalStore::set_full_sync(bool full) {

@@ -10,10 +10,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // What the Journal page and the export look for.
 struct JournalQuery {
@@ -35,15 +37,34 @@ class JournalStore {
 
     // Writes the entry and sets entry.id. False (and *error) when the write failed.
     bool append(JournalEntry& entry, std::string* error);
+    // Writes the entries in one transaction, in order, and sets their ids: all of
+    // them or, when a write fails (false, and *error), none.
+    bool append(std::span<JournalEntry> entries, std::string* error);
 
-    // Copies the write-ahead log into the file. The writer does it when it has nothing
-    // to write, so that an entry's write does not pay for it; a write does it only
-    // once the log has grown past some 40 MB.
+    // Puts every commit so far on disk: a sync of the write-ahead log. Commits are
+    // not synced one by one (synchronous=NORMAL): the writer calls this when it has
+    // nothing to write, and at least once a second while it writes. False when the
+    // log could not be synced.
+    bool sync();
+    // Copies the write-ahead log into the file (syncing both). The writer does it
+    // when it has nothing to write and the log holds kCheckpointPages or more; a
+    // commit does it itself only once the log passes kLogLimitPages (a writer that
+    // is never idle).
     void checkpoint();
+    // The pages in the write-ahead log after this connection's last commit.
+    int log_pages() const { return log_pages_; }
+    static constexpr int kCheckpointPages = 1000;
+    static constexpr int kLogLimitPages = 10000;
+    // The text index merges its pieces only when asked (merge_text_index), no longer
+    // inside the appends: for the writer, which asks while it is idle.
+    void merge_text_index_when_asked();
+    // Merges some of the text index's pieces (about kMergePages pages written); false
+    // when there was nothing left to merge.
+    bool merge_text_index();
+    static constexpr int kMergePages = 16;
 
-    // Each entry is synced to disk when written (true, the journal's way). False leaves
-    // the syncing to the write-ahead log's checkpoints: for measuring what a write
-    // costs apart from its sync.
+    // False (the journal's way) leaves the syncing to sync() and checkpoint(); true
+    // syncs each commit (synchronous=FULL), for measuring what that costs.
     void set_full_sync(bool full);
 
     // Deletes the entries older than the days to keep, counted back from `now_ms` or
@@ -74,8 +95,13 @@ class JournalStore {
     static constexpr std::int64_t kCountLimit = 10000;
 
   private:
-    explicit JournalStore(sqlite3* db) : db_(db) {}
+    explicit JournalStore(sqlite3* db);
+    static int logged(void* store, sqlite3* db, const char* name, int pages);
     sqlite3* db_;
+    int log_pages_ = 0;
+    // The writer's two inserts, prepared at its first append.
+    sqlite3_stmt* insert_entry_ = nullptr;
+    sqlite3_stmt* insert_body_ = nullptr;
 };
 
 // The journal's file in a working folder.

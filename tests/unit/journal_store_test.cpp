@@ -152,6 +152,41 @@ TEST_F(JournalStoreTest, PagesGiveEveryEntryOnceNewestFirst) {
     }
 }
 
+// A writer that is never idle, and so never copies its log into the file itself:
+// once the log passes its limit a commit does it, and the log starts again.
+TEST_F(JournalStoreTest, TheLogOfAWriterNeverIdleIsCopiedAtItsLimit) {
+    auto store = open_store();
+    int most = 0;
+    bool restarted = false;
+    for (int i = 0; i < 4000 && !restarted; ++i) {
+        JournalEntry e = sale(1'000'000 + i * 1000);
+        append(*store, e);
+        restarted = store->log_pages() < most;
+        most = std::max(most, store->log_pages());
+    }
+    EXPECT_TRUE(restarted);
+    EXPECT_GT(most, JournalStore::kLogLimitPages - 100);
+    EXPECT_LT(most, JournalStore::kLogLimitPages);
+}
+
+// The writer merges the text index while idle, step by step: the steps come to an
+// end, and what the index finds stays the same.
+TEST_F(JournalStoreTest, TheTextIndexMergedStepByStepComesToRestAndStillFinds) {
+    auto store = open_store();
+    store->merge_text_index_when_asked();
+    for (int i = 0; i < 300; ++i) {
+        JournalEntry e = sale(1'000'000 + i * 1000, "000000001250", "000123",
+                              i % 3 ? "THANK YOU" : "CALL BANK");
+        append(*store, e);
+    }
+    int steps = 0;
+    while (steps < 1000 && store->merge_text_index())
+        ++steps;
+    EXPECT_LT(steps, 1000);
+    EXPECT_EQ(store->count({"call bank", {}, {}}), 100);
+    EXPECT_EQ(store->find({"thank", {}, {}}, nullptr, 500).size(), 200u);
+}
+
 JournalQuery q(const char* text, std::optional<std::int64_t> from_ms = {},
                std::optional<std::int64_t> to_ms = {}) {
     return {text, from_ms, to_ms};
