@@ -25,6 +25,7 @@
 #include "print_job.h"
 #include "print_server.h"
 #include "record_display.h"
+#include "stall_causes.h"
 #include "startup.h"
 #include "transactions.h"
 #include "ui_components.h"
@@ -72,6 +73,11 @@ std::vector<double> stalls_ms[kPhases];
 std::vector<double> work_ms[kPhases]; // the main thread's CPU time between two ticks
 Clock::time_point last_tick;
 double last_cpu_ms = 0;
+// The stalls over 16 ms, with where their time went.
+constexpr double kLongStallMs = 16;
+std::vector<stall_causes::Stall> long_stalls;
+stall_causes::ThreadTimes last_times;
+double last_lock_wait_ms = 0;
 
 double thread_cpu_ms() {
     timespec ts{};
@@ -87,8 +93,15 @@ gboolean tick(gpointer) {
     const double late = std::chrono::duration<double, std::milli>(now - last_tick - kTick).count();
     stalls_ms[phase.load()].push_back(std::max(0.0, late));
     work_ms[phase.load()].push_back(cpu - last_cpu_ms);
+    const stall_causes::ThreadTimes times = stall_causes::thread_times();
+    if (late > kLongStallMs)
+        long_stalls.push_back({phase.load(), last_tick, now, late,
+                               {times.cpu_ms - last_times.cpu_ms, times.runq_ms - last_times.runq_ms},
+                               stall_causes::main_lock_wait_ms - last_lock_wait_ms});
     last_tick = now;
     last_cpu_ms = cpu;
+    last_times = times;
+    last_lock_wait_ms = stall_causes::main_lock_wait_ms;
     return G_SOURCE_CONTINUE;
 }
 
@@ -210,6 +223,7 @@ std::string run_sale() {
 using GetTerminalStateCall = void (*)(Status_out*);
 std::atomic<long> polls{0};
 void poll_terminal(GetTerminalStateCall call, const std::atomic<bool>& stop) {
+    stall_causes::thread_name = "state poll";
     while (!stop) {
         Status_out status{};
         call(&status);
@@ -307,6 +321,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_ui_dir = KELVRA_SOURCE_UI_DIR;
+    stall_causes::install_on_main_thread();
     if (!ecr_start(&argc, &argv))
         return 2;
 
@@ -316,6 +331,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> results;
     bool print_server_ok = true;
     std::thread driver([&] {
+        stall_causes::thread_name = "bench driver";
         std::this_thread::sleep_for(std::chrono::seconds(1)); // the window maps and settles
         while (print_server_state() == PrintServerState::Starting)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -351,6 +367,7 @@ int main(int argc, char** argv) {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     last_tick = Clock::now();
     last_cpu_ms = thread_cpu_ms();
+    last_times = stall_causes::thread_times();
     gdk_threads_add_timeout(kTick.count(), tick, nullptr);
 #pragma GCC diagnostic pop
     ecr_run_main_loop();
@@ -394,6 +411,9 @@ int main(int argc, char** argv) {
                     "p99 %.2f ms, max %.2f ms\n",
                     answer_ms.size(), percentile(answer_ms, 0.5), percentile(answer_ms, 0.99),
                     percentile(answer_ms, 1.0));
+    std::printf("  stalls over %.0f ms: %zu; the longest, and where their time went:\n",
+                kLongStallMs, long_stalls.size());
+    stall_causes::print(long_stalls, kPhaseNames, 12);
     const double p99 = percentile(all, 0.99), worst = percentile(all, 1.0);
     std::printf("  %-26s %8zu %8.2f %8.2f %8.2f\n", "sales and burst together", all.size(),
                 percentile(all, 0.50), p99, worst);
