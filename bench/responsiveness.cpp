@@ -114,7 +114,16 @@ bool answer_shown = false;   // a replayed answer waits for its frame
 bool counting_frame = false; // the frame after a replayed answer, for callgrind
 std::atomic<bool> frame_painted{false};
 
+// The wall time of each frame that the main thread neither worked nor waited for a
+// processor: blocked, mostly on the X server's replies (without a window manager the
+// toolkit asks the X server about it once per frame, which waits until the server has
+// drawn what came before).
+std::vector<double> frame_blocked_ms[kPhases];
+Clock::time_point frame_wall_start;
+stall_causes::ThreadTimes frame_times_start;
 void on_before_paint(GdkFrameClock*, gpointer) {
+    frame_wall_start = Clock::now();
+    frame_times_start = stall_causes::thread_times();
     counting_frame = answer_shown;
     if (counting_frame)
         CALLGRIND_TOGGLE_COLLECT;
@@ -129,6 +138,12 @@ void on_after_paint(GdkFrameClock*, gpointer) {
     const double now = thread_cpu_ms();
     frame_ms[phase.load()].push_back(now - frame_start);
     paint_ms[phase.load()].push_back(now - (layout_end < 0 ? frame_start : layout_end));
+    const stall_causes::ThreadTimes times = stall_causes::thread_times();
+    const double wall =
+        std::chrono::duration<double, std::milli>(Clock::now() - frame_wall_start).count();
+    frame_blocked_ms[phase.load()].push_back(
+        std::max(0.0, wall - (times.cpu_ms - frame_times_start.cpu_ms) -
+                          (times.runq_ms - frame_times_start.runq_ms)));
     if (counting_frame)
         CALLGRIND_TOGGLE_COLLECT;
     counting_frame = answer_shown = false;
@@ -406,6 +421,10 @@ int main(int argc, char** argv) {
                     percentile(frame_ms[p], 1.0), percentile(layout_ms[p], 0.99),
                     percentile(layout_ms[p], 1.0), percentile(paint_ms[p], 0.99),
                     percentile(paint_ms[p], 1.0));
+    for (int p = Sales; p < kPhases; ++p)
+        std::printf("  %-26s frames blocked (mostly on the X server): p99 %.2f ms, max %.2f ms\n",
+                    kPhaseNames[p], percentile(frame_blocked_ms[p], 0.99),
+                    percentile(frame_blocked_ms[p], 1.0));
     if (!answer_ms.empty())
         std::printf("  one answer shown (%zu times), under the toolkit lock: p50 %.2f ms, "
                     "p99 %.2f ms, max %.2f ms\n",
