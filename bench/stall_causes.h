@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -54,7 +53,6 @@ constexpr auto kLongHold = std::chrono::milliseconds(2);
 
 // The name the current thread has in the report ("worker" unless named).
 inline thread_local const char* thread_name = "worker";
-inline std::atomic<bool> is_main_known{false};
 inline thread_local bool is_main = false;
 
 inline std::mutex toolkit_lock;
@@ -119,6 +117,7 @@ inline const Hold* longest_hold_in(const Stall& stall) {
 
 // One line per stall, the longest first, at most `count`.
 inline void print(std::vector<Stall> stalls, const char* const* phase_names, std::size_t count) {
+    std::lock_guard keep(holds_mutex); // a worker outliving the window may still leave the lock
     std::sort(stalls.begin(), stalls.end(),
               [](const Stall& a, const Stall& b) { return a.late_ms > b.late_ms; });
     if (stalls.size() > count)
