@@ -25,6 +25,7 @@
 #include "print_job.h"
 #include "print_server.h"
 #include "record_display.h"
+#include "stall_causes.h"
 #include "startup.h"
 #include "transactions.h"
 #include "ui_components.h"
@@ -72,6 +73,11 @@ std::vector<double> stalls_ms[kPhases];
 std::vector<double> work_ms[kPhases]; // the main thread's CPU time between two ticks
 Clock::time_point last_tick;
 double last_cpu_ms = 0;
+// The stalls over 16 ms, with where their time went.
+constexpr double kLongStallMs = 16;
+std::vector<stall_causes::Stall> long_stalls;
+stall_causes::ThreadTimes last_times;
+double last_lock_wait_ms = 0;
 
 double thread_cpu_ms() {
     timespec ts{};
@@ -87,8 +93,15 @@ gboolean tick(gpointer) {
     const double late = std::chrono::duration<double, std::milli>(now - last_tick - kTick).count();
     stalls_ms[phase.load()].push_back(std::max(0.0, late));
     work_ms[phase.load()].push_back(cpu - last_cpu_ms);
+    const stall_causes::ThreadTimes times = stall_causes::thread_times();
+    if (late > kLongStallMs)
+        long_stalls.push_back({phase.load(), last_tick, now, late,
+                               {times.cpu_ms - last_times.cpu_ms, times.runq_ms - last_times.runq_ms},
+                               stall_causes::main_lock_wait_ms - last_lock_wait_ms});
     last_tick = now;
     last_cpu_ms = cpu;
+    last_times = times;
+    last_lock_wait_ms = stall_causes::main_lock_wait_ms;
     return G_SOURCE_CONTINUE;
 }
 
@@ -101,7 +114,16 @@ bool answer_shown = false;   // a replayed answer waits for its frame
 bool counting_frame = false; // the frame after a replayed answer, for callgrind
 std::atomic<bool> frame_painted{false};
 
+// The wall time of each frame that the main thread neither worked nor waited for a
+// processor: blocked, mostly on the X server's replies (without a window manager the
+// toolkit asks the X server about it once per frame, which waits until the server has
+// drawn what came before).
+std::vector<double> frame_blocked_ms[kPhases];
+Clock::time_point frame_wall_start;
+stall_causes::ThreadTimes frame_times_start;
 void on_before_paint(GdkFrameClock*, gpointer) {
+    frame_wall_start = Clock::now();
+    frame_times_start = stall_causes::thread_times();
     counting_frame = answer_shown;
     if (counting_frame)
         CALLGRIND_TOGGLE_COLLECT;
@@ -116,6 +138,12 @@ void on_after_paint(GdkFrameClock*, gpointer) {
     const double now = thread_cpu_ms();
     frame_ms[phase.load()].push_back(now - frame_start);
     paint_ms[phase.load()].push_back(now - (layout_end < 0 ? frame_start : layout_end));
+    const stall_causes::ThreadTimes times = stall_causes::thread_times();
+    const double wall =
+        std::chrono::duration<double, std::milli>(Clock::now() - frame_wall_start).count();
+    frame_blocked_ms[phase.load()].push_back(
+        std::max(0.0, wall - (times.cpu_ms - frame_times_start.cpu_ms) -
+                          (times.runq_ms - frame_times_start.runq_ms)));
     if (counting_frame)
         CALLGRIND_TOGGLE_COLLECT;
     counting_frame = answer_shown = false;
@@ -210,6 +238,7 @@ std::string run_sale() {
 using GetTerminalStateCall = void (*)(Status_out*);
 std::atomic<long> polls{0};
 void poll_terminal(GetTerminalStateCall call, const std::atomic<bool>& stop) {
+    stall_causes::thread_name = "state poll";
     while (!stop) {
         Status_out status{};
         call(&status);
@@ -307,6 +336,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_ui_dir = KELVRA_SOURCE_UI_DIR;
+    stall_causes::install_on_main_thread();
     if (!ecr_start(&argc, &argv))
         return 2;
 
@@ -316,6 +346,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> results;
     bool print_server_ok = true;
     std::thread driver([&] {
+        stall_causes::thread_name = "bench driver";
         std::this_thread::sleep_for(std::chrono::seconds(1)); // the window maps and settles
         while (print_server_state() == PrintServerState::Starting)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -351,6 +382,7 @@ int main(int argc, char** argv) {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     last_tick = Clock::now();
     last_cpu_ms = thread_cpu_ms();
+    last_times = stall_causes::thread_times();
     gdk_threads_add_timeout(kTick.count(), tick, nullptr);
 #pragma GCC diagnostic pop
     ecr_run_main_loop();
@@ -389,11 +421,18 @@ int main(int argc, char** argv) {
                     percentile(frame_ms[p], 1.0), percentile(layout_ms[p], 0.99),
                     percentile(layout_ms[p], 1.0), percentile(paint_ms[p], 0.99),
                     percentile(paint_ms[p], 1.0));
+    for (int p = Sales; p < kPhases; ++p)
+        std::printf("  %-26s frames blocked (mostly on the X server): p99 %.2f ms, max %.2f ms\n",
+                    kPhaseNames[p], percentile(frame_blocked_ms[p], 0.99),
+                    percentile(frame_blocked_ms[p], 1.0));
     if (!answer_ms.empty())
         std::printf("  one answer shown (%zu times), under the toolkit lock: p50 %.2f ms, "
                     "p99 %.2f ms, max %.2f ms\n",
                     answer_ms.size(), percentile(answer_ms, 0.5), percentile(answer_ms, 0.99),
                     percentile(answer_ms, 1.0));
+    std::printf("  stalls over %.0f ms: %zu; the longest, and where their time went:\n",
+                kLongStallMs, long_stalls.size());
+    stall_causes::print(long_stalls, kPhaseNames, 12);
     const double p99 = percentile(all, 0.99), worst = percentile(all, 1.0);
     std::printf("  %-26s %8zu %8.2f %8.2f %8.2f\n", "sales and burst together", all.size(),
                 percentile(all, 0.50), p99, worst);

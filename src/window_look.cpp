@@ -48,18 +48,28 @@ GtkWidget* widget_of(GtkBuilder* builder, const char* id) {
     return object && GTK_IS_WIDGET(object) ? GTK_WIDGET(object) : nullptr;
 }
 
-// Every receipt line grows the receipt view. A resize inside its scroller would
-// otherwise climb to the window and make the notebook redraw the page on screen
-// once per frame while receipts arrive, whichever page that is. The scroller's
-// own size never depends on its text, so it re-lays its content out by itself.
-void keep_receipt_growth_local() {
-    GtkWidget* scroller = txt_do_print_job ? gtk_widget_get_parent(txt_do_print_job) : nullptr;
-    if (!scroller || !GTK_IS_SCROLLED_WINDOW(scroller))
-        return;
+// Every receipt line grows the receipt view, and each answer of a sale empties and
+// refills the host message view. A resize inside their scrollers would otherwise
+// climb to the window: the page around them is laid out again and the notebook
+// redraws all of it on screen, once per frame while receipts arrive and at the
+// start and the answer of every sale, whichever page is on screen. A scroller's own
+// size never depends on its text, so it re-lays its content out by itself. The
+// same holds for every text view of the window in a scroller.
+void keep_text_growth_local(GtkWidget* widget) {
+    if (GTK_IS_TEXT_VIEW(widget)) {
+        GtkWidget* scroller = gtk_widget_get_parent(widget);
+        if (scroller && GTK_IS_SCROLLED_WINDOW(scroller)) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    gtk_container_set_resize_mode(GTK_CONTAINER(scroller), GTK_RESIZE_QUEUE);
+            gtk_container_set_resize_mode(GTK_CONTAINER(scroller), GTK_RESIZE_QUEUE);
 #pragma GCC diagnostic pop
+        }
+        return;
+    }
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_foreach(
+            GTK_CONTAINER(widget),
+            [](GtkWidget* child, gpointer) { keep_text_growth_local(child); }, nullptr);
 }
 
 // The flow boxes of the pages only wrap columns: the boxes they put around each
@@ -217,7 +227,8 @@ void prepare_window_look(GtkBuilder* builder) {
     install_css();
     fit_outputs_to_values(); // with the style in place: the fonts are the window's
     fit_window_to_screen(builder);
-    keep_receipt_growth_local();
+    if (MainEcrWindow)
+        keep_text_growth_local(MainEcrWindow);
     if (MainEcrWindow)
         skip_column_boxes_in_focus_chain(MainEcrWindow);
     // Typing starts with the transaction, not in the read-only result line.
@@ -225,6 +236,12 @@ void prepare_window_look(GtkBuilder* builder) {
         gtk_widget_grab_focus(cmb_txn_type);
 
     spn_activity = widget_of(builder, "spn_activity");
+    // The turning icon is drawn at the spinner's size: as tall as the result line,
+    // turned, it reached beyond the line, so that every frame of the turn changed the
+    // extent of the window's top box and the whole window was drawn again. At its
+    // own size, centred, it stays within the line.
+    if (spn_activity)
+        gtk_widget_set_valign(spn_activity, GTK_ALIGN_CENTER);
     lbl_activity = widget_of(builder, "lbl_activity");
     lbl_event_server = widget_of(builder, "lbl_event_server");
     lbl_print_server = widget_of(builder, "lbl_print_server");
