@@ -14,6 +14,62 @@
 #include <cstdlib>
 #include <string_view>
 
+// One prepared statement, finalised on every path. A statement that is `kept`
+// serves many runs (see run_once).
+class JournalStatement {
+  public:
+    enum Use { once, kept };
+    JournalStatement(sqlite3* db, const std::string& sql, Use use = once) {
+        if (sqlite3_prepare_v3(db, sql.c_str(), -1, use == kept ? SQLITE_PREPARE_PERSISTENT : 0,
+                               &stmt_, nullptr) != SQLITE_OK)
+            stmt_ = nullptr;
+    }
+    ~JournalStatement() { sqlite3_finalize(stmt_); }
+    JournalStatement(const JournalStatement&) = delete;
+    JournalStatement& operator=(const JournalStatement&) = delete;
+    explicit operator bool() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    // Runs the statement once and makes it ready for the next bindings.
+    bool run_once() {
+        const bool done = step() == SQLITE_DONE;
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        return done;
+    }
+    void bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
+    void bind(int i, const std::string& v) {
+        sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    void bind_null(int i) { sqlite3_bind_null(stmt_, i); }
+    template <class T> void bind(int i, const std::optional<T>& v) {
+        if (v)
+            bind(i, std::int64_t{*v});
+        else
+            bind_null(i);
+    }
+    void bind_blob(int i, const std::string& v) {
+        sqlite3_bind_blob(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+    }
+    std::string_view blob(int col) const {
+        const auto* b = static_cast<const char*>(sqlite3_column_blob(stmt_, col));
+        return b ? std::string_view(b, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
+                 : std::string_view();
+    }
+    std::string text(int col) const {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+        return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
+                 : std::string();
+    }
+    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+    bool is_null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+using Statement = JournalStatement;
+
 namespace {
 
 // The list's columns live apart from the bulky records, so that a search reads a
@@ -85,43 +141,6 @@ constexpr const char* kSummaryColumns =
     "e.id, e.started_ms, e.ended_ms, e.operation, e.amount, e.invoice, e.status, e.result_code, "
     "e.result_text, e.host_text";
 
-// One prepared statement, finalised on every path.
-class Statement {
-  public:
-    Statement(sqlite3* db, const std::string& sql) {
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
-            stmt_ = nullptr;
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    explicit operator bool() const { return stmt_ != nullptr; }
-    sqlite3_stmt* get() const { return stmt_; }
-    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
-    void bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
-    void bind(int i, const std::string& v) {
-        sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    }
-    void bind_null(int i) { sqlite3_bind_null(stmt_, i); }
-    void bind_blob(int i, const std::string& v) {
-        sqlite3_bind_blob(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
-    }
-    std::string_view blob(int col) const {
-        const auto* b = static_cast<const char*>(sqlite3_column_blob(stmt_, col));
-        return b ? std::string_view(b, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
-                 : std::string_view();
-    }
-    std::string text(int col) const {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-        return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
-                 : std::string();
-    }
-    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
-    bool is_null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
-
-  private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
 
 bool exec(sqlite3* db, const char* sql, std::string* error = nullptr) {
     char* message = nullptr;
@@ -394,42 +413,25 @@ std::unique_ptr<JournalStore> JournalStore::open(const std::string& path, std::s
 }
 
 JournalStore::~JournalStore() {
-    sqlite3_finalize(insert_entry_);
-    sqlite3_finalize(insert_body_);
+    insert_entry_.reset();
+    insert_body_.reset();
     sqlite3_close(db_);
 }
 
 namespace {
 
 // Binds the entry's summary to the writer's INSERT INTO entry.
-void bind_summary(sqlite3_stmt* st, const JournalEntry& e) {
-    auto text = [st](int i, const std::string& v) {
-        sqlite3_bind_text(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    };
-    sqlite3_bind_int64(st, 1, e.started_ms);
-    sqlite3_bind_int64(st, 2, e.ended_ms);
-    text(3, e.operation);
-    if (auto amount = amount_of(e.amount))
-        sqlite3_bind_int64(st, 4, *amount);
-    else
-        sqlite3_bind_null(st, 4);
-    text(5, e.invoice);
-    text(6, e.status);
-    if (e.result_code)
-        sqlite3_bind_int64(st, 7, *e.result_code);
-    else
-        sqlite3_bind_null(st, 7);
-    text(8, e.result_text);
-    text(9, e.host_text);
-    text(10, search_text(e.operation, e.invoice, e.status, e.host_text));
-}
-
-// Runs a prepared statement once and makes it ready for the next entry.
-bool run_once(sqlite3_stmt* st) {
-    const bool done = sqlite3_step(st) == SQLITE_DONE;
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    return done;
+void bind_summary(Statement& st, const JournalEntry& e) {
+    st.bind(1, e.started_ms);
+    st.bind(2, e.ended_ms);
+    st.bind(3, e.operation);
+    st.bind(4, amount_of(e.amount));
+    st.bind(5, e.invoice);
+    st.bind(6, e.status);
+    st.bind(7, e.result_code);
+    st.bind(8, e.result_text);
+    st.bind(9, e.host_text);
+    st.bind(10, search_text(e.operation, e.invoice, e.status, e.host_text));
 }
 
 } // namespace
@@ -446,31 +448,34 @@ bool JournalStore::append(std::span<JournalEntry> entries, std::string* error) {
         return false;
     };
     // Prepared once per connection: an append of a sale is mostly these two inserts.
-    if (!insert_entry_ &&
-        sqlite3_prepare_v3(db_,
-                           "INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, "
-                           "status, result_code, result_text, host_text, search) "
-                           "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
-                           -1, SQLITE_PREPARE_PERSISTENT, &insert_entry_, nullptr) != SQLITE_OK)
+    if (!insert_entry_)
+        insert_entry_ = std::make_unique<Statement>(
+            db_,
+            "INSERT INTO entry(started_ms, ended_ms, operation, amount, invoice, status, "
+            "result_code, result_text, host_text, search) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+            Statement::kept);
+    if (!insert_body_)
+        insert_body_ = std::make_unique<Statement>(
+            db_, "INSERT INTO entry_detail(id, detail) VALUES(?1, ?2)", Statement::kept);
+    if (!*insert_entry_ || !*insert_body_) {
+        insert_entry_.reset();
+        insert_body_.reset();
         return failed();
-    if (!insert_body_ &&
-        sqlite3_prepare_v3(db_, "INSERT INTO entry_detail(id, detail) VALUES(?1, ?2)", -1,
-                           SQLITE_PREPARE_PERSISTENT, &insert_body_, nullptr) != SQLITE_OK)
-        return failed();
+    }
     if (!exec(db_, "BEGIN", error))
         return false;
     std::vector<std::int64_t> ids;
     ids.reserve(entries.size());
     for (const JournalEntry& e : entries) {
-        bind_summary(insert_entry_, e);
-        if (!run_once(insert_entry_))
+        bind_summary(*insert_entry_, e);
+        if (!insert_entry_->run_once())
             return failed();
         ids.push_back(sqlite3_last_insert_rowid(db_));
         const std::string body = pack_entry_body(e);
-        sqlite3_bind_int64(insert_body_, 1, ids.back());
-        sqlite3_bind_blob(insert_body_, 2, body.data(), static_cast<int>(body.size()),
-                          SQLITE_STATIC);
-        if (!run_once(insert_body_))
+        insert_body_->bind(1, ids.back());
+        insert_body_->bind_blob(2, body);
+        if (!insert_body_->run_once())
             return failed();
     }
     if (!exec(db_, "COMMIT", error))

@@ -26,6 +26,8 @@ struct JournalQuery {
     std::optional<std::int64_t> to_ms;   // started before
 };
 
+class JournalStatement; // a prepared statement of the store's connection
+
 class JournalStore {
   public:
     // Opens (creating when missing) the journal at `path`. Returns null and sets
@@ -100,8 +102,7 @@ class JournalStore {
     sqlite3* db_;
     int log_pages_ = 0;
     // The writer's two inserts, prepared at its first append.
-    sqlite3_stmt* insert_entry_ = nullptr;
-    sqlite3_stmt* insert_body_ = nullptr;
+    std::unique_ptr<JournalStatement> insert_entry_, insert_body_;
 };
 
 // The journal's file in a working folder.
