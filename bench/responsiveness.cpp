@@ -30,6 +30,8 @@
 #include "transactions.h"
 #include "ui_components.h"
 
+#include <gdk/gdkx.h>
+
 #include <dlfcn.h>
 #include <unistd.h>
 #if __has_include(<valgrind/callgrind.h>)
@@ -76,7 +78,7 @@ double last_cpu_ms = 0;
 // The stalls over 16 ms, with where their time went.
 constexpr double kLongStallMs = 16;
 std::vector<stall_causes::Stall> long_stalls;
-stall_causes::ThreadTimes last_times;
+stall_causes::ThreadTimes last_times, last_x_server;
 double last_lock_wait_ms = 0;
 
 double thread_cpu_ms() {
@@ -94,11 +96,16 @@ gboolean tick(gpointer) {
     stalls_ms[phase.load()].push_back(std::max(0.0, late));
     work_ms[phase.load()].push_back(cpu - last_cpu_ms);
     const stall_causes::ThreadTimes times = stall_causes::thread_times();
+    const stall_causes::ThreadTimes x_server = stall_causes::x_server_times();
     if (late > kLongStallMs)
         long_stalls.push_back({phase.load(), last_tick, now, late,
                                {times.cpu_ms - last_times.cpu_ms, times.runq_ms - last_times.runq_ms},
-                               stall_causes::main_lock_wait_ms - last_lock_wait_ms});
+                               stall_causes::main_lock_wait_ms - last_lock_wait_ms,
+                               {x_server.cpu_ms - last_x_server.cpu_ms,
+                                x_server.runq_ms - last_x_server.runq_ms}});
+    last_x_server = x_server;
     last_tick = now;
+    stall_causes::tick_at = now.time_since_epoch().count();
     last_cpu_ms = cpu;
     last_times = times;
     last_lock_wait_ms = stall_causes::main_lock_wait_ms;
@@ -385,8 +392,13 @@ int main(int argc, char** argv) {
     last_times = stall_causes::thread_times();
     gdk_threads_add_timeout(kTick.count(), tick, nullptr);
 #pragma GCC diagnostic pop
+    stall_causes::find_x_server(
+        ConnectionNumber(gdk_x11_display_get_xdisplay(gdk_display_get_default())));
+    last_x_server = stall_causes::x_server_times();
+    stall_causes::start_sampling();
     ecr_run_main_loop();
     driver.join();
+    stall_causes::stop_sampling();
 
     if (!print_server_ok) {
         std::fputs("responsiveness: the print server could not take port 5187 (run it in a "
@@ -436,8 +448,21 @@ int main(int argc, char** argv) {
     const double p99 = percentile(all, 0.99), worst = percentile(all, 1.0);
     std::printf("  %-26s %8zu %8.2f %8.2f %8.2f\n", "sales and burst together", all.size(),
                 percentile(all, 0.50), p99, worst);
-    std::printf("target p99 stall <= 4 ms: %s; target longest stall <= 16 ms: %s\n",
-                p99 <= 4 ? "met" : "NOT met", worst <= 16 ? "met" : "NOT met");
+    // A processor the machine did not give (to the main thread, to the X server it
+    // waited for, or to the whole machine) is the machine's load, not the window's.
+    double own_worst = 0;
+    for (std::size_t p : {Sales, Burst})
+        for (double late : stalls_ms[p])
+            if (late <= kLongStallMs)
+                own_worst = std::max(own_worst, late);
+    for (const stall_causes::Stall& s : long_stalls)
+        if (s.phase == Sales || s.phase == Burst)
+            own_worst = std::max(own_worst, stall_causes::without_waits_for_processors_ms(s));
+    std::printf("  %-26s %35.2f\n", "longest, less processor waits", own_worst);
+    std::printf("target p99 stall <= 4 ms: %s; target longest stall <= 16 ms: %s (less the "
+                "waits for a processor: %s)\n",
+                p99 <= 4 ? "met" : "NOT met", worst <= 16 ? "met" : "NOT met",
+                own_worst <= 16 ? "met" : "NOT met");
     std::filesystem::remove_all(scratch);
     return 0;
 }

@@ -8,13 +8,21 @@
 
 #include <gtk/gtk.h>
 
+#include <execinfo.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace stall_causes {
@@ -29,8 +37,7 @@ struct ThreadTimes {
     double runq_ms = 0;
 };
 
-inline ThreadTimes thread_times() {
-    thread_local const int fd = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+inline ThreadTimes times_from(int fd) {
     char text[96];
     const ssize_t size = fd >= 0 ? pread(fd, text, sizeof text - 1, 0) : -1;
     if (size <= 0)
@@ -40,6 +47,25 @@ inline ThreadTimes thread_times() {
     if (std::sscanf(text, "%llu %llu", &run, &wait) != 2)
         return {};
     return {run / 1e6, wait / 1e6};
+}
+
+inline ThreadTimes thread_times() {
+    thread_local const int fd = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    return times_from(fd);
+}
+
+// The X server's main thread, found as the peer of the display's connection; -1
+// when it cannot be (a remote display).
+inline int x_server_fd = -1;
+inline void find_x_server(int connection) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0)
+        x_server_fd = open(("/proc/" + std::to_string(peer.pid) + "/schedstat").c_str(),
+                           O_RDONLY | O_CLOEXEC);
+}
+inline ThreadTimes x_server_times() {
+    return times_from(x_server_fd);
 }
 
 // A hold of the toolkit lock of more than kLongHold, by a thread other than the
@@ -96,6 +122,102 @@ inline void install_on_main_thread() {
 #pragma GCC diagnostic pop
 }
 
+// Where the main thread is while the main loop is late: a watchdog thread that,
+// once the tick is more than kSampleAfter late, interrupts the main thread every
+// kSampleEvery and keeps its call stack. A stall whose time is neither the main
+// thread's work nor a wait for the processor or the lock shows here what it waited in.
+// The watchdog also times its own 1 ms sleeps: a sleep that overran by more than
+// the watchdog's own wait for a processor is time in which the machine itself
+// stood still (a virtual machine whose processors the host did not run).
+constexpr auto kSampleAfter = std::chrono::milliseconds(10);
+constexpr auto kSampleEvery = std::chrono::milliseconds(3);
+struct Sample {
+    Clock::time_point at;
+    std::vector<void*> frames;
+};
+struct Pause {
+    Clock::time_point from, to;
+};
+inline std::atomic<Clock::rep> tick_at{0}; // the main loop's last tick, steady clock
+inline pthread_t main_thread;
+inline void* caught[48];
+inline std::atomic<int> caught_depth{-1};
+inline std::vector<Sample> samples; // the watchdog's alone until it is stopped
+inline std::vector<Pause> pauses;   // likewise
+inline std::atomic<bool> sampling{false};
+inline std::thread watchdog;
+
+inline void on_sample_signal(int) {
+    caught_depth = backtrace(caught, 48);
+}
+
+inline void watch() {
+    Clock::time_point last_sample{};
+    auto before = Clock::now();
+    ThreadTimes times = thread_times();
+    while (sampling) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto now = Clock::now();
+        const ThreadTimes after = thread_times();
+        const double overran = std::chrono::duration<double, std::milli>(now - before).count() -
+                               1.5 - (after.runq_ms - times.runq_ms);
+        if (overran > 5)
+            pauses.push_back({before, now});
+        before = now;
+        times = after;
+        const Clock::time_point tick{Clock::duration(tick_at.load())};
+        if (now - tick < kSampleAfter || now - last_sample < kSampleEvery)
+            continue;
+        caught_depth = -1;
+        pthread_kill(main_thread, SIGPROF);
+        const auto give_up = now + std::chrono::milliseconds(50);
+        while (caught_depth < 0 && Clock::now() < give_up)
+            std::this_thread::yield();
+        if (caught_depth > 0)
+            samples.push_back({now, std::vector<void*>(caught, caught + caught_depth.load())});
+        last_sample = now;
+        before = Clock::now();
+        times = thread_times();
+    }
+}
+
+// On the main thread, once the main loop's tick has started.
+inline void start_sampling() {
+    main_thread = pthread_self();
+    void* warm[2];
+    backtrace(warm, 2); // loads the unwinder now, not in the signal handler
+    struct sigaction action {};
+    action.sa_handler = on_sample_signal;
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGPROF, &action, nullptr);
+    tick_at = Clock::now().time_since_epoch().count();
+    sampling = true;
+    watchdog = std::thread(watch);
+}
+
+inline void stop_sampling() {
+    sampling = false;
+    if (watchdog.joinable())
+        watchdog.join();
+}
+
+// The named functions of a sampled stack, innermost first, at most `count`, the
+// signal handler's own frames left out.
+inline std::string named_frames(const Sample& sample, std::size_t count) {
+    char** names = backtrace_symbols(sample.frames.data(), int(sample.frames.size()));
+    std::string stack;
+    std::size_t shown = 0;
+    for (std::size_t i = 2; names && i < sample.frames.size() && shown < count; ++i) {
+        const std::string name = names[i];
+        const auto open = name.find('('), plus = name.find('+', open);
+        if (open == std::string::npos || plus == std::string::npos || plus == open + 1)
+            continue;
+        stack += (shown++ ? " < " : "") + name.substr(open + 1, plus - open - 1);
+    }
+    std::free(names);
+    return stack;
+}
+
 // A stall of the main loop and where its time went.
 struct Stall {
     int phase;
@@ -103,6 +225,7 @@ struct Stall {
     double late_ms;
     ThreadTimes main; // the main thread's own
     double lock_wait_ms;
+    ThreadTimes x_server; // the X server's, zero if unknown
 };
 
 // The longest hold by another thread that overlaps the stall; null if none.
@@ -113,6 +236,25 @@ inline const Hold* longest_hold_in(const Stall& stall) {
             (!longest || h.to - h.from > longest->to - longest->from))
             longest = &h;
     return longest;
+}
+
+// How long of the stall the machine stood still (see the watchdog).
+inline double stood_still_ms(const Stall& s) {
+    double still_ms = 0;
+    for (const Pause& p : pauses)
+        if (p.to > s.from && p.from < s.to)
+            still_ms += std::chrono::duration<double, std::milli>(std::min(p.to, s.to) -
+                                                                  std::max(p.from, s.from))
+                            .count();
+    return still_ms;
+}
+
+// The stall less the time in which the main thread or the X server (which it may
+// wait for) was ready to run but had no processor, or the machine stood still: what
+// of it the console and the server took themselves. Call after stop_sampling.
+inline double without_waits_for_processors_ms(const Stall& s) {
+    const double waited = std::max(stood_still_ms(s), s.main.runq_ms + s.x_server.runq_ms);
+    return std::max(0.0, s.late_ms - waited);
 }
 
 // One line per stall, the longest first, at most `count`.
@@ -134,7 +276,25 @@ inline void print(std::vector<Stall> stalls, const char* const* phase_names, std
                         "%.2f)",
                         h->who, std::chrono::duration<double, std::milli>(h->to - h->from).count(),
                         h->spent.cpu_ms, h->spent.runq_ms);
+        if (x_server_fd >= 0)
+            std::printf("; X server working %.2f, waiting for a processor %.2f",
+                        s.x_server.cpu_ms, s.x_server.runq_ms);
         std::printf("\n");
+        if (const double still_ms = stood_still_ms(s); still_ms > 0)
+            std::printf("      the whole machine stood still %.2f ms of it\n", still_ms);
+        // Where the main thread was, once per different place.
+        std::string last;
+        for (const Sample& sample : samples) {
+            if (sample.at < s.from || sample.at > s.to)
+                continue;
+            std::string stack = named_frames(sample, 7);
+            if (stack == last)
+                continue;
+            std::printf("      main thread at +%.0f ms: %s\n",
+                        std::chrono::duration<double, std::milli>(sample.at - s.from).count(),
+                        stack.c_str());
+            last = std::move(stack);
+        }
     }
 }
 
