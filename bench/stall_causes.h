@@ -218,6 +218,18 @@ inline std::string named_frames(const Sample& sample, std::size_t count) {
     return stack;
 }
 
+// What the bench did when (a sale started, ...), to place each stall.
+struct Mark {
+    Clock::time_point at;
+    std::string what;
+};
+inline std::mutex marks_mutex;
+inline std::vector<Mark> marks;
+inline void mark(std::string what) {
+    std::lock_guard keep(marks_mutex);
+    marks.push_back({Clock::now(), std::move(what)});
+}
+
 // A stall of the main loop and where its time went.
 struct Stall {
     int phase;
@@ -276,6 +288,17 @@ inline void print(std::vector<Stall> stalls, const char* const* phase_names, std
                         "%.2f)",
                         h->who, std::chrono::duration<double, std::milli>(h->to - h->from).count(),
                         h->spent.cpu_ms, h->spent.runq_ms);
+        {
+            std::lock_guard keep_marks(marks_mutex);
+            const Mark* last = nullptr;
+            for (const Mark& m : marks)
+                if (m.at <= s.from)
+                    last = &m;
+            if (last)
+                std::printf("; %.0f ms after %s",
+                            std::chrono::duration<double, std::milli>(s.from - last->at).count(),
+                            last->what.c_str());
+        }
         if (x_server_fd >= 0)
             std::printf("; X server working %.2f, waiting for a processor %.2f",
                         s.x_server.cpu_ms, s.x_server.runq_ms);
