@@ -235,7 +235,6 @@ std::string run_sale() {
         gtk_button_clicked(GTK_BUTTON(btn_start_txn));
         return 0;
     });
-
     while (Txnstate)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     stall_causes::mark("sale " + std::to_string(sale) + " ended");
