@@ -8,6 +8,7 @@
 #include "transactions.h"
 #include "gui_harness.h"
 #include "journal.h"
+#include "journal_json.h"
 #include "journal_store.h"
 #include "korvex.h"
 #include "sim_txn.h"
@@ -23,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,11 +44,6 @@ std::vector<std::string> lines_of(const std::string& text) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-void set_buffer(GtkTextBuffer* buffer, const std::string& text) {
-    gui::Locked lock;
-    gtk_text_buffer_set_text(buffer, text.c_str(), -1);
 }
 
 std::string value_of(const std::vector<JournalField>& fields, const std::string& name) {
@@ -114,16 +111,9 @@ class JournalEntries : public SimStateTest {
         return found;
     }
 
-    // A transaction of the type in `row` with these inputs, the others empty.
     static std::function<void()>
     transaction(int row, std::vector<std::pair<GtkWidget*, std::string>> inputs) {
-        return [row, inputs] {
-            gui::clear_transaction_inputs();
-            gui::set_active(cmb_txn_type, row);
-            for (const auto& [entry, text] : inputs)
-                gui::set_text(entry, text);
-            gui::click(btn_start_txn);
-        };
+        return [row, inputs] { gui::start_transaction(row, inputs); };
     }
 
     std::unique_ptr<JournalStore> store_;
@@ -144,6 +134,8 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         } summary = {};
         int result = 0;
         const char* result_text = "OK";
+        // What the page shows of the answer meanwhile: entry, text and, where given, colour.
+        std::vector<std::tuple<GtkWidget*, const char*, const char*>> shown = {};
     };
     const std::string certificate = test_work_dir() + "/journal-test.pem";
     std::ofstream(certificate) << "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
@@ -151,8 +143,11 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
     const Operation operations[] = {
         // Every type of transaction runs one worker under its type's name: a sale
         // and a void that the terminal refuses stand for them all.
-        {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}}),
-         "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"}},
+        {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}, {txt_txn_input_cashier_id, "C1"}}),
+         "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"},
+         0, "OK", {{txt_txn_output_txn_status, "Authorised", nullptr},
+                   {txt_txn_output_total_amount, "000000001250", nullptr},
+                   {txt_txn_output_cashier_id, "C1", nullptr}}},
         // Twenty digits reach the terminal cut to the field's thirteen, which it
         // refuses: the list shows no amount rather than another number.
         {"SALE", transaction(0, {{txt_txn_input_amount1, "12345678901234567890"}}),
@@ -199,14 +194,16 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
              gui::set_active(cmb_txn_type, 1);
              gui::click(btn_check_eligibilit);
          }, "CheckEligibility_in", "TransactionTypeIn", "01", {"CheckEligibility_out"}},
+        // The serial number is sent on its nine bytes.
         {"PED authentication", [] {
-             gui::set_text(txt_ped_serial_number, "SN4711");
+             gui::set_text(txt_ped_serial_number, "SIMPED001XYZ");
              gui::click(btn_ped_authentication);
-         }, "PEDAuthentication_in", "pedSerialNbrIn", "SN4711", {"PEDAuthentication_out"}},
+         }, "PEDAuthentication_in", "pedSerialNbrIn", "SIMPED001", {"PEDAuthentication_out"}, {},
+         0, "OK", {{txt_ped_authentication_status, "AUTH OK", gui::kGreen}}},
         {"Card reading", [] { gui::click(btn_read_mag_card_tracks); },
          "", "", "", {"ReadTracks_out"}},
         {"Print information", [] {
-             set_buffer(buf_print_information, "JOURNAL TEST");
+             gui::set_buffer(buf_print_information, "JOURNAL TEST");
              gui::click(btn_print_information);
          }, "PrintInformation_in", "PrintBufferIn", "JOURNAL TEST", {"PrintInformation_out"}},
         {"Application enablement", [] {
@@ -250,6 +247,11 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
              gui::set_text(txt_tfr_inp_form_nbr, "FORM42");
              gui::click(btn_tfr_inp_start_tax_free);
          }, "TFRTransactionIn", "TaxFreeFormNumberIn", "FORM42", {"TFRTransactionOut"}, {nullptr, "Successful"}},
+        // No mode chosen sends mode 0.
+        {"Donation mode", [] {
+             gui::set_active(cmb_pe_donation_mode, -1);
+             gui::click(btn_pe_set_donation_mode);
+         }, "PenniesDonationModeIn", "DonationModeIn", "0", {"PenniesDonationModeOut"}},
         {"Donation mode", [] {
              gui::set_active(cmb_pe_donation_mode, 1);
              gui::click(btn_pe_set_donation_mode);
@@ -312,6 +314,12 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         if (op.summary.invoice) {
             EXPECT_EQ(e->invoice, op.summary.invoice);
         }
+        for (const auto& [entry, text, colour] : op.shown) {
+            EXPECT_EQ(gui::text(entry), text) << gui::id_of(entry);
+            if (colour) {
+                EXPECT_EQ(gui::settled_color(entry, colour), colour) << gui::id_of(entry);
+            }
+        }
     }
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
     // As the window was found: the entries, the type, the clock's selectors, and the
@@ -353,11 +361,10 @@ TEST_F(JournalEntries, APolledStatusOnlyWhenItChanges) {
 // A sale the cashier signs off, end to end: the sale the window showed, when the
 // cashier answered, and both receipt copies as the view showed them.
 TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
-    gui::click(btn_start_ecr_event_server);
-    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    ASSERT_TRUE(gui::event_server(true));
     gui::click(btn_prn_clear);
     const std::int64_t since = now_ms();
-    transaction(0, {{txt_txn_input_amount1, "10011"}})();
+    gui::start_transaction(0, {{txt_txn_input_amount1, "10011"}});
     ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
     gui::click(rad_sign_ok);
     ASSERT_TRUE(gui::wait_for_text(txt_txn_output_txn_status, "Authorised"));
@@ -399,8 +406,7 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
         copies += line == "MERCHANT COPY" || line == "CUSTOMER COPY";
     EXPECT_EQ(copies, 2);
 
-    gui::click(btn_stop_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+    EXPECT_TRUE(gui::event_server(false));
 }
 
 // Each question the terminal asks the cashier during a sale: the answer given in
@@ -509,8 +515,7 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
          "Suspected fraud", "Void", nullptr, nullptr, nullptr},
     };
     // clang-format on
-    gui::click(btn_start_ecr_event_server);
-    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    ASSERT_TRUE(gui::event_server(true));
     for (const Question& q : questions) {
         SCOPED_TRACE(std::string(q.question) + " " + q.given);
         // The sale outlasts the DCC offer shown, for a while under its announcement.
@@ -524,7 +529,7 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
         asked_before = calls("GetPasswordParams");
         given_before = calls("SetPassword");
         const std::int64_t since = now_ms();
-        transaction(0, {{txt_txn_input_amount1, q.amount}})();
+        gui::start_transaction(0, {{txt_txn_input_amount1, q.amount}});
         q.answer();
         const std::optional<JournalEntry> e = entry_of("SALE", since);
         ASSERT_TRUE(e);
@@ -543,8 +548,7 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
     }
     gui::set_text(txt_set_password, "");
     gui::answer_dialogs(GTK_RESPONSE_OK);
-    gui::click(btn_stop_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+    EXPECT_TRUE(gui::event_server(false));
 }
 
 // No file of the working folder holds a whole card number, track data or a
@@ -556,14 +560,14 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
     put(sale.PANOut, "6799990000044564");
     put(sale.HostTextOut, "CARD 6799 9900 0004 4564 OK");
     script("Transaction_Launch", sale);
-    transaction(0, {{txt_txn_input_amount1, "1250"}})();
+    gui::start_transaction(0, {{txt_txn_input_amount1, "1250"}});
     ASSERT_TRUE(entry_of("SALE", since));
 
     gui::click(btn_read_mag_card_tracks);
     ASSERT_TRUE(entry_of("Card reading", since));
 
     // Printed free text comes back as a receipt line.
-    set_buffer(buf_print_information, "CARD 6799 9900 0004 4564");
+    gui::set_buffer(buf_print_information, "CARD 6799 9900 0004 4564");
     gui::click(btn_print_information);
     ASSERT_TRUE(gui::pump_until([] {
         return gui::buffer_text_locked(buf_print_job).find("CARD 6799 9900 0004 4564") !=
@@ -580,17 +584,27 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
     const std::vector<std::string> secrets = {"6799990000044564", "6799 9900 0004 4564",
                                               "^SIMPAY/TEST CARD^2812", "=28122010000000000?",
                                               "S3CRET99"};
-    std::string journal_bytes;
-    for (const fs::directory_entry& file : fs::recursive_directory_iterator(test_work_dir())) {
-        if (!file.is_regular_file())
-            continue;
-        const std::string bytes = read_file(file.path().string());
-        for (const std::string& secret : secrets)
-            EXPECT_EQ(bytes.find(secret), std::string::npos) << secret << " in " << file.path();
-        if (file.path().filename().string().starts_with("journal.db"))
-            journal_bytes += bytes;
+    // The journal keeps its entries' bodies compressed: they are read back as well,
+    // every call's bytes in hex.
+    std::string kept;
+    store_->for_each({"", since, {}}, [&](const JournalEntry& e) {
+        kept += entry_json_line(e);
+        return true;
+    });
+    for (const std::string& secret : secrets) {
+        char hex[3];
+        std::string secret_hex;
+        for (const unsigned char c : secret)
+            secret_hex += (std::snprintf(hex, sizeof hex, "%02x", c), hex);
+        EXPECT_EQ(kept.find(secret), std::string::npos) << secret << " kept";
+        EXPECT_EQ(kept.find(secret_hex), std::string::npos) << secret << " kept in a call's bytes";
+        for (const fs::directory_entry& file : fs::recursive_directory_iterator(test_work_dir()))
+            if (file.is_regular_file()) {
+                EXPECT_EQ(read_file(file.path().string()).find(secret), std::string::npos)
+                    << secret << " in " << file.path();
+            }
     }
-    EXPECT_NE(journal_bytes.find("6799 99** **** 4564"), std::string::npos) << "nothing written";
+    EXPECT_NE(kept.find("6799 99** **** 4564"), std::string::npos) << "nothing written";
 }
 
 // While another program holds the journal's write lock, the window says the journal
@@ -599,11 +613,7 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
 TEST_F(JournalEntries, AJournalThatTakesNoWritesForAWhileIsNamedBesideTheResultLine) {
     GtkWidget* notice = gui::find_child(MainEcrWindow, "lbl_journal");
     ASSERT_TRUE(notice);
-    // The notice as shown; the caller holds the lock (inside gui::pump_until).
-    const auto shown = [&] {
-        return std::string(gtk_widget_get_visible(notice) ? gtk_label_get_text(GTK_LABEL(notice))
-                                                          : "");
-    };
+    const auto shown = [&] { return gui::shown_label(notice); };
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(journal_path(test_work_dir()).c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -641,7 +651,7 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
     gui::stop_answering_dialogs(); // the file choosers are answered here
     gui::click(btn_prn_clear);
     const std::int64_t since = now_ms();
-    transaction(0, {{txt_txn_input_amount1, "4500"}})();
+    gui::start_transaction(0, {{txt_txn_input_amount1, "4500"}});
     ASSERT_TRUE(gui::pump_until([] {
         const std::string view = gui::buffer_text_locked(buf_print_job);
         return view.find("TOTAL €45.00") != std::string::npos &&
@@ -668,12 +678,7 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         {btn_jrn_export_receipt_pdf, 0, "226.772 x ", false},
         {btn_jrn_export_receipt_pdf, 1, "595.276 x 841.89 pts", false},
     };
-    ASSERT_TRUE(gui::pump_until([] { return gtk_widget_get_mapped(page_journal); }));
-    {
-        gui::Locked lock;
-        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "SALE"); // not a later "Receipt" entry
-        g_signal_emit_by_name(txt_jrn_search, "activate");
-    }
+    gui::search_journal("SALE"); // not a later "Receipt" entry
     ASSERT_TRUE(gui::pump_until([] {
         GtkTreeIter first;
         if (!gtk_tree_model_get_iter_first(GTK_TREE_MODEL(ls_journal), &first))
@@ -687,22 +692,18 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         const std::string path =
             test_work_dir() + "/receipt-" + std::to_string(&c - cases) + ".pdf";
         SCOPED_TRACE(path);
-        gui::click(c.button);
-        GtkWidget* dialog = nullptr;
-        ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
-        GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-        GtkWidget* paper =
-            gui::find_child(gtk_file_chooser_get_extra_widget(chooser), "cmb_receipt_paper");
-        ASSERT_TRUE(paper);
-        {
-            gui::Locked lock;
-            EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), GTK_WINDOW(MainEcrWindow));
-            gtk_file_chooser_set_current_folder(chooser, test_work_dir().c_str());
-            gtk_file_chooser_set_current_name(chooser, fs::path(path).filename().c_str());
-            gtk_combo_box_set_active(GTK_COMBO_BOX(paper), c.paper);
-            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-        }
-        ASSERT_TRUE(gui::pump_until([&] { return fs::exists(path) && !gui::dialog_open(); }));
+        gui::choose_file(c.button, test_work_dir(), fs::path(path).filename(), GTK_RESPONSE_ACCEPT,
+                         [&](GtkWidget* dialog) {
+                             GtkWidget* paper = gui::find_child(
+                                 gtk_file_chooser_get_extra_widget(GTK_FILE_CHOOSER(dialog)),
+                                 "cmb_receipt_paper");
+                             ASSERT_TRUE(paper);
+                             gui::set_active(paper, c.paper);
+                             gui::Locked lock;
+                             EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)),
+                                       GTK_WINDOW(MainEcrWindow));
+                         });
+        ASSERT_TRUE(gui::pump_until([&] { return fs::exists(path); }));
         EXPECT_NE(poppler("pdfinfo", path).find(c.size), std::string::npos)
             << poppler("pdfinfo", path);
         // The merchant's name and the sale's type print bold, also from the journal.
@@ -714,10 +715,6 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         EXPECT_EQ(text.find("4111111111111111"), std::string::npos) << text;
         EXPECT_EQ(text.find("411111******1111") != std::string::npos, c.full_card_shown) << text;
     }
-    {
-        gui::Locked lock;
-        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "");
-        g_signal_emit_by_name(txt_jrn_search, "activate");
-    }
+    gui::search_journal("");
     gui::show_start_page();
 }
