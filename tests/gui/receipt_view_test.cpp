@@ -162,24 +162,7 @@ TEST_F(ReceiptView, ClearingWhileLinesArrive) {
 // Opens the save dialog, names the file and answers it; returns once it closed.
 void save_as(const char* name, int response,
              const std::function<void(GtkWidget*)>& meanwhile = {}) {
-    gui::click(btn_prn_save);
-    GtkWidget* dialog = nullptr;
-    ASSERT_TRUE(
-        gui::pump_until([&] { return (dialog = gui::visible_file_chooser()) != nullptr; }));
-    if (meanwhile)
-        meanwhile(dialog);
-    {
-        gui::Locked lock;
-        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name);
-    }
-    // Answered on every pass until it closes: an answer given before the save
-    // thread's dialog loop runs is lost (seen under load).
-    ASSERT_TRUE(gui::pump_until([&] {
-        GtkWidget* open = gui::visible_file_chooser();
-        if (open)
-            gtk_dialog_response(GTK_DIALOG(open), response);
-        return !open;
-    }));
+    gui::choose_file(btn_prn_save, "", name, response, meanwhile);
 }
 
 TEST_F(ReceiptView, SaveWritesTheViewAsItIsWhenAcceptedAndNothingWhenCancelled) {
