@@ -144,6 +144,8 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         const char* dialog; // the dialog text, or null
         const char* window; // the window opened, or null
         const char* answer; // the answer call made once dialog or window is closed
+        int response = GTK_RESPONSE_OK; // the cashier's answer to the dialog
+        short sent = -1; // the suspected fraud status sent for it
     };
     const Dispatch table[] = {
         {1, "CheckSignReq", "A signature Verification request is received\nTransaction Type = SALE",
@@ -159,7 +161,13 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         // their windows open all the same.
         {7, "GetPartialAuthData", nullptr, "partial_auth_dlg", "SetPartialAuthStatus"},
         {8, "GetAVSRejectionData", nullptr, "avs_rej_dlg", "SetAVSRejectionStatus"},
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus"},
+        // Only "Yes" voids (0); "No" and closing the dialog go on (1).
+        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
+         GTK_RESPONSE_YES, 0},
+        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
+         GTK_RESPONSE_NO, 1},
+        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
+         GTK_RESPONSE_DELETE_EVENT, 1},
         {10, nullptr, "An automatic batch close event was received", nullptr, nullptr},
         {11, nullptr, nullptr, nullptr, nullptr},
         {-1, nullptr, nullptr, nullptr, nullptr},
@@ -170,12 +178,12 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
                                          "GetPartialAuthData",     "GetAVSRejectionData",
                                          "SetSuspectedFraudStatus"};
     for (const Dispatch& d : table) {
-        SCOPED_TRACE(d.code);
+        SCOPED_TRACE(std::to_string(d.code) + " answered " + std::to_string(d.response));
         korvex_sim_reset();
         script("CheckVoiceReferralReq", VoiceReferralInfos_out{});
         script("GetPasswordParams", PasswordParamsOut{1, 3, 0, 0});
         IsSignatureSet = true; // the cashier answered already
-        gui::answer_dialogs(GTK_RESPONSE_OK);
+        gui::answer_dialogs(d.response);
         run_event(d.code);
 
         if (d.window) {
@@ -199,25 +207,13 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         if (d.dialog) {
             EXPECT_EQ(dialogs[0].text, d.dialog);
         }
+        if (d.sent >= 0) {
+            EXPECT_EQ(dialogs[0].title, "SUSPECTED FRAUD");
+            EXPECT_EQ(last_request<SuspectedFraudInOut>(d.answer).SuspectedFraudStatusIn, d.sent);
+        }
         if (!d.fetch && !d.answer) { // only the loop itself shows something
             EXPECT_EQ(gui::text(txt_request_output), "OK");
         }
-    }
-}
-
-TEST_F(TerminalEvents, SuspectedFraudSendsZeroOnlyForYes) {
-    for (const auto& [response, sent] : std::vector<std::pair<int, short>>{
-             {GTK_RESPONSE_YES, 0}, {GTK_RESPONSE_NO, 1}, {GTK_RESPONSE_DELETE_EVENT, 1}}) {
-        SCOPED_TRACE(response);
-        korvex_sim_reset();
-        gui::answer_dialogs(response);
-        run_event(9);
-        ASSERT_TRUE(gui::pump_until([&] { return loop_ended(); }));
-        ASSERT_EQ(calls("SetSuspectedFraudStatus"), 1u);
-        EXPECT_EQ(
-            last_request<SuspectedFraudInOut>("SetSuspectedFraudStatus").SuspectedFraudStatusIn,
-            sent);
-        EXPECT_EQ(the_dialog().title, "SUSPECTED FRAUD"); // its text: see the dispatch
     }
 }
 
@@ -411,28 +407,14 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
         const char* window;
         const char* label; // shows the detail that tells the two windows apart
         const char* answer_call;
-        const char* decline;         // the refusing button, null: only closing refuses
-        short declined;              // the status a refusal sends
-        short (*accept)(GtkWidget*); // returns the status that must reach the terminal
+        const char* accept;  // the accepting button (the referral's with item 1, declined)
+        const char* decline; // the refusing button, null: only closing refuses
+        short accepted, declined; // the statuses each sends
     };
     const Kind kinds[] = {
-        {7, "partial_auth_dlg", "lb_hp_amt", "SetPartialAuthStatus", "btn_hp_dec", 1,
-         [](GtkWidget* w) -> short {
-             gui::click(find_child(w, "btn_hp_acc"));
-             return 0;
-         }},
-        {8, "avs_rej_dlg", "lb_avs_resp", "SetAVSRejectionStatus", "btn_avs_dec", 1,
-         [](GtkWidget* w) -> short {
-             gui::click(find_child(w, "btn_avs_acc"));
-             return 0;
-         }},
-        {2, "win_voice_ref", "lb_Phone", "SetAuthorisation", nullptr, 0,
-         [](GtkWidget* w) -> short {
-             gui::click(find_child(w, "accept_check"));
-             gui::set_active(find_child(w, "cb_ref_state"), 1);
-             gui::click(find_child(w, "btn_auth_ok"));
-             return 1;
-         }},
+        {7, "partial_auth_dlg", "lb_hp_amt", "SetPartialAuthStatus", "btn_hp_acc", "btn_hp_dec", 0, 1},
+        {8, "avs_rej_dlg", "lb_avs_resp", "SetAVSRejectionStatus", "btn_avs_acc", "btn_avs_dec", 0, 1},
+        {2, "win_voice_ref", "lb_Phone", "SetAuthorisation", "btn_auth_ok", nullptr, 1, 0},
     };
     for (const Kind& kind : kinds) {
         // The status sent by the latest answer (the referral's is not its record's start).
@@ -471,9 +453,13 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
                           "000000012345678");
             }
 
-            const short accepted = kind.accept(by_label[order[0]]);
+            if (kind.event == 2) {
+                gui::click(find_child(by_label[order[0]], "accept_check"));
+                gui::set_active(find_child(by_label[order[0]], "cb_ref_state"), 1);
+            }
+            gui::click(find_child(by_label[order[0]], kind.accept));
             ASSERT_EQ(calls(kind.answer_call), 1u);
-            EXPECT_EQ(sent(), accepted);
+            EXPECT_EQ(sent(), kind.accepted);
             const std::vector<GtkWidget*> left = open_windows(kind.window);
             ASSERT_EQ(left.size(), 1u) << "the answered window closes, the other stays";
             EXPECT_EQ(gui::label_text(find_child(left[0], kind.label)), order[1]);
