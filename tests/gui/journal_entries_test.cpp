@@ -111,9 +111,27 @@ class JournalEntries : public SimStateTest {
         return found;
     }
 
-    static std::function<void()>
-    transaction(int row, std::vector<std::pair<GtkWidget*, std::string>> inputs) {
+    using Inputs = std::vector<std::pair<GtkWidget*, std::string>>;
+    static std::function<void()> transaction(int row, Inputs inputs) {
         return [row, inputs] { gui::start_transaction(row, inputs); };
+    }
+    // After `before`, sets each input (an entry's text, a combo box's row, a spin
+    // button's or check button's value) and presses `button`.
+    static std::function<void()> pressed(GtkWidget* button, Inputs inputs = {},
+                                         std::function<void()> before = [] {}) {
+        return [=] {
+            before();
+            for (const auto& [widget, value] : inputs)
+                if (GTK_IS_COMBO_BOX(widget))
+                    gui::set_active(widget, std::stoi(value));
+                else if (GTK_IS_SPIN_BUTTON(widget))
+                    gui::set_spin(widget, std::stod(value));
+                else if (GTK_IS_TOGGLE_BUTTON(widget))
+                    gui::set_toggle(widget, value == "1");
+                else
+                    gui::set_text(widget, value);
+            gui::click(button);
+        };
     }
 
     std::unique_ptr<JournalStore> store_;
@@ -153,134 +171,90 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         {"SALE", transaction(0, {{txt_txn_input_amount1, "12345678901234567890"}}),
          "Transaction_in", "Amount1In", "1234567890123", {"Transaction_out"}, {""}, 3,
          "Bad Request Format"},
-        {"Last transaction", [] { gui::click(btn_get_last_txn_data); },
+        {"Last transaction", pressed(btn_get_last_txn_data),
          "", "", "", {"GetLastTxnData_out"}, {"1250", "Authorised"}},
         {"VOID", transaction(2, {{txt_txn_input_invoice_num, "999999"}}),
          "Transaction_in", "InvoiceNumberIn", "999999", {"Transaction_out"}, {nullptr, "Invoice Not Found"}},
-        {"Terminal status", [] {
-             gui::set_toggle(chb_periodic_get_terminal_status, false);
-             gui::click(btn_get_status);
-         }, "", "", "", {"Status_out"}},
-        {"Set date and time", [] {
-             gui::set_spin(sp_dt_hour, 13);
-             gui::click(btn_set_terminal_date_time);
-         }, "TimeDate_in", "HourIn", "13", {"TimeDate_out"}},
-        {"Set IP address", [] {
-             gui::set_text(txt_new_ip_address, "192.0.2.10");
-             gui::click(btn_set_ip_address);
-         }, "SetTerminalIPAddress_InOut", "IPAddressIn", "192.0.2.10", {"SetTerminalIPAddress_InOut"}},
-        {"Set certificate", [&] {
-             gui::set_text(txt_ssl_certificate_path, certificate);
-             gui::click(btn_set_ssl_certificate);
-         }, "SetSSLCertificate_InOut", "PathIn", certificate.c_str(), {"SetSSLCertificate_InOut"}},
+        {"Terminal status", pressed(btn_get_status, {{chb_periodic_get_terminal_status, "0"}}),
+         "", "", "", {"Status_out"}},
+        {"Set date and time", pressed(btn_set_terminal_date_time, {{sp_dt_hour, "13"}}),
+         "TimeDate_in", "HourIn", "13", {"TimeDate_out"}},
+        {"Set IP address", pressed(btn_set_ip_address, {{txt_new_ip_address, "192.0.2.10"}}),
+         "SetTerminalIPAddress_InOut", "IPAddressIn", "192.0.2.10", {"SetTerminalIPAddress_InOut"}},
+        {"Set certificate", pressed(btn_set_ssl_certificate, {{txt_ssl_certificate_path, certificate}}),
+         "SetSSLCertificate_InOut", "PathIn", certificate.c_str(), {"SetSSLCertificate_InOut"}},
         // No password request waits: the terminal has nothing to take.
-        {"Set password", [] {
-             gui::set_text(txt_set_password, "1234");
-             gui::set_active(cmb_setpw_entry_status, 1);
-             gui::click(btn_set_passw);
-         }, "SetPasswordIn", "EntryStatusIn", "0", {"SetPasswordOut"}, {}, 10, "No Received Data"},
-        {"Receipt printing", [] { gui::click(rad_print_txn_receipt_enabled); },
+        {"Set password", pressed(btn_set_passw, {{txt_set_password, "1234"}, {cmb_setpw_entry_status, "1"}}),
+         "SetPasswordIn", "EntryStatusIn", "0", {"SetPasswordOut"}, {}, 10, "No Received Data"},
+        {"Receipt printing", pressed(rad_print_txn_receipt_enabled),
          "InitTxnReceiptPrint_InOut", "StatusIn", "1", {"InitTxnReceiptPrint_InOut"}},
-        {"Message tracing", [] {
-             gui::set_text(txt_new_folder_path, "/nonexistent/trace");
-             gui::click(btn_set_logFile_folder_path);
-         }, "SetTraceTlvMessagesEnabelement_InOut", "FolderPathInOut", "/nonexistent/trace",
+        {"Message tracing", pressed(btn_set_logFile_folder_path, {{txt_new_folder_path, "/nonexistent/trace"}}),
+         "SetTraceTlvMessagesEnabelement_InOut", "FolderPathInOut", "/nonexistent/trace",
          {"SetTraceTlvMessagesEnabelement_InOut"}, {}, 3, "Bad Request Format"},
-        {"Event server start", [] { gui::click(btn_start_ecr_event_server); },
-         "", "", "", {"TerminalEventOut"}},
-        {"Event server stop", [] { gui::click(btn_stop_ecr_event_server); },
-         "", "", "", {"TerminalEventOut"}},
-        {"Eligibility check", [] {
-             gui::set_active(cmb_txn_type, 1);
-             gui::click(btn_check_eligibilit);
-         }, "CheckEligibility_in", "TransactionTypeIn", "01", {"CheckEligibility_out"}},
+        {"Event server start", pressed(btn_start_ecr_event_server), "", "", "", {"TerminalEventOut"}},
+        {"Event server stop", pressed(btn_stop_ecr_event_server), "", "", "", {"TerminalEventOut"}},
+        {"Eligibility check", pressed(btn_check_eligibilit, {{cmb_txn_type, "1"}}),
+         "CheckEligibility_in", "TransactionTypeIn", "01", {"CheckEligibility_out"}},
         // The serial number is sent on its nine bytes.
-        {"PED authentication", [] {
-             gui::set_text(txt_ped_serial_number, "SIMPED001XYZ");
-             gui::click(btn_ped_authentication);
-         }, "PEDAuthentication_in", "pedSerialNbrIn", "SIMPED001", {"PEDAuthentication_out"}, {},
+        {"PED authentication", pressed(btn_ped_authentication, {{txt_ped_serial_number, "SIMPED001XYZ"}}),
+         "PEDAuthentication_in", "pedSerialNbrIn", "SIMPED001", {"PEDAuthentication_out"}, {},
          0, "OK", {{txt_ped_authentication_status, "AUTH OK", gui::kGreen}}},
-        {"Card reading", [] { gui::click(btn_read_mag_card_tracks); },
-         "", "", "", {"ReadTracks_out"}},
-        {"Print information", [] {
-             gui::set_buffer(buf_print_information, "JOURNAL TEST");
-             gui::click(btn_print_information);
-         }, "PrintInformation_in", "PrintBufferIn", "JOURNAL TEST", {"PrintInformation_out"}},
-        {"Application enablement", [] {
-             gui::set_active(cmb_application_identifier, 2);
-             gui::click(btn_check_application_enablement);
-         }, "CheckApplicationEnablementIn", "ApplicationIdIn", "2", {"CheckApplicationEnablementOut"}},
+        {"Card reading", pressed(btn_read_mag_card_tracks), "", "", "", {"ReadTracks_out"}},
+        {"Print information", pressed(btn_print_information, {}, [] {
+             gui::set_buffer(buf_print_information, "JOURNAL TEST"); }),
+         "PrintInformation_in", "PrintBufferIn", "JOURNAL TEST", {"PrintInformation_out"}},
+        {"Application enablement", pressed(btn_check_application_enablement, {{cmb_application_identifier, "2"}}),
+         "CheckApplicationEnablementIn", "ApplicationIdIn", "2", {"CheckApplicationEnablementOut"}},
         // The first detail record is fetched by the worker, within its operation.
-        {"Settlement", [] {
-             script("DoSettlement", settlement_with_records(2));
-             gui::set_text(txt_settlement_msg_num, "7");
-             gui::click(btn_do_settlement);
-         }, "SettlementRequestIn", "MessageNumberIn", "7",
+        {"Settlement", pressed(btn_do_settlement, {{txt_settlement_msg_num, "7"}}, [] {
+             script("DoSettlement", settlement_with_records(2)); }),
+         "SettlementRequestIn", "MessageNumberIn", "7",
          {"SettlementResponseOut", "SettlementDataRecordOut"}, {nullptr, "Authorised"}},
         // A row the operator picks later is an operation of its own.
         {"Settlement record", [] {
              script("GetTransactionDetailDataRecord", SettlementDataRecordOut{});
              gui::set_active(cmb_settlement_record_num, 1);
          }, "SettlementRequestIn", "TxnDetailDataRecordIndexIn", "2", {"SettlementDataRecordOut"}},
-        {"Settlement data", [] {
-             script("GetSettlementData", settlement_with_records(1));
-             gui::set_text(txt_get_settlement_msg_num, "8");
-             gui::click(btn_get_settlement_data);
-         }, "SettlementRequestIn", "MessageNumberIn", "8",
+        {"Settlement data", pressed(btn_get_settlement_data, {{txt_get_settlement_msg_num, "8"}}, [] {
+             script("GetSettlementData", settlement_with_records(1)); }),
+         "SettlementRequestIn", "MessageNumberIn", "8",
          {"SettlementResponseOut", "SettlementDataRecordOut"}, {nullptr, "Authorised"}},
-        {"Tip adjustment", [] {
-             script("AdjustTipAmount", AdjustTipAmountOut{});
-             gui::set_text(txt_ata_invoice_num, "000123");
-             gui::set_text(txt_ata_total_amount, "2000");
-             gui::click(btn_adjust_tip_amount);
-         }, "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"},
-         {"2000", nullptr, "000123"}},
-        {"Exchange rate update", [] {
-             gui::set_active(cmb_exr_update_mth, 0);
-             gui::click(btn_exr_do_exr_update);
-         }, "ExchangeRateUpdateIn", "UpdateMethodIn", "0",
+        {"Tip adjustment", pressed(btn_adjust_tip_amount,
+             {{txt_ata_invoice_num, "000123"}, {txt_ata_total_amount, "2000"}},
+             [] { script("AdjustTipAmount", AdjustTipAmountOut{}); }),
+         "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"}, {"2000", nullptr, "000123"}},
+        {"Exchange rate update", pressed(btn_exr_do_exr_update, {{cmb_exr_update_mth, "0"}}),
+         "ExchangeRateUpdateIn", "UpdateMethodIn", "0",
          {"ExchangeRateUpdateOut", "CurrencyDetailsRecordOut"}, {nullptr, "Rates Sent Successfully"}},
-        {"Tax-free refund", [] {
+        {"Tax-free refund", pressed(btn_tfr_inp_start_tax_free, {{txt_tfr_inp_form_nbr, "FORM42"}}, [] {
              TFRTransactionOut out{};
              put(out.TransactionStatusOut, "1");
              script("DoTaxFreeRefund", out);
-             gui::set_text(txt_tfr_inp_form_nbr, "FORM42");
-             gui::click(btn_tfr_inp_start_tax_free);
-         }, "TFRTransactionIn", "TaxFreeFormNumberIn", "FORM42", {"TFRTransactionOut"}, {nullptr, "Successful"}},
+         }), "TFRTransactionIn", "TaxFreeFormNumberIn", "FORM42", {"TFRTransactionOut"}, {nullptr, "Successful"}},
         // No mode chosen sends mode 0.
-        {"Donation mode", [] {
-             gui::set_active(cmb_pe_donation_mode, -1);
-             gui::click(btn_pe_set_donation_mode);
-         }, "PenniesDonationModeIn", "DonationModeIn", "0", {"PenniesDonationModeOut"}},
-        {"Donation mode", [] {
-             gui::set_active(cmb_pe_donation_mode, 1);
-             gui::click(btn_pe_set_donation_mode);
-         }, "PenniesDonationModeIn", "DonationModeIn", "1", {"PenniesDonationModeOut"}},
-        {"Donation configuration", [] { gui::click(btn_pe_get_pennies_config); },
+        {"Donation mode", pressed(btn_pe_set_donation_mode, {{cmb_pe_donation_mode, "-1"}}),
+         "PenniesDonationModeIn", "DonationModeIn", "0", {"PenniesDonationModeOut"}},
+        {"Donation mode", pressed(btn_pe_set_donation_mode, {{cmb_pe_donation_mode, "1"}}),
+         "PenniesDonationModeIn", "DonationModeIn", "1", {"PenniesDonationModeOut"}},
+        {"Donation configuration", pressed(btn_pe_get_pennies_config),
          "", "", "", {"PenniesConfigDataOut"}},
-        {"Top-up configuration", [] {
+        {"Top-up configuration", pressed(btn_mt_cfg_get_config, {{cmb_mt_conf_mode, "1"}}, [] {
              MobileTopUpConfigurationDataOut out{};
              out.MobileTopUpProductNumberOut = 2;
              script("GetMobileTopUpConfiguration", out);
-             gui::set_active(cmb_mt_conf_mode, 1);
-             gui::click(btn_mt_cfg_get_config);
-         }, "MobileTopUpConfigurationDataIn", "GetMobileTopUpConfigFlagIn", "1",
+         }), "MobileTopUpConfigurationDataIn", "GetMobileTopUpConfigFlagIn", "1",
          {"MobileTopUpConfigurationDataOut", "ProductDataRecordOut"}},
-        {"Voucher sale", [] {
+        {"Voucher sale", pressed(btn_mt_txn_do_transaction, {{txt_mt_txn_vch_amt, "1500"}}, [] {
              MobileTopUpRespOut out{};
              out.VoucherNumberOut = 1;
              script("DoMobileTopUpTransaction", out);
-             gui::set_text(txt_mt_txn_vch_amt, "1500");
-             gui::click(btn_mt_txn_do_transaction);
-         }, "MobileTopUpReqIn", "VoucherAmountIn", "1500", {"MobileTopUpRespOut", "VoucherRecordOut"},
+         }), "MobileTopUpReqIn", "VoucherAmountIn", "1500", {"MobileTopUpRespOut", "VoucherRecordOut"},
          {"1500"}},
-        {"Top-up settlement", [] {
+        {"Top-up settlement", pressed(btn_mtu_set_req_do_set, {{txt_mtu_set_req_msg_nbr, "5"}}, [] {
              MobileTopUpSettlementRespOut out{};
              out.TransactionDetailDataRecordNumberOut = 1;
              script("DoMobileTopUpSettlement", out);
-             gui::set_text(txt_mtu_set_req_msg_nbr, "5");
-             gui::click(btn_mtu_set_req_do_set);
-         }, "MobileTopUpSettlementRespIn", "MessageNumberIn", "5",
+         }), "MobileTopUpSettlementRespIn", "MessageNumberIn", "5",
          {"MobileTopUpSettlementRespOut", "MTPSettlementDataRecordOut"}},
     };
     // clang-format on
