@@ -180,6 +180,13 @@ long long monotonic_ns() {
 
 std::string child_amount;
 
+// Starts a sale of `amount` (lock held).
+void sell_locked(const char* amount) {
+    gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+    gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), amount);
+    gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+}
+
 // Runs with the lock held, every 20 ms: one step of the cashier's way to the question.
 gboolean drive_to_question(gpointer) {
     static int step = 0;
@@ -187,9 +194,7 @@ gboolean drive_to_question(gpointer) {
         gtk_button_clicked(GTK_BUTTON(btn_start_ecr_event_server));
         step = 1;
     } else if (step == 1 && WaitEventState) {
-        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
-        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), child_amount.c_str());
-        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        sell_locked(child_amount.c_str());
         step = 2;
     } else if (step == 2 && question_on_screen()) {
         std::fprintf(stderr, "closing %lld\n", monotonic_ns());
@@ -205,9 +210,7 @@ gboolean drive_to_question(gpointer) {
 gboolean sell_and_report(gpointer) {
     static bool started = false;
     if (!started) {
-        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
-        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), child_amount.c_str());
-        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        sell_locked(child_amount.c_str());
         started = true; // the button raised Txnstate already
         return G_SOURCE_CONTINUE;
     }
@@ -237,9 +240,7 @@ gboolean sell_and_signal(gpointer) {
     static bool started = false;
     if (!started) {
         gtk_entry_set_text(GTK_ENTRY(txt_txn_input_custom_line1), "typed");
-        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
-        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), "1250");
-        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        sell_locked("1250");
         started = true;
         return G_SOURCE_CONTINUE;
     }
