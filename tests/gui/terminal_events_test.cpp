@@ -146,6 +146,8 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         const char* answer; // the answer call made once dialog or window is closed
         int response = GTK_RESPONSE_OK; // the cashier's answer to the dialog
         short sent = -1; // the suspected fraud status sent for it
+        PasswordParamsOut params = {1, 3, 0, 0}; // what a password request asks for
+        const char* shown = nullptr; // the handler's result line, shown after the loop's
     };
     const Dispatch table[] = {
         {1, "CheckSignReq", "A signature Verification request is received\nTransaction Type = SALE",
@@ -157,6 +159,15 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         {6, "GetPasswordParams",
          "Password request entry is received\nPassword Type : User Password.\nAttempt : 1/3",
          nullptr, nullptr},
+        // The last type with a name, one without, and a request that cannot be read.
+        {6, "GetPasswordParams",
+         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
+         nullptr, nullptr, GTK_RESPONSE_OK, -1, {2, 3, 3, 0}, "OK"},
+        {6, "GetPasswordParams",
+         "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
+         "200/255", nullptr, nullptr, GTK_RESPONSE_OK, -1, {200, 255, 7, 0}, "OK"},
+        {6, "GetPasswordParams", nullptr, nullptr, nullptr, GTK_RESPONSE_OK, -1, {1, 3, 1, 9},
+         "PED Not Authenticated"},
         // The simulated terminal asks nothing here: the fetches of 7 and 8 fail, and
         // their windows open all the same.
         {7, "GetPartialAuthData", nullptr, "partial_auth_dlg", "SetPartialAuthStatus"},
@@ -181,10 +192,13 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         SCOPED_TRACE(std::to_string(d.code) + " answered " + std::to_string(d.response));
         korvex_sim_reset();
         script("CheckVoiceReferralReq", VoiceReferralInfos_out{});
-        script("GetPasswordParams", PasswordParamsOut{1, 3, 0, 0});
+        script("GetPasswordParams", d.params);
         IsSignatureSet = true; // the cashier answered already
         gui::answer_dialogs(d.response);
-        run_event(d.code);
+        if (d.shown)
+            run_event_with_handler_result_last(d.code, d.fetch);
+        else
+            run_event(d.code);
 
         if (d.window) {
             GtkWidget* window = gui::wait_for_window(d.window);
@@ -206,6 +220,20 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         ASSERT_EQ(dialogs.size(), d.dialog ? 1u : 0u);
         if (d.dialog) {
             EXPECT_EQ(dialogs[0].text, d.dialog);
+        }
+        if (d.shown) {
+            EXPECT_TRUE(gui::wait_for_text(txt_request_output, d.shown));
+        }
+        if (d.code == 6 && d.dialog) {
+            EXPECT_EQ(dialogs[0].title, "PASSWORD EVENT");
+            // Where to answer, and the cashier taken there once the window closes.
+            EXPECT_NE(dialogs[0].secondary.find("Terminal page"), std::string::npos);
+            EXPECT_NE(dialogs[0].secondary.find("Send password"), std::string::npos);
+            EXPECT_TRUE(gui::pump_until([] {
+                return gtk_window_get_focus(GTK_WINDOW(MainEcrWindow)) == txt_set_password &&
+                       gtk_widget_get_mapped(txt_set_password);
+            }));
+            gui::show_start_page();
         }
         if (d.sent >= 0) {
             EXPECT_EQ(dialogs[0].title, "SUSPECTED FRAUD");
@@ -471,49 +499,6 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
             EXPECT_EQ(calls(kind.answer_call), 2u);
             EXPECT_EQ(sent(), kind.declined);
             EXPECT_TRUE(open_windows(kind.window).empty());
-        }
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Password dialog
-
-TEST_F(TerminalEvents, PasswordDialogNamesTheTypeAndTheAttempt) {
-    struct Case {
-        PasswordParamsOut params;
-        const char* text; // null: no dialog
-        const char* shown;
-    };
-    const Case cases[] = {
-        {{2, 3, 3, 0}, // the last type with a name
-         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
-         "OK"},
-        {{200, 255, 7, 0},
-         "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
-         "200/255",
-         "OK"},
-        {{1, 3, 1, 9}, nullptr, "PED Not Authenticated"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.shown);
-        korvex_sim_reset();
-        script("GetPasswordParams", c.params);
-        gui::answer_dialogs(GTK_RESPONSE_OK);
-        run_event_with_handler_result_last(6, "GetPasswordParams");
-        ASSERT_TRUE(gui::wait_for_text(txt_request_output, c.shown));
-        gui::pump(100);
-        const std::vector<gui::DialogAnswer> dialogs = gui::answered_dialogs();
-        ASSERT_EQ(dialogs.size(), c.text ? 1u : 0u);
-        if (c.text) {
-            EXPECT_EQ(dialogs[0].title, "PASSWORD EVENT");
-            EXPECT_EQ(dialogs[0].text, c.text);
-            // Where to answer, and the cashier taken there once the window closes.
-            EXPECT_NE(dialogs[0].secondary.find("Terminal page"), std::string::npos);
-            EXPECT_NE(dialogs[0].secondary.find("Send password"), std::string::npos);
-            EXPECT_TRUE(gui::pump_until([] {
-                return gtk_window_get_focus(GTK_WINDOW(MainEcrWindow)) == txt_set_password &&
-                       gtk_widget_get_mapped(txt_set_password);
-            }));
         }
     }
 }
