@@ -204,7 +204,7 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
             GtkWidget* window = gui::wait_for_window(d.window);
             ASSERT_NE(window, nullptr) << d.window;
             gui::close_window(window);
-            EXPECT_EQ(gui::find_window(d.window), nullptr);
+            EXPECT_EQ(gui::wait_for_window(d.window, 0), nullptr);
         }
         ASSERT_TRUE(gui::pump_until([&] {
             return loop_ended() && (!d.answer || calls(d.answer) == 1) &&
@@ -333,7 +333,7 @@ class TerminalEventsReferralWindow : public TerminalEvents {
     }
     // The status and the seven code bytes sent once the window has closed.
     void expect_sent(short status, const std::string& code, std::size_t sends = 1) {
-        EXPECT_EQ(gui::find_window("win_voice_ref"), nullptr);
+        EXPECT_EQ(gui::wait_for_window("win_voice_ref", 0), nullptr);
         ASSERT_EQ(calls("SetAuthorisation"), sends);
         const auto sent = last_request<VoiceReferralStatus_in>("SetAuthorisation");
         EXPECT_EQ(sent.AuthorisationStatusIn, status);
@@ -415,7 +415,7 @@ TEST_F(TerminalEventsReferralWindow, DetailsThatCannotBeFetchedOpenNoWindow) {
     run_event_with_handler_result_last(2, "CheckVoiceReferralReq");
     EXPECT_TRUE(gui::wait_for_text(txt_request_output, "Unable To Connect"));
     gui::pump(100);
-    EXPECT_EQ(gui::find_window("win_voice_ref"), nullptr);
+    EXPECT_EQ(gui::wait_for_window("win_voice_ref", 0), nullptr);
     EXPECT_EQ(calls("SetAuthorisation"), 0u);
 }
 

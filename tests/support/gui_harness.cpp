@@ -571,12 +571,6 @@ std::vector<GtkWidget*> windows_named(const std::string& id) {
     return found;
 }
 
-GtkWidget* find_window(const std::string& id) {
-    Locked lock;
-    const std::vector<GtkWidget*> found = windows_named(id);
-    return found.empty() ? nullptr : found.front();
-}
-
 bool dialog_open() {
     return std::ranges::any_of(visible_toplevels(), [](GtkWidget* w) { return GTK_IS_DIALOG(w); });
 }

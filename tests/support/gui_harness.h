@@ -89,13 +89,12 @@ bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms = 1
 std::string settled_color(GtkWidget* widget, const std::string& expected);
 
 // Windows that the console only shows (built from descriptions of their own and
-// answered by their buttons): the visible toplevel whose builder id is `id`, or null.
-GtkWidget* find_window(const std::string& id);
-// Every visible toplevel with builder id `id`, and whether a dialog is on screen
-// (both with the lock held by the caller, e.g. inside pump_until).
+// answered by their buttons): every visible toplevel with builder id `id`, and
+// whether a dialog is on screen (the caller holds the lock, e.g. inside pump_until).
 std::vector<GtkWidget*> windows_named(const std::string& id);
 bool dialog_open();
-// Runs the main loop until that window shows; null when it does not within the time.
+// Runs the main loop until that window shows; null when it does not within the time
+// (with no time, whether it shows now).
 GtkWidget* wait_for_window(const std::string& id, int timeout_ms = 5000);
 // The visible file chooser dialog (a save dialog runs on its own thread), or null;
 // the caller holds the lock (e.g. inside pump_until).
