@@ -26,12 +26,10 @@
 
 namespace {
 
+// The console's journal, in its working folder.
 std::unique_ptr<JournalStore> open_journal() {
-    gchar* folder = g_get_current_dir();
-    const std::string path = journal_path(folder);
-    g_free(folder);
     std::string error;
-    std::unique_ptr<JournalStore> store = JournalStore::open(path, &error);
+    std::unique_ptr<JournalStore> store = JournalStore::open(journal_path(test_work_dir()), &error);
     EXPECT_TRUE(store) << error;
     return store;
 }
