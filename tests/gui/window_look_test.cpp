@@ -163,6 +163,10 @@ TEST(WindowLook, ChangesDuringASaleDoNotRedrawThePageOnScreen) {
     }
     gui::pump(100);
     for (const Change& change : kChanges) {
+        // Once before counting: what the tests before left (an empty view getting
+        // its first line, late lines of their sales) is laid out once.
+        change.step();
+        gui::pump(200);
         int draws = 0;
         gulong handler = 0;
         {
