@@ -8,6 +8,7 @@
 #include "transactions.h"
 #include "gui_harness.h"
 #include "journal.h"
+#include "journal_json.h"
 #include "journal_store.h"
 #include "korvex.h"
 #include "sim_txn.h"
@@ -23,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,11 +44,6 @@ std::vector<std::string> lines_of(const std::string& text) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-void set_buffer(GtkTextBuffer* buffer, const std::string& text) {
-    gui::Locked lock;
-    gtk_text_buffer_set_text(buffer, text.c_str(), -1);
 }
 
 std::string value_of(const std::vector<JournalField>& fields, const std::string& name) {
@@ -114,15 +111,26 @@ class JournalEntries : public SimStateTest {
         return found;
     }
 
-    // A transaction of the type in `row` with these inputs, the others empty.
-    static std::function<void()>
-    transaction(int row, std::vector<std::pair<GtkWidget*, std::string>> inputs) {
-        return [row, inputs] {
-            gui::clear_transaction_inputs();
-            gui::set_active(cmb_txn_type, row);
-            for (const auto& [entry, text] : inputs)
-                gui::set_text(entry, text);
-            gui::click(btn_start_txn);
+    using Inputs = std::vector<std::pair<GtkWidget*, std::string>>;
+    static std::function<void()> transaction(int row, Inputs inputs) {
+        return [row, inputs] { gui::start_transaction(row, inputs); };
+    }
+    // After `before`, sets each input (an entry's text, a combo box's row, a spin
+    // button's or check button's value) and presses `button`.
+    static std::function<void()> pressed(GtkWidget* button, Inputs inputs = {},
+                                         std::function<void()> before = [] {}) {
+        return [=] {
+            before();
+            for (const auto& [widget, value] : inputs)
+                if (GTK_IS_COMBO_BOX(widget))
+                    gui::set_active(widget, std::stoi(value));
+                else if (GTK_IS_SPIN_BUTTON(widget))
+                    gui::set_spin(widget, std::stod(value));
+                else if (GTK_IS_TOGGLE_BUTTON(widget))
+                    gui::set_toggle(widget, value == "1");
+                else
+                    gui::set_text(widget, value);
+            gui::click(button);
         };
     }
 
@@ -144,6 +152,8 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         } summary = {};
         int result = 0;
         const char* result_text = "OK";
+        // What the page shows of the answer meanwhile: entry, text and, where given, colour.
+        std::vector<std::tuple<GtkWidget*, const char*, const char*>> shown = {};
     };
     const std::string certificate = test_work_dir() + "/journal-test.pem";
     std::ofstream(certificate) << "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
@@ -151,134 +161,100 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
     const Operation operations[] = {
         // Every type of transaction runs one worker under its type's name: a sale
         // and a void that the terminal refuses stand for them all.
-        {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}}),
-         "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"}},
+        {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}, {txt_txn_input_cashier_id, "C1"}}),
+         "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"},
+         0, "OK", {{txt_txn_output_txn_status, "Authorised", nullptr},
+                   {txt_txn_output_total_amount, "000000001250", nullptr},
+                   {txt_txn_output_cashier_id, "C1", nullptr}}},
         // Twenty digits reach the terminal cut to the field's thirteen, which it
         // refuses: the list shows no amount rather than another number.
         {"SALE", transaction(0, {{txt_txn_input_amount1, "12345678901234567890"}}),
          "Transaction_in", "Amount1In", "1234567890123", {"Transaction_out"}, {""}, 3,
          "Bad Request Format"},
-        {"Last transaction", [] { gui::click(btn_get_last_txn_data); },
+        {"Last transaction", pressed(btn_get_last_txn_data),
          "", "", "", {"GetLastTxnData_out"}, {"1250", "Authorised"}},
         {"VOID", transaction(2, {{txt_txn_input_invoice_num, "999999"}}),
          "Transaction_in", "InvoiceNumberIn", "999999", {"Transaction_out"}, {nullptr, "Invoice Not Found"}},
-        {"Terminal status", [] {
-             gui::set_toggle(chb_periodic_get_terminal_status, false);
-             gui::click(btn_get_status);
-         }, "", "", "", {"Status_out"}},
-        {"Set date and time", [] {
-             gui::set_spin(sp_dt_hour, 13);
-             gui::click(btn_set_terminal_date_time);
-         }, "TimeDate_in", "HourIn", "13", {"TimeDate_out"}},
-        {"Set IP address", [] {
-             gui::set_text(txt_new_ip_address, "192.0.2.10");
-             gui::click(btn_set_ip_address);
-         }, "SetTerminalIPAddress_InOut", "IPAddressIn", "192.0.2.10", {"SetTerminalIPAddress_InOut"}},
-        {"Set certificate", [&] {
-             gui::set_text(txt_ssl_certificate_path, certificate);
-             gui::click(btn_set_ssl_certificate);
-         }, "SetSSLCertificate_InOut", "PathIn", certificate.c_str(), {"SetSSLCertificate_InOut"}},
+        {"Terminal status", pressed(btn_get_status, {{chb_periodic_get_terminal_status, "0"}}),
+         "", "", "", {"Status_out"}},
+        {"Set date and time", pressed(btn_set_terminal_date_time, {{sp_dt_hour, "13"}}),
+         "TimeDate_in", "HourIn", "13", {"TimeDate_out"}},
+        {"Set IP address", pressed(btn_set_ip_address, {{txt_new_ip_address, "192.0.2.10"}}),
+         "SetTerminalIPAddress_InOut", "IPAddressIn", "192.0.2.10", {"SetTerminalIPAddress_InOut"}},
+        {"Set certificate", pressed(btn_set_ssl_certificate, {{txt_ssl_certificate_path, certificate}}),
+         "SetSSLCertificate_InOut", "PathIn", certificate.c_str(), {"SetSSLCertificate_InOut"}},
         // No password request waits: the terminal has nothing to take.
-        {"Set password", [] {
-             gui::set_text(txt_set_password, "1234");
-             gui::set_active(cmb_setpw_entry_status, 1);
-             gui::click(btn_set_passw);
-         }, "SetPasswordIn", "EntryStatusIn", "0", {"SetPasswordOut"}, {}, 10, "No Received Data"},
-        {"Receipt printing", [] { gui::click(rad_print_txn_receipt_enabled); },
+        {"Set password", pressed(btn_set_passw, {{txt_set_password, "1234"}, {cmb_setpw_entry_status, "1"}}),
+         "SetPasswordIn", "EntryStatusIn", "0", {"SetPasswordOut"}, {}, 10, "No Received Data"},
+        {"Receipt printing", pressed(rad_print_txn_receipt_enabled),
          "InitTxnReceiptPrint_InOut", "StatusIn", "1", {"InitTxnReceiptPrint_InOut"}},
-        {"Message tracing", [] {
-             gui::set_text(txt_new_folder_path, "/nonexistent/trace");
-             gui::click(btn_set_logFile_folder_path);
-         }, "SetTraceTlvMessagesEnabelement_InOut", "FolderPathInOut", "/nonexistent/trace",
+        {"Message tracing", pressed(btn_set_logFile_folder_path, {{txt_new_folder_path, "/nonexistent/trace"}}),
+         "SetTraceTlvMessagesEnabelement_InOut", "FolderPathInOut", "/nonexistent/trace",
          {"SetTraceTlvMessagesEnabelement_InOut"}, {}, 3, "Bad Request Format"},
-        {"Event server start", [] { gui::click(btn_start_ecr_event_server); },
-         "", "", "", {"TerminalEventOut"}},
-        {"Event server stop", [] { gui::click(btn_stop_ecr_event_server); },
-         "", "", "", {"TerminalEventOut"}},
-        {"Eligibility check", [] {
-             gui::set_active(cmb_txn_type, 1);
-             gui::click(btn_check_eligibilit);
-         }, "CheckEligibility_in", "TransactionTypeIn", "01", {"CheckEligibility_out"}},
-        {"PED authentication", [] {
-             gui::set_text(txt_ped_serial_number, "SN4711");
-             gui::click(btn_ped_authentication);
-         }, "PEDAuthentication_in", "pedSerialNbrIn", "SN4711", {"PEDAuthentication_out"}},
-        {"Card reading", [] { gui::click(btn_read_mag_card_tracks); },
-         "", "", "", {"ReadTracks_out"}},
-        {"Print information", [] {
-             set_buffer(buf_print_information, "JOURNAL TEST");
-             gui::click(btn_print_information);
-         }, "PrintInformation_in", "PrintBufferIn", "JOURNAL TEST", {"PrintInformation_out"}},
-        {"Application enablement", [] {
-             gui::set_active(cmb_application_identifier, 2);
-             gui::click(btn_check_application_enablement);
-         }, "CheckApplicationEnablementIn", "ApplicationIdIn", "2", {"CheckApplicationEnablementOut"}},
+        {"Event server start", pressed(btn_start_ecr_event_server), "", "", "", {"TerminalEventOut"}},
+        {"Event server stop", pressed(btn_stop_ecr_event_server), "", "", "", {"TerminalEventOut"}},
+        {"Eligibility check", pressed(btn_check_eligibilit, {{cmb_txn_type, "1"}}),
+         "CheckEligibility_in", "TransactionTypeIn", "01", {"CheckEligibility_out"}},
+        // The serial number is sent on its nine bytes.
+        {"PED authentication", pressed(btn_ped_authentication, {{txt_ped_serial_number, "SIMPED001XYZ"}}),
+         "PEDAuthentication_in", "pedSerialNbrIn", "SIMPED001", {"PEDAuthentication_out"}, {},
+         0, "OK", {{txt_ped_authentication_status, "AUTH OK", gui::kGreen}}},
+        {"Card reading", pressed(btn_read_mag_card_tracks), "", "", "", {"ReadTracks_out"}},
+        {"Print information", pressed(btn_print_information, {}, [] {
+             gui::set_buffer(buf_print_information, "JOURNAL TEST"); }),
+         "PrintInformation_in", "PrintBufferIn", "JOURNAL TEST", {"PrintInformation_out"}},
+        {"Application enablement", pressed(btn_check_application_enablement, {{cmb_application_identifier, "2"}}),
+         "CheckApplicationEnablementIn", "ApplicationIdIn", "2", {"CheckApplicationEnablementOut"}},
         // The first detail record is fetched by the worker, within its operation.
-        {"Settlement", [] {
-             script("DoSettlement", settlement_with_records(2));
-             gui::set_text(txt_settlement_msg_num, "7");
-             gui::click(btn_do_settlement);
-         }, "SettlementRequestIn", "MessageNumberIn", "7",
+        {"Settlement", pressed(btn_do_settlement, {{txt_settlement_msg_num, "7"}}, [] {
+             script("DoSettlement", settlement_with_records(2)); }),
+         "SettlementRequestIn", "MessageNumberIn", "7",
          {"SettlementResponseOut", "SettlementDataRecordOut"}, {nullptr, "Authorised"}},
         // A row the operator picks later is an operation of its own.
         {"Settlement record", [] {
              script("GetTransactionDetailDataRecord", SettlementDataRecordOut{});
              gui::set_active(cmb_settlement_record_num, 1);
          }, "SettlementRequestIn", "TxnDetailDataRecordIndexIn", "2", {"SettlementDataRecordOut"}},
-        {"Settlement data", [] {
-             script("GetSettlementData", settlement_with_records(1));
-             gui::set_text(txt_get_settlement_msg_num, "8");
-             gui::click(btn_get_settlement_data);
-         }, "SettlementRequestIn", "MessageNumberIn", "8",
+        {"Settlement data", pressed(btn_get_settlement_data, {{txt_get_settlement_msg_num, "8"}}, [] {
+             script("GetSettlementData", settlement_with_records(1)); }),
+         "SettlementRequestIn", "MessageNumberIn", "8",
          {"SettlementResponseOut", "SettlementDataRecordOut"}, {nullptr, "Authorised"}},
-        {"Tip adjustment", [] {
-             script("AdjustTipAmount", AdjustTipAmountOut{});
-             gui::set_text(txt_ata_invoice_num, "000123");
-             gui::set_text(txt_ata_total_amount, "2000");
-             gui::click(btn_adjust_tip_amount);
-         }, "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"},
-         {"2000", nullptr, "000123"}},
-        {"Exchange rate update", [] {
-             gui::set_active(cmb_exr_update_mth, 0);
-             gui::click(btn_exr_do_exr_update);
-         }, "ExchangeRateUpdateIn", "UpdateMethodIn", "0",
+        {"Tip adjustment", pressed(btn_adjust_tip_amount,
+             {{txt_ata_invoice_num, "000123"}, {txt_ata_total_amount, "2000"}},
+             [] { script("AdjustTipAmount", AdjustTipAmountOut{}); }),
+         "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"}, {"2000", nullptr, "000123"}},
+        {"Exchange rate update", pressed(btn_exr_do_exr_update, {{cmb_exr_update_mth, "0"}}),
+         "ExchangeRateUpdateIn", "UpdateMethodIn", "0",
          {"ExchangeRateUpdateOut", "CurrencyDetailsRecordOut"}, {nullptr, "Rates Sent Successfully"}},
-        {"Tax-free refund", [] {
+        {"Tax-free refund", pressed(btn_tfr_inp_start_tax_free, {{txt_tfr_inp_form_nbr, "FORM42"}}, [] {
              TFRTransactionOut out{};
              put(out.TransactionStatusOut, "1");
              script("DoTaxFreeRefund", out);
-             gui::set_text(txt_tfr_inp_form_nbr, "FORM42");
-             gui::click(btn_tfr_inp_start_tax_free);
-         }, "TFRTransactionIn", "TaxFreeFormNumberIn", "FORM42", {"TFRTransactionOut"}, {nullptr, "Successful"}},
-        {"Donation mode", [] {
-             gui::set_active(cmb_pe_donation_mode, 1);
-             gui::click(btn_pe_set_donation_mode);
-         }, "PenniesDonationModeIn", "DonationModeIn", "1", {"PenniesDonationModeOut"}},
-        {"Donation configuration", [] { gui::click(btn_pe_get_pennies_config); },
+         }), "TFRTransactionIn", "TaxFreeFormNumberIn", "FORM42", {"TFRTransactionOut"}, {nullptr, "Successful"}},
+        // No mode chosen sends mode 0.
+        {"Donation mode", pressed(btn_pe_set_donation_mode, {{cmb_pe_donation_mode, "-1"}}),
+         "PenniesDonationModeIn", "DonationModeIn", "0", {"PenniesDonationModeOut"}},
+        {"Donation mode", pressed(btn_pe_set_donation_mode, {{cmb_pe_donation_mode, "1"}}),
+         "PenniesDonationModeIn", "DonationModeIn", "1", {"PenniesDonationModeOut"}},
+        {"Donation configuration", pressed(btn_pe_get_pennies_config),
          "", "", "", {"PenniesConfigDataOut"}},
-        {"Top-up configuration", [] {
+        {"Top-up configuration", pressed(btn_mt_cfg_get_config, {{cmb_mt_conf_mode, "1"}}, [] {
              MobileTopUpConfigurationDataOut out{};
              out.MobileTopUpProductNumberOut = 2;
              script("GetMobileTopUpConfiguration", out);
-             gui::set_active(cmb_mt_conf_mode, 1);
-             gui::click(btn_mt_cfg_get_config);
-         }, "MobileTopUpConfigurationDataIn", "GetMobileTopUpConfigFlagIn", "1",
+         }), "MobileTopUpConfigurationDataIn", "GetMobileTopUpConfigFlagIn", "1",
          {"MobileTopUpConfigurationDataOut", "ProductDataRecordOut"}},
-        {"Voucher sale", [] {
+        {"Voucher sale", pressed(btn_mt_txn_do_transaction, {{txt_mt_txn_vch_amt, "1500"}}, [] {
              MobileTopUpRespOut out{};
              out.VoucherNumberOut = 1;
              script("DoMobileTopUpTransaction", out);
-             gui::set_text(txt_mt_txn_vch_amt, "1500");
-             gui::click(btn_mt_txn_do_transaction);
-         }, "MobileTopUpReqIn", "VoucherAmountIn", "1500", {"MobileTopUpRespOut", "VoucherRecordOut"},
+         }), "MobileTopUpReqIn", "VoucherAmountIn", "1500", {"MobileTopUpRespOut", "VoucherRecordOut"},
          {"1500"}},
-        {"Top-up settlement", [] {
+        {"Top-up settlement", pressed(btn_mtu_set_req_do_set, {{txt_mtu_set_req_msg_nbr, "5"}}, [] {
              MobileTopUpSettlementRespOut out{};
              out.TransactionDetailDataRecordNumberOut = 1;
              script("DoMobileTopUpSettlement", out);
-             gui::set_text(txt_mtu_set_req_msg_nbr, "5");
-             gui::click(btn_mtu_set_req_do_set);
-         }, "MobileTopUpSettlementRespIn", "MessageNumberIn", "5",
+         }), "MobileTopUpSettlementRespIn", "MessageNumberIn", "5",
          {"MobileTopUpSettlementRespOut", "MTPSettlementDataRecordOut"}},
     };
     // clang-format on
@@ -311,6 +287,12 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         }
         if (op.summary.invoice) {
             EXPECT_EQ(e->invoice, op.summary.invoice);
+        }
+        for (const auto& [entry, text, colour] : op.shown) {
+            EXPECT_EQ(gui::text(entry), text) << gui::id_of(entry);
+            if (colour) {
+                EXPECT_EQ(gui::settled_color(entry, colour), colour) << gui::id_of(entry);
+            }
         }
     }
     EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
@@ -353,11 +335,10 @@ TEST_F(JournalEntries, APolledStatusOnlyWhenItChanges) {
 // A sale the cashier signs off, end to end: the sale the window showed, when the
 // cashier answered, and both receipt copies as the view showed them.
 TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
-    gui::click(btn_start_ecr_event_server);
-    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    ASSERT_TRUE(gui::event_server(true));
     gui::click(btn_prn_clear);
     const std::int64_t since = now_ms();
-    transaction(0, {{txt_txn_input_amount1, "10011"}})();
+    gui::start_transaction(0, {{txt_txn_input_amount1, "10011"}});
     ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
     gui::click(rad_sign_ok);
     ASSERT_TRUE(gui::wait_for_text(txt_txn_output_txn_status, "Authorised"));
@@ -399,8 +380,7 @@ TEST_F(JournalEntries, ASignedSaleFromRequestToReceipt) {
         copies += line == "MERCHANT COPY" || line == "CUSTOMER COPY";
     EXPECT_EQ(copies, 2);
 
-    gui::click(btn_stop_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+    EXPECT_TRUE(gui::event_server(false));
 }
 
 // Each question the terminal asks the cashier during a sale: the answer given in
@@ -509,8 +489,7 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
          "Suspected fraud", "Void", nullptr, nullptr, nullptr},
     };
     // clang-format on
-    gui::click(btn_start_ecr_event_server);
-    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    ASSERT_TRUE(gui::event_server(true));
     for (const Question& q : questions) {
         SCOPED_TRACE(std::string(q.question) + " " + q.given);
         // The sale outlasts the DCC offer shown, for a while under its announcement.
@@ -524,7 +503,7 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
         asked_before = calls("GetPasswordParams");
         given_before = calls("SetPassword");
         const std::int64_t since = now_ms();
-        transaction(0, {{txt_txn_input_amount1, q.amount}})();
+        gui::start_transaction(0, {{txt_txn_input_amount1, q.amount}});
         q.answer();
         const std::optional<JournalEntry> e = entry_of("SALE", since);
         ASSERT_TRUE(e);
@@ -543,8 +522,7 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
     }
     gui::set_text(txt_set_password, "");
     gui::answer_dialogs(GTK_RESPONSE_OK);
-    gui::click(btn_stop_ecr_event_server);
-    EXPECT_TRUE(gui::pump_until([] { return !WaitEventState && !StartStopEventServer; }));
+    EXPECT_TRUE(gui::event_server(false));
 }
 
 // No file of the working folder holds a whole card number, track data or a
@@ -556,14 +534,14 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
     put(sale.PANOut, "6799990000044564");
     put(sale.HostTextOut, "CARD 6799 9900 0004 4564 OK");
     script("Transaction_Launch", sale);
-    transaction(0, {{txt_txn_input_amount1, "1250"}})();
+    gui::start_transaction(0, {{txt_txn_input_amount1, "1250"}});
     ASSERT_TRUE(entry_of("SALE", since));
 
     gui::click(btn_read_mag_card_tracks);
     ASSERT_TRUE(entry_of("Card reading", since));
 
     // Printed free text comes back as a receipt line.
-    set_buffer(buf_print_information, "CARD 6799 9900 0004 4564");
+    gui::set_buffer(buf_print_information, "CARD 6799 9900 0004 4564");
     gui::click(btn_print_information);
     ASSERT_TRUE(gui::pump_until([] {
         return gui::buffer_text_locked(buf_print_job).find("CARD 6799 9900 0004 4564") !=
@@ -580,17 +558,27 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
     const std::vector<std::string> secrets = {"6799990000044564", "6799 9900 0004 4564",
                                               "^SIMPAY/TEST CARD^2812", "=28122010000000000?",
                                               "S3CRET99"};
-    std::string journal_bytes;
-    for (const fs::directory_entry& file : fs::recursive_directory_iterator(test_work_dir())) {
-        if (!file.is_regular_file())
-            continue;
-        const std::string bytes = read_file(file.path().string());
-        for (const std::string& secret : secrets)
-            EXPECT_EQ(bytes.find(secret), std::string::npos) << secret << " in " << file.path();
-        if (file.path().filename().string().starts_with("journal.db"))
-            journal_bytes += bytes;
+    // The journal keeps its entries' bodies compressed: they are read back as well,
+    // every call's bytes in hex.
+    std::string kept;
+    store_->for_each({"", since, {}}, [&](const JournalEntry& e) {
+        kept += entry_json_line(e);
+        return true;
+    });
+    for (const std::string& secret : secrets) {
+        char hex[3];
+        std::string secret_hex;
+        for (const unsigned char c : secret)
+            secret_hex += (std::snprintf(hex, sizeof hex, "%02x", c), hex);
+        EXPECT_EQ(kept.find(secret), std::string::npos) << secret << " kept";
+        EXPECT_EQ(kept.find(secret_hex), std::string::npos) << secret << " kept in a call's bytes";
+        for (const fs::directory_entry& file : fs::recursive_directory_iterator(test_work_dir()))
+            if (file.is_regular_file()) {
+                EXPECT_EQ(read_file(file.path().string()).find(secret), std::string::npos)
+                    << secret << " in " << file.path();
+            }
     }
-    EXPECT_NE(journal_bytes.find("6799 99** **** 4564"), std::string::npos) << "nothing written";
+    EXPECT_NE(kept.find("6799 99** **** 4564"), std::string::npos) << "nothing written";
 }
 
 // While another program holds the journal's write lock, the window says the journal
@@ -599,11 +587,7 @@ TEST_F(JournalEntries, CardNumbersTracksAndPasswordsStayOutOfEveryFile) {
 TEST_F(JournalEntries, AJournalThatTakesNoWritesForAWhileIsNamedBesideTheResultLine) {
     GtkWidget* notice = gui::find_child(MainEcrWindow, "lbl_journal");
     ASSERT_TRUE(notice);
-    // The notice as shown; the caller holds the lock (inside gui::pump_until).
-    const auto shown = [&] {
-        return std::string(gtk_widget_get_visible(notice) ? gtk_label_get_text(GTK_LABEL(notice))
-                                                          : "");
-    };
+    const auto shown = [&] { return gui::shown_label(notice); };
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(journal_path(test_work_dir()).c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -641,7 +625,7 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
     gui::stop_answering_dialogs(); // the file choosers are answered here
     gui::click(btn_prn_clear);
     const std::int64_t since = now_ms();
-    transaction(0, {{txt_txn_input_amount1, "4500"}})();
+    gui::start_transaction(0, {{txt_txn_input_amount1, "4500"}});
     ASSERT_TRUE(gui::pump_until([] {
         const std::string view = gui::buffer_text_locked(buf_print_job);
         return view.find("TOTAL €45.00") != std::string::npos &&
@@ -668,12 +652,7 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         {btn_jrn_export_receipt_pdf, 0, "226.772 x ", false},
         {btn_jrn_export_receipt_pdf, 1, "595.276 x 841.89 pts", false},
     };
-    ASSERT_TRUE(gui::pump_until([] { return gtk_widget_get_mapped(page_journal); }));
-    {
-        gui::Locked lock;
-        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "SALE"); // not a later "Receipt" entry
-        g_signal_emit_by_name(txt_jrn_search, "activate");
-    }
+    gui::search_journal("SALE"); // not a later "Receipt" entry
     ASSERT_TRUE(gui::pump_until([] {
         GtkTreeIter first;
         if (!gtk_tree_model_get_iter_first(GTK_TREE_MODEL(ls_journal), &first))
@@ -687,22 +666,18 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         const std::string path =
             test_work_dir() + "/receipt-" + std::to_string(&c - cases) + ".pdf";
         SCOPED_TRACE(path);
-        gui::click(c.button);
-        GtkWidget* dialog = nullptr;
-        ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
-        GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-        GtkWidget* paper =
-            gui::find_child(gtk_file_chooser_get_extra_widget(chooser), "cmb_receipt_paper");
-        ASSERT_TRUE(paper);
-        {
-            gui::Locked lock;
-            EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), GTK_WINDOW(MainEcrWindow));
-            gtk_file_chooser_set_current_folder(chooser, test_work_dir().c_str());
-            gtk_file_chooser_set_current_name(chooser, fs::path(path).filename().c_str());
-            gtk_combo_box_set_active(GTK_COMBO_BOX(paper), c.paper);
-            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-        }
-        ASSERT_TRUE(gui::pump_until([&] { return fs::exists(path) && !gui::dialog_open(); }));
+        gui::choose_file(c.button, test_work_dir(), fs::path(path).filename(), GTK_RESPONSE_ACCEPT,
+                         [&](GtkWidget* dialog) {
+                             GtkWidget* paper = gui::find_child(
+                                 gtk_file_chooser_get_extra_widget(GTK_FILE_CHOOSER(dialog)),
+                                 "cmb_receipt_paper");
+                             ASSERT_TRUE(paper);
+                             gui::set_active(paper, c.paper);
+                             gui::Locked lock;
+                             EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)),
+                                       GTK_WINDOW(MainEcrWindow));
+                         });
+        ASSERT_TRUE(gui::pump_until([&] { return fs::exists(path); }));
         EXPECT_NE(poppler("pdfinfo", path).find(c.size), std::string::npos)
             << poppler("pdfinfo", path);
         // The merchant's name and the sale's type print bold, also from the journal.
@@ -714,10 +689,6 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
         EXPECT_EQ(text.find("4111111111111111"), std::string::npos) << text;
         EXPECT_EQ(text.find("411111******1111") != std::string::npos, c.full_card_shown) << text;
     }
-    {
-        gui::Locked lock;
-        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), "");
-        g_signal_emit_by_name(txt_jrn_search, "activate");
-    }
+    gui::search_journal("");
     gui::show_start_page();
 }

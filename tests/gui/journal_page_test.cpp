@@ -26,12 +26,10 @@
 
 namespace {
 
+// The console's journal, in its working folder.
 std::unique_ptr<JournalStore> open_journal() {
-    gchar* folder = g_get_current_dir();
-    const std::string path = journal_path(folder);
-    g_free(folder);
     std::string error;
-    std::unique_ptr<JournalStore> store = JournalStore::open(path, &error);
+    std::unique_ptr<JournalStore> store = JournalStore::open(journal_path(test_work_dir()), &error);
     EXPECT_TRUE(store) << error;
     return store;
 }
@@ -123,17 +121,8 @@ class JournalPage : public testing::Test {
         gui::show_page(page_journal);
     }
     void TearDown() override {
-        search("", "", "");
+        gui::search_journal("");
         gui::show_start_page();
-    }
-    // Types the search and the dates and presses Enter.
-    static void search(const std::string& text, const std::string& from, const std::string& to) {
-        ASSERT_TRUE(gui::pump_until([] { return gtk_widget_get_mapped(page_journal); }));
-        gui::Locked lock;
-        gtk_entry_set_text(GTK_ENTRY(txt_jrn_from), from.c_str());
-        gtk_entry_set_text(GTK_ENTRY(txt_jrn_to), to.c_str());
-        gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), text.c_str());
-        g_signal_emit_by_name(txt_jrn_search, "activate");
     }
 };
 
@@ -143,7 +132,7 @@ TEST_F(JournalPage, SearchListsWhatTheStoreFindsForTheTextAndDays) {
            entry(at(day, 10), "REFUND", "1250", "000102"),
            entry(at(day, 11), "SALE", "125", "000103"),
            entry(at("2021-03-02", 9), "SALE", "1250", "000104")});
-    search("12.50", day, day);
+    gui::search_journal("12.50", day, day);
     {
         gui::Locked lock;
         EXPECT_EQ(invoices_locked(), (std::vector<std::string>{"000102", "000101"}));
@@ -181,7 +170,7 @@ TEST_F(JournalPage, DateRangeIncludesBothDaysAndABadDateSaysSo) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(std::string(c.from) + " .. " + c.to);
-        search("RNG-", c.from, c.to);
+        gui::search_journal("RNG-", c.from, c.to);
         gui::Locked lock;
         EXPECT_EQ(invoices_locked(), c.invoices);
         EXPECT_EQ(count_locked(), c.problem ? c.problem : entries_text(c.invoices.size()));
@@ -197,7 +186,7 @@ TEST_F(JournalPage, ScrollingLoadsTheNextPagesWithoutGapsOrRepeats) {
     for (int i = 0; i < 450; ++i) // pairs share a start: the order within one millisecond counts
         entries.push_back(entry(at(day, 8) + (i / 2) * 1000, "SALE", "100", std::to_string(i)));
     write(entries);
-    search("", day, day);
+    gui::search_journal("", day, day);
     const std::vector<std::int64_t> expected = stored_ids(day, "2021-05-02");
     ASSERT_EQ(expected.size(), 450u);
     GtkAdjustment* scroll = nullptr;
@@ -236,7 +225,7 @@ TEST_F(JournalPage, DetailShowsRecordsQuestionsAndReceiptOfTheSelectedEntry) {
     e.calls = {{"Transaction_Launch", e.started_ms + 10, e.started_ms + 900, "Transaction_in",
                 masked_record_bytes(record_desc<Transaction_in>(), &in), "", ""}};
     write({entry(at(day, 15), "SALE", "100", "000776"), e});
-    search("", day, day);
+    gui::search_journal("", day, day);
     {
         gui::Locked lock;
         select_first_row_locked(); // the newest: the entry above
@@ -296,24 +285,19 @@ TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
         entries.push_back(entry(at(day, 7) + i * 60'000, "SALE", "1000", std::to_string(i)));
     entries.push_back(entry(at("2021-07-02", 7), "SALE", "1000", "next day"));
     write(entries);
-    search("", day, day);
+    gui::search_journal("", day, day);
     const std::vector<std::int64_t> expected = stored_ids(day, "2021-07-02");
     ASSERT_EQ(expected.size(), 250u);
     for (const bool csv : {true, false}) {
         SCOPED_TRACE(csv ? "CSV" : "JSON lines");
-        gui::click(csv ? btn_jrn_export_csv : btn_jrn_export_json);
-        GtkWidget* dialog = nullptr;
-        ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
         const std::string name = csv ? "journal-export.csv" : "journal-export.jsonl";
         const std::string path = std::string(g_getenv("HOME")) + "/" + name;
-        {
-            gui::Locked lock;
-            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-            EXPECT_TRUE(gtk_file_chooser_get_do_overwrite_confirmation(chooser));
-            gtk_file_chooser_set_current_folder(chooser, g_getenv("HOME"));
-            gtk_file_chooser_set_current_name(chooser, name.c_str());
-            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-        }
+        gui::choose_file(csv ? btn_jrn_export_csv : btn_jrn_export_json, g_getenv("HOME"), name,
+                         GTK_RESPONSE_ACCEPT, [](GtkWidget* dialog) {
+                             gui::Locked lock;
+                             EXPECT_TRUE(gtk_file_chooser_get_do_overwrite_confirmation(
+                                 GTK_FILE_CHOOSER(dialog)));
+                         });
         const std::string said = "Exported 250 entries to " + path;
         ASSERT_TRUE(gui::pump_until([&] {
             return std::string(gtk_label_get_text(GTK_LABEL(lbl_jrn_export))) == said;
@@ -336,7 +320,7 @@ TEST_F(JournalPage, ExportWritesEveryMatchingEntryNotOnlyTheLoadedRows) {
 }
 
 TEST_F(JournalPage, KeepDaysShowsAndSavesTheJournalsSetting) {
-    search("", "", "");
+    gui::search_journal("", "", "");
     const int before = open_journal()->keep_days();
     EXPECT_EQ(gui::text(spn_jrn_keep_days), std::to_string(before));
     for (int days : {30, 3650, before}) {
@@ -349,7 +333,7 @@ TEST_F(JournalPage, KeepDaysShowsAndSavesTheJournalsSetting) {
 // without the operator doing anything, and the entry selected stays selected.
 TEST_F(JournalPage, NewEntriesAppearAtTheTopKeepingTheSelection) {
     write({entry(at("2021-08-01", 9), "SALE", "300", "N-1")});
-    search("", "", "");
+    gui::search_journal("", "", "");
     std::int64_t selected = 0;
     {
         gui::Locked lock;

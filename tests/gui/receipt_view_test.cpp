@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -159,33 +158,10 @@ TEST_F(ReceiptView, ClearingWhileLinesArrive) {
     EXPECT_LE(first, kBeforeClear) << "lines sent after the clear are missing";
 }
 
-// Opens the save dialog, names the file and answers it; returns once it closed.
-void save_as(const char* name, int response,
-             const std::function<void(GtkWidget*)>& meanwhile = {}) {
-    gui::click(btn_prn_save);
-    GtkWidget* dialog = nullptr;
-    ASSERT_TRUE(
-        gui::pump_until([&] { return (dialog = gui::visible_file_chooser()) != nullptr; }));
-    if (meanwhile)
-        meanwhile(dialog);
-    {
-        gui::Locked lock;
-        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name);
-    }
-    // Answered on every pass until it closes: an answer given before the save
-    // thread's dialog loop runs is lost (seen under load).
-    ASSERT_TRUE(gui::pump_until([&] {
-        GtkWidget* open = gui::visible_file_chooser();
-        if (open)
-            gtk_dialog_response(GTK_DIALOG(open), response);
-        return !open;
-    }));
-}
-
 TEST_F(ReceiptView, SaveWritesTheViewAsItIsWhenAcceptedAndNothingWhenCancelled) {
     const std::string home = std::getenv("HOME");
     std::filesystem::remove(home + "/receipt-empty.txt");
-    save_as("receipt-empty.txt", GTK_RESPONSE_ACCEPT);
+    gui::choose_file(btn_prn_save, "", "receipt-empty.txt");
     ASSERT_TRUE(
         gui::pump_until([&] { return std::filesystem::exists(home + "/receipt-empty.txt"); }));
     EXPECT_EQ(std::filesystem::file_size(home + "/receipt-empty.txt"), 0u);
@@ -198,7 +174,7 @@ TEST_F(ReceiptView, SaveWritesTheViewAsItIsWhenAcceptedAndNothingWhenCancelled) 
     ASSERT_TRUE(wait_for_view(shown));
     const std::string path = home + "/receipt-accepted.txt";
     std::filesystem::remove(path);
-    save_as("receipt-accepted.txt", GTK_RESPONSE_ACCEPT, [&](GtkWidget* dialog) {
+    const auto meanwhile = [&](GtkWidget* dialog) {
         {
             gui::Locked lock;
             EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "Save Printed Data");
@@ -218,12 +194,13 @@ TEST_F(ReceiptView, SaveWritesTheViewAsItIsWhenAcceptedAndNothingWhenCancelled) 
         // A line that arrives while the dialog is open is part of what is saved.
         EXPECT_EQ(send(job("LATE\n")), reply_with(0));
         ASSERT_TRUE(wait_for_view(shown + "LATE\n"));
-    });
+    };
+    gui::choose_file(btn_prn_save, "", "receipt-accepted.txt", GTK_RESPONSE_ACCEPT, meanwhile);
     // The file holds the text only: UTF-8, no style codes, no byte order mark.
     ASSERT_TRUE(gui::pump_until([&] { return read_file(path) == shown + "LATE\n"; }))
         << "saved: '" << read_file(path) << "'";
 
-    save_as("receipt-cancelled.txt", GTK_RESPONSE_CANCEL);
+    gui::choose_file(btn_prn_save, "", "receipt-cancelled.txt", GTK_RESPONSE_CANCEL);
     gui::pump(100);
     EXPECT_FALSE(std::filesystem::exists(home + "/receipt-cancelled.txt"));
     // The window goes on: lines still arrive and the clear button works.

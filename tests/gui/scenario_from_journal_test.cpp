@@ -20,8 +20,7 @@ class ScenarioFromJournal : public SimStateTest {
     void TearDown() override {
         gui::stop_answering_dialogs();
         gui::answered_dialogs();
-        gui::click(btn_stop_ecr_event_server);
-        gui::pump_until([] { return !WaitEventState && !StartStopEventServer; });
+        gui::event_server(false);
         gui::show_start_page();
         SimStateTest::TearDown();
     }
@@ -32,18 +31,15 @@ TEST_F(ScenarioFromJournal, OperationsMadeByHandReplayOnAFreshTerminal) {
     const auto store = JournalStore::open(journal_path(test_work_dir()), &error);
     ASSERT_TRUE(store) << error;
     gui::answer_dialogs(GTK_RESPONSE_OK); // the signature request's notice
-    gui::click(btn_start_ecr_event_server);
-    ASSERT_TRUE(gui::pump_until([] { return WaitEventState && !StartStopEventServer; }));
+    ASSERT_TRUE(gui::event_server(true));
     const JournalQuery ours{"", g_get_real_time() / 1000, {}};
     // Each operation, then the main loop until its entry is written and the window idle.
     const auto run = [&](int txn_row, GtkWidget* input, const std::string& text, GtkWidget* button) {
         const std::int64_t before = store->count(ours);
-        if (txn_row >= 0) {
-            gui::clear_transaction_inputs();
-            gui::set_active(cmb_txn_type, txn_row); // SALE, REFUND, VOID, ...
-            gui::set_text(input, text);
-        }
-        gui::click(button);
+        if (txn_row >= 0)
+            gui::start_transaction(txn_row, {{input, text}}); // SALE, REFUND, VOID, ...
+        else
+            gui::click(button);
         if (text == "10011") {
             ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
             gui::click(rad_sign_ok);
@@ -85,14 +81,7 @@ TEST_F(ScenarioFromJournal, OperationsMadeByHandReplayOnAFreshTerminal) {
     const std::string home = g_getenv("HOME"); // the save dialog's folder
     for (const char* old : {"/by-hand.yaml", "/by-hand-golden", "/by-hand-terminal"})
         std::filesystem::remove_all(home + old);
-    gui::click(btn_jrn_save_scenario);
-    GtkWidget* dialog = nullptr;
-    ASSERT_TRUE(gui::pump_until([&] { return (dialog = gui::visible_file_chooser()); }));
-    {
-        gui::Locked lock;
-        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), "by-hand.yaml");
-        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-    }
+    gui::choose_file(btn_jrn_save_scenario, "", "by-hand.yaml");
     const std::string scenario = home + "/by-hand.yaml";
     const std::string said = "Saved a scenario of " + std::to_string(made) + " steps to " + scenario;
     ASSERT_TRUE(gui::pump_until(

@@ -78,19 +78,58 @@ TEST(Startup, TheDateAndTimeSelectorsShowTheLocalTime) {
                           << shown.tm_min;
 }
 
-// The console keeps its defaults and printer status in the folder it is started in,
-// whatever KELVRA_WORKDIR says (that is the launcher's business).
-TEST(Lifecycle, TheDefaultsAreThoseOfTheFolderTheConsoleStartsIn) {
-    const std::string dir = fresh_dir("start-here");
-    const std::string here = dir + "/here";
-    std::filesystem::create_directories(here);
-    std::ofstream(here + "/ECRConf") << "CustomLine1:from here\n";
-    std::ofstream(here + "/PrinterState", std::ios::binary) << '\2';
-    const gui::ChildRun run = gui::run_console_child("close", dir + "/work", 60000, here);
-    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-    EXPECT_NE(run.err.find("print status shown: 2"), std::string::npos) << run.err;
-    EXPECT_EQ(read_file(here + "/ECRConf"), settings_file({{"CustomLine1", "from here"}}));
-    EXPECT_FALSE(std::filesystem::exists(dir + "/work"));
+// The defaults and the print status the console shows come from the folder it
+// starts in, whatever KELVRA_WORKDIR says (that is the launcher's business). Closing
+// writes the defaults back there, for the user alone (the file holds a password);
+// start-up neither writes PrinterState nor creates it.
+TEST(Lifecycle, TheFolderItStartsInGivesTheDefaultsAndThePrintStatus) {
+    struct Case {
+        const char* name;
+        const char* settings;
+        std::optional<std::string> printer_state; // none: no PrinterState
+        int shown;
+        std::map<std::string, std::string> saved;
+    };
+    const Case cases[] = {
+        {"here", "CustomLine1:from here\n", std::string(1, '\2'), 2, {{"CustomLine1", "from here"}}},
+        // Keys in another order, a value with a colon, an over-long cashier id, CR LF.
+        {"roundtrip",
+         "TFRFormNumber:12345\r\nCashierId:123456\r\nTableId:T7\r\nCustomLine1:a:b\r\n"
+         "TerminalIPAddress:10.1.2.3\r\nMobileTopupGSMPw:9876\r\nUnknownKey:x\r\n",
+         std::nullopt, 0,
+         {{"CustomLine1", "a:b"}, {"CashierId", "1234"}, {"TableId", "T7"},
+          {"TerminalIPAddress", "10.1.2.3"}, {"MobileTopupGSMPw", "9876"}, {"TFRFormNumber", "12345"}}},
+        {"ok", "TableId:1\n", std::string(1, '\0'), 0, {{"TableId", "1"}}},
+        {"paper", "TableId:2\n", std::string(1, '\1'), 1, {{"TableId", "2"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = fresh_dir(std::string("start-") + c.name);
+        const std::string here = dir + "/here", file = here + "/PrinterState";
+        std::filesystem::create_directories(here);
+        std::ofstream(here + "/ECRConf", std::ios::binary) << c.settings;
+        if (c.printer_state)
+            std::ofstream(file, std::ios::binary) << *c.printer_state;
+        struct stat before {};
+        stat(file.c_str(), &before);
+        const gui::ChildRun run = gui::run_console_child("close", dir + "/work", 60000, here);
+        ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+        EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.err;
+        EXPECT_NE(run.err.find("print status shown: " + std::to_string(c.shown)), std::string::npos)
+            << run.err;
+        EXPECT_EQ(read_file(here + "/ECRConf"), settings_file(c.saved));
+        EXPECT_EQ(std::filesystem::status(here + "/ECRConf").permissions(),
+                  std::filesystem::perms(0600));
+        EXPECT_FALSE(std::filesystem::exists(dir + "/work"));
+        struct stat after {};
+        const bool exists = stat(file.c_str(), &after) == 0;
+        EXPECT_EQ(exists, c.printer_state.has_value());
+        if (c.printer_state && exists) {
+            EXPECT_EQ(read_file(file), *c.printer_state);
+            EXPECT_EQ(after.st_ino, before.st_ino) << "rewritten at start-up";
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << "rewritten at start-up";
+        }
+    }
 }
 
 // Ctrl+C, a SIGTERM at logout or a SIGHUP close the console as its window does: the
@@ -130,58 +169,6 @@ TEST(Lifecycle, AStopSignalClosesAsTheWindowDoes) {
     }
     StartPrnServer();
     EXPECT_TRUE(gui::pump_until([] { return print_server_state() == PrintServerState::Serving; }));
-}
-
-TEST(Lifecycle, SavedValuesComeBackThroughTheEntries) {
-    const std::string dir = fresh_dir("close-roundtrip");
-    // Keys in another order, a value with a colon, an over-long cashier id, CR LF.
-    std::ofstream(dir + "/ECRConf", std::ios::binary)
-        << "TFRFormNumber:12345\r\nCashierId:123456\r\nTableId:T7\r\nCustomLine1:a:b\r\n"
-           "TerminalIPAddress:10.1.2.3\r\nMobileTopupGSMPw:9876\r\nUnknownKey:x\r\n";
-    const gui::ChildRun run = gui::run_console_child("close", dir);
-    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-    EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.err;
-    EXPECT_EQ(read_file(dir + "/ECRConf"), settings_file({{"CustomLine1", "a:b"},
-                                                          {"CashierId", "1234"},
-                                                          {"TableId", "T7"},
-                                                          {"TerminalIPAddress", "10.1.2.3"},
-                                                          {"MobileTopupGSMPw", "9876"},
-                                                          {"TFRFormNumber", "12345"}}));
-    EXPECT_EQ(std::filesystem::status(dir + "/ECRConf").permissions(),
-              std::filesystem::perms(0600)) << "replaced by a file that holds a password";
-}
-
-// The print status saved by the last run is what the radio buttons show at start,
-// and start-up neither writes the file nor creates it.
-TEST(Lifecycle, TheSavedPrintStatusIsShownAtStart) {
-    struct Case {
-        const char* name;
-        std::optional<std::string> file; // none: no PrinterState
-        int shown;
-    };
-    for (const Case& c :
-         {Case{"missing", std::nullopt, 0}, Case{"ok", std::string(1, '\0'), 0},
-          Case{"paper", std::string(1, '\1'), 1}, Case{"error", std::string(1, '\2'), 2}}) {
-        SCOPED_TRACE(c.name);
-        const std::string dir = fresh_dir(std::string("printer-state-") + c.name);
-        const std::string file = dir + "/PrinterState";
-        if (c.file)
-            std::ofstream(file, std::ios::binary) << *c.file;
-        struct stat before {};
-        stat(file.c_str(), &before);
-        const gui::ChildRun run = gui::run_console_child("close", dir);
-        ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-        EXPECT_NE(run.err.find("print status shown: " + std::to_string(c.shown)), std::string::npos)
-            << run.err;
-        struct stat after {};
-        const bool exists = stat(file.c_str(), &after) == 0;
-        EXPECT_EQ(exists, c.file.has_value());
-        if (c.file && exists) {
-            EXPECT_EQ(read_file(file), *c.file);
-            EXPECT_EQ(after.st_ino, before.st_ino) << "rewritten at start-up";
-            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << "rewritten at start-up";
-        }
-    }
 }
 
 // Closing the window while the terminal waits for the cashier (a question window

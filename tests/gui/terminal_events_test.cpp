@@ -144,6 +144,10 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         const char* dialog; // the dialog text, or null
         const char* window; // the window opened, or null
         const char* answer; // the answer call made once dialog or window is closed
+        int response = GTK_RESPONSE_OK; // the cashier's answer to the dialog
+        short sent = -1; // the suspected fraud status sent for it
+        PasswordParamsOut params = {1, 3, 0, 0}; // what a password request asks for
+        const char* shown = nullptr; // the handler's result line, shown after the loop's
     };
     const Dispatch table[] = {
         {1, "CheckSignReq", "A signature Verification request is received\nTransaction Type = SALE",
@@ -155,11 +159,26 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         {6, "GetPasswordParams",
          "Password request entry is received\nPassword Type : User Password.\nAttempt : 1/3",
          nullptr, nullptr},
+        // The last type with a name, one without, and a request that cannot be read.
+        {6, "GetPasswordParams",
+         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
+         nullptr, nullptr, GTK_RESPONSE_OK, -1, {2, 3, 3, 0}, "OK"},
+        {6, "GetPasswordParams",
+         "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
+         "200/255", nullptr, nullptr, GTK_RESPONSE_OK, -1, {200, 255, 7, 0}, "OK"},
+        {6, "GetPasswordParams", nullptr, nullptr, nullptr, GTK_RESPONSE_OK, -1, {1, 3, 1, 9},
+         "PED Not Authenticated"},
         // The simulated terminal asks nothing here: the fetches of 7 and 8 fail, and
         // their windows open all the same.
         {7, "GetPartialAuthData", nullptr, "partial_auth_dlg", "SetPartialAuthStatus"},
         {8, "GetAVSRejectionData", nullptr, "avs_rej_dlg", "SetAVSRejectionStatus"},
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus"},
+        // Only "Yes" voids (0); "No" and closing the dialog go on (1).
+        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
+         GTK_RESPONSE_YES, 0},
+        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
+         GTK_RESPONSE_NO, 1},
+        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
+         GTK_RESPONSE_DELETE_EVENT, 1},
         {10, nullptr, "An automatic batch close event was received", nullptr, nullptr},
         {11, nullptr, nullptr, nullptr, nullptr},
         {-1, nullptr, nullptr, nullptr, nullptr},
@@ -170,19 +189,22 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
                                          "GetPartialAuthData",     "GetAVSRejectionData",
                                          "SetSuspectedFraudStatus"};
     for (const Dispatch& d : table) {
-        SCOPED_TRACE(d.code);
+        SCOPED_TRACE(std::to_string(d.code) + " answered " + std::to_string(d.response));
         korvex_sim_reset();
         script("CheckVoiceReferralReq", VoiceReferralInfos_out{});
-        script("GetPasswordParams", PasswordParamsOut{1, 3, 0, 0});
+        script("GetPasswordParams", d.params);
         IsSignatureSet = true; // the cashier answered already
-        gui::answer_dialogs(GTK_RESPONSE_OK);
-        run_event(d.code);
+        gui::answer_dialogs(d.response);
+        if (d.shown)
+            run_event_with_handler_result_last(d.code, d.fetch);
+        else
+            run_event(d.code);
 
         if (d.window) {
             GtkWidget* window = gui::wait_for_window(d.window);
             ASSERT_NE(window, nullptr) << d.window;
             gui::close_window(window);
-            EXPECT_EQ(gui::find_window(d.window), nullptr);
+            EXPECT_EQ(gui::wait_for_window(d.window, 0), nullptr);
         }
         ASSERT_TRUE(gui::pump_until([&] {
             return loop_ended() && (!d.answer || calls(d.answer) == 1) &&
@@ -199,25 +221,27 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         if (d.dialog) {
             EXPECT_EQ(dialogs[0].text, d.dialog);
         }
+        if (d.shown) {
+            EXPECT_TRUE(gui::wait_for_text(txt_request_output, d.shown));
+        }
+        if (d.code == 6 && d.dialog) {
+            EXPECT_EQ(dialogs[0].title, "PASSWORD EVENT");
+            // Where to answer, and the cashier taken there once the window closes.
+            EXPECT_NE(dialogs[0].secondary.find("Terminal page"), std::string::npos);
+            EXPECT_NE(dialogs[0].secondary.find("Send password"), std::string::npos);
+            EXPECT_TRUE(gui::pump_until([] {
+                return gtk_window_get_focus(GTK_WINDOW(MainEcrWindow)) == txt_set_password &&
+                       gtk_widget_get_mapped(txt_set_password);
+            }));
+            gui::show_start_page();
+        }
+        if (d.sent >= 0) {
+            EXPECT_EQ(dialogs[0].title, "SUSPECTED FRAUD");
+            EXPECT_EQ(last_request<SuspectedFraudInOut>(d.answer).SuspectedFraudStatusIn, d.sent);
+        }
         if (!d.fetch && !d.answer) { // only the loop itself shows something
             EXPECT_EQ(gui::text(txt_request_output), "OK");
         }
-    }
-}
-
-TEST_F(TerminalEvents, SuspectedFraudSendsZeroOnlyForYes) {
-    for (const auto& [response, sent] : std::vector<std::pair<int, short>>{
-             {GTK_RESPONSE_YES, 0}, {GTK_RESPONSE_NO, 1}, {GTK_RESPONSE_DELETE_EVENT, 1}}) {
-        SCOPED_TRACE(response);
-        korvex_sim_reset();
-        gui::answer_dialogs(response);
-        run_event(9);
-        ASSERT_TRUE(gui::pump_until([&] { return loop_ended(); }));
-        ASSERT_EQ(calls("SetSuspectedFraudStatus"), 1u);
-        EXPECT_EQ(
-            last_request<SuspectedFraudInOut>("SetSuspectedFraudStatus").SuspectedFraudStatusIn,
-            sent);
-        EXPECT_EQ(the_dialog().title, "SUSPECTED FRAUD"); // its text: see the dispatch
     }
 }
 
@@ -309,7 +333,7 @@ class TerminalEventsReferralWindow : public TerminalEvents {
     }
     // The status and the seven code bytes sent once the window has closed.
     void expect_sent(short status, const std::string& code, std::size_t sends = 1) {
-        EXPECT_EQ(gui::find_window("win_voice_ref"), nullptr);
+        EXPECT_EQ(gui::wait_for_window("win_voice_ref", 0), nullptr);
         ASSERT_EQ(calls("SetAuthorisation"), sends);
         const auto sent = last_request<VoiceReferralStatus_in>("SetAuthorisation");
         EXPECT_EQ(sent.AuthorisationStatusIn, status);
@@ -391,7 +415,7 @@ TEST_F(TerminalEventsReferralWindow, DetailsThatCannotBeFetchedOpenNoWindow) {
     run_event_with_handler_result_last(2, "CheckVoiceReferralReq");
     EXPECT_TRUE(gui::wait_for_text(txt_request_output, "Unable To Connect"));
     gui::pump(100);
-    EXPECT_EQ(gui::find_window("win_voice_ref"), nullptr);
+    EXPECT_EQ(gui::wait_for_window("win_voice_ref", 0), nullptr);
     EXPECT_EQ(calls("SetAuthorisation"), 0u);
 }
 
@@ -411,28 +435,14 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
         const char* window;
         const char* label; // shows the detail that tells the two windows apart
         const char* answer_call;
-        const char* decline;         // the refusing button, null: only closing refuses
-        short declined;              // the status a refusal sends
-        short (*accept)(GtkWidget*); // returns the status that must reach the terminal
+        const char* accept;  // the accepting button (the referral's with item 1, declined)
+        const char* decline; // the refusing button, null: only closing refuses
+        short accepted, declined; // the statuses each sends
     };
     const Kind kinds[] = {
-        {7, "partial_auth_dlg", "lb_hp_amt", "SetPartialAuthStatus", "btn_hp_dec", 1,
-         [](GtkWidget* w) -> short {
-             gui::click(find_child(w, "btn_hp_acc"));
-             return 0;
-         }},
-        {8, "avs_rej_dlg", "lb_avs_resp", "SetAVSRejectionStatus", "btn_avs_dec", 1,
-         [](GtkWidget* w) -> short {
-             gui::click(find_child(w, "btn_avs_acc"));
-             return 0;
-         }},
-        {2, "win_voice_ref", "lb_Phone", "SetAuthorisation", nullptr, 0,
-         [](GtkWidget* w) -> short {
-             gui::click(find_child(w, "accept_check"));
-             gui::set_active(find_child(w, "cb_ref_state"), 1);
-             gui::click(find_child(w, "btn_auth_ok"));
-             return 1;
-         }},
+        {7, "partial_auth_dlg", "lb_hp_amt", "SetPartialAuthStatus", "btn_hp_acc", "btn_hp_dec", 0, 1},
+        {8, "avs_rej_dlg", "lb_avs_resp", "SetAVSRejectionStatus", "btn_avs_acc", "btn_avs_dec", 0, 1},
+        {2, "win_voice_ref", "lb_Phone", "SetAuthorisation", "btn_auth_ok", nullptr, 1, 0},
     };
     for (const Kind& kind : kinds) {
         // The status sent by the latest answer (the referral's is not its record's start).
@@ -471,9 +481,13 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
                           "000000012345678");
             }
 
-            const short accepted = kind.accept(by_label[order[0]]);
+            if (kind.event == 2) {
+                gui::click(find_child(by_label[order[0]], "accept_check"));
+                gui::set_active(find_child(by_label[order[0]], "cb_ref_state"), 1);
+            }
+            gui::click(find_child(by_label[order[0]], kind.accept));
             ASSERT_EQ(calls(kind.answer_call), 1u);
-            EXPECT_EQ(sent(), accepted);
+            EXPECT_EQ(sent(), kind.accepted);
             const std::vector<GtkWidget*> left = open_windows(kind.window);
             ASSERT_EQ(left.size(), 1u) << "the answered window closes, the other stays";
             EXPECT_EQ(gui::label_text(find_child(left[0], kind.label)), order[1]);
@@ -485,49 +499,6 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
             EXPECT_EQ(calls(kind.answer_call), 2u);
             EXPECT_EQ(sent(), kind.declined);
             EXPECT_TRUE(open_windows(kind.window).empty());
-        }
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Password dialog
-
-TEST_F(TerminalEvents, PasswordDialogNamesTheTypeAndTheAttempt) {
-    struct Case {
-        PasswordParamsOut params;
-        const char* text; // null: no dialog
-        const char* shown;
-    };
-    const Case cases[] = {
-        {{2, 3, 3, 0}, // the last type with a name
-         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
-         "OK"},
-        {{200, 255, 7, 0},
-         "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
-         "200/255",
-         "OK"},
-        {{1, 3, 1, 9}, nullptr, "PED Not Authenticated"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.shown);
-        korvex_sim_reset();
-        script("GetPasswordParams", c.params);
-        gui::answer_dialogs(GTK_RESPONSE_OK);
-        run_event_with_handler_result_last(6, "GetPasswordParams");
-        ASSERT_TRUE(gui::wait_for_text(txt_request_output, c.shown));
-        gui::pump(100);
-        const std::vector<gui::DialogAnswer> dialogs = gui::answered_dialogs();
-        ASSERT_EQ(dialogs.size(), c.text ? 1u : 0u);
-        if (c.text) {
-            EXPECT_EQ(dialogs[0].title, "PASSWORD EVENT");
-            EXPECT_EQ(dialogs[0].text, c.text);
-            // Where to answer, and the cashier taken there once the window closes.
-            EXPECT_NE(dialogs[0].secondary.find("Terminal page"), std::string::npos);
-            EXPECT_NE(dialogs[0].secondary.find("Send password"), std::string::npos);
-            EXPECT_TRUE(gui::pump_until([] {
-                return gtk_window_get_focus(GTK_WINDOW(MainEcrWindow)) == txt_set_password &&
-                       gtk_widget_get_mapped(txt_set_password);
-            }));
         }
     }
 }

@@ -1,4 +1,4 @@
-// Terminal management in the window: status, receipt printing, tracing, printing, PED, busy flags.
+// Terminal management in the window: status, receipt printing, tracing, printing, busy flags.
 #include "end_of_day.h"
 #include "terminal_management.h"
 #include "transactions.h"
@@ -17,9 +17,7 @@
 
 namespace {
 
-constexpr const char* kRed = "#ff0000";
-constexpr const char* kGreen = "#008000";
-constexpr const char* kYellow = "#ffff00";
+using gui::kGreen, gui::kRed, gui::kYellow;
 
 bool idle(const std::atomic<bool>& busy) {
     return gui::pump_until([&] { return !busy; });
@@ -223,16 +221,6 @@ TEST_F(TerminalManagement, PrintInformationEscapesLineFeedsUpToItsLimit) {
         EXPECT_EQ(text_of(in.PrintBufferIn), c.sent);
         EXPECT_EQ(gui::text(txt_print_information_status), c.shown);
     }
-}
-
-TEST_F(TerminalManagement, APedSerialNumberIsSentOnItsNineBytes) {
-    gui::set_text(txt_ped_serial_number, "SIMPED001XYZ");
-    gui::click(btn_ped_authentication);
-    ASSERT_TRUE(idle(GetPEDSerialNumState));
-    const auto in = last_request<PEDAuthentication_in>("CheckPEDAuthenticity");
-    EXPECT_EQ(std::string(in.pedSerialNbrIn, sizeof in.pedSerialNbrIn), "SIMPED001");
-    EXPECT_EQ(gui::text(txt_ped_authentication_status), "AUTH OK");
-    EXPECT_EQ(gui::settled_color(txt_ped_authentication_status, kGreen), kGreen);
 }
 
 // The eligibility answer's flags: 0, 1 or anything else; the limits and the rest

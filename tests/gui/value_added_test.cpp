@@ -172,18 +172,10 @@ TEST_F(ValueAdded, TheDonationConfigurationShowsItsCodedFields) {
         config.TxnUploadRequiredOut = 1;
         script("GetPenniesConfiguration", config);
         gui::click(btn_pe_get_pennies_config);
-        ASSERT_TRUE(gui::wait_for_text(txt_pe_top_up_amt_inc_step, "5"));
-        EXPECT_EQ(gui::text(txt_pe_don_mode), c.shown);
+        ASSERT_TRUE(gui::wait_for_text(txt_pe_don_mode, c.shown));
+        EXPECT_EQ(gui::text(txt_pe_top_up_amt_inc_step), "5");
         EXPECT_EQ(gui::text(txt_pe_txn_up_req), "1");
     }
-    gui::set_active(cmb_pe_donation_mode, -1);
-    gui::click(btn_pe_set_donation_mode);
-    ASSERT_TRUE(gui::pump_until([] { return calls("SetPenniesDonationMode") == 1; }));
-    EXPECT_EQ(last_request<PenniesDonationModeIn>("SetPenniesDonationMode").DonationModeIn, 0);
-    gui::set_active(cmb_pe_donation_mode, 1);
-    gui::click(btn_pe_set_donation_mode);
-    ASSERT_TRUE(gui::pump_until([] { return calls("SetPenniesDonationMode") == 2; }));
-    EXPECT_EQ(last_request<PenniesDonationModeIn>("SetPenniesDonationMode").DonationModeIn, 1);
 }
 
 class ValueAddedWorkers : public ValueAdded {};

@@ -44,16 +44,11 @@ GtkWidget* own(const char* id) {
     return gui::find_child(MainEcrWindow, id);
 }
 
-// Readers for pump_until's conditions, which run with the toolkit lock held.
-std::string shown_label(GtkWidget* label) {
-    return gtk_widget_get_visible(label) ? gtk_label_get_text(GTK_LABEL(label)) : "";
-}
-
 // The activity text while something runs, "" while the indicator is hidden.
 GtkWidget* spinner = nullptr;
 GtkWidget* spinner_label = nullptr;
 std::string activity() {
-    return gtk_widget_get_visible(spinner) ? shown_label(spinner_label) : "";
+    return gtk_widget_get_visible(spinner) ? gui::shown_label(spinner_label) : "";
 }
 
 TEST(WindowLook, OutputsLookReadOnlyAndStaySelectableInputsStayTypable) {
@@ -168,6 +163,10 @@ TEST(WindowLook, ChangesDuringASaleDoNotRedrawThePageOnScreen) {
     }
     gui::pump(100);
     for (const Change& change : kChanges) {
+        // Once before counting: what the tests before left (an empty view getting
+        // its first line, late lines of their sales) is laid out once.
+        change.step();
+        gui::pump(200);
         int draws = 0;
         gulong handler = 0;
         {
@@ -199,7 +198,7 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
     ASSERT_TRUE(notice);
     {
         gui::Locked lock;
-        EXPECT_EQ(shown_label(notice), "");
+        EXPECT_EQ(gui::shown_label(notice), "");
     }
 
     const std::string dir = test_work_dir() + "/print-notice";
@@ -208,7 +207,7 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
     EXPECT_NE(run.err.find("Print server down: port 5187 unavailable"), std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("rgb(192,28,40)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("#c01c28"), std::string::npos) << run.err;
 }
 
 // Every output of every page holds its longest value (its record field's whole
@@ -404,16 +403,16 @@ TEST(WindowLook, FilesTheConsoleCannotKeepAreSaidWhileItLasts) {
     GtkWidget* notice = own("lbl_files");
     ASSERT_TRUE(notice);
     g_setenv("KELVRA_WORKDIR_ERROR", "cannot create /nowhere/kelvra: Permission denied", TRUE);
-    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice) == "Working folder not used"; }))
-        << shown_label(notice);
+    EXPECT_TRUE(gui::pump_until([&] { return gui::shown_label(notice) == "Working folder not used"; }))
+        << gui::shown_label(notice);
     g_unsetenv("KELVRA_WORKDIR_ERROR");
-    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice).empty(); }));
+    EXPECT_TRUE(gui::pump_until([&] { return gui::shown_label(notice).empty(); }));
 
     const char* const kept = g_printer_state_file;
     g_printer_state_file = "no-such-folder/PrinterState";
     gui::click(rbtn_prn_state_mp);
-    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice) == "PrinterState not saved"; }))
-        << shown_label(notice);
+    EXPECT_TRUE(gui::pump_until([&] { return gui::shown_label(notice) == "PrinterState not saved"; }))
+        << gui::shown_label(notice);
     EXPECT_EQ(gui::settled_color(notice, "#c01c28"), "#c01c28");
     {
         gui::Locked lock;
@@ -423,8 +422,8 @@ TEST(WindowLook, FilesTheConsoleCannotKeepAreSaidWhileItLasts) {
     }
     g_printer_state_file = kept;
     gui::click(rbtn_prn_state_ok);
-    EXPECT_TRUE(gui::pump_until([&] { return shown_label(notice).empty(); }))
-        << shown_label(notice);
+    EXPECT_TRUE(gui::pump_until([&] { return gui::shown_label(notice).empty(); }))
+        << gui::shown_label(notice);
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -57,14 +58,72 @@ void take_startup_calls() {
     startup.path_request = last_request("SetPath", sizeof(SetSSLCertificate_InOut));
 }
 
+const char* builder_id(GtkWidget* widget) {
+    return GTK_IS_BUILDABLE(widget) ? gtk_buildable_get_name(GTK_BUILDABLE(widget)) : nullptr;
+}
+
+GtkWidget* find_below(GtkWidget* widget, const std::string& id) {
+    const char* name = builder_id(widget);
+    if (name && id == name)
+        return widget;
+    if (!GTK_IS_CONTAINER(widget))
+        return nullptr;
+    struct Search {
+        const std::string* id;
+        GtkWidget* found;
+    } search{&id, nullptr};
+    gtk_container_forall(
+        GTK_CONTAINER(widget),
+        [](GtkWidget* child, gpointer data) {
+            auto* s = static_cast<Search*>(data);
+            if (!s->found)
+                s->found = find_below(child, *s->id);
+        },
+        &search);
+    return search.found;
+}
+
+std::string text_color_locked(GtkWidget* widget) {
+    GtkStyleContext* context = gtk_widget_get_style_context(widget);
+    gtk_style_context_save(context);
+    gtk_style_context_set_state(context, GTK_STATE_FLAG_NORMAL);
+    GdkRGBA rgba;
+    gtk_style_context_get_color(context, GTK_STATE_FLAG_NORMAL, &rgba);
+    gtk_style_context_restore(context);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(rgba.red * 255 + 0.5),
+                  static_cast<int>(rgba.green * 255 + 0.5),
+                  static_cast<int>(rgba.blue * 255 + 0.5));
+    return hex;
+}
+
+// The visible toplevel windows; the caller holds the lock.
+std::vector<GtkWidget*> visible_toplevels() {
+    std::vector<GtkWidget*> shown;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next)
+        if (gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            shown.push_back(GTK_WIDGET(w->data));
+    g_list_free(windows);
+    return shown;
+}
+
+// A message dialog's text or secondary text ("" for other windows).
+std::string message_text(GtkWidget* dialog, const char* property = "text") {
+    gchar* value = nullptr;
+    if (GTK_IS_MESSAGE_DIALOG(dialog))
+        g_object_get(dialog, property, &value, nullptr);
+    std::string text = value ? value : "";
+    g_free(value);
+    return text;
+}
+
 // Runs with the lock held (gdk_threads_add_timeout), also inside gtk_dialog_run.
 gboolean answer_visible_dialog(gpointer) {
     std::lock_guard guard(dialogs_mutex);
     if (!answering)
         return G_SOURCE_CONTINUE;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w; w = w->next) {
-        GtkWidget* window = GTK_WIDGET(w->data);
+    for (GtkWidget* window : visible_toplevels()) {
         if (!GTK_IS_DIALOG(window) || !gtk_widget_get_mapped(window))
             continue;
         // A dialog run from a worker stays on screen until that worker has taken
@@ -74,13 +133,8 @@ gboolean answer_visible_dialog(gpointer) {
         if (!g_object_get_data(G_OBJECT(window), "gui-answered")) {
             g_object_set_data(G_OBJECT(window), "gui-answered", GINT_TO_POINTER(1));
             const char* title = gtk_window_get_title(GTK_WINDOW(window));
-            gchar* text = nullptr;
-            gchar* secondary = nullptr;
-            if (GTK_IS_MESSAGE_DIALOG(window))
-                g_object_get(window, "text", &text, "secondary-text", &secondary, nullptr);
-            DialogAnswer seen{title ? title : "", text ? text : "", secondary ? secondary : ""};
-            g_free(text);
-            g_free(secondary);
+            DialogAnswer seen{title ? title : "", message_text(window),
+                              message_text(window, "secondary-text")};
             gdk_window_get_frame_extents(gtk_widget_get_window(window), &seen.frame);
             const int width = gtk_widget_get_allocated_width(window);
             int min_width = 0, min_height = 0;
@@ -93,7 +147,6 @@ gboolean answer_visible_dialog(gpointer) {
         gtk_dialog_response(GTK_DIALOG(window), answer_response);
         break; // one dialog per tick: answering may destroy others
     }
-    g_list_free(windows);
     return G_SOURCE_CONTINUE;
 }
 
@@ -114,16 +167,9 @@ constexpr std::string_view kCloseAsking = "close-asking:";
 bool question_on_screen() {
     if (txt_Sign_Status && *gtk_entry_get_text(GTK_ENTRY(txt_Sign_Status)))
         return true;
-    bool shown = false;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w; w = w->next) {
-        GtkWidget* window = GTK_WIDGET(w->data);
-        if (window != MainEcrWindow && !GTK_IS_DIALOG(window) && GTK_IS_BUILDABLE(window) &&
-            gtk_buildable_get_name(GTK_BUILDABLE(window)) && gtk_widget_get_visible(window))
-            shown = true;
-    }
-    g_list_free(windows);
-    return shown;
+    return std::ranges::any_of(visible_toplevels(), [](GtkWidget* window) {
+        return window != MainEcrWindow && !GTK_IS_DIALOG(window) && builder_id(window);
+    });
 }
 
 long long monotonic_ns() {
@@ -134,6 +180,13 @@ long long monotonic_ns() {
 
 std::string child_amount;
 
+// Starts a sale of `amount` (lock held).
+void sell_locked(const char* amount) {
+    gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
+    gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), amount);
+    gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+}
+
 // Runs with the lock held, every 20 ms: one step of the cashier's way to the question.
 gboolean drive_to_question(gpointer) {
     static int step = 0;
@@ -141,9 +194,7 @@ gboolean drive_to_question(gpointer) {
         gtk_button_clicked(GTK_BUTTON(btn_start_ecr_event_server));
         step = 1;
     } else if (step == 1 && WaitEventState) {
-        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
-        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), child_amount.c_str());
-        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        sell_locked(child_amount.c_str());
         step = 2;
     } else if (step == 2 && question_on_screen()) {
         std::fprintf(stderr, "closing %lld\n", monotonic_ns());
@@ -159,9 +210,7 @@ gboolean drive_to_question(gpointer) {
 gboolean sell_and_report(gpointer) {
     static bool started = false;
     if (!started) {
-        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
-        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), child_amount.c_str());
-        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        sell_locked(child_amount.c_str());
         started = true; // the button raised Txnstate already
         return G_SOURCE_CONTINUE;
     }
@@ -191,9 +240,7 @@ gboolean sell_and_signal(gpointer) {
     static bool started = false;
     if (!started) {
         gtk_entry_set_text(GTK_ENTRY(txt_txn_input_custom_line1), "typed");
-        gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
-        gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), "1250");
-        gtk_button_clicked(GTK_BUTTON(btn_start_txn));
+        sell_locked("1250");
         started = true;
         return G_SOURCE_CONTINUE;
     }
@@ -204,27 +251,17 @@ gboolean sell_and_signal(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
-GtkWidget* find_below(GtkWidget* widget, const std::string& id);
-
 // Mode "print-notice": once the print server has settled (or after 10 s), writes
 // what the window's print server notice shows and its colour, or "hidden", to
 // stderr, then closes the window.
 gboolean report_print_notice(gpointer) {
     static int ticks = 0;
     GtkWidget* notice = find_below(MainEcrWindow, "lbl_print_server");
-    const bool shown = notice && gtk_widget_get_visible(notice);
-    if (!shown && print_server_state() != PrintServerState::Serving && ++ticks < 100)
+    const std::string shown = shown_label(notice);
+    if (shown.empty() && print_server_state() != PrintServerState::Serving && ++ticks < 100)
         return G_SOURCE_CONTINUE;
-    if (shown) {
-        GdkRGBA colour;
-        gtk_style_context_get_color(gtk_widget_get_style_context(notice), GTK_STATE_FLAG_NORMAL,
-                                    &colour);
-        gchar* text = gdk_rgba_to_string(&colour);
-        std::fprintf(stderr, "%s\n%s\n", gtk_label_get_text(GTK_LABEL(notice)), text);
-        g_free(text);
-    } else {
-        std::fputs("hidden\n", stderr);
-    }
+    std::fprintf(stderr, "%s\n",
+                 shown.empty() ? "hidden" : (shown + "\n" + text_color_locked(notice)).c_str());
     gtk_window_close(GTK_WINDOW(MainEcrWindow));
     return G_SOURCE_REMOVE;
 }
@@ -235,20 +272,18 @@ gboolean report_print_notice(gpointer) {
 gboolean report_journal_notice(gpointer) {
     static int ticks = 0;
     GtkWidget* notice = find_below(MainEcrWindow, "lbl_journal");
-    const bool shown = notice && gtk_widget_get_visible(notice);
-    if (!shown && ++ticks < 100)
+    const std::string shown = shown_label(notice);
+    if (shown.empty() && ++ticks < 100)
         return G_SOURCE_CONTINUE;
-    if (shown)
-        std::fprintf(stderr, "notice: %s\ntooltip: %s\n", gtk_label_get_text(GTK_LABEL(notice)),
-                     gtk_widget_get_tooltip_text(notice));
-    else
+    if (shown.empty())
         std::fputs("hidden\n", stderr);
+    else
+        std::fprintf(stderr, "notice: %s\ntooltip: %s\n", shown.c_str(),
+                     gtk_widget_get_tooltip_text(notice));
     GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
     gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
     std::fprintf(stderr, "page: %s%s\n", gtk_widget_get_visible(pan_jrn) ? "list " : "",
-                 gtk_widget_get_visible(lbl_jrn_failure)
-                     ? gtk_label_get_text(GTK_LABEL(lbl_jrn_failure))
-                     : "");
+                 shown_label(lbl_jrn_failure).c_str());
     child_amount = "1250";
     every(20, sell_and_report);
     return G_SOURCE_REMOVE;
@@ -428,19 +463,10 @@ bool sensitive(GtkWidget* widget) {
     return gtk_widget_get_sensitive(widget);
 }
 
+
 std::string text_color(GtkWidget* widget) {
     Locked lock;
-    GtkStyleContext* context = gtk_widget_get_style_context(widget);
-    gtk_style_context_save(context);
-    gtk_style_context_set_state(context, GTK_STATE_FLAG_NORMAL);
-    GdkRGBA rgba;
-    gtk_style_context_get_color(context, GTK_STATE_FLAG_NORMAL, &rgba);
-    gtk_style_context_restore(context);
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(rgba.red * 255 + 0.5),
-                  static_cast<int>(rgba.green * 255 + 0.5),
-                  static_cast<int>(rgba.blue * 255 + 0.5));
-    return hex;
+    return text_color_locked(widget);
 }
 
 void clear_transaction_inputs() {
@@ -472,12 +498,63 @@ bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms) {
 }
 
 std::string settled_color(GtkWidget* widget, const std::string& expected) {
-    std::string colour = text_color(widget);
-    for (int i = 0; i < 100 && colour != expected; ++i) {
-        pump(20);
-        colour = text_color(widget);
-    }
+    std::string colour;
+    pump_until([&] { return (colour = text_color_locked(widget)) == expected; }, 2000);
     return colour;
+}
+
+void set_buffer(GtkTextBuffer* buffer, const std::string& text) {
+    Locked lock;
+    gtk_text_buffer_set_text(buffer, text.c_str(), -1);
+}
+
+void start_transaction(int row, const std::vector<std::pair<GtkWidget*, std::string>>& inputs) {
+    clear_transaction_inputs();
+    set_active(cmb_txn_type, row);
+    for (const auto& [entry, text] : inputs)
+        set_text(entry, text);
+    click(btn_start_txn);
+}
+
+bool event_server(bool running) {
+    click(running ? btn_start_ecr_event_server : btn_stop_ecr_event_server);
+    return pump_until([running] { return WaitEventState == running && !StartStopEventServer; });
+}
+
+void search_journal(const std::string& text, const std::string& from, const std::string& to) {
+    ASSERT_TRUE(pump_until([] { return gtk_widget_get_mapped(page_journal); }));
+    Locked lock;
+    gtk_entry_set_text(GTK_ENTRY(txt_jrn_from), from.c_str());
+    gtk_entry_set_text(GTK_ENTRY(txt_jrn_to), to.c_str());
+    gtk_entry_set_text(GTK_ENTRY(txt_jrn_search), text.c_str());
+    g_signal_emit_by_name(txt_jrn_search, "activate");
+}
+
+void choose_file(GtkWidget* button, const std::string& folder, const std::string& name,
+                 int response, const std::function<void(GtkWidget*)>& meanwhile) {
+    click(button);
+    GtkWidget* dialog = nullptr;
+    ASSERT_TRUE(pump_until([&] { return (dialog = visible_file_chooser()) != nullptr; }));
+    if (meanwhile)
+        meanwhile(dialog);
+    {
+        Locked lock;
+        if (!folder.empty())
+            gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name.c_str());
+    }
+    // Answered on every pass until it closes: an answer given before the save
+    // thread's dialog loop runs is lost (seen under load).
+    ASSERT_TRUE(pump_until([&] {
+        GtkWidget* open = visible_file_chooser();
+        if (open)
+            gtk_dialog_response(GTK_DIALOG(open), response);
+        return !open;
+    }));
+}
+
+std::string shown_label(GtkWidget* label) {
+    return label && gtk_widget_get_visible(label) ? gtk_label_get_text(GTK_LABEL(label)) : "";
 }
 
 std::string label_text(GtkWidget* label) {
@@ -485,66 +562,25 @@ std::string label_text(GtkWidget* label) {
     return label ? gtk_label_get_text(GTK_LABEL(label)) : "(no label)";
 }
 
-namespace {
-const char* builder_id(GtkWidget* widget) {
-    return GTK_IS_BUILDABLE(widget) ? gtk_buildable_get_name(GTK_BUILDABLE(widget)) : nullptr;
-}
-
-GtkWidget* find_below(GtkWidget* widget, const std::string& id) {
-    const char* name = builder_id(widget);
-    if (name && id == name)
-        return widget;
-    if (!GTK_IS_CONTAINER(widget))
-        return nullptr;
-    struct Search {
-        const std::string* id;
-        GtkWidget* found;
-    } search{&id, nullptr};
-    gtk_container_forall(
-        GTK_CONTAINER(widget),
-        [](GtkWidget* child, gpointer data) {
-            auto* s = static_cast<Search*>(data);
-            if (!s->found)
-                s->found = find_below(child, *s->id);
-        },
-        &search);
-    return search.found;
-}
-} // namespace
 
 std::vector<GtkWidget*> windows_named(const std::string& id) {
     std::vector<GtkWidget*> found;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w; w = w->next) {
-        GtkWidget* window = GTK_WIDGET(w->data);
-        const char* name = builder_id(window);
-        if (name && id == name && gtk_widget_get_visible(window))
+    for (GtkWidget* window : visible_toplevels())
+        if (const char* name = builder_id(window); name && id == name)
             found.push_back(window);
-    }
-    g_list_free(windows);
     return found;
 }
 
-GtkWidget* find_window(const std::string& id) {
-    Locked lock;
-    const std::vector<GtkWidget*> found = windows_named(id);
-    return found.empty() ? nullptr : found.front();
-}
-
 bool dialog_open() {
-    GList* windows = gtk_window_list_toplevels();
-    bool open = false;
-    for (GList* w = windows; w; w = w->next)
-        open = open || (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)));
-    g_list_free(windows);
-    return open;
+    return std::ranges::any_of(visible_toplevels(), [](GtkWidget* w) { return GTK_IS_DIALOG(w); });
 }
 
 GtkWidget* wait_for_window(const std::string& id, int timeout_ms) {
     GtkWidget* window = nullptr;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!(window = find_window(id)) && std::chrono::steady_clock::now() < until)
-        pump(10);
+    pump_until([&] {
+        const std::vector<GtkWidget*> found = windows_named(id);
+        return (window = found.empty() ? nullptr : found.front()) != nullptr;
+    }, timeout_ms);
     return window;
 }
 
@@ -580,15 +616,9 @@ std::vector<DialogAnswer> answered_dialogs() {
 
 std::string open_dialog_text() {
     std::string text;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w; w = w->next)
-        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) {
-            gchar* value = nullptr;
-            g_object_get(w->data, "text", &value, nullptr);
-            text = value ? value : "";
-            g_free(value);
-        }
-    g_list_free(windows);
+    for (GtkWidget* window : visible_toplevels())
+        if (GTK_IS_MESSAGE_DIALOG(window))
+            text = message_text(window);
     return text;
 }
 
@@ -661,13 +691,10 @@ void toolkit_unlock() {
 } // namespace
 
 GtkWidget* visible_file_chooser() {
-    GtkWidget* found = nullptr;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w && !found; w = w->next)
-        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            found = GTK_WIDGET(w->data);
-    g_list_free(windows);
-    return found;
+    for (GtkWidget* window : visible_toplevels())
+        if (GTK_IS_FILE_CHOOSER_DIALOG(window))
+            return window;
+    return nullptr;
 }
 
 } // namespace gui

@@ -9,9 +9,15 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gui {
+
+// The status colours as text_color() gives them.
+constexpr const char* kRed = "#ff0000";
+constexpr const char* kGreen = "#008000";
+constexpr const char* kYellow = "#ffff00";
 
 // Holds the toolkit lock in a test body (the test thread is the main thread, on
 // which the console's own guard refuses to run).
@@ -51,6 +57,21 @@ bool sensitive(GtkWidget* widget);
 std::string text_color(GtkWidget* widget);
 // Empties the transaction panel's inputs, their amount labels excepted.
 void clear_transaction_inputs();
+// Starts a transaction of the type in `row` with these inputs, the others empty.
+void start_transaction(int row, const std::vector<std::pair<GtkWidget*, std::string>>& inputs);
+// Starts or stops the event server by its button; false when the loop's state does
+// not follow within the time.
+bool event_server(bool running);
+void set_buffer(GtkTextBuffer* buffer, const std::string& text);
+// The Journal page's search (the page must be shown): types the text and the days
+// and presses Enter.
+void search_journal(const std::string& text, const std::string& from = "",
+                    const std::string& to = "");
+// Clicks `button`, waits for its file chooser, runs `meanwhile` on it, names the
+// file (in `folder` unless empty) and answers `response` until the chooser closes.
+void choose_file(GtkWidget* button, const std::string& folder, const std::string& name,
+                 int response = GTK_RESPONSE_ACCEPT,
+                 const std::function<void(GtkWidget*)>& meanwhile = {});
 // Shows the notebook page `page`; the window as it starts (the first page, typing in
 // the transaction type), which a test that moves elsewhere gives back.
 void show_page(GtkWidget* page);
@@ -68,19 +89,20 @@ bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms = 1
 std::string settled_color(GtkWidget* widget, const std::string& expected);
 
 // Windows that the console only shows (built from descriptions of their own and
-// answered by their buttons): the visible toplevel whose builder id is `id`, or null.
-GtkWidget* find_window(const std::string& id);
-// Every visible toplevel with builder id `id`, and whether a dialog is on screen
-// (both with the lock held by the caller, e.g. inside pump_until).
+// answered by their buttons): every visible toplevel with builder id `id`, and
+// whether a dialog is on screen (the caller holds the lock, e.g. inside pump_until).
 std::vector<GtkWidget*> windows_named(const std::string& id);
 bool dialog_open();
-// Runs the main loop until that window shows; null when it does not within the time.
+// Runs the main loop until that window shows; null when it does not within the time
+// (with no time, whether it shows now).
 GtkWidget* wait_for_window(const std::string& id, int timeout_ms = 5000);
 // The visible file chooser dialog (a save dialog runs on its own thread), or null;
 // the caller holds the lock (e.g. inside pump_until).
 GtkWidget* visible_file_chooser();
 // The widget with builder id `id` inside `root` (internal children included), or null.
 GtkWidget* find_child(GtkWidget* root, const std::string& id);
+// A label's text while it is shown, else ""; the caller holds the lock.
+std::string shown_label(GtkWidget* label);
 // The text of a label (or "(no label)" for null).
 std::string label_text(GtkWidget* label);
 // Closes a window the way its title-bar button does: a delete event, handled at once.
