@@ -15,30 +15,11 @@
 
 namespace {
 
+using print_test::connect_to;
 using print_test::job;
 using print_test::PrintChild;
 using print_test::reply_with;
-
-std::string state_path(const std::string& name) {
-    const std::string path = test_work_dir() + "/" + name;
-    std::filesystem::remove(path);
-    return path;
-}
-
-void write_state(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-// A connection to the child, as a terminal opens it.
-int connect_to(const PrintChild& child) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(static_cast<uint16_t>(child.port()));
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
-    return fd;
-}
+using print_test::state_file;
 
 // What the child sends on `fd` until it closes, `limit` bytes have come, or two
 // seconds pass.
@@ -79,7 +60,7 @@ TEST(PrintServer, StyleScanOverTheWire) {
         {"over-long: cut at a character boundary", std::string(111, '\x93'), euros + "0\n"},
         {"over-long after a letter", "a" + std::string(110, '\x93'), "a" + euros + "0\n"},
     };
-    PrintChild child(state_path("PrinterState-styles"));
+    PrintChild child(state_file("PrinterState-styles"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_LE(c.line.size(), kPrintLineMax);
@@ -93,6 +74,7 @@ TEST(PrintServer, MalformedAndTruncatedJobsAreAnsweredInFull) {
     struct Case {
         const char* name;
         std::string bytes;
+        std::string pipe_line = "0\n";
     };
     const std::string ok = job("OK\n");
     const std::vector<Case> cases = {
@@ -106,25 +88,22 @@ TEST(PrintServer, MalformedAndTruncatedJobsAreAnsweredInFull) {
         {"header without its TLV part", ok.substr(0, 12)},
         {"two jobs in one read", ok + ok},
         {"longer than one read", job(std::string(150, 'x'))},
+        {"the smallest valid job: message_length 8, no line", job("", 0x0200, 0x2100, 1)},
+        // Older versions and any Tag are accepted; the Length value does not delimit.
+        {"version 0x0100, Length 1", job("OLD\n", 0x0100, 0x2100, 1), "OLD0\n"},
     };
-    PrintChild child(state_path("PrinterState-malformed"));
+    PrintChild child(state_file("PrinterState-malformed"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(child.send(c.bytes), reply_with(0));
-        EXPECT_EQ(child.next_line(), "0\n");
+        EXPECT_EQ(child.next_line(), c.pipe_line);
     }
-    // The smallest valid job: message_length 8, no line.
-    EXPECT_EQ(child.send(job("", 0x0200, 0x2100, 1)), reply_with(0));
-    EXPECT_EQ(child.next_line(), "0\n");
-    // Older versions and any Tag are accepted; the Length value does not delimit.
-    EXPECT_EQ(child.send(job("OLD\n", 0x0100, 0x2100, 1)), reply_with(0));
-    EXPECT_EQ(child.next_line(), "OLD0\n");
     // Nothing else was queued: every job above gave exactly one line.
     EXPECT_FALSE(child.next_line(200));
 }
 
 TEST(PrintServer, StatusByteComesFromThePrinterStateFile) {
-    const std::string path = state_path("PrinterState-status");
+    const std::string path = state_file("PrinterState-status");
     PrintChild child(path);
     struct Step {
         const char* name;
@@ -139,15 +118,15 @@ TEST(PrintServer, StatusByteComesFromThePrinterStateFile) {
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
         if (s.file)
-            write_state(path, *s.file);
+            write_file("PrinterState-status", *s.file);
         EXPECT_EQ(child.send(job("L\n")), reply_with(s.status));
         EXPECT_EQ(child.next_line(), "L0\n");
     }
 }
 
 TEST(PrintServer, OnlyTheFirstReadOfAConnectionCounts) {
-    PrintChild child(state_path("PrinterState-first-read"));
-    const int fd = connect_to(child);
+    PrintChild child(state_file("PrinterState-first-read"));
+    const int fd = connect_to(child.port());
     const std::string first = job("FIRST\n");
     ASSERT_EQ(send(fd, first.data(), first.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(first.size()));
@@ -162,12 +141,12 @@ TEST(PrintServer, OnlyTheFirstReadOfAConnectionCounts) {
 }
 
 TEST(PrintServer, TerminalsThatHangUpEarlyDoNotStopTheServer) {
-    PrintChild child(state_path("PrinterState-hangup"));
-    close(connect_to(child)); // connects and closes without a byte: no receipt line
+    PrintChild child(state_file("PrinterState-hangup"));
+    close(connect_to(child.port())); // connects and closes without a byte: no receipt line
     // Sends a job and resets the connection before the reply: the line still prints,
     // and the failed reply must not end the child (SIGPIPE ignored).
     for (int i = 0; i < 3; ++i) {
-        const int fd = connect_to(child);
+        const int fd = connect_to(child.port());
         const std::string bytes = job("GONE\n");
         send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         const linger abort_close{1, 0};
@@ -181,8 +160,8 @@ TEST(PrintServer, TerminalsThatHangUpEarlyDoNotStopTheServer) {
 }
 
 TEST(PrintServer, ASilentTerminalIsClosedAndOthersAreServed) {
-    PrintChild child(state_path("PrinterState-silent"));
-    const int silent[2] = {connect_to(child), connect_to(child)};
+    PrintChild child(state_file("PrinterState-silent"));
+    const int silent[2] = {connect_to(child.port()), connect_to(child.port())};
     const auto start = std::chrono::steady_clock::now();
     // Two clients that connected first and send nothing hold up the next receipt
     // line by less than a second.
@@ -202,7 +181,7 @@ TEST(PrintServer, ASilentTerminalIsClosedAndOthersAreServed) {
         close(fd);
     }
     // Alone, a slow terminal keeps its whole idle time to send its job.
-    const int slow = connect_to(child);
+    const int slow = connect_to(child.port());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const std::string bytes = job("SLOW\n");
     send(slow, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -235,19 +214,10 @@ TEST(PrintServer, OnlyAllowedPeersPrint) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.allow) + " | " + c.terminal + " | " + c.from);
         ScopedEnv allow("KELVRA_PRINT_ALLOW", c.allow);
-        PrintChild child(state_path("PrinterState-allow"));
+        PrintChild child(state_file("PrinterState-allow"));
         print_server_allow_terminal(c.terminal); // after the fork: reaches the child
         const unsigned refused_before = print_server_refused();
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        inet_pton(AF_INET, c.from, &local.sin_addr);
-        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-        sockaddr_in where{};
-        where.sin_family = AF_INET;
-        where.sin_port = htons(static_cast<uint16_t>(child.port()));
-        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+        const int fd = connect_to(child.port(), c.from);
         const std::string bytes = job("HELLO\n");
         send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         EXPECT_EQ(receive(fd), c.prints ? reply_with(0) : "");
@@ -288,7 +258,7 @@ TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
     sigaction(SIGXFSZ, &ignore, &previous); // a write past the limit fails with EFBIG instead
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        write_state(dir + "/old.txt", "OLD\n");
+        std::ofstream(dir + "/old.txt", std::ios::trunc) << "OLD\n";
         std::filesystem::permissions(dir + "/old.txt", std::filesystem::perms(0644));
         rlimit limit{}, before{};
         getrlimit(RLIMIT_FSIZE, &before);
@@ -364,27 +334,7 @@ bool wait_for_state(PrintServerState wanted, int timeout_ms) {
 }
 
 // Jobs on port 5187 reaching the console's view are tested through its window.
-TEST(PrintServerPort5187, StartLeavesTheSocketToTheChildAndStopEndsIt) {
-    testing::internal::CaptureStderr();
-    StartPrnServer();
-    const bool serving = wait_for_state(PrintServerState::Serving, 5000);
-    const std::string err = testing::internal::GetCapturedStderr();
-    ASSERT_TRUE(serving) << "the print server could not start on port 5187 (another process may "
-                            "hold it): "
-                         << err;
-    const pid_t child = pid.load();
-    ASSERT_GT(child, 0);
-    EXPECT_EQ(sockfd.load(), -1) << "the window process must not keep the listening socket";
-    EXPECT_EQ(print_server_failure(), "");
-    StopPrintServer();
-    // Reaped by the stop itself: no zombie while the console still runs.
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
-    EXPECT_EQ(pid.load(), 0);
-}
-
-TEST(PrintServerPort5187, BusyPortIsReportedAndNoOtherPortIsUsed) {
+TEST(PrintServerPort5187, BusyPortIsReportedAndAStartOnTheFreedPortServes) {
     // Hold the port (unless another process already does).
     ListenStep failed;
     std::string error;
@@ -410,11 +360,18 @@ TEST(PrintServerPort5187, BusyPortIsReportedAndNoOtherPortIsUsed) {
     EXPECT_NE(failure.find("in use"), std::string::npos) << failure;
     EXPECT_EQ(failure.find("Address already in use"), std::string::npos) << failure;
 
-    // Once the port is free, a new start serves and forgets the old failure.
+    // Once the port is free, a new start serves and forgets the old failure; the
+    // child alone keeps the socket, and the stop reaps it (no zombie).
     StartPrnServer();
     ASSERT_TRUE(wait_for_state(PrintServerState::Serving, 5000)) << print_server_failure();
     EXPECT_EQ(print_server_failure(), "");
+    const pid_t child = pid.load();
+    ASSERT_GT(child, 0);
+    EXPECT_EQ(sockfd.load(), -1) << "the window process must not keep the listening socket";
     StopPrintServer();
+    EXPECT_EQ(waitpid(child, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    EXPECT_EQ(pid.load(), 0);
 }
 
 } // namespace
