@@ -15,15 +15,7 @@
 namespace {
 
 using print_test::PrintChild;
-
-// A printer state file of its own: `status` as its byte, or no file.
-std::string fresh_state(const std::string& name, std::optional<char> status) {
-    const std::string path = test_work_dir() + "/" + name;
-    std::filesystem::remove(path);
-    if (status)
-        std::ofstream(path, std::ios::binary) << *status;
-    return path;
-}
+using print_test::SimTill;
 
 sim::PrintEndpoint till_at(int port) {
     sim::PrintEndpoint till;
@@ -48,19 +40,8 @@ sim::ReceiptFacts sale() {
     return facts;
 }
 
-std::vector<std::string> lines_of(PrintChild& child, std::size_t count) {
-    std::vector<std::string> lines;
-    while (lines.size() < count)
-        if (auto line = child.next_line())
-            lines.push_back(*line);
-        else
-            break;
-    return lines;
-}
-
 TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
-    PrintChild child(fresh_state("PrinterState-sim-ok", std::nullopt));
-    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(child.port()).c_str());
+    SimTill child("PrinterState-sim-ok");
     std::vector<sim::ReceiptCopy> started;
     const sim::ReceiptsResult result =
         sim::print_transaction_receipts(sale(), [&](sim::ReceiptCopy c) { started.push_back(c); });
@@ -75,7 +56,7 @@ TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
                                                       sim::ReceiptCopy::Customer}));
 
     // What the till's window process receives, in order: each style's digit.
-    const std::vector<std::string> lines = lines_of(child, merchant + customer);
+    const std::vector<std::string> lines = child.lines(merchant + customer);
     ASSERT_EQ(lines.size(), merchant + customer);
     EXPECT_EQ(lines[0], "CAF\xC9 KORVEX1\n"); // bold, Latin-1 for the console to convert
     EXPECT_EQ(lines[1], "1 Main Street4\n");  // centred; the empty address line is skipped
@@ -105,8 +86,8 @@ TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
           Case{"out of paper", '\1', sim::PrintOutcome::PaperOut},
           Case{"printer error", '\2', sim::PrintOutcome::PrinterError}}) {
         SCOPED_TRACE(c.name);
-        PrintChild child(fresh_state("PrinterState-sim-status", c.state));
-        ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(child.port()).c_str());
+        SimTill child("PrinterState-sim-status");
+        write_file("PrinterState-sim-status", std::string(1, c.state));
         const sim::ReceiptsResult result = sim::print_transaction_receipts(sale());
         const bool whole = c.outcome == sim::PrintOutcome::Printed;
         for (const auto& [copy, size] :
@@ -116,7 +97,7 @@ TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
             EXPECT_EQ(copy.lines_answered, whole ? size : 1);
         }
         const std::size_t sent = whole ? merchant + customer : 2;
-        const std::vector<std::string> lines = lines_of(child, sent);
+        const std::vector<std::string> lines = child.lines(sent);
         ASSERT_EQ(lines.size(), sent);
         EXPECT_EQ(lines[whole ? merchant : 1], "CAF\xC9 KORVEX1\n") << "the customer copy starts";
         EXPECT_FALSE(child.next_line(200)) << "no line after the printer's refusal";
@@ -187,7 +168,7 @@ TEST(SimPrinter, SenderToolPrintsTheReply) {
     const std::string tool = std::string(KELVRA_BINARY_DIR) + "kelvra-print-send";
     if (access(tool.c_str(), X_OK) != 0)
         GTEST_SKIP() << "kelvra-print-send is not built";
-    PrintChild child(fresh_state("PrinterState-tool", '\1'));
+    PrintChild child(print_test::state_file("PrinterState-tool", "\1"));
     auto run = [&](const std::string& args, int expected_status) {
         const std::string command =
             tool + " -p " + std::to_string(child.port()) + " " + args + " 2>&1";
