@@ -182,22 +182,15 @@ TEST_F(SimPayment, TheTextStateFileOfEarlierVersionsIsImportedOnce) {
 }
 
 TEST_F(SimPayment, EachNumberedTransactionPrintsBothCopiesOnTheTill) {
-    print_test::PrintChild till(test_work_dir() + "/PrinterState-sim-payment");
-    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
-    auto printed = [&] {
-        std::string all;
-        while (const auto line = till.next_line(300))
-            all += *line;
-        return all;
-    };
+    print_test::SimTill till("PrinterState-sim-payment");
     // Both copies line by line, and nothing for a refused request: the payments
     // scenario's golden receipts and the refusal scenario.
     const Transaction_out sale = launch({"00", "1500"});
-    std::string receipt = printed();
+    std::string receipt = till.drain();
     EXPECT_NE(receipt.find(text_of(sale.InvoiceNumberOut)), std::string::npos) << receipt;
 
     launch({"00", "10001"});
-    receipt = printed();
+    receipt = till.drain();
     EXPECT_NE(receipt.find("\nDECLINED4\n"), std::string::npos) << receipt;
     EXPECT_EQ(receipt.find("AUTH CODE"), std::string::npos) << "a declined sale has no code";
 }
