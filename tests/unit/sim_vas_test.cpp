@@ -231,16 +231,9 @@ TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
 }
 
 TEST_F(SimVas, EachVoucherPrintsItsOwnReceipt) {
-    print_test::PrintChild till(test_work_dir() + "/PrinterState-sim-vas");
-    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
-    auto printed = [&] {
-        std::string all;
-        while (const auto line = till.next_line(300))
-            all += *line;
-        return all;
-    };
+    print_test::SimTill till("PrinterState-sim-vas");
     sell({3, "1000", "1001"});
-    const std::string receipts = printed();
+    const std::string receipts = till.drain();
     std::size_t count = 0;
     for (auto at = receipts.find("MOBILE TOP-UP VOUCHER"); at != std::string::npos;
          at = receipts.find("MOBILE TOP-UP VOUCHER", at + 1))
@@ -251,7 +244,7 @@ TEST_F(SimVas, EachVoucherPrintsItsOwnReceipt) {
     EXPECT_NE(receipts.find("VOUCHER 3 OF 3"), std::string::npos);
 
     sell({1, "1000", "1001", "9999"});
-    EXPECT_EQ(printed(), "") << "a refused sale prints nothing";
+    EXPECT_EQ(till.drain(), "") << "a refused sale prints nothing";
 }
 
 } // namespace
