@@ -20,7 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using print_test::PrintChild;
 
 class SimManagement : public SimStateTest {};
 
@@ -126,8 +125,7 @@ TEST_F(SimManagement, TheStateWalksThroughASaleAndIsAnsweredAtOnce) {
 // Printing switched on and off, and a switch that does not exist: the management
 // scenario.
 TEST_F(SimManagement, ReceiptPrintingOffPrintsNothingAndIsKeptAcrossARestart) {
-    PrintChild till(test_work_dir() + "/PrinterState-management");
-    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
+    print_test::SimTill till("PrinterState-management");
     InitTxnReceiptPrint_InOut off{0, -1};
     SetTxnReceiptPrintStatus(&off);
     EXPECT_EQ(off.DiagRequestOut, 0);
@@ -328,10 +326,7 @@ PrintInformation_out print_information(const std::string& text) {
 }
 
 TEST_F(SimManagement, PrintInformationPrintsOneJobPerLine) {
-    const std::string state = test_work_dir() + "/PrinterState-information";
-    std::filesystem::remove(state);
-    PrintChild till(state);
-    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
+    print_test::SimTill till("PrinterState-information");
     const PrintInformation_out out =
         print_information("OPEN 9-18\\nCLOSED SUNDAY\\n\\nEND\nLAST\\n");
     EXPECT_EQ(out.DiagRequestOut, 0);
@@ -342,7 +337,7 @@ TEST_F(SimManagement, PrintInformationPrintsOneJobPerLine) {
     EXPECT_FALSE(till.next_line(200)) << "a break at the end opens no new line";
 
     for (const char status : {'\x01', '\x02'}) { // out of paper, printer error
-        std::ofstream(state, std::ios::binary | std::ios::trunc) << status;
+        write_file("PrinterState-information", std::string(1, status));
         EXPECT_EQ(print_information("A\\nB").StatusOut, status) << "printer status " << int(status);
     }
     kill(till.pid(), SIGKILL); // no print server on the port any more
