@@ -1,24 +1,26 @@
 // The engine in-process against the simulated terminal: what each step reports
 // when an expectation does not hold, and a print port taken stops the runner.
 #include "play.h"
+#include "print_child.h"
 #include "print_job_wire.h"
 #include "progress.h"
 #include "receipt_server.h"
-#include "test_env.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <netinet/in.h>
 #include <sstream>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
+
+// A campaign that writes no report and no journal.
+RunOptions quiet() {
+    RunOptions options;
+    options.junit.clear();
+    options.journal.clear();
+    return options;
+}
 
 struct StepCase {
     const char* what;
@@ -100,11 +102,9 @@ TEST(RunnerEngine, ExpectedValuesHoldOnlyAsWritten) {
 TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
     int n = 0;
     for (const StepCase& c : kSteps) {
-        const std::string path = test_work_dir() + "/engine-" + std::to_string(++n) + ".yaml";
-        std::ofstream(path) << "steps:\n" << c.step;
-        RunOptions options;
-        options.junit.clear();
-        options.journal.clear();
+        const std::string path =
+            write_file("engine-" + std::to_string(++n) + ".yaml", std::string("steps:\n") + c.step);
+        RunOptions options = quiet();
         std::ostringstream out, err;
         CampaignResult result;
         const int status = run_campaign({path}, options, out, err, &result);
@@ -135,23 +135,14 @@ TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
 }
 
 TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const int on = 1; // the runner's earlier connections may linger on the port
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(5187);
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
-    ASSERT_EQ(listen(fd, 4), 0);
-    const std::string path = test_work_dir() + "/port.yaml";
-    std::ofstream(path) << "steps:\n  - op: SALE\n    inputs: {amount1: 4500}\n";
-    RunOptions options;
-    options.junit.clear();
-    options.journal.clear();
+    ListenStep failed; // the console's own listener, as a running console holds the port
+    std::string error;
+    const int fd = print_server_listen(kPrintPort, "127.0.0.1", &failed, &error);
+    ASSERT_GE(fd, 0) << error;
+    const std::string path = write_file("port.yaml", "steps:\n  - op: SALE\n    inputs: {amount1: 4500}\n");
     std::ostringstream out, err;
     CampaignResult result;
-    EXPECT_EQ(run_campaign({path}, options, out, err, &result), 2);
+    EXPECT_EQ(run_campaign({path}, quiet(), out, err, &result), 2);
     close(fd);
     EXPECT_EQ(result.played, 0);
     EXPECT_NE(err.str().find("print port 5187"), std::string::npos) << err.str();
@@ -161,17 +152,15 @@ TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {
 // Steps that name one golden file: recorded once, compared by each; a step that
 // prints another receipt into it fails the recording instead of replacing it.
 TEST(RunnerEngine, StepsSharingAGoldenFileMustPrintTheSameReceipt) {
-    const std::string path = test_work_dir() + "/shared.yaml";
     std::filesystem::remove_all(test_work_dir() + "/shared-g");
-    std::ofstream(path) << "golden: shared-g\nignore: [date, time, invoice, auth_code]\nsteps:\n"
-                           "  - {op: SALE, inputs: {amount1: 4500}}\n"
-                           "  - {op: SALE, inputs: {amount1: 4500}, "
-                           "expect: {receipt: {golden: 01-sale.txt}}}\n"
-                           "  - {op: SALE, inputs: {amount1: 1200}, "
-                           "expect: {receipt: {golden: 01-sale.txt}}}\n";
-    RunOptions options;
-    options.junit.clear();
-    options.journal.clear();
+    const std::string path = write_file(
+        "shared.yaml", "golden: shared-g\nignore: [date, time, invoice, auth_code]\nsteps:\n"
+                       "  - {op: SALE, inputs: {amount1: 4500}}\n"
+                       "  - {op: SALE, inputs: {amount1: 4500}, "
+                       "expect: {receipt: {golden: 01-sale.txt}}}\n"
+                       "  - {op: SALE, inputs: {amount1: 1200}, "
+                       "expect: {receipt: {golden: 01-sale.txt}}}\n");
+    RunOptions options = quiet();
     for (const bool record : {true, false}) {
         options.record_golden = record;
         std::ostringstream out, err;
@@ -196,15 +185,7 @@ TEST(RunnerEngine, SilentPrintClientsHoldUpNoReceiptLine) {
     ReceiptServer server;
     std::string error;
     ASSERT_TRUE(server.start(kPort, &error)) << error;
-    int silent[2];
-    for (int& fd : silent) {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in where{};
-        where.sin_family = AF_INET;
-        where.sin_port = htons(kPort);
-        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
-    }
+    const int silent[2] = {print_test::connect_to(kPort), print_test::connect_to(kPort)};
     const auto start = std::chrono::steady_clock::now();
     std::string reply;
     EXPECT_TRUE(
