@@ -2,20 +2,13 @@
 // a campaign with any broken file plays nothing.
 #include "play.h"
 #include "scenario.h"
-#include "test_env.h"
+#include "test_util.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 namespace {
-
-std::string write_file(const std::string& name, const std::string& text) {
-    const std::string path = test_work_dir() + "/" + name;
-    std::ofstream(path) << text;
-    return path;
-}
 
 struct BrokenCase {
     const char* what;
