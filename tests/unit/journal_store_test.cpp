@@ -28,10 +28,7 @@ namespace {
 class JournalStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = test_work_dir() + "/store-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = fresh_test_dir("store");
         path_ = journal_path(dir_);
     }
     void TearDown() override { fs::permissions(dir_, fs::perms::owner_all); }
@@ -373,24 +370,19 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
     EXPECT_EQ(store->count({}), 2);
 }
 
+// Also when left readable by an earlier version: tightened when the journal is opened.
 TEST_F(JournalStoreTest, FilesAreTheOwnersAlone) {
     ::umask(022);
     auto store = open_store();
     JournalEntry e = sale(1000);
     append(*store, e);
-    for (const std::string suffix : {"", "-wal", "-shm"}) {
-        struct stat st {};
-        ASSERT_EQ(::stat((path_ + suffix).c_str(), &st), 0) << suffix;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
-    }
-    // Left readable by an earlier version: tightened when the journal is opened.
-    for (const std::string suffix : {"", "-wal", "-shm"})
-        ::chmod((path_ + suffix).c_str(), 0644);
-    auto again = open_store();
-    for (const std::string suffix : {"", "-wal", "-shm"}) {
-        struct stat st {};
-        ASSERT_EQ(::stat((path_ + suffix).c_str(), &st), 0) << suffix;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << "reopened " << suffix;
+    for (const char* when : {"written", "reopened"}) {
+        if (std::string(when) == "reopened")
+            store = open_store();
+        for (const std::string suffix : {"", "-wal", "-shm"}) {
+            EXPECT_EQ(fs::status(path_ + suffix).permissions(), fs::perms(0600)) << when << suffix;
+            fs::permissions(path_ + suffix, fs::perms(0644));
+        }
     }
 }
 
