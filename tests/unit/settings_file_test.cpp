@@ -22,10 +22,7 @@ class SettingsFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         previous_cwd_ = fs::current_path();
-        dir_ = test_work_dir() + "/settings-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = fresh_test_dir("settings");
         fs::current_path(dir_);
         g_SettingStruct = SettingsSave{};
     }
