@@ -17,17 +17,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The event server's answer to a start or a stop.
-TerminalEventOut server(void (*call)(TerminalEventOut*)) {
-    TerminalEventOut out{};
-    call(&out);
-    return out;
-}
+// The event server's result code for a start or a stop.
 short start_server() {
-    return server(StartServer).DiagRequestOut;
+    return answer_of(StartServer).DiagRequestOut;
 }
 short stop_server() {
-    return server(StopServer).DiagRequestOut;
+    return answer_of(StopServer).DiagRequestOut;
 }
 
 // The till's event loop waiting on its own thread.
@@ -80,25 +75,16 @@ class Sale {
     std::future<Transaction_out> result_;
 };
 
-// The result code of the cashier's answer `in` given through `call`.
-template <class In, class Out> short answer(void (*call)(const In*, Out*), In in) {
-    Out out{};
-    call(&in, &out);
-    return out.DiagRequestOut;
-}
-template <class In, class Out> short answer(void (*call)(In, Out*), In in) {
-    Out out{};
-    call(in, &out);
-    return out.DiagRequestOut;
+// The result code of the cashier's answer given through `call`.
+template <class Call, class In> short answer(Call call, const In& in) {
+    return answer_of(call, in).DiagRequestOut;
 }
 
 // Waits until the terminal asks for a signature (its details can be fetched).
 bool signature_question_open() {
     const auto until = std::chrono::steady_clock::now() + 5s;
     do {
-        CheckSignReceiptInfo_out receipt{};
-        CheckSignReq(&receipt);
-        if (receipt.DiagRequestOut == 0)
+        if (answer_of(CheckSignReq).DiagRequestOut == 0)
             return true;
         std::this_thread::sleep_for(2ms);
     } while (std::chrono::steady_clock::now() < until);
@@ -127,8 +113,7 @@ TEST_F(SimEvents, TheCashiersAnswerDecidesTheOutcome) {
     const Case cases[] = {
         {"signature: an invalid answer, then refused", "10011", 1,
          [] {
-             CheckSignReceiptInfo_out receipt{};
-             CheckSignReq(&receipt);
+             const auto receipt = answer_of(CheckSignReq);
              EXPECT_EQ(receipt.DiagRequestOut, 0);
              EXPECT_EQ(text_of(receipt.TotalAmountOut), "000000010011");
              EXPECT_EQ(answer(SetSignStatus, Sign_Status_in{5}), 3) << "neither yes nor no";
@@ -138,9 +123,7 @@ TEST_F(SimEvents, TheCashiersAnswerDecidesTheOutcome) {
          [](const Transaction_out& out) { EXPECT_EQ(text_of(out.HostTextOut), "SIGN REFUSED"); }},
         {"referral authorised without a valid code, then declined", "10012", 2,
          [] {
-             VoiceReferralInfos_out referral{};
-             CheckVoiceReferralReq(&referral);
-             EXPECT_EQ(text_of(referral.MerchantIdOut), "000000012345678");
+             EXPECT_EQ(text_of(answer_of(CheckVoiceReferralReq).MerchantIdOut), "000000012345678");
              EXPECT_EQ(answer(SetAuthorisation, VoiceReferralStatus_in{"", 2}), 3);
              EXPECT_EQ(answer(SetAuthorisation, VoiceReferralStatus_in{"AB 12", 2}), 3);
              EXPECT_EQ(answer(SetAuthorisation, VoiceReferralStatus_in{"", 1}), 0);
@@ -152,8 +135,7 @@ TEST_F(SimEvents, TheCashiersAnswerDecidesTheOutcome) {
                  if (attempt > 1) {
                      EXPECT_EQ(next_event().EventIdentifierOut, 6) << "asked again";
                  }
-                 PasswordParamsOut params{};
-                 GetPasswordParams(&params);
+                 const auto params = answer_of(GetPasswordParams);
                  EXPECT_EQ(params.AttemptNumberOut, attempt);
                  EXPECT_EQ(params.MaximumAttemptOut, 3);
                  EXPECT_EQ(params.PasswordTypeOut, 1) << "a sale asks the supervisor";
@@ -163,8 +145,7 @@ TEST_F(SimEvents, TheCashiersAnswerDecidesTheOutcome) {
          "08"},
         {"DCC offer: 100.13 at 1.1234", "10013", 3,
          [] {
-             DCCQuotationDataOut quotation{};
-             DCCQuotation(&quotation);
+             const auto quotation = answer_of(DCCQuotation);
              EXPECT_EQ(text_of(quotation.LocalCurrencyAmountValueOut), "000000010013");
              EXPECT_EQ(text_of(quotation.DCCAmountOut), "000000011249");
          },
