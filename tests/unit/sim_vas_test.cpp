@@ -16,15 +16,11 @@ namespace {
 using SimVas = SimNoTillTest;
 
 short set_donation_mode(short mode) {
-    PenniesDonationModeIn in{mode};
-    PenniesDonationModeOut out{};
-    SetPenniesDonationMode(&in, &out);
-    return out.DiagRequestOut;
+    return answer_of(SetPenniesDonationMode, PenniesDonationModeIn{mode}).DiagRequestOut;
 }
 
 PenniesConfigDataOut donation_configuration() {
-    PenniesConfigDataOut out{};
-    GetPenniesConfiguration(&out);
+    const PenniesConfigDataOut out = answer_of(GetPenniesConfiguration);
     EXPECT_EQ(out.DiagRequestOut, 0);
     return out;
 }
@@ -91,25 +87,18 @@ MobileTopUpRespOut sell(const Sale& s) {
     put(in.ProductIdIn, s.product);
     put(in.CashierIdIn, "C1");
     put(in.GSMPasswordIn, s.password);
-    MobileTopUpRespOut out{};
-    DoMobileTopUpTransaction(&in, &out);
-    return out;
+    return answer_of(DoMobileTopUpTransaction, in);
 }
 
 VoucherRecordOut voucher(short number) {
-    VoucherRecordOut out{};
-    GetVoucherRecord(number, &out);
-    return out;
+    return answer_of(GetVoucherRecord, number);
 }
 
 MobileTopUpSettlementRespOut settle() {
     MobileTopUpSettlementRespIn in{};
     put(in.MessageNumberIn, "09");
-    MobileTopUpSettlementRespOut out{};
-    DoMobileTopUpSettlement(&in, &out);
-    return out;
+    return answer_of(DoMobileTopUpSettlement, in);
 }
-
 
 // The value-added scenario plays the donations, refusals, products, vouchers, the
 // edges of a sale and top-up settlement through the console's tables; these tests
@@ -153,23 +142,17 @@ TEST_F(SimVas, TheSettlementStartsTheNextBatch) {
 }
 
 TEST_F(SimVas, NoVoucherIsSoldWhileACardPaymentHoldsTheTerminal) {
-    TerminalEventOut server{};
-    StartServer(&server);
-    ASSERT_EQ(server.DiagRequestOut, 0);
+    ASSERT_EQ(answer_of(StartServer).DiagRequestOut, 0);
     // A sale that waits for the cashier's signature check keeps the terminal busy.
     auto payment = std::async(std::launch::async, [] { return launch({"00", "10011"}); });
-    TerminalEventOut event{};
-    WaitTerminalEvent(&event);
-    ASSERT_EQ(event.EventIdentifierOut, 1);
+    ASSERT_EQ(answer_of(WaitTerminalEvent).EventIdentifierOut, 1);
     const MobileTopUpRespOut busy = sell({1, "1000", "1001"});
     EXPECT_EQ(text_of(busy.TransactionStatusOut), "2");
     EXPECT_EQ(text_of(busy.HostOptionalMessageOut), "TERMINAL BUSY");
-    Sign_Status_in accepted{1};
-    Sign_Status_out answer{};
-    SetSignStatus(&accepted, &answer);
+    answer_of(SetSignStatus, Sign_Status_in{1});
     ASSERT_EQ(payment.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(text_of(payment.get().TransactionStatusOut), "00");
-    StopServer(&server);
+    answer_of(StopServer);
     EXPECT_EQ(sell({1, "1000", "1001"}).VoucherNumberOut, 1) << "free again";
 }
 
@@ -208,24 +191,20 @@ TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
     const Case cases[] = {{0, 0, 3}, {1, 0, 4}, {0, 0, 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE("mode " + std::to_string(c.mode));
-        MobileTopUpConfigurationDataIn in{c.mode};
-        MobileTopUpConfigurationDataOut out{};
-        GetMobileTopUpConfiguration(&in, &out);
+        const auto out =
+            answer_of(GetMobileTopUpConfiguration, MobileTopUpConfigurationDataIn{c.mode});
         EXPECT_EQ(out.DiagRequestOut, c.result);
         EXPECT_EQ(out.MobileTopUpProductNumberOut, c.products);
         for (short n = 1; n <= c.products; ++n) {
-            ProductDataRecordOut p{};
-            GetProductData(n, &p);
+            const ProductDataRecordOut p = answer_of(GetProductData, n);
             EXPECT_EQ(p.DiagRequestOut, 0);
             const std::string amounts = text_of(p.AmountsInfoOut);
             EXPECT_EQ(amounts.find('-') != std::string::npos, p.VarAmountEntryOut == 1) << amounts;
             EXPECT_NE(text_of(p.CustomTextOut).find('\n'), std::string::npos);
         }
-        if (c.result != 0)
-            continue;
-        ProductDataRecordOut beyond{};
-        GetProductData(static_cast<short>(c.products + 1), &beyond);
-        EXPECT_EQ(beyond.DiagRequestOut, 10);
+        if (c.result == 0) {
+            EXPECT_EQ(answer_of(GetProductData, c.products + 1).DiagRequestOut, 10);
+        }
     }
     EXPECT_EQ(sell({1, "2000", "1004"}).VoucherNumberOut, 1);
 }
