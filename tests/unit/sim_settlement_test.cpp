@@ -24,21 +24,15 @@ SettlementRequestIn request(const std::string& message = "5", short record = 0, 
 }
 
 SettlementResponseOut settle(const std::string& message = "5") {
-    SettlementResponseOut out{};
-    DoSettlement(request(message), &out);
-    return out;
+    return answer_of(DoSettlement, request(message));
 }
 
 SettlementResponseOut data(short type) {
-    SettlementResponseOut out{};
-    GetSettlementData(request("6", 0, type), &out);
-    return out;
+    return answer_of(GetSettlementData, request("6", 0, type));
 }
 
 SettlementDataRecordOut detail(short record) {
-    SettlementDataRecordOut out{};
-    GetTransactionDetailDataRecord(request("", record), &out);
-    return out;
+    return answer_of(GetTransactionDetailDataRecord, request("", record));
 }
 
 // Count and amount of debits, credits, cash-backs, sales voids and refunds voids.
@@ -58,9 +52,7 @@ AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,
     put(in.TotalAmountIn, total);
     put(in.OldTipAmountIn, old_tip);
     put(in.NewTipAmountIn, new_tip);
-    AdjustTipAmountOut out{};
-    AdjustTipAmount(&in, &out);
-    return out;
+    return answer_of(AdjustTipAmount, in);
 }
 
 using SimSettlement = SimNoTillTest;
@@ -167,11 +159,8 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
 
 // The rates, their records and a DCC offer at them: the day and question scenarios.
 TEST_F(SimSettlement, TheRatesComeWithTheFirstUpdate) {
-    CurrencyDetailsRecordOut before{};
-    GetCurrencyDetails(1, &before);
-    EXPECT_EQ(before.DiagRequestOut, 10) << "no rates before the first update";
-    ExchangeRateUpdateOut update{};
-    Exchange_Rate_Update_Launch(ExchangeRateUpdateIn{0}, &update);
+    EXPECT_EQ(answer_of(GetCurrencyDetails, 1).DiagRequestOut, 10) << "none before the first update";
+    const auto update = answer_of(Exchange_Rate_Update_Launch, ExchangeRateUpdateIn{0});
     EXPECT_EQ(update.OperationStatusOut, 1);
     EXPECT_EQ(text_of(update.DateTimeOut).size(), 12u);
 }
