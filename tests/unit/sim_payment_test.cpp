@@ -123,8 +123,7 @@ TEST_F(SimPayment, LastTransactionCarriesTheRequestValuesAcrossARestart) {
     put(in.Amount2LabelIn, "Cash\tback \\ part"); // kept through the state file as typed
     put(in.Amount4LabelIn, "Twenty characters!!!");
     in.SuspectedFraudIndicatorIn = 49;
-    Transaction_out out{};
-    Transaction_Launch(&in, &out);
+    const Transaction_out out = answer_of(Transaction_Launch, in);
     ASSERT_EQ(text_of(out.TransactionStatusOut), "00");
 
     for (const char* when : {"before a restart", "after a restart"}) {
