@@ -41,11 +41,6 @@ TEST(PrintJob, UnpackKeepsTheLow16BitsOfTagAndLengthAndRejectsLeaveOutputsAlone)
         EXPECT_EQ(length, 0xBBBB);
         EXPECT_EQ(line[0], 0xCC);
     }
-    unsigned char header[8] = {0x10, 0, 0, 0, 0x01, 0x02, 0x00, 0x21};
-    EXPECT_EQ(ParseHeader(header), -1) << "version 0x0201";
-    header[5] = 0x02;
-    header[4] = 0x00;
-    EXPECT_EQ(ParseHeader(header), 16);
 }
 
 TEST(PrintJob, CutsKeepWholeCharacters) {
