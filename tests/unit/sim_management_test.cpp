@@ -23,10 +23,8 @@ using namespace std::chrono_literals;
 
 class SimManagement : public SimStateTest {};
 
-// FORCE needs an authorisation code; the other types ignore it.
-Transaction_out sale(const std::string& amount, const std::string& type = "00",
-                     const std::string& amount2 = "") {
-    return launch({type, amount, amount2, "", "", "AB12CD"});
+Transaction_out sale(const std::string& amount) {
+    return launch({"00", amount});
 }
 
 // Year, month, day, hour, minute, second.
@@ -36,9 +34,7 @@ TimeDate_out set_time(const std::vector<const char*>& f) {
                           &in.HourIn, &in.MinuteIn, &in.SecondIn};
     for (std::size_t i = 0; i < 6; ++i)
         put(*fields[i], f[i]);
-    TimeDate_out out{};
-    SetTimeDate(&in, &out);
-    return out;
+    return answer_of(SetTimeDate, in);
 }
 
 short terminal_state() {
