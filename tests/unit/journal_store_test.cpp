@@ -84,12 +84,18 @@ std::vector<std::int64_t> ids_of(const std::vector<JournalEntry>& entries) {
     return ids;
 }
 
-// Runs SQL on the journal's file itself; its error, or "" when it ran.
-std::string run_sql(const std::string& path, const std::string& sql) {
+// Runs SQL on the journal's file itself; its error, or "" when it ran. The last row's
+// first value goes to `value`.
+std::string run_sql(const std::string& path, const std::string& sql, std::string* value = nullptr) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     char* message = nullptr;
-    const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+    const auto keep = +[](void* to, int, char** values, char**) {
+        if (to && values[0])
+            *static_cast<std::string*>(to) = values[0];
+        return 0;
+    };
+    const bool ok = sqlite3_exec(db, sql.c_str(), keep, value, &message) == SQLITE_OK;
     const std::string error = ok ? "" : message ? message : sqlite3_errmsg(db);
     sqlite3_free(message);
     sqlite3_close(db);
@@ -327,17 +333,6 @@ TEST_F(JournalStoreTest, ASearchFindingManyEntriesCountsUpToTheLimit) {
     }
 }
 
-std::int64_t detail_rows(const std::string& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT count(*) FROM entry_detail", -1, &st, nullptr);
-    const std::int64_t n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return n;
-}
-
 // Days are counted back from the newest entry when the clock is ahead of it: a clock
 // set years ahead must not empty the journal.
 TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPersist) {
@@ -365,7 +360,9 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
         EXPECT_FALSE(store->set_keep_days(0));
         EXPECT_FALSE(store->set_keep_days(-5));
     }
-    EXPECT_EQ(detail_rows(path_), 2);
+    std::string details;
+    EXPECT_EQ(run_sql(path_, "SELECT count(*) FROM entry_detail", &details), "");
+    EXPECT_EQ(details, "2");
     // The text index has followed the deletes.
     EXPECT_EQ(run_sql(path_, "INSERT INTO entry_text(entry_text) VALUES('integrity-check')"), "");
     auto store = open_store();
