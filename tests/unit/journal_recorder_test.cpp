@@ -336,9 +336,6 @@ TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWritten
     }
 }
 
-// What the journal keeps of a record: card numbers masked, track data and passwords
-// left out, numbers decoded, texts made UTF-8; and the record descriptions the
-// journal reads them through.
 // Every shape a secret takes on a receipt, in a host text or a field, and the digit
 // runs that must stay as they are. The card numbers pass the Luhn check.
 TEST(SecretMasking, MasksEveryShapeOfASecretAndNothingElse) {

@@ -264,7 +264,6 @@ TEST_F(SimSettlement, TwoProcessesOnOneStateFolderAreOneTerminal) {
     EXPECT_EQ(number(data(1).DebitCountOut), kAfter);
 }
 
-// The simulated terminal's value-added services: donation, mobile top-up and their persistence.
 using SimVas = SimNoTillTest;
 
 short set_donation_mode(short mode) {
