@@ -26,41 +26,31 @@ std::string status_of(const SimTxn& r) {
 
 using SimPayment = SimNoTillTest;
 
-// Every type with its fields, a void or cancel by the whole invoice, one never issued
-// or not given: the payments and refusal scenarios.
-TEST_F(SimPayment, VoidAndCancelFindTheTransactionByItsInvoice) {
-    const Transaction_out sale = launch({"00", "1500"});
-    const std::string sale_invoice = text_of(sale.InvoiceNumberOut);
+// A copy or a reversal with nothing before it, the copy of the last transaction, a
+// void by the invoice typed without its leading zeros, a completion by the reference
+// and an increment of a reversed one. Every type with its fields, the rest of voids,
+// cancels, copies, reversals and references: the payments and refusal scenarios.
+TEST_F(SimPayment, TransactionsOnEarlierOnesFindThem) {
+    EXPECT_EQ(status_of({"09"}), "02"); // nothing yet
+    EXPECT_EQ(status_of({"03"}), "02");
+    const Transaction_out sale = launch({"00", "1500"}, "5");
+    const Transaction_out copy = launch({"03"}, "6");
+    EXPECT_EQ(text_of(copy.MessageNumberOut), "6");
+    EXPECT_EQ(text_of(copy.AuthorisationCodeOut), text_of(sale.AuthorisationCodeOut));
 
-    // The cashier may type the invoice without its leading zeros.
+    const std::string sale_invoice = text_of(sale.InvoiceNumberOut);
     const Transaction_out voided = launch({"02", "", "", std::to_string(std::stol(sale_invoice))});
     EXPECT_EQ(text_of(voided.TransactionStatusOut), "00");
     EXPECT_EQ(text_of(voided.InvoiceNumberOut), sale_invoice);
     EXPECT_EQ(text_of(voided.TotalAmountOut), "000000001500");
     EXPECT_EQ(text_of(voided.PANOut), text_of(sale.PANOut));
-}
 
-// Increments, the completion of what is held and a completed reference: the payments
-// and refusal scenarios.
-TEST_F(SimPayment, PreAuthorisationReferenceFlow) {
     const Transaction_out pre_auth = launch({"06", "10000"});
     const std::string reference = text_of(pre_auth.PreAuthRefNumOut);
     EXPECT_EQ(text_of(launch({"07", "", "", "", reference}).PANOut), text_of(pre_auth.PANOut));
-
     const std::string second = text_of(launch({"06", "800"}).PreAuthRefNumOut);
     EXPECT_EQ(text_of(launch({"13", "", "", "", second}).TransactionStatusOut), "00");
     EXPECT_EQ(status_of({"15", "100", "", "", second}), "01");
-}
-
-// The copy's and the reversal's invoice, a copy that is no transaction, a reversed
-// sale that cannot be voided: the payments and refusal scenarios.
-TEST_F(SimPayment, ReversalAndDuplicataTakeTheLastTransaction) {
-    EXPECT_EQ(status_of({"09"}), "02"); // nothing yet
-    EXPECT_EQ(status_of({"03"}), "02");
-    const Transaction_out sale = launch({"00", "3300"}, "5");
-    const Transaction_out copy = launch({"03"}, "6");
-    EXPECT_EQ(text_of(copy.MessageNumberOut), "6");
-    EXPECT_EQ(text_of(copy.AuthorisationCodeOut), text_of(sale.AuthorisationCodeOut));
 }
 
 TEST_F(SimPayment, AmountsChooseTheOutcome) {
