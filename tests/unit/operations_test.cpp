@@ -81,8 +81,8 @@ TEST(Operations, InputsAndResponseFieldsAreFoundByWidgetOrFieldName) {
     };
     for (const auto& c : cases) {
         const FieldInput* input = c.input ? find_input(sale, c.name) : nullptr;
-        const FieldDesc* field = c.input ? (input ? input->field : nullptr)
-                                         : find_response_field(sale, c.name);
+        const FieldDesc* field =
+            c.input ? (input ? input->field : nullptr) : find_response_field(sale, c.name);
         EXPECT_STREQ(field ? field->name : nullptr, c.field) << c.name;
     }
 }

@@ -276,12 +276,12 @@ TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
     };
     const std::size_t merchant = sim::build_receipt(sale(), sim::ReceiptCopy::Merchant).size();
     const std::size_t customer = sim::build_receipt(sale(), sim::ReceiptCopy::Customer).size();
-    for (const Case& c : {Case{"no state file", std::nullopt, sim::PrintOutcome::Printed},
-                          Case{"an empty file", "", sim::PrintOutcome::Printed},
-                          Case{"unknown status counts as printed", "\7", sim::PrintOutcome::Printed},
-                          Case{"out of paper", "\1", sim::PrintOutcome::PaperOut},
-                          Case{"printer error; the first byte counts", "\2\1",
-                               sim::PrintOutcome::PrinterError}}) {
+    for (const Case& c :
+         {Case{"no state file", std::nullopt, sim::PrintOutcome::Printed},
+          Case{"an empty file", "", sim::PrintOutcome::Printed},
+          Case{"unknown status counts as printed", "\7", sim::PrintOutcome::Printed},
+          Case{"out of paper", "\1", sim::PrintOutcome::PaperOut},
+          Case{"printer error; the first byte counts", "\2\1", sim::PrintOutcome::PrinterError}}) {
         SCOPED_TRACE(c.name);
         SimTill child("PrinterState-sim-status");
         if (c.state)

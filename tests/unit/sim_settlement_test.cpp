@@ -165,7 +165,8 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
 // The update's status, the rates, their records and a DCC offer at them: the day and
 // question scenarios.
 TEST_F(SimSettlement, TheRatesComeWithTheFirstUpdate) {
-    EXPECT_EQ(answer_of(GetCurrencyDetails, 1).DiagRequestOut, 10) << "none before the first update";
+    EXPECT_EQ(answer_of(GetCurrencyDetails, 1).DiagRequestOut, 10)
+        << "none before the first update";
     const auto update = answer_of(Exchange_Rate_Update_Launch, ExchangeRateUpdateIn{0});
     EXPECT_EQ(text_of(update.DateTimeOut).size(), 12u);
 }
