@@ -386,49 +386,35 @@ TEST_F(JournalStoreTest, FilesAreTheOwnersAlone) {
     }
 }
 
-void set_user_version(const std::string& path, int version) {
-    EXPECT_EQ(run_sql(path, "PRAGMA user_version=" + std::to_string(version)), "");
-}
-
 TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
     enum Unwritable { Nothing, TheFile, TheFolder };
     const struct {
         const char* name;
         Unwritable unwritable;
-        void (*prepare)(const std::string& dir, const std::string& path);
-        const char* says; // part of the error
+        std::string bytes; // written to the file first
+        bool journal;      // a journal made first
+        std::string sql;   // then run on the file
+        const char* says;  // part of the error
     } cases[] = {
-        {"garbage", Nothing,
-         [](const std::string&, const std::string& path) {
-             std::ofstream(path) << std::string(8192, 'x');
-         },
-         "not a database"},
-        {"another program's database", Nothing,
-         [](const std::string&, const std::string& path) {
-             run_sql(path, "CREATE TABLE customer(name)");
-         },
-         ""},
-        {"newer schema", Nothing,
-         [](const std::string&, const std::string& path) {
-             std::string error;
-             ASSERT_TRUE(JournalStore::open(path, &error));
-             set_user_version(path, JournalStore::kSchemaVersion + 1);
-         },
-         "newer"},
-        {"read-only file", TheFile,
-         [](const std::string&, const std::string& path) {
-             std::string error;
-             ASSERT_TRUE(JournalStore::open(path, &error));
-         },
-         ""},
-        {"read-only folder", TheFolder, [](const std::string&, const std::string&) {}, ""},
+        {"garbage", Nothing, std::string(8192, 'x'), false, "", "not a database"},
+        {"another program's database", Nothing, "", false, "CREATE TABLE customer(name)", ""},
+        {"newer schema", Nothing, "", true,
+         "PRAGMA user_version=" + std::to_string(JournalStore::kSchemaVersion + 1), "newer"},
+        {"read-only file", TheFile, "", true, "", ""},
+        {"read-only folder", TheFolder, "", false, "", ""},
     };
     std::string skipped;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        c.prepare(dir_, path_);
+        std::string error;
+        if (!c.bytes.empty())
+            std::ofstream(path_) << c.bytes;
+        if (c.journal)
+            ASSERT_TRUE(JournalStore::open(path_, &error)) << error;
+        if (!c.sql.empty())
+            ASSERT_EQ(run_sql(path_, c.sql), "");
         std::optional<ReadOnly> read_only;
         if (c.unwritable != Nothing)
             read_only.emplace(c.unwritable == TheFile ? path_ : dir_);
@@ -436,7 +422,6 @@ TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
             skipped += std::string(c.name) + " (" + read_only->unavailable() + ") ";
             continue;
         }
-        std::string error;
         EXPECT_FALSE(JournalStore::open(path_, &error));
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
         EXPECT_FALSE(error.empty());
