@@ -432,7 +432,7 @@ TEST(JournalRecord, TransactionOutIsMaskedDecodedAndValidUtf8) {
         EXPECT_EQ(r.fields[i].name, desc.fields[i].name);
 }
 
-TEST(JournalRecord, TrackDataAndPasswordsAreLeftOutVoucherCodesMasked) {
+TEST(JournalRecord, SecretsAreLeftOutOrMaskedAndLatin2TextIsMadeUtf8) {
     ReadTracks_out tracks{};
     field_copy(tracks.Track1BufferOut, "%B6799990000044564^DOE/JOHN^2912101?");
     field_copy(tracks.Track2BufferOut, ";6799990000044564=29121010000?");
@@ -473,13 +473,15 @@ TEST(JournalRecord, TrackDataAndPasswordsAreLeftOutVoucherCodesMasked) {
     field_copy(sold.VoucherRecordsOut[1].VoucherCodeOut, "1234-5678-9012-3457");
     EXPECT_NE(bytes(sold).find("****-****-****-3457"), std::string::npos);
     EXPECT_EQ(bytes(sold).find("1234-5678"), std::string::npos);
-}
+    field_copy(sold.HostOptionalMessageOut, "P\xf8"
+                                            "edplaceno \xb9" // Latin-2
+                                            "ek 6799990000044564");
+    EXPECT_EQ(value_of(sold, "HostOptionalMessageOut"), "P\xc5\x99"
+                                                        "edplaceno \xc5\xa1"
+                                                        "ek 679999******4564");
 
-// A voucher's receipt prints its code whole: the entry keeps it masked, for the
-// vouchers of the sale's own answer and for one fetched after it.
-TEST(JournalRecord, VoucherReceiptsKeepTheCodesLastFourOnly) {
-    MobileTopUpRespOut sold{};
-    field_copy(sold.VoucherRecordsOut[1].VoucherCodeOut, "1234-5678-9012-3457");
+    // A voucher's receipt prints its code whole: the entry keeps it masked, for the
+    // vouchers of the sale's own answer and for one fetched after it.
     VoucherRecordOut fetched{};
     field_copy(fetched.VoucherCodeOut, "ABCD-EFGH-IJKL");
     JournalEntry e;
@@ -488,16 +490,6 @@ TEST(JournalRecord, VoucherReceiptsKeepTheCodesLastFourOnly) {
     summarise_entry(e);
     EXPECT_EQ(e.receipt, (std::vector<std::string>{"YOUR CODE", "****-****-****-3457",
                                                    "CODE ****-****-IJKL"}));
-}
-
-TEST(JournalRecord, Latin2TextBecomesUtf8) {
-    MobileTopUpRespOut resp{};
-    field_copy(resp.HostOptionalMessageOut, "P\xf8"
-                                            "edplaceno \xb9"
-                                            "ek 6799990000044564");
-    EXPECT_EQ(value_of(resp, "HostOptionalMessageOut"), "P\xc5\x99"
-                                                        "edplaceno \xc5\xa1"
-                                                        "ek 679999******4564");
 }
 
 // A settlement's answer is followed by the detail records it fetched; the entry's
