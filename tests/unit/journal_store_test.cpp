@@ -411,10 +411,12 @@ TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
         std::string error;
         if (!c.bytes.empty())
             std::ofstream(path_) << c.bytes;
-        if (c.journal)
+        if (c.journal) {
             ASSERT_TRUE(JournalStore::open(path_, &error)) << error;
-        if (!c.sql.empty())
+        }
+        if (!c.sql.empty()) {
             ASSERT_EQ(run_sql(path_, c.sql), "");
+        }
         std::optional<ReadOnly> read_only;
         if (c.unwritable != Nothing)
             read_only.emplace(c.unwritable == TheFile ? path_ : dir_);
