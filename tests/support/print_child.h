@@ -5,6 +5,7 @@
 
 #include "print_job.h"
 #include "print_server.h"
+#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace print_test {
 
@@ -46,6 +48,31 @@ inline std::string job(const std::string& line, std::uint32_t version = 0x0200,
         length_field == 0xFFFFFFFF ? static_cast<std::uint32_t>(line.size()) : length_field;
     return le(static_cast<std::uint32_t>(8 + line.size() + length_adjust), 4) + le(version, 2) +
            le(type, 2) + le(0x00080015, 4) + le(length, 4) + line;
+}
+
+// A printer state file of the test's own, holding `bytes`, or missing; its path.
+inline std::string state_file(const std::string& name,
+                              const std::optional<std::string>& bytes = std::nullopt) {
+    const std::string path = test_work_dir() + "/" + name;
+    std::filesystem::remove(path);
+    return bytes ? write_file(name, *bytes) : path;
+}
+
+// A connection to `port` on loopback, as a terminal opens it, from `from` when given.
+inline int connect_to(int port, const char* from = nullptr) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (from) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &local.sin_addr);
+        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0) << from;
+    }
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(static_cast<std::uint16_t>(port));
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+    return fd;
 }
 
 class PrintChild {
@@ -119,12 +146,42 @@ class PrintChild {
         return line;
     }
 
+    // The next `count` pipe lines, fewer when they stop coming.
+    std::vector<std::string> lines(std::size_t count) {
+        std::vector<std::string> got;
+        while (got.size() < count)
+            if (auto line = next_line())
+                got.push_back(*line);
+            else
+                break;
+        return got;
+    }
+
+    // Every pipe line until none comes for `quiet_ms`, as one text.
+    std::string drain(int quiet_ms = 300) {
+        std::string all;
+        while (const auto line = next_line(quiet_ms))
+            all += *line;
+        return all;
+    }
+
   private:
     std::string state_file_;
     int port_ = 0;
     pid_t child_ = -1;
     int pipe_ = -1;
     std::string pending_;
+};
+
+// A till for the simulated terminal: a child whose port the terminal prints to.
+class SimTill : public PrintChild {
+  public:
+    explicit SimTill(const std::string& state_name)
+        : PrintChild(state_file(state_name)),
+          port_("KORVEX_SIM_PRINT_PORT", std::to_string(port()).c_str()) {}
+
+  private:
+    ScopedEnv port_;
 };
 
 // The 17 bytes a terminal expects back, written out as they go on the wire.

@@ -6,6 +6,26 @@
 #include "test_util.h"
 
 #include <cstdlib>
+#include <type_traits>
+
+// The answer record of a library call that takes only it, or a request (by pointer
+// or by value) and it.
+template <class Out> Out answer_of(void (*call)(Out*)) {
+    Out out{};
+    call(&out);
+    return out;
+}
+template <class In, class Out>
+Out answer_of(void (*call)(const In*, Out*), const std::type_identity_t<In>& in) {
+    Out out{};
+    call(&in, &out);
+    return out;
+}
+template <class In, class Out> Out answer_of(void (*call)(In, Out*), std::type_identity_t<In> in) {
+    Out out{};
+    call(in, &out);
+    return out;
+}
 
 // A transaction request; fields left out are empty.
 struct SimTxn {
@@ -40,9 +60,7 @@ inline Transaction_out approved(const SimTxn& r) {
 }
 
 inline GetLastTxnData_out last_txn() {
-    GetLastTxnData_out out{};
-    GetLastTxnData_Launch(&out);
-    return out;
+    return answer_of(GetLastTxnData_Launch);
 }
 
 // A settlement answer that succeeded with `records` detail records.

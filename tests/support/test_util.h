@@ -33,6 +33,22 @@ template <std::size_t N> std::string whole_field(const char (&field)[N]) {
     return std::string(field, N);
 }
 
+// A fresh, empty folder of the current test's own: <work dir>/<prefix>-<test name>.
+inline std::string fresh_test_dir(const std::string& prefix) {
+    const std::string dir = test_work_dir() + "/" + prefix + "-" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Writes `text` to `name` in the tests' working folder; the file's path.
+inline std::string write_file(const std::string& name, const std::string& text) {
+    const std::string path = test_work_dir() + "/" + name;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    return path;
+}
+
 inline std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream all;

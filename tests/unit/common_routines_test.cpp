@@ -1,5 +1,6 @@
-// Code tables and text helpers shared by every operation. Each table is checked at
-// its first and last entries and just outside them, which proves the lookup.
+// Code tables and text helpers shared by every operation, and the settings file
+// ECRConf with the line reader under it. Each table is checked at its first and last
+// entries and just outside them, which proves the lookup.
 #include "common_Routines.h"
 #include "test_util.h"
 
@@ -7,9 +8,14 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <tuple>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -128,6 +134,143 @@ TEST_F(CharsetTest, ConvertsReceiptLinesToUtf8) {
         EXPECT_EQ(hex(c.result), hex(result));
         std::setlocale(LC_ALL, saved_locale_.c_str());
     }
+}
+
+// The settings file ECRConf: reading, writing, and the line reader under it.
+// The file lives in the working directory: every test runs in a fresh one.
+class SettingsFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous_cwd_ = fs::current_path();
+        dir_ = fresh_test_dir("settings");
+        fs::current_path(dir_);
+        g_SettingStruct = SettingsSave{};
+    }
+    void TearDown() override {
+        fs::current_path(previous_cwd_);
+        fs::permissions(dir_, fs::perms::owner_all);
+    }
+    static void write_file(const std::string& bytes) {
+        std::ofstream("ECRConf", std::ios::binary | std::ios::trunc) << bytes;
+    }
+    fs::path previous_cwd_;
+    fs::path dir_;
+};
+
+// clang-format off
+#define SETTINGS_FIELDS(X) X(Amount1Label) X(Amount2Label) X(Amount3Label) X(Amount4Label) \
+    X(CustomLine1) X(CashierId) X(TableId) X(TerminalIPAddress) X(CertificationPath) \
+    X(LogFileFolderPath) X(MobileTopupCashierId) X(MobileTopupGSMPw) X(TFRFormNumber)
+// clang-format on
+
+using Fields = std::map<std::string, std::string>; // the fields that are not empty
+
+// One readable line per field, so that a failure shows which field differs.
+std::string dump(const Fields& fields) {
+    std::string out;
+#define ADD(f) out += #f "=[" + (fields.count(#f) ? fields.at(#f) : "") + "]\n";
+    SETTINGS_FIELDS(ADD);
+#undef ADD
+    return out;
+}
+
+std::string dump(const SettingsSave& s) {
+    Fields fields;
+#define ADD(f) fields[#f] = std::string(s.f, strnlen(s.f, sizeof s.f));
+    SETTINGS_FIELDS(ADD);
+#undef ADD
+    return dump(fields);
+}
+
+// Defaults without a file, any order of keys, CR LF, colons in values and a cut
+// value are shown through the window's start and close.
+TEST_F(SettingsFileTest, ReadsLinesAsKeyColonValue) {
+    struct Case {
+        const char* name;
+        std::string file;
+        Fields expected;
+    };
+    const std::string path(280, 'p');
+    const std::vector<Case> cases = {
+        {"a repeated key: the last line wins, an empty value too; no final line feed",
+         "TableId:7\nTableId:8\nCashierId:99\nCashierId:",
+         {{"TableId", "8"}}},
+        {"the value keeps spaces", "Amount1Label: x \n", {{"Amount1Label", " x "}}},
+        {"keys match exactly; empty lines and lines without a colon are skipped",
+         "CashierId :12\ncashierid:34\n CashierId:56\nCashierIdX:78\n\nno colon\n:\nTableId:9\n",
+         {{"TableId", "9"}}},
+        {"the longest value is cut to the field's width less one",
+         "CertificationPath:" + path + "\n",
+         {{"CertificationPath", path.substr(0, 255)}}},
+        {"a 1000-character line is cut and the next line still read",
+         "CustomLine1:" + std::string(1000, 'x') + "\nTableId:7\n",
+         {{"CustomLine1", std::string(39, 'x')}, {"TableId", "7"}}},
+        {"the dropped rest of a long line is not read as a line",
+         std::string(300, 'y') + "TableId:9\nCashierId:1\n",
+         {{"CashierId", "1"}}},
+        {"a key of 40 characters is ignored",
+         std::string(40, 'K') + ":value\n" + std::string(31, 'T') + ":v\nTableId:4\n",
+         {{"TableId", "4"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(c.file);
+        g_SettingStruct = SettingsSave{};
+        ReadSettingFile();
+        EXPECT_EQ(dump(c.expected), dump(g_SettingStruct));
+        // It holds a password: a file left readable (written here with the umask's
+        // mode) is the owner's alone once read.
+        EXPECT_EQ(fs::status("ECRConf").permissions(), fs::perms(0600));
+    }
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReplacedLeavesNothingBehind) {
+    fs::create_directory("ECRConf"); // a directory cannot be replaced by a file
+    SaveSettingFile();
+    EXPECT_TRUE(fs::is_directory("ECRConf"));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator("."))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(std::vector<std::string>{"ECRConf"}, names) << "no temporary file is left";
+}
+
+TEST_F(SettingsFileTest, AnUnwritableFolderKeepsTheOldFile) {
+    write_file("CashierId:1\n");
+    {
+        ReadOnly folder(dir_.string());
+        if (!folder.unavailable().empty())
+            GTEST_SKIP() << folder.unavailable();
+        fs::current_path(dir_); // the folder as mounted now
+        SaveSettingFile();
+    }
+    fs::current_path(dir_);
+    EXPECT_EQ("CashierId:1\n", read_file("ECRConf"));
+}
+
+// The line reader under it, at the 300-character boundary of its buffer.
+TEST(ReadLine, CountsConsumedAndStoredBytes) {
+    std::FILE* file = std::tmpfile();
+    const std::string bytes = std::string(300, 'a') + "\n" + std::string(301, 'b') + "\r\nz";
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    // Exactly the documented size on the heap, so that a write past it is caught.
+    auto buffer = std::make_unique<char[]>(kSettingsLineSize);
+    struct LineRead {
+        int consumed;
+        std::string text;
+    };
+    for (const LineRead& expected : {LineRead{301, std::string(300, 'a')},
+                                     LineRead{303, std::string(300, 'b')}, LineRead{1, "z"}}) {
+        int length = -1;
+        EXPECT_EQ(expected.consumed, read_line(buffer.get(), &length, file));
+        EXPECT_EQ(static_cast<int>(expected.text.size()), length);
+        EXPECT_EQ(expected.text, std::string(buffer.get()));
+    }
+    int length = 42;
+    EXPECT_EQ(0, read_line(buffer.get(), &length, file)) << "at the end";
+    EXPECT_EQ(0, read_line(nullptr, &length, file));
+    EXPECT_EQ(0, read_line(buffer.get(), &length, nullptr));
+    EXPECT_EQ(std::fclose(file), 0);
 }
 
 } // namespace

@@ -16,10 +16,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -28,10 +31,7 @@ namespace {
 class JournalStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = test_work_dir() + "/store-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = fresh_test_dir("store");
         path_ = journal_path(dir_);
     }
     void TearDown() override { fs::permissions(dir_, fs::perms::owner_all); }
@@ -84,12 +84,18 @@ std::vector<std::int64_t> ids_of(const std::vector<JournalEntry>& entries) {
     return ids;
 }
 
-// Runs SQL on the journal's file itself; its error, or "" when it ran.
-std::string run_sql(const std::string& path, const std::string& sql) {
+// Runs SQL on the journal's file itself; its error, or "" when it ran. The last row's
+// first value goes to `value`.
+std::string run_sql(const std::string& path, const std::string& sql, std::string* value = nullptr) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     char* message = nullptr;
-    const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+    const auto keep = +[](void* to, int, char** values, char**) {
+        if (to && values[0])
+            *static_cast<std::string*>(to) = values[0];
+        return 0;
+    };
+    const bool ok = sqlite3_exec(db, sql.c_str(), keep, value, &message) == SQLITE_OK;
     const std::string error = ok ? "" : message ? message : sqlite3_errmsg(db);
     sqlite3_free(message);
     sqlite3_close(db);
@@ -327,17 +333,6 @@ TEST_F(JournalStoreTest, ASearchFindingManyEntriesCountsUpToTheLimit) {
     }
 }
 
-std::int64_t detail_rows(const std::string& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT count(*) FROM entry_detail", -1, &st, nullptr);
-    const std::int64_t n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return n;
-}
-
 // Days are counted back from the newest entry when the clock is ahead of it: a clock
 // set years ahead must not empty the journal.
 TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPersist) {
@@ -365,7 +360,9 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
         EXPECT_FALSE(store->set_keep_days(0));
         EXPECT_FALSE(store->set_keep_days(-5));
     }
-    EXPECT_EQ(detail_rows(path_), 2);
+    std::string details;
+    EXPECT_EQ(run_sql(path_, "SELECT count(*) FROM entry_detail", &details), "");
+    EXPECT_EQ(details, "2");
     // The text index has followed the deletes.
     EXPECT_EQ(run_sql(path_, "INSERT INTO entry_text(entry_text) VALUES('integrity-check')"), "");
     auto store = open_store();
@@ -373,29 +370,20 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
     EXPECT_EQ(store->count({}), 2);
 }
 
+// Also when left readable by an earlier version: tightened when the journal is opened.
 TEST_F(JournalStoreTest, FilesAreTheOwnersAlone) {
     ::umask(022);
     auto store = open_store();
     JournalEntry e = sale(1000);
     append(*store, e);
-    for (const std::string suffix : {"", "-wal", "-shm"}) {
-        struct stat st {};
-        ASSERT_EQ(::stat((path_ + suffix).c_str(), &st), 0) << suffix;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
+    for (const char* when : {"written", "reopened"}) {
+        if (std::string(when) == "reopened")
+            store = open_store();
+        for (const std::string suffix : {"", "-wal", "-shm"}) {
+            EXPECT_EQ(fs::status(path_ + suffix).permissions(), fs::perms(0600)) << when << suffix;
+            fs::permissions(path_ + suffix, fs::perms(0644));
+        }
     }
-    // Left readable by an earlier version: tightened when the journal is opened.
-    for (const std::string suffix : {"", "-wal", "-shm"})
-        ::chmod((path_ + suffix).c_str(), 0644);
-    auto again = open_store();
-    for (const std::string suffix : {"", "-wal", "-shm"}) {
-        struct stat st {};
-        ASSERT_EQ(::stat((path_ + suffix).c_str(), &st), 0) << suffix;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << "reopened " << suffix;
-    }
-}
-
-void set_user_version(const std::string& path, int version) {
-    EXPECT_EQ(run_sql(path, "PRAGMA user_version=" + std::to_string(version)), "");
 }
 
 TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
@@ -403,40 +391,32 @@ TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
     const struct {
         const char* name;
         Unwritable unwritable;
-        void (*prepare)(const std::string& dir, const std::string& path);
-        const char* says; // part of the error
+        std::string bytes; // written to the file first
+        bool journal;      // a journal made first
+        std::string sql;   // then run on the file
+        const char* says;  // part of the error
     } cases[] = {
-        {"garbage", Nothing,
-         [](const std::string&, const std::string& path) {
-             std::ofstream(path) << std::string(8192, 'x');
-         },
-         "not a database"},
-        {"another program's database", Nothing,
-         [](const std::string&, const std::string& path) {
-             run_sql(path, "CREATE TABLE customer(name)");
-         },
-         ""},
-        {"newer schema", Nothing,
-         [](const std::string&, const std::string& path) {
-             std::string error;
-             ASSERT_TRUE(JournalStore::open(path, &error));
-             set_user_version(path, JournalStore::kSchemaVersion + 1);
-         },
-         "newer"},
-        {"read-only file", TheFile,
-         [](const std::string&, const std::string& path) {
-             std::string error;
-             ASSERT_TRUE(JournalStore::open(path, &error));
-         },
-         ""},
-        {"read-only folder", TheFolder, [](const std::string&, const std::string&) {}, ""},
+        {"garbage", Nothing, std::string(8192, 'x'), false, "", "not a database"},
+        {"another program's database", Nothing, "", false, "CREATE TABLE customer(name)", ""},
+        {"newer schema", Nothing, "", true,
+         "PRAGMA user_version=" + std::to_string(JournalStore::kSchemaVersion + 1), "newer"},
+        {"read-only file", TheFile, "", true, "", ""},
+        {"read-only folder", TheFolder, "", false, "", ""},
     };
     std::string skipped;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        c.prepare(dir_, path_);
+        std::string error;
+        if (!c.bytes.empty())
+            std::ofstream(path_) << c.bytes;
+        if (c.journal) {
+            ASSERT_TRUE(JournalStore::open(path_, &error)) << error;
+        }
+        if (!c.sql.empty()) {
+            ASSERT_EQ(run_sql(path_, c.sql), "");
+        }
         std::optional<ReadOnly> read_only;
         if (c.unwritable != Nothing)
             read_only.emplace(c.unwritable == TheFile ? path_ : dir_);
@@ -444,7 +424,6 @@ TEST_F(JournalStoreTest, RefusesFilesItCannotKeepAJournalIn) {
             skipped += std::string(c.name) + " (" + read_only->unavailable() + ") ";
             continue;
         }
-        std::string error;
         EXPECT_FALSE(JournalStore::open(path_, &error));
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
         EXPECT_FALSE(error.empty());
@@ -552,6 +531,36 @@ TEST_F(JournalExportTest, AnUnwritablePlaceLeavesNoFile) {
             EXPECT_FALSE(fs::exists(path));
         }
     EXPECT_TRUE(fs::is_empty(locked));
+}
+
+// Two connections that open a journal which does not exist yet, at the same moment
+// (the writer thread and the Journal page, two consoles on one folder): both get a
+// working journal. One of them used to fail on the other's half-made file, and a
+// writer that fails runs the console without a journal.
+TEST(JournalStoreOpen, ConcurrentFirstOpensBothGetTheJournal) {
+    const std::string dir = test_work_dir() + "/journal-open-race";
+    std::filesystem::create_directories(dir);
+    for (int round = 0; round < 20; ++round) {
+        const std::string path = dir + "/journal-" + std::to_string(round) + ".db";
+        std::atomic<bool> go{false};
+        std::unique_ptr<JournalStore> stores[2];
+        std::string errors[2];
+        std::thread other([&] {
+            while (!go) {
+            }
+            stores[1] = JournalStore::open(path, &errors[1]);
+        });
+        go = true;
+        stores[0] = JournalStore::open(path, &errors[0]);
+        other.join();
+        ASSERT_TRUE(stores[0] && stores[1]) << "round " << round << ": " << errors[0] << errors[1];
+        // One schema, seen by both.
+        JournalEntry entry;
+        entry.operation = "SALE";
+        std::string error;
+        ASSERT_TRUE(stores[1]->append(entry, &error)) << error;
+        EXPECT_EQ(stores[0]->count({}), 1) << "round " << round;
+    }
 }
 
 } // namespace

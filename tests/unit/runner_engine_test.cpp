@@ -1,24 +1,34 @@
 // The engine in-process against the simulated terminal: what each step reports
-// when an expectation does not hold, and a print port taken stops the runner.
+// when an expectation does not hold, the answers it gives to the terminal's
+// questions, and a print port taken stops the runner; its golden receipts and its
+// JUnit report.
+#include "golden.h"
+#include "junit.h"
 #include "play.h"
+#include "print_child.h"
 #include "print_job_wire.h"
 #include "progress.h"
 #include "receipt_server.h"
-#include "test_env.h"
+#include "sim_txn.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <netinet/in.h>
+#include <cstddef>
+#include <cstdlib>
 #include <sstream>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <string>
 
 namespace {
+
+// A campaign that writes no report and no journal.
+RunOptions quiet() {
+    RunOptions options;
+    options.junit.clear();
+    options.journal.clear();
+    return options;
+}
 
 struct StepCase {
     const char* what;
@@ -100,11 +110,9 @@ TEST(RunnerEngine, ExpectedValuesHoldOnlyAsWritten) {
 TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
     int n = 0;
     for (const StepCase& c : kSteps) {
-        const std::string path = test_work_dir() + "/engine-" + std::to_string(++n) + ".yaml";
-        std::ofstream(path) << "steps:\n" << c.step;
-        RunOptions options;
-        options.junit.clear();
-        options.journal.clear();
+        const std::string path =
+            write_file("engine-" + std::to_string(++n) + ".yaml", std::string("steps:\n") + c.step);
+        RunOptions options = quiet();
         std::ostringstream out, err;
         CampaignResult result;
         const int status = run_campaign({path}, options, out, err, &result);
@@ -135,23 +143,14 @@ TEST(RunnerEngine, EachStepReportsWhatDidNotHold) {
 }
 
 TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const int on = 1; // the runner's earlier connections may linger on the port
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(5187);
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
-    ASSERT_EQ(listen(fd, 4), 0);
-    const std::string path = test_work_dir() + "/port.yaml";
-    std::ofstream(path) << "steps:\n  - op: SALE\n    inputs: {amount1: 4500}\n";
-    RunOptions options;
-    options.junit.clear();
-    options.journal.clear();
+    ListenStep failed; // the console's own listener, as a running console holds the port
+    std::string error;
+    const int fd = print_server_listen(kPrintPort, "127.0.0.1", &failed, &error);
+    ASSERT_GE(fd, 0) << error;
+    const std::string path = write_file("port.yaml", "steps:\n  - op: SALE\n    inputs: {amount1: 4500}\n");
     std::ostringstream out, err;
     CampaignResult result;
-    EXPECT_EQ(run_campaign({path}, options, out, err, &result), 2);
+    EXPECT_EQ(run_campaign({path}, quiet(), out, err, &result), 2);
     close(fd);
     EXPECT_EQ(result.played, 0);
     EXPECT_NE(err.str().find("print port 5187"), std::string::npos) << err.str();
@@ -161,17 +160,15 @@ TEST(RunnerEngine, APrintPortTakenStopsTheRunnerBeforePlaying) {
 // Steps that name one golden file: recorded once, compared by each; a step that
 // prints another receipt into it fails the recording instead of replacing it.
 TEST(RunnerEngine, StepsSharingAGoldenFileMustPrintTheSameReceipt) {
-    const std::string path = test_work_dir() + "/shared.yaml";
     std::filesystem::remove_all(test_work_dir() + "/shared-g");
-    std::ofstream(path) << "golden: shared-g\nignore: [date, time, invoice, auth_code]\nsteps:\n"
-                           "  - {op: SALE, inputs: {amount1: 4500}}\n"
-                           "  - {op: SALE, inputs: {amount1: 4500}, "
-                           "expect: {receipt: {golden: 01-sale.txt}}}\n"
-                           "  - {op: SALE, inputs: {amount1: 1200}, "
-                           "expect: {receipt: {golden: 01-sale.txt}}}\n";
-    RunOptions options;
-    options.junit.clear();
-    options.journal.clear();
+    const std::string path = write_file(
+        "shared.yaml", "golden: shared-g\nignore: [date, time, invoice, auth_code]\nsteps:\n"
+                       "  - {op: SALE, inputs: {amount1: 4500}}\n"
+                       "  - {op: SALE, inputs: {amount1: 4500}, "
+                       "expect: {receipt: {golden: 01-sale.txt}}}\n"
+                       "  - {op: SALE, inputs: {amount1: 1200}, "
+                       "expect: {receipt: {golden: 01-sale.txt}}}\n");
+    RunOptions options = quiet();
     for (const bool record : {true, false}) {
         options.record_golden = record;
         std::ostringstream out, err;
@@ -196,15 +193,7 @@ TEST(RunnerEngine, SilentPrintClientsHoldUpNoReceiptLine) {
     ReceiptServer server;
     std::string error;
     ASSERT_TRUE(server.start(kPort, &error)) << error;
-    int silent[2];
-    for (int& fd : silent) {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in where{};
-        where.sin_family = AF_INET;
-        where.sin_port = htons(kPort);
-        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
-    }
+    const int silent[2] = {print_test::connect_to(kPort), print_test::connect_to(kPort)};
     const auto start = std::chrono::steady_clock::now();
     std::string reply;
     EXPECT_TRUE(
@@ -214,6 +203,228 @@ TEST(RunnerEngine, SilentPrintClientsHoldUpNoReceiptLine) {
     EXPECT_EQ(server.take(), std::vector<std::string>{"TOTAL"});
     for (int fd : silent)
         close(fd);
+}
+
+// Golden receipts: the ignore rules on the simulated terminal's receipt lines, and a
+// recorded receipt compared with a changed one.
+std::vector<IgnoreRule> rules(std::initializer_list<const char*> names) {
+    std::vector<IgnoreRule> out;
+    for (const char* name : names)
+        out.push_back(*named_ignore_rule(name));
+    return out;
+}
+
+struct IgnoreCase {
+    const char* rule;
+    const char* line;
+    const char* golden;
+};
+
+// Lines as the simulated terminal prints them (label and value spread over the
+// receipt's width), and as other terminals write dates and codes.
+const IgnoreCase kIgnoreCases[] = {
+    {"date", "2026-12-06 14:03:59", "<date> 14:03:59"},
+    {"date", "DATE 06/12/2026  TIME 14:03", "DATE <date>  TIME 14:03"},
+    {"date", "TOTAL \xE2\x82\xAC" "45.00", "TOTAL \xE2\x82\xAC" "45.00"},
+    {"time", "2026-12-06 14:03:59", "2026-12-06 <time>"},
+    {"time", "DATE 06/12/2026  TIME 14:03", "DATE 06/12/2026  TIME <time>"},
+    {"time", "TOTAL 12.50", "TOTAL 12.50"},
+    {"invoice", "INVOICE                   000123", "INVOICE                   <invoice>"},
+    {"invoice", "INV NO: 77", "INV NO: <invoice>"},
+    {"invoice", "Inv no: 77", "Inv no: <invoice>"},
+    {"invoice", "PLEASE KEEP THIS RECEIPT", "PLEASE KEEP THIS RECEIPT"},
+    {"auth_code", "AUTH CODE                 123456", "AUTH CODE                 <auth_code>"},
+    {"auth_code", "APPR CODE: 1A2B3C", "APPR CODE: <auth_code>"},
+    {"auth_code", "Auth code 1a2b", "Auth code <auth_code>"},
+    {"date", "06.12.26", "<date>"},
+    {"auth_code", "APPROVED", "APPROVED"},
+};
+
+TEST(GoldenReceipt, IgnoreRulesReplaceWhatChangesByNature) {
+    for (const IgnoreCase& c : kIgnoreCases)
+        EXPECT_EQ(golden_line(c.line, rules({c.rule})), c.golden) << c.rule << ": " << c.line;
+}
+
+TEST(GoldenReceipt, CardNumbersAreMaskedAndOwnPatternsApply) {
+    EXPECT_EQ(golden_line("CARD 4761739001010119", {}), "CARD 476173******0119");
+    const std::vector<IgnoreRule> own = {pattern_ignore_rule("TID [0-9]+", "TID $1-x")};
+    EXPECT_EQ(golden_line("TID 12345678 OK", own), "TID $1-x OK");
+    EXPECT_FALSE(named_ignore_rule("dates"));
+    EXPECT_THROW(pattern_ignore_rule("(unclosed", "x"), std::regex_error);
+}
+
+TEST(GoldenReceipt, FileIsNamedByNumberAndSlug) {
+    EXPECT_EQ(golden_path("g", 3, "PRE-AUTH Reversal (tip)"), "g/03-pre-auth-reversal-tip.txt");
+    EXPECT_EQ(golden_path("g", 12, "SALE"), "g/12-sale.txt");
+}
+
+TEST(GoldenReceipt, RecordedReceiptComparesAndAChangedLineIsNamed) {
+    const std::string dir = test_work_dir() + "/golden-compare";
+    const std::string path = golden_path(dir, 1, "SALE");
+    const auto all = rules({"date", "time", "invoice", "auth_code"});
+    auto receipt = [&](const char* invoice, const char* total) {
+        std::vector<std::string> lines;
+        for (const std::string& line :
+             {std::string("MERCHANT COPY"), std::string("2026-12-06 14:03:59"),
+              std::string("INVOICE                   ") + invoice, std::string(total)})
+            lines.push_back(golden_line(line, all));
+        return lines;
+    };
+    std::string error;
+    ASSERT_TRUE(write_golden(path, receipt("000001", "TOTAL 45.00"), &error)) << error;
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0600))
+        << "kept by the runner: the tester's alone";
+    EXPECT_EQ(compare_golden(path, receipt("000002", "TOTAL 45.00")).message, "");
+
+    const GoldenDifference changed = compare_golden(path, receipt("000003", "TOTAL 46.00"));
+    EXPECT_NE(changed.message.find("receipt line 4"), std::string::npos) << changed.message;
+    EXPECT_EQ(changed.expected, "TOTAL 45.00");
+    EXPECT_EQ(changed.actual, "TOTAL 46.00");
+
+    auto shorter = receipt("000004", "TOTAL 45.00");
+    shorter.pop_back();
+    const GoldenDifference missing = compare_golden(path, shorter);
+    EXPECT_NE(missing.message.find("receipt line 4"), std::string::npos) << missing.message;
+    EXPECT_EQ(missing.actual, "(end of receipt)");
+
+    const GoldenDifference absent = compare_golden(dir + "/99-none.txt", shorter);
+    EXPECT_NE(absent.message.find("--record-golden"), std::string::npos) << absent.message;
+}
+
+// The JUnit report: valid against tests/data/junit.xsd, with special characters
+// escaped and failures carrying what was expected and what came.
+std::vector<SuiteResult> sample_report() {
+    SuiteResult sale{"Sale & void <\"quoted\">", "sale.yaml", 0.5, {}};
+    StepResult ok{"SALE", "SALE", "sale.yaml", 4, 0.002, {},
+                  {"TOTAL \xE2\x82\xAC" "45.00", "A&B", "Zah\xE1jeno"}}; // the last not UTF-8
+    StepResult failed{"VOID 'it' #2", "VOID", "sale.yaml", 12, 0.003,
+                      {{"status", "Authorised", "Not <authorised> & \"declined\""},
+                       {"field InvoiceNumber", "000001", "\x01"}},
+                      {}};
+    sale.steps = {ok, failed};
+    SuiteResult empty{"empty", "empty.yaml", 0, {}};
+    return {sale, empty};
+}
+
+TEST(JunitReport, ValidatesAgainstTheSchema) {
+    const std::string path = test_work_dir() + "/report.xml";
+    std::string error;
+    ASSERT_TRUE(write_junit_file(path, sample_report(), &error)) << error;
+    const std::string command = "xmllint --noout --schema " KELVRA_SOURCE_DIR
+                                "/tests/data/junit.xsd " +
+                                path + " 2>" + test_work_dir() + "/xmllint.txt";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "see " << test_work_dir() << "/xmllint.txt";
+}
+
+TEST(JunitReport, EscapesAndCountsFailures) {
+    std::ostringstream out;
+    write_junit(out, sample_report());
+    const std::string xml = out.str();
+    const char* const expected[] = {
+        "name=\"Sale &amp; void &lt;&quot;quoted&quot;&gt;\" file=\"sale.yaml\" tests=\"2\" "
+        "failures=\"1\"",
+        "name=\"VOID &apos;it&apos; #2\"",
+        "<failure message=\"status\">expected: Authorised&#10;actual: Not &lt;authorised&gt; "
+        "&amp; &quot;declined&quot;</failure>",
+        "actual:  </failure>", // a control character blanked
+        "<system-out>TOTAL \xE2\x82\xAC" "45.00&#10;A&amp;B&#10;Zah\xC3\xA1jeno&#10;</system-out>",
+        "<testsuites name=\"kelvra-run\" tests=\"2\" failures=\"1\"",
+    };
+    for (const char* part : expected)
+        EXPECT_NE(xml.find(part), std::string::npos) << part << "\nin\n" << xml;
+}
+
+// The runner's answers to the terminal's questions, played in-process through its
+// engine against the simulated terminal: every question answered so that the sale
+// goes through, and a wrong password three times (the other answers and the defaults
+// are played, with their outcomes, by the shipped question scenarios). Each row checks
+// what the terminal made of the answer (the last transaction's status and host text),
+// that the terminal received the answer call as often as the answer needs, and that
+// the runner saw the question (the step's `asked`).
+struct Case {
+    const char* question; // as a scenario names it
+    const char* answer;   // the step's answer in YAML
+    const char* op;
+    const char* amount;
+    const char* status;      // the transaction status the terminal answers
+    const char* host_text;   // and its host text
+    const char* answer_call; // the call that carries the answer (DCC: its fetch)
+    std::size_t calls;       // how often the terminal receives it
+    const char* auth_code = nullptr; // when the answer gives the authorisation code
+};
+
+// clang-format off
+const Case kCases[] = {
+    {"signature", "accept", "SALE", "10011", "00", "APPROVED", "SetSignStatus", 1},
+    {"voice_referral", "{answer: authorise, code: \"A1B2C3\"}", "SALE", "10012", "00", "APPROVED",
+     "SetAuthorisation", 1, "A1B2C3"},
+    {"dcc", "show", "SALE", "10013", "00", "APPROVED", "DCCQuotation", 1},
+    {"partial_approval", "accept", "SALE", "10014", "00", "APPROVED", "SetPartialAuthStatus", 1},
+    {"avs", "accept", "SALE", "10015", "00", "APPROVED", "SetAVSRejectionStatus", 1},
+    {"password", "\"1234\"", "SALE", "10016", "00", "APPROVED", "SetPassword", 1},
+    {"password", "\"4321\"", "SALE", "10016", "08", "WRONG PASSWORD", "SetPassword", 3},
+    {"suspected_fraud", "continue", "SALE", "10017", "00", "APPROVED", "SetSuspectedFraudStatus", 1},
+};
+// clang-format on
+
+// A one-step scenario: the operation with its amount, the answer, and the
+// question the step expects to be asked.
+std::string scenario_of(const Case& c) {
+    std::ostringstream yaml;
+    yaml << "steps:\n"
+         << "  - op: " << c.op << "\n"
+         << "    inputs: {amount1: " << c.amount << "}\n";
+    yaml << "    answers: {" << c.question << ": " << c.answer << "}\n";
+    yaml << "    expect: {asked: [" << c.question << "]}\n";
+    return yaml.str();
+}
+
+std::string failures_of(const CampaignResult& campaign) {
+    std::string text;
+    for (const SuiteResult& suite : campaign.suites)
+        for (const StepResult& step : suite.steps)
+            for (const Failure& f : step.failures)
+                text += f.message + ": expected " + f.expected + ", actual " + f.actual + "\n";
+    return text;
+}
+
+// The print port of the runner and of the terminal, away from a console's 5187.
+constexpr int kPrintPort = 5397;
+
+class RunnerPolicy : public SimStateTest {
+    ScopedEnv print_port_{"KORVEX_SIM_PRINT_PORT", std::to_string(kPrintPort).c_str()};
+};
+
+TEST_F(RunnerPolicy, EveryAnswerToEveryQuestionEndsTheTransactionAsTheTerminalSays) {
+    RunOptions options;
+    options.junit.clear();
+    options.journal.clear();
+    options.print_port = kPrintPort;
+    std::filesystem::create_directories(state_dir_);
+    for (const Case& c : kCases) {
+        const std::string yaml = scenario_of(c);
+        SCOPED_TRACE(yaml);
+        const std::string path = state_dir_ + "/policy.yaml";
+        std::ofstream(path) << yaml;
+        const std::size_t calls_before = calls(c.answer_call);
+
+        std::ostringstream out, err;
+        CampaignResult campaign;
+        const int status = run_campaign({path}, options, out, err, &campaign);
+
+        EXPECT_EQ(status, 0) << out.str() << err.str();
+        EXPECT_EQ(campaign.played, 1);
+        EXPECT_EQ(campaign.failed, 0) << failures_of(campaign);
+        const GetLastTxnData_out last = last_txn();
+        EXPECT_EQ(text_of(last.TransactionStatusOut), c.status);
+        EXPECT_EQ(text_of(last.HostTextOut), c.host_text);
+        EXPECT_EQ(number(last.Amount1Out), std::atol(c.amount))
+            << "the last transaction is not the step's";
+        EXPECT_EQ(calls(c.answer_call) - calls_before, c.calls) << c.answer_call;
+        if (c.auth_code) {
+            EXPECT_EQ(text_of(last.AuthorisationCodeOut), c.auth_code);
+        }
+    }
 }
 
 } // namespace

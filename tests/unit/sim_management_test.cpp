@@ -20,14 +20,11 @@
 namespace {
 
 using namespace std::chrono_literals;
-using print_test::PrintChild;
 
 class SimManagement : public SimStateTest {};
 
-// FORCE needs an authorisation code; the other types ignore it.
-Transaction_out sale(const std::string& amount, const std::string& type = "00",
-                     const std::string& amount2 = "") {
-    return launch({type, amount, amount2, "", "", "AB12CD"});
+Transaction_out sale(const std::string& amount) {
+    return launch({"00", amount});
 }
 
 // Year, month, day, hour, minute, second.
@@ -37,16 +34,17 @@ TimeDate_out set_time(const std::vector<const char*>& f) {
                           &in.HourIn, &in.MinuteIn, &in.SecondIn};
     for (std::size_t i = 0; i < 6; ++i)
         put(*fields[i], f[i]);
-    TimeDate_out out{};
-    SetTimeDate(&in, &out);
-    return out;
+    return answer_of(SetTimeDate, in);
 }
 
 short terminal_state() {
-    Status_out out{};
-    GetTerminalState(&out);
+    const Status_out out = answer_of(GetTerminalState);
     EXPECT_EQ(out.DiagRequestOut, 0);
     return out.StateOut;
+}
+
+ReadTracks_out read_tracks() {
+    return answer_of(ReadSwipeCardTracks);
 }
 
 TEST_F(SimManagement, TheSetClockRunsOnAndSurvivesARestart) {
@@ -126,8 +124,7 @@ TEST_F(SimManagement, TheStateWalksThroughASaleAndIsAnsweredAtOnce) {
 // Printing switched on and off, and a switch that does not exist: the management
 // scenario.
 TEST_F(SimManagement, ReceiptPrintingOffPrintsNothingAndIsKeptAcrossARestart) {
-    PrintChild till(test_work_dir() + "/PrinterState-management");
-    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
+    print_test::SimTill till("PrinterState-management");
     InitTxnReceiptPrint_InOut off{0, -1};
     SetTxnReceiptPrintStatus(&off);
     EXPECT_EQ(off.DiagRequestOut, 0);
@@ -212,8 +209,6 @@ std::string traced_bytes(const std::string& trace) {
     return bytes;
 }
 
-ReadTracks_out read_tracks();
-
 // Traces are mailed to support: no password, track or whole card number in them, and
 // the file is the owner's alone, never reached through a link.
 TEST_F(SimManagement, TracesHoldNoSecretAndAreTheOwnersAlone) {
@@ -253,12 +248,6 @@ bool luhn_valid(const std::string& pan) {
         sum += digit;
     }
     return !pan.empty() && sum % 10 == 0;
-}
-
-ReadTracks_out read_tracks() {
-    ReadTracks_out out{};
-    ReadSwipeCardTracks(&out);
-    return out;
 }
 
 // The tracks' card, name, expiry and service code: the management scenario.
@@ -322,16 +311,11 @@ TEST_F(SimManagement, TheSwipeIsACardInsertStateAndWaitsForNoSale) {
 PrintInformation_out print_information(const std::string& text) {
     PrintInformation_in in{};
     put(in.PrintBufferIn, text);
-    PrintInformation_out out{};
-    PrintInformationsLaunch(&in, &out);
-    return out;
+    return answer_of(PrintInformationsLaunch, in);
 }
 
 TEST_F(SimManagement, PrintInformationPrintsOneJobPerLine) {
-    const std::string state = test_work_dir() + "/PrinterState-information";
-    std::filesystem::remove(state);
-    PrintChild till(state);
-    ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(till.port()).c_str());
+    print_test::SimTill till("PrinterState-information");
     const PrintInformation_out out =
         print_information("OPEN 9-18\\nCLOSED SUNDAY\\n\\nEND\nLAST\\n");
     EXPECT_EQ(out.DiagRequestOut, 0);
@@ -342,7 +326,7 @@ TEST_F(SimManagement, PrintInformationPrintsOneJobPerLine) {
     EXPECT_FALSE(till.next_line(200)) << "a break at the end opens no new line";
 
     for (const char status : {'\x01', '\x02'}) { // out of paper, printer error
-        std::ofstream(state, std::ios::binary | std::ios::trunc) << status;
+        write_file("PrinterState-information", std::string(1, status));
         EXPECT_EQ(print_information("A\\nB").StatusOut, status) << "printer status " << int(status);
     }
     kill(till.pid(), SIGKILL); // no print server on the port any more
@@ -352,9 +336,7 @@ TEST_F(SimManagement, PrintInformationPrintsOneJobPerLine) {
 
 TEST_F(SimManagement, ApplicationsCanBeDisabledByTesters) {
     auto enabled = [](short id) {
-        CheckApplicationEnablementIn in{id};
-        CheckApplicationEnablementOut out{};
-        CheckAppEnablement(&in, &out);
+        const auto out = answer_of(CheckAppEnablement, CheckApplicationEnablementIn{id});
         return std::pair{out.DiagRequestOut, out.EnablementResultOut};
     };
     ScopedEnv disabled("KORVEX_SIM_DISABLED_APPS", "1,3");
@@ -366,37 +348,31 @@ TEST_F(SimManagement, ApplicationsCanBeDisabledByTesters) {
     // Every type's eligibility and limits: the management and limits scenarios.
     CheckEligibility_in in{};
     put(in.TransactionTypeIn, "00");
-    CheckEligibility_out out{};
     ScopedEnv payment_off("KORVEX_SIM_DISABLED_APPS", "0");
-    CheckEligibilityLaunch(&in, &out);
-    EXPECT_EQ(out.EligibilityResultOut, 0) << "the payment application is off";
+    EXPECT_EQ(answer_of(CheckEligibilityLaunch, in).EligibilityResultOut, 0)
+        << "the payment application is off";
+}
+
+// The result code of a call given its answer record but no request.
+template <class In, class Out> short without_request(void (*call)(const In*, Out*)) {
+    Out out{};
+    call(nullptr, &out);
+    call(nullptr, nullptr);
+    return out.DiagRequestOut;
 }
 
 // A till that passes no record (or only the answer) gets no crash.
 TEST_F(SimManagement, MissingRecordsAreRefusedWithoutACrash) {
     GetTerminalState(nullptr);
-    SetTimeDate(nullptr, nullptr);
     SetTxnReceiptPrintStatus(nullptr);
     SetTraceTlvMessagesEnabelement(nullptr);
     SetIPAddress(nullptr);
     SetPath(nullptr);
-    CheckEligibilityLaunch(nullptr, nullptr);
-    CheckPEDAuthenticity(nullptr, nullptr);
     ReadSwipeCardTracks(nullptr);
-    PrintInformationsLaunch(nullptr, nullptr);
-    CheckAppEnablement(nullptr, nullptr);
-    TimeDate_out time{};
-    SetTimeDate(nullptr, &time);
-    CheckEligibility_out eligibility{};
-    CheckEligibilityLaunch(nullptr, &eligibility);
-    PEDAuthentication_out ped{};
-    CheckPEDAuthenticity(nullptr, &ped);
-    PrintInformation_out print{};
-    PrintInformationsLaunch(nullptr, &print);
-    CheckApplicationEnablementOut app{};
-    CheckAppEnablement(nullptr, &app);
-    for (const short result : {time.DiagRequestOut, eligibility.DiagRequestOut, ped.DiagRequestOut,
-                               print.DiagRequestOut, app.DiagRequestOut})
+    for (const short result :
+         {without_request(SetTimeDate), without_request(CheckEligibilityLaunch),
+          without_request(CheckPEDAuthenticity), without_request(PrintInformationsLaunch),
+          without_request(CheckAppEnablement)})
         EXPECT_EQ(result, 3);
 }
 
