@@ -32,6 +32,16 @@ inline int port_of(int fd) {
     return ntohs(where.sin_port);
 }
 
+// A print server socket on a free loopback port; -1 (a test failure said) if none.
+inline int listen_on_free_port() {
+    ListenStep failed;
+    std::string error;
+    const int fd = print_server_listen(0, "127.0.0.1", &failed, &error);
+    if (fd < 0)
+        ADD_FAILURE() << "no loopback port for the print server: " << error;
+    return fd;
+}
+
 inline std::string le(std::uint32_t value, int bytes) {
     std::string out;
     for (int i = 0; i < bytes; ++i)
@@ -79,13 +89,9 @@ class PrintChild {
   public:
     // The child reads its status from state_file (which may be missing).
     explicit PrintChild(const std::string& state_file) : state_file_(state_file) {
-        ListenStep failed;
-        std::string error;
-        const int listen_fd = print_server_listen(0, "127.0.0.1", &failed, &error);
-        if (listen_fd < 0) {
-            ADD_FAILURE() << "no loopback port for the print server: " << error;
+        const int listen_fd = listen_on_free_port();
+        if (listen_fd < 0)
             return;
-        }
         port_ = port_of(listen_fd);
         int fds[2];
         if (pipe(fds) != 0) {

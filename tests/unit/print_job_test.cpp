@@ -304,10 +304,8 @@ TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
 
 TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
     // A port where nobody listens: the customer copy is not even tried.
-    ListenStep failed;
-    std::string error;
-    const int listener = print_server_listen(0, "127.0.0.1", &failed, &error);
-    ASSERT_GE(listener, 0) << error;
+    const int listener = print_test::listen_on_free_port();
+    ASSERT_GE(listener, 0);
     const int free_port = print_test::port_of(listener);
     close(listener);
     {
@@ -321,8 +319,8 @@ TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
     }
 
     // A till that answers 5 bytes and hangs up.
-    const int till = print_server_listen(0, "127.0.0.1", &failed, &error);
-    ASSERT_GE(till, 0) << error;
+    const int till = print_test::listen_on_free_port();
+    ASSERT_GE(till, 0);
     std::thread answer([till] {
         const int conn = accept(till, nullptr, nullptr);
         char buffer[128];
