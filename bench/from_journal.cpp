@@ -151,17 +151,7 @@ int main(int argc, char** argv) {
     for (long round = 0; round < o.rounds; ++round) {
         const Times read = timed([&] {
             std::unique_ptr<JournalStore> store = JournalStore::open(journal, &error);
-            std::vector<JournalEntry> all; // every entry, full, kept as the writer keeps them
-            for (std::optional<JournalEntry> last; store;) {
-                std::vector<JournalEntry> page = store->find({}, last ? &*last : nullptr, 500, true);
-                const bool more = page.size() == 500;
-                if (more)
-                    last = page.back();
-                all.insert(all.end(), std::make_move_iterator(page.begin()),
-                           std::make_move_iterator(page.end()));
-                if (!more)
-                    break;
-            }
+            const std::vector<JournalEntry> all = store ? store->all({}) : std::vector<JournalEntry>{};
             read_entries = all.size();
         });
         std::string folder = o.out + "/from-journal-out-XXXXXX";

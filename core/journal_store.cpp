@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <string_view>
 
 // One prepared statement, finalised on every path. A statement that is `kept`
@@ -648,5 +649,19 @@ void JournalStore::for_each(const JournalQuery& query,
         if (page.size() < 500)
             return;
         last = std::move(page.back());
+    }
+}
+
+std::vector<JournalEntry> JournalStore::all(const JournalQuery& query) {
+    std::vector<JournalEntry> entries;
+    for (std::optional<JournalEntry> last;;) {
+        std::vector<JournalEntry> page = find(query, last ? &*last : nullptr, 500, true);
+        const bool more = page.size() == 500;
+        if (more)
+            last = page.back();
+        entries.insert(entries.end(), std::make_move_iterator(page.begin()),
+                       std::make_move_iterator(page.end()));
+        if (!more)
+            return entries;
     }
 }

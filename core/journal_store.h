@@ -91,6 +91,8 @@ class JournalStore {
     std::optional<JournalEntry> entry(std::int64_t id);
     // Every matching entry, full, newest first; stops when `each` returns false.
     void for_each(const JournalQuery& query, const std::function<bool(const JournalEntry&)>& each);
+    // Every matching entry, full, newest first, all at once (read page by page).
+    std::vector<JournalEntry> all(const JournalQuery& query);
 
     static constexpr int kSchemaVersion = 4;
     static constexpr int kDefaultKeepDays = 90;

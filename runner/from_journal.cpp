@@ -497,17 +497,7 @@ int save_journal_scenario(const std::string& journal, const JournalQuery& query,
             if (auto entry = store->entry(id))
                 entries.push_back(std::move(*entry));
     } else {
-        // Page by page as for_each does, each page's entries moved rather than copied.
-        for (std::optional<JournalEntry> last;;) {
-            std::vector<JournalEntry> page = store->find(query, last ? &*last : nullptr, 500, true);
-            const bool more = page.size() == 500;
-            if (more)
-                last = page.back();
-            entries.insert(entries.end(), std::make_move_iterator(page.begin()),
-                           std::make_move_iterator(page.end()));
-            if (!more)
-                break;
-        }
+        entries = store->all(query);
     }
     if (entries.empty()) {
         *error = "no journal entry to write";
