@@ -242,6 +242,7 @@ bool ecr_start(int* argc, char*** argv) {
     show_saved_printer_state();
     StartPrnServer();
     Application_opened();
+    pace_frames_only_with_window_manager();
     prepare_window_look(builder);
 
     const std::string title = std::string(kProgramName) + " V" + kProgramVersion;

@@ -9,6 +9,8 @@
 #include "print_server.h"
 #include "ui_components.h"
 
+#include <gdk/gdkx.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -207,7 +209,37 @@ gboolean check_print_server(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+// Turns the toolkit's frame pacing off for a window when no window manager runs.
+gboolean unpace_realized_window(GSignalInvocationHint*, guint, const GValue* values, gpointer) {
+    GObject* object = static_cast<GObject*>(g_value_get_object(&values[0]));
+    if (GTK_IS_WINDOW(object)) {
+        GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(object));
+        if (window && GDK_IS_X11_WINDOW(window))
+            gdk_x11_window_set_frame_sync_enabled(window, FALSE);
+    }
+    return TRUE; // stays for every window realised later
+}
+
 } // namespace
+
+// At the end of every drawn frame the toolkit asks whether a window manager paces
+// the window's frames; without one it asks the X server again about every 15 s, and
+// that answer comes only after all the drawing queued before it: up to 20 ms on a
+// software X server while a sale's answer is drawn, a lost frame or two. With no
+// window manager (a kiosk till) there is nothing to pace frames with, so the console
+// turns the pacing off for each of its windows as it is realised, the toolkit's own
+// switch for windows no window manager handles. Decided once at start: a window
+// manager started later still manages the windows, only without frame pacing.
+void pace_frames_only_with_window_manager() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display))
+        return;
+    const char* manager = gdk_x11_screen_get_window_manager_name(gdk_display_get_default_screen(display));
+    if (manager && g_strcmp0(manager, "unknown") != 0)
+        return;
+    g_signal_add_emission_hook(g_signal_lookup("realize", GTK_TYPE_WIDGET), 0,
+                               unpace_realized_window, nullptr, nullptr);
+}
 
 // Short enough for a 1024-wide window; the reason (print_server_failure) goes into
 // the notice's tooltip.

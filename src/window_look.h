@@ -17,6 +17,10 @@ inline constexpr const char* kFailureStyleClass = "kelvra-failure";
 // indicators of the result row (looked up in `builder` by their own ids).
 void prepare_window_look(GtkBuilder* builder);
 
+// Start-up, main thread, before the first window is realised: without a window
+// manager, the toolkit's frame pacing is turned off for every window (see there).
+void pace_frames_only_with_window_manager();
+
 // Makes a dialog of the console fit the screen: no larger than the screen's work
 // area (and the main window, which fills it), centred on it with its buttons on
 // screen, also without a window manager, and kept above the main window. Call
