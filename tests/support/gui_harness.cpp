@@ -28,10 +28,12 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+// The toolkit lock's calls are deprecated; the console still runs on them.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace gui {
 namespace {
@@ -44,6 +46,17 @@ bool answering = false;
 int answer_response = GTK_RESPONSE_OK;
 std::vector<DialogAnswer> dialogs_seen;
 StartupCalls startup;
+
+// The toolkit lock as a plain POSIX mutex instead of GDK's own futex-based one: the
+// same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
+// not reported as racing the main loop.
+pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
+void toolkit_lock() {
+    pthread_mutex_lock(&toolkit_mutex);
+}
+void toolkit_unlock() {
+    pthread_mutex_unlock(&toolkit_mutex);
+}
 
 std::string last_request(const char* call, std::size_t size) {
     std::string bytes(size, '\0');
@@ -152,10 +165,7 @@ gboolean answer_visible_dialog(gpointer) {
 
 // Runs `step` every `ms` milliseconds with the toolkit lock held.
 void every(int ms, GSourceFunc step) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_add_timeout(ms, step, nullptr);
-#pragma GCC diagnostic pop
 }
 
 // Mode "close-asking:AMOUNT": starts the event server, sells AMOUNT, and closes
@@ -172,10 +182,8 @@ bool question_on_screen() {
     });
 }
 
-long long monotonic_ns() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
+long long monotonic_ns() { // CLOCK_MONOTONIC
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::string child_amount;
@@ -677,19 +685,6 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
     return run;
 }
 
-namespace {
-// The toolkit lock as a plain POSIX mutex instead of GDK's own futex-based one: the
-// same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
-// not reported as racing the main loop.
-pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
-void toolkit_lock() {
-    pthread_mutex_lock(&toolkit_mutex);
-}
-void toolkit_unlock() {
-    pthread_mutex_unlock(&toolkit_mutex);
-}
-} // namespace
-
 GtkWidget* visible_file_chooser() {
     for (GtkWidget* window : visible_toplevels())
         if (GTK_IS_FILE_CHOOSER_DIALOG(window))
@@ -701,10 +696,7 @@ GtkWidget* visible_file_chooser() {
 
 int main(int argc, char** argv) {
     // In the console children too: a child's workers outlive its window.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_set_lock_functions(G_CALLBACK(gui::toolkit_lock), G_CALLBACK(gui::toolkit_unlock));
-#pragma GCC diagnostic pop
     if (argc > 1 && std::strncmp(argv[1], gui::kChildFlag, std::strlen(gui::kChildFlag)) == 0)
         return gui::run_child(argv[1] + std::strlen(gui::kChildFlag), argc - 1, argv + 1);
 
