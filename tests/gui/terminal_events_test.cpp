@@ -83,9 +83,6 @@ class TerminalEvents : public ::testing::Test {
     std::size_t waits_ = 0;
 };
 
-// ---------------------------------------------------------------------------
-// Event server and loop
-
 TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
     // Beside the result line, whether the server runs (shown after the flag is set).
     GtkWidget* state = find_child(MainEcrWindow, "lbl_event_server");
@@ -141,7 +138,7 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
     struct Dispatch {
         short code;
         const char* fetch;  // the call of the handler thread, or null
-        const char* dialog; // the dialog text, or null
+        std::string dialog; // the dialog text, or "" for none
         const char* window; // the window opened, or null
         const char* answer; // the answer call made once dialog or window is closed
         int response = GTK_RESPONSE_OK; // the cashier's answer to the dialog
@@ -149,41 +146,34 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         PasswordParamsOut params = {1, 3, 0, 0}; // what a password request asks for
         const char* shown = nullptr; // the handler's result line, shown after the loop's
     };
+    const std::string password = "Password request entry is received\nPassword Type : ";
+    const char* const fraud = "Void due to suspected fraud?";
+    // clang-format off
     const Dispatch table[] = {
-        {1, "CheckSignReq", "A signature Verification request is received\nTransaction Type = SALE",
-         nullptr, "SetSignStatus"},
-        {2, "CheckVoiceReferralReq", nullptr, "win_voice_ref", "SetAuthorisation"},
+        {1, "CheckSignReq", "A signature Verification request is received\nTransaction Type = SALE", nullptr, "SetSignStatus"},
+        {2, "CheckVoiceReferralReq", "", "win_voice_ref", "SetAuthorisation"},
         {3, "DCCQuotation", "A DCC quotation request is received", nullptr, nullptr},
         {4, nullptr, "An automatic EFT settlement request is received", nullptr, nullptr},
         {5, nullptr, "An automatic MTU settlement request is received", nullptr, nullptr},
-        {6, "GetPasswordParams",
-         "Password request entry is received\nPassword Type : User Password.\nAttempt : 1/3",
-         nullptr, nullptr},
+        {6, "GetPasswordParams", password + "User Password.\nAttempt : 1/3", nullptr, nullptr},
         // The last type with a name, one without, and a request that cannot be read.
-        {6, "GetPasswordParams",
-         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
-         nullptr, nullptr, GTK_RESPONSE_OK, -1, {2, 3, 3, 0}, "OK"},
-        {6, "GetPasswordParams",
-         "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
-         "200/255", nullptr, nullptr, GTK_RESPONSE_OK, -1, {200, 255, 7, 0}, "OK"},
-        {6, "GetPasswordParams", nullptr, nullptr, nullptr, GTK_RESPONSE_OK, -1, {1, 3, 1, 9},
-         "PED Not Authenticated"},
+        {6, "GetPasswordParams", password + "VOID Password.\nAttempt : 2/3", nullptr, nullptr, GTK_RESPONSE_OK, -1, {2, 3, 3, 0}, "OK"},
+        {6, "GetPasswordParams", password + "Unknown Password (7).\nAttempt : 200/255", nullptr, nullptr, GTK_RESPONSE_OK, -1, {200, 255, 7, 0}, "OK"},
+        {6, "GetPasswordParams", "", nullptr, nullptr, GTK_RESPONSE_OK, -1, {1, 3, 1, 9}, "PED Not Authenticated"},
         // The simulated terminal asks nothing here: the fetches of 7 and 8 fail, and
         // their windows open all the same.
-        {7, "GetPartialAuthData", nullptr, "partial_auth_dlg", "SetPartialAuthStatus"},
-        {8, "GetAVSRejectionData", nullptr, "avs_rej_dlg", "SetAVSRejectionStatus"},
+        {7, "GetPartialAuthData", "", "partial_auth_dlg", "SetPartialAuthStatus"},
+        {8, "GetAVSRejectionData", "", "avs_rej_dlg", "SetAVSRejectionStatus"},
         // Only "Yes" voids (0); "No" and closing the dialog go on (1).
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
-         GTK_RESPONSE_YES, 0},
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
-         GTK_RESPONSE_NO, 1},
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
-         GTK_RESPONSE_DELETE_EVENT, 1},
+        {9, nullptr, fraud, nullptr, "SetSuspectedFraudStatus", GTK_RESPONSE_YES, 0},
+        {9, nullptr, fraud, nullptr, "SetSuspectedFraudStatus", GTK_RESPONSE_NO, 1},
+        {9, nullptr, fraud, nullptr, "SetSuspectedFraudStatus", GTK_RESPONSE_DELETE_EVENT, 1},
         {10, nullptr, "An automatic batch close event was received", nullptr, nullptr},
-        {11, nullptr, nullptr, nullptr, nullptr},
-        {-1, nullptr, nullptr, nullptr, nullptr},
-        {-32768, nullptr, nullptr, nullptr, nullptr},
+        {11, nullptr, "", nullptr, nullptr},
+        {-1, nullptr, "", nullptr, nullptr},
+        {-32768, nullptr, "", nullptr, nullptr},
     };
+    // clang-format on
     const char* const handler_calls[] = {"CheckSignReq",           "CheckVoiceReferralReq",
                                          "DCCQuotation",           "GetPasswordParams",
                                          "GetPartialAuthData",     "GetAVSRejectionData",
@@ -217,14 +207,14 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
             }
         }
         const std::vector<gui::DialogAnswer> dialogs = gui::answered_dialogs();
-        ASSERT_EQ(dialogs.size(), d.dialog ? 1u : 0u);
-        if (d.dialog) {
+        ASSERT_EQ(dialogs.size(), d.dialog.empty() ? 0u : 1u);
+        if (!d.dialog.empty()) {
             EXPECT_EQ(dialogs[0].text, d.dialog);
         }
         if (d.shown) {
             EXPECT_TRUE(gui::wait_for_text(txt_request_output, d.shown));
         }
-        if (d.code == 6 && d.dialog) {
+        if (d.code == 6 && !d.dialog.empty()) {
             EXPECT_EQ(dialogs[0].title, "PASSWORD EVENT");
             // Where to answer, and the cashier taken there once the window closes.
             EXPECT_NE(dialogs[0].secondary.find("Terminal page"), std::string::npos);
@@ -244,9 +234,6 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         }
     }
 }
-
-// ---------------------------------------------------------------------------
-// Signature check
 
 CheckSignReceiptInfo_out signature_receipt(const std::string& type) {
     CheckSignReceiptInfo_out receipt{};
@@ -315,9 +302,6 @@ TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
               "A signature Verification request is received\nTransaction Type = ");
     EXPECT_TRUE(gui::wait_for_text(txt_request_output, "PED Not Authenticated"));
 }
-
-// ---------------------------------------------------------------------------
-// Voice referral window
 
 class TerminalEventsReferralWindow : public TerminalEvents {
   protected:
@@ -419,9 +403,6 @@ TEST_F(TerminalEventsReferralWindow, DetailsThatCannotBeFetchedOpenNoWindow) {
     EXPECT_EQ(calls("SetAuthorisation"), 0u);
 }
 
-// ---------------------------------------------------------------------------
-// Partial authorisation, AVS and referral windows, two of one kind at once
-
 // The terminal gave up on the first question and asked again: each window shows
 // its own details and answers for itself, exactly once, whichever is answered
 // first; accepted by its button, refused by its own button or by closing it.
@@ -502,9 +483,6 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
         }
     }
 }
-
-// ---------------------------------------------------------------------------
-// DCC quotation panel
 
 TEST_F(TerminalEvents, DccPanelShowsTheQuotationAsItStands) {
     const std::set<std::string> exponents = {"txt_dcc_term_cur_exp", "txt_dcc_card_cur_exp",
