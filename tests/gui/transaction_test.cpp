@@ -86,31 +86,20 @@ class Transactions : public ::testing::Test {
         gui::set_active(cmb_txn_type, 0);
     }
 
-    static void start_transaction() {
-        ASSERT_TRUE(gui::press(btn_start_txn, "Transaction_Launch", Txnstate));
-    }
-    static void fetch_last_transaction() {
-        ASSERT_TRUE(gui::press(btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery));
-    }
-
     // Sends the panel with a scripted empty answer and returns the request record.
     Transaction_in sent_request() {
-        script("Transaction_Launch", Transaction_out{});
-        start_transaction();
+        show_transaction(Transaction_out{});
         return last_request<Transaction_in>("Transaction_Launch");
     }
     void show_transaction(const Transaction_out& out) {
         script("Transaction_Launch", out);
-        start_transaction();
+        ASSERT_TRUE(gui::press(btn_start_txn, "Transaction_Launch", Txnstate));
     }
     void show_last_transaction(const GetLastTxnData_out& out) {
         script("GetLastTxnData_Launch", out);
-        fetch_last_transaction();
+        ASSERT_TRUE(gui::press(btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery));
     }
 };
-
-// ---------------------------------------------------------------------------
-// Request encoding
 
 TEST_F(Transactions, AmountsArePaddedToTwelveDigitsAndCutToTheirField) {
     struct Case {
@@ -194,9 +183,6 @@ TEST_F(Transactions, WithoutATypeTheOperatorIsToldAndNothingIsSent) {
     EXPECT_EQ(gui::text(txt_request_output), "");
     EXPECT_TRUE(gui::toggled(none_btn_sign)) << "no signature answer is preselected";
 }
-
-// ---------------------------------------------------------------------------
-// Display of the response
 
 TEST_F(Transactions, AZeroedAnswerOfAFailedCallShowsEmptyFieldsZerosAndFalse) {
     Transaction_out out{};
