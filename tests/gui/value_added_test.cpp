@@ -58,24 +58,21 @@ TEST_F(ValueAdded, TheHostMessageIsReadAsIso8859_2) {
 }
 
 TEST_F(ValueAdded, TheSaleSendsItsInputsCutAndTheCountsLowByte) {
-    struct Case {
-        const char* typed;
-        unsigned char sent;
-    };
     // 2^64 + 44: too long for any integer type, yet its low byte is 44.
-    const Case cases[] = {{"300", 44}, {"2", 2},  {"256", 0},  {"abc", 0},
-                          {"", 0},     {"5x", 5}, {"-1", 255}, {"18446744073709551660", 44}};
+    const std::pair<const char*, unsigned char> cases[] = {
+        {"300", 44}, {"2", 2}, {"256", 0}, {"abc", 0}, {"", 0}, {"5x", 5}, {"-1", 255},
+        {"18446744073709551660", 44}};
     gui::set_text(txt_mt_txn_msg_nbr, "1234");
     gui::set_text(txt_mt_txn_vch_amt, "1234567");
     gui::set_text(txt_mt_txn_prd_id, "100199");
     gui::set_text(txt_mt_txn_csh_id, "C1");
     gui::set_text(txt_mt_txn_gsm_pwd, "123456");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed);
-        gui::set_text(txt_mt_txn_vch_nbr, c.typed);
+    for (const auto& [typed, count] : cases) {
+        SCOPED_TRACE(typed);
+        gui::set_text(txt_mt_txn_vch_nbr, typed);
         sale_answered(MobileTopUpRespOut{});
         const auto sent = last_request<MobileTopUpReqIn>("DoMobileTopUpTransaction");
-        EXPECT_EQ(sent.VoucherNumbersIn, c.sent);
+        EXPECT_EQ(sent.VoucherNumbersIn, count);
         EXPECT_EQ(std::string(sent.MessageNumberIn, 3), "123");
         EXPECT_EQ(std::string(sent.VoucherAmountIn, 6), "123456");
         EXPECT_EQ(std::string(sent.ProductIdIn, 5), "10019");
@@ -86,9 +83,7 @@ TEST_F(ValueAdded, TheSaleSendsItsInputsCutAndTheCountsLowByte) {
 
 TEST_F(ValueAdded, SaleAndSettlementReadTheirStatusesFromDifferentTables) {
     struct Case {
-        const char* status;
-        const char* sale;
-        const char* settlement;
+        const char *status, *sale, *settlement;
     };
     // Codes where the two tables differ, past both ends, and the empty status.
     const Case cases[] = {{"2", "Unable To Authorise", "Unable To Connect"},
@@ -160,19 +155,15 @@ TEST_F(ValueAdded, VouchersAndDetailRecordsAreFetchedOneBySelection) {
 }
 
 TEST_F(ValueAdded, TheDonationConfigurationShowsItsCodedFields) {
-    struct Case {
-        unsigned char mode;
-        const char* shown;
-    };
-    const Case cases[] = {{1, "Top Up"}, {2, "Unknown"}};
-    for (const Case& c : cases) {
+    for (const auto& [mode, shown] :
+         {std::pair<unsigned char, const char*>{1, "Top Up"}, {2, "Unknown"}}) {
         PenniesConfigDataOut config{};
-        config.DonationModeOut = c.mode;
+        config.DonationModeOut = mode;
         config.TopUpAmountIncrementStepOut = 5;
         config.TxnUploadRequiredOut = 1;
         script("GetPenniesConfiguration", config);
         gui::click(btn_pe_get_pennies_config);
-        ASSERT_TRUE(gui::wait_for_text(txt_pe_don_mode, c.shown));
+        ASSERT_TRUE(gui::wait_for_text(txt_pe_don_mode, shown));
         EXPECT_EQ(gui::text(txt_pe_top_up_amt_inc_step), "5");
         EXPECT_EQ(gui::text(txt_pe_txn_up_req), "1");
     }
@@ -186,8 +177,7 @@ class ValueAddedWorkers : public ValueAdded {};
 TEST_F(ValueAddedWorkers, TwoWorkersOfOneOperationRunAtOnce) {
     struct Operation {
         GtkWidget** button;
-        const char* call;
-        const char* record_call;
+        const char *call, *record_call;
     };
     const Operation operations[] = {
         {&btn_mt_cfg_get_config, "GetMobileTopUpConfiguration", "GetProductData"},
