@@ -53,8 +53,7 @@ class TerminalStatus : public TerminalManagement {
 TEST_F(TerminalStatus, TheSingleQueryNamesTheStatesOfItsTable) {
     struct Case {
         Status_out answer;
-        const char* text;
-        const char* colour;
+        const char *text, *colour;
     };
     // Not the polling's names; the colours by state; past both ends; a failure.
     for (const Case& c : std::vector<Case>{{{0, 0}, "Unknown", kYellow},
@@ -137,19 +136,15 @@ TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
 }
 
 TEST_F(TerminalManagement, OneChangeOfTheReceiptPrintButtonsSendsOneRequest) {
-    struct Step {
-        GtkWidget* button;
-        short sent;
-    };
     std::size_t expected_calls = 0;
-    for (const Step& step :
-         {Step{rad_print_txn_receipt_disabled, 0}, Step{rad_print_txn_receipt_enabled, 1},
-          Step{rad_print_txn_receipt_enabled, 1}}) { // already active
-        gui::click(step.button);
+    for (const auto& [button, sent] :
+         {std::pair<GtkWidget*, short>{rad_print_txn_receipt_disabled, 0},
+          {rad_print_txn_receipt_enabled, 1},
+          {rad_print_txn_receipt_enabled, 1}}) { // already active
+        gui::click(button);
         ASSERT_TRUE(idle(TxnReceiptPrint));
         EXPECT_EQ(calls("SetTxnReceiptPrintStatus"), ++expected_calls);
-        EXPECT_EQ(last_request<InitTxnReceiptPrint_InOut>("SetTxnReceiptPrintStatus").StatusIn,
-                  step.sent);
+        EXPECT_EQ(last_request<InitTxnReceiptPrint_InOut>("SetTxnReceiptPrintStatus").StatusIn, sent);
         EXPECT_EQ(gui::text(txt_request_output), "OK");
     }
 }
@@ -196,8 +191,7 @@ TEST_F(TerminalManagement, TheTracingCheckButtonIsCorrectedAfterAFailureWithoutA
 
 TEST_F(TerminalManagement, PrintInformationEscapesLineFeedsUpToItsLimit) {
     struct Case {
-        std::string typed;
-        std::string sent;
+        std::string typed, sent;
         short status;
         const char* shown;
     };
