@@ -21,8 +21,7 @@ constexpr const char* kYellow = "#ffff00";
 
 // Holds the toolkit lock in a test body (the test thread is the main thread, on
 // which the console's own guard refuses to run).
-class Locked {
-  public:
+struct Locked {
     Locked();
     ~Locked();
     Locked(const Locked&) = delete;
