@@ -79,21 +79,18 @@ GtkWidget* find_below(GtkWidget* widget, const std::string& id) {
     const char* name = builder_id(widget);
     if (name && id == name)
         return widget;
-    if (!GTK_IS_CONTAINER(widget))
-        return nullptr;
-    struct Search {
-        const std::string* id;
-        GtkWidget* found;
-    } search{&id, nullptr};
-    gtk_container_forall(
-        GTK_CONTAINER(widget),
-        [](GtkWidget* child, gpointer data) {
-            auto* s = static_cast<Search*>(data);
-            if (!s->found)
-                s->found = find_below(child, *s->id);
-        },
-        &search);
-    return search.found;
+    std::vector<GtkWidget*> children;
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(
+            GTK_CONTAINER(widget),
+            [](GtkWidget* child, gpointer all) {
+                static_cast<std::vector<GtkWidget*>*>(all)->push_back(child);
+            },
+            &children);
+    for (GtkWidget* child : children)
+        if (GtkWidget* found = find_below(child, id))
+            return found;
+    return nullptr;
 }
 
 std::string text_color_locked(GtkWidget* widget) {
