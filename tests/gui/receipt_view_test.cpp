@@ -142,8 +142,7 @@ TEST_F(ReceiptView, ClearingWhileLinesArrive) {
 
     std::istringstream lines(gui::buffer_text(buf_print_job));
     std::string line;
-    int previous = -1;
-    int first = -1;
+    int previous = -1, first = -1;
     while (std::getline(lines, line)) {
         ASSERT_EQ(line.size(), 4u) << "a line cut by the clear: '" << line << "'";
         const int n = std::atoi(line.c_str() + 1);
@@ -168,9 +167,7 @@ TEST_F(ReceiptView, SaveWritesTheViewAsItIsWhenAcceptedAndNothingWhenCancelled) 
 
     EXPECT_EQ(send(job("\033TSHOP\n")), reply_with(0));
     EXPECT_EQ(send(job("\022TOTAL \2231.50 \2402\n")), reply_with(0)); // printer euro, pound
-    const std::string shown = "SHOP\nTOTAL \xE2\x82\xAC"
-                              "1.50 \xC2\xA3"
-                              "2\n";
+    const std::string shown = "SHOP\nTOTAL \u20ac1.50 \u00a32\n";
     ASSERT_TRUE(wait_for_view(shown));
     const std::string path = home + "/receipt-accepted.txt";
     std::filesystem::remove(path);
