@@ -25,8 +25,7 @@ TEST(DisplayDiagnosisString, ShowsTheTextInItsColourUntilTheNextColour) {
     OwnedEntry entry;
     struct Case {
         short code;
-        const char* text;
-        const char* colour;
+        const char *text, *colour;
     };
     // Alternating colours, so that a colour that is not replaced shows.
     for (const Case& c : std::vector<Case>{{20, "Event Server Is Down", "#ff0000"},
