@@ -84,8 +84,7 @@ TEST(Startup, TheDateAndTimeSelectorsShowTheLocalTime) {
 // start-up neither writes PrinterState nor creates it.
 TEST(Lifecycle, TheFolderItStartsInGivesTheDefaultsAndThePrintStatus) {
     struct Case {
-        const char* name;
-        const char* settings;
+        const char *name, *settings;
         std::optional<std::string> printer_state; // none: no PrinterState
         int shown;
         std::map<std::string, std::string> saved;
@@ -152,11 +151,10 @@ TEST(Lifecycle, AStopSignalClosesAsTheWindowDoes) {
         EXPECT_NE(run.err.find(" running\n", at), std::string::npos) << "the sale had ended";
         EXPECT_EQ(run.err.find("-CRITICAL"), std::string::npos) << "a worker outlived the window";
         EXPECT_LT(run.ended_ns - std::stoll(run.err.substr(at + 10)), 1000000000LL) << run.err;
-        EXPECT_EQ(read_file(dir + "/ECRConf"), settings_file({{"Amount1Label", "Amount1"},
-                                                              {"Amount2Label", "Amount2"},
-                                                              {"Amount3Label", "Amount3"},
-                                                              {"Amount4Label", "Amount4"},
-                                                              {"CustomLine1", "typed"}}));
+        EXPECT_EQ(read_file(dir + "/ECRConf"),
+                  settings_file({{"Amount1Label", "Amount1"}, {"Amount2Label", "Amount2"},
+                                 {"Amount3Label", "Amount3"}, {"Amount4Label", "Amount4"},
+                                 {"CustomLine1", "typed"}}));
         std::string error;
         const auto store = JournalStore::open(journal_path(dir), &error);
         ASSERT_TRUE(store) << error;
