@@ -320,9 +320,7 @@ TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
                                             nullptr);
                 EXPECT_LE(line_width, gtk_widget_get_allocated_width(line));
             }
-            char name[64];
-            std::snprintf(name, sizeof name, "%s-page%02d", size.c_str(), page);
-            save_screenshot(name);
+            save_screenshot(size + (page < 10 ? "-page0" : "-page") + std::to_string(page));
         }
     }
     EXPECT_GT(checked, outputs); // every output, at both sizes
