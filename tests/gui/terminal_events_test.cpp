@@ -66,7 +66,6 @@ class TerminalEvents : public ::testing::Test {
         korvex_sim_hold("WaitTerminalEvent", 0);
         waits_ = answers.size();
     }
-    // One event, then the end of the loop.
     void run_event(short code) { run_loop({terminal_event(code), terminal_event(0)}); }
     bool loop_ended() const { return calls("WaitTerminalEvent") == waits_ && !WaitEventState; }
 
