@@ -156,18 +156,14 @@ TEST_F(EndOfDay, TipsArePaddedTheTotalIsNot) {
 }
 
 TEST_F(EndOfDay, CodedFieldsAtTheirEdges) {
-    const struct {
-        const char* status;
-        const char* shown;
-    } statuses[] = {
-        {"", ""}, {"2", "Unable To Connect"}, {"4", "No Transaction"}, {"5", "Unknown"}};
-    for (const auto& s : statuses) {
+    for (const auto& [status, shown] : std::vector<std::pair<const char*, const char*>>{
+             {"", ""}, {"2", "Unable To Connect"}, {"4", "No Transaction"}, {"5", "Unknown"}}) {
         SettlementResponseOut out{};
-        put(out.SettlementStatusOut, s.status);
+        put(out.SettlementStatusOut, status);
         out.IsGratuityEnabledOut = 2;
         out.IsShiftProcessEnabledOut = 0x0101; // the low byte counts
         settlement_data(out);
-        EXPECT_EQ(gui::text(txt_sett_output_settlement_status), s.shown) << "'" << s.status << "'";
+        EXPECT_EQ(gui::text(txt_sett_output_settlement_status), shown) << "'" << status << "'";
         EXPECT_EQ(gui::text(txt_sett_output_is_gratuity_enabled), "UNKNOWN");
         EXPECT_EQ(gui::text(txt_sett_output_is_shift_proc_enabled), "TRUE");
     }
