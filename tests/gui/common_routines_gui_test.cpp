@@ -11,18 +11,9 @@
 
 namespace {
 
-// An entry outside any window, owned by the test.
-struct OwnedEntry {
-    OwnedEntry() : widget(gtk_entry_new()) { g_object_ref_sink(widget); }
-    ~OwnedEntry() {
-        gtk_widget_destroy(widget);
-        g_object_unref(widget);
-    }
-    GtkWidget* widget;
-};
-
 TEST(DisplayDiagnosisString, ShowsTheTextInItsColourUntilTheNextColour) {
-    OwnedEntry entry;
+    // An entry outside any window, owned by the test.
+    GtkWidget* entry = GTK_WIDGET(g_object_ref_sink(gtk_entry_new()));
     struct Case {
         short code;
         const char *text, *colour;
@@ -34,19 +25,21 @@ TEST(DisplayDiagnosisString, ShowsTheTextInItsColourUntilTheNextColour) {
                                            {0, "OK", "#008000"},
                                            {SHRT_MIN, "Unknown", "#ff0000"}}) {
         SCOPED_TRACE(c.code);
-        display_diagnosis_string(entry.widget, c.code);
-        EXPECT_STREQ(c.text, gtk_entry_get_text(GTK_ENTRY(entry.widget)));
-        EXPECT_EQ(c.colour, gui::text_color(entry.widget));
+        display_diagnosis_string(entry, c.code);
+        EXPECT_STREQ(c.text, gtk_entry_get_text(GTK_ENTRY(entry)));
+        EXPECT_EQ(c.colour, gui::text_color(entry));
     }
     display_diagnosis_string(nullptr, 0);
 
     // A colour stays across new text until the next valid one.
-    setColor(entry.widget, "orange");
-    gtk_entry_set_text(GTK_ENTRY(entry.widget), "track 2 not read");
-    setColor(entry.widget, "no such colour");
-    setColor(entry.widget, nullptr);
+    setColor(entry, "orange");
+    gtk_entry_set_text(GTK_ENTRY(entry), "track 2 not read");
+    setColor(entry, "no such colour");
+    setColor(entry, nullptr);
     setColor(nullptr, "red");
-    EXPECT_EQ("#ffa500", gui::text_color(entry.widget));
+    EXPECT_EQ("#ffa500", gui::text_color(entry));
+    gtk_widget_destroy(entry);
+    g_object_unref(entry);
 }
 
 } // namespace

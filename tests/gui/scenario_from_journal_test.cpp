@@ -1,7 +1,6 @@
 // Operations made by hand in the window, saved from the Journal page as a scenario,
 // and played by kelvra-run on a simulated terminal that never saw them.
 #include "end_of_day.h"
-#include "terminal_events.h"
 #include "transactions.h"
 #include "gui_harness.h"
 #include "journal_store.h"

@@ -256,14 +256,12 @@ TEST_F(Transactions, LastTransactionRequestSideAndTypeName) {
     out.SuspectedFraudIndicatorOut = 49;
     out.CardCurrencyExponentOut = 3;
     show_last_transaction(out);
-    EXPECT_EQ(gui::text(txt_gltd_txn_type), "PRE-AUTH INCREMENT");
-    EXPECT_EQ(gui::text(txt_gltd_amount1), "000000006000");
-    EXPECT_EQ(gui::text(txt_gltd_amount2), "1234567890123");
-    EXPECT_EQ(gui::text(txt_gltd_amount3), "");
-    EXPECT_EQ(gui::text(txt_gltd_amount4_label), "Twenty characters!!!");
-    EXPECT_EQ(gui::text(txt_gltd_commercial_code), "AB");
-    EXPECT_EQ(gui::text(txt_gltd_suspected_fraud), "49");
-    EXPECT_EQ(gui::text(txt_txn_output_card_currency_exp), "3");
+    for (const auto& [entry, shown] : std::vector<std::pair<GtkWidget*, const char*>>{
+             {txt_gltd_txn_type, "PRE-AUTH INCREMENT"}, {txt_gltd_amount1, "000000006000"},
+             {txt_gltd_amount2, "1234567890123"}, {txt_gltd_amount3, ""},
+             {txt_gltd_amount4_label, "Twenty characters!!!"}, {txt_gltd_commercial_code, "AB"},
+             {txt_gltd_suspected_fraud, "49"}, {txt_txn_output_card_currency_exp, "3"}})
+        EXPECT_EQ(gui::text(entry), shown) << gui::id_of(entry);
 
     put(out.TransactionTypeOut, ""); // not read as 0, a sale
     out.SuspectedFraudIndicatorOut = -1;

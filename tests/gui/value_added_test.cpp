@@ -42,9 +42,7 @@ class ValueAdded : public ::testing::Test {
 TEST_F(ValueAdded, TheHostMessageIsReadAsIso8859_2) {
     // Bytes invalid as UTF-8 on their own, and other letters in ISO-8859-1.
     MobileTopUpRespOut answer{};
-    put(answer.HostOptionalMessageOut, "Do\xB3"
-                                       "adowanie przyj\xEA"
-                                       "te");
+    put(answer.HostOptionalMessageOut, "Do\xB3" "adowanie przyj\xEA" "te");
     sale_answered(answer);
     EXPECT_EQ(gui::text(txt_mt_txn_resp_host_opt_msg), "Doładowanie przyjęte");
     // A message that fills its whole field (no terminator) is read to its end.

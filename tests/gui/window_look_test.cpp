@@ -1,7 +1,6 @@
 // What the window tells the operator besides the fields: which entries only
 // display, where typing starts, what runs now, whether the event server runs and
 // why no receipts can arrive.
-#include "terminal_events.h"
 #include "transactions.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
