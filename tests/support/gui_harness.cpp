@@ -256,35 +256,25 @@ gboolean sell_and_signal(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
-// Mode "print-notice": once the print server has settled (or after 10 s), writes
-// what the window's print server notice shows and its colour, or "hidden", to
-// stderr, then closes the window.
-gboolean report_print_notice(gpointer) {
-    static int ticks = 0;
-    GtkWidget* notice = find_below(MainEcrWindow, "lbl_print_server");
-    const std::string shown = shown_label(notice);
-    if (shown.empty() && print_server_state() != PrintServerState::Serving && ++ticks < 100)
-        return G_SOURCE_CONTINUE;
-    std::fprintf(stderr, "%s\n",
-                 shown.empty() ? "hidden" : (shown + "\n" + text_color_locked(notice)).c_str());
-    gtk_window_close(GTK_WINDOW(MainEcrWindow));
-    return G_SOURCE_REMOVE;
-}
+// Mode "notice:ID": once the window's notice ID shows (or after 10 s), writes its
+// text, colour and tooltip, or "hidden", and what the Journal page shows to stderr,
+// then sells 1250 and reports it (sell_and_report).
+constexpr std::string_view kNotice = "notice:";
+std::string child_notice;
 
-// Mode "journal-notice": once the window says that it runs without a journal (or
-// after 10 s), writes the notice and its tooltip, or "hidden", and what the Journal
-// page shows to stderr, then sells 1250 and reports it (sell_and_report).
-gboolean report_journal_notice(gpointer) {
+gboolean report_notice(gpointer) {
     static int ticks = 0;
-    GtkWidget* notice = find_below(MainEcrWindow, "lbl_journal");
+    GtkWidget* notice = find_below(MainEcrWindow, child_notice);
     const std::string shown = shown_label(notice);
     if (shown.empty() && ++ticks < 100)
         return G_SOURCE_CONTINUE;
+    gchar* tip = notice ? gtk_widget_get_tooltip_text(notice) : nullptr;
     if (shown.empty())
         std::fputs("hidden\n", stderr);
     else
-        std::fprintf(stderr, "notice: %s\ntooltip: %s\n", shown.c_str(),
-                     gtk_widget_get_tooltip_text(notice));
+        std::fprintf(stderr, "notice: %s\ncolour: %s\ntooltip: %s\n", shown.c_str(),
+                     text_color_locked(notice).c_str(), tip ? tip : "");
+    g_free(tip);
     GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
     gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
     std::fprintf(stderr, "page: %s%s\n", gtk_widget_get_visible(pan_jrn) ? "list " : "",
@@ -325,10 +315,11 @@ int run_child(const std::string& mode, int argc, char** argv) {
         answer_dialogs(GTK_RESPONSE_OK);
         every(20, answer_visible_dialog);
         every(20, drive_to_question);
+    } else if (mode.starts_with(kNotice)) {
+        child_notice = argument;
+        every(100, report_notice);
     } else {
-        every(mode == "close" ? 300 : 100, mode == "print-notice"     ? report_print_notice
-                                           : mode == "journal-notice" ? report_journal_notice
-                                                                      : report_print_status);
+        every(300, report_print_status);
     }
     const pid_t print_child = pid.load();
     ecr_run_main_loop();
