@@ -126,8 +126,8 @@ std::vector<DialogAnswer> answered_dialogs();
 std::string open_dialog_text();
 
 // Runs the program's own main() start-up again in a child process with the given
-// mode of the harness ("close", "missing-ui", "print-notice", "journal-notice": also
-// reports what a sale of 1250 shows and whether the journal is kept,
+// mode of the harness ("close", "missing-ui", "notice:ID": what the window's notice
+// ID says, and what a sale of 1250 shows and whether the journal is kept,
 // "close-asking:AMOUNT": closes the window while the terminal asks the cashier about
 // a sale of AMOUNT, or "signal:NUMBER": sends itself that signal while a sale of 1250
 // prints, after typing "typed" as custom line);
