@@ -365,7 +365,7 @@ TEST(JournalPageNotice, CorruptJournalIsToldOnTheWindowAndThePage) {
     const std::string dir = test_work_dir() + "/journal-notice";
     std::filesystem::create_directories(dir);
     std::ofstream(journal_path(dir), std::ios::binary) << std::string(4096, '\x5a');
-    const gui::ChildRun run = gui::run_console_child("journal-notice", dir);
+    const gui::ChildRun run = gui::run_console_child("notice:lbl_journal", dir);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
     for (const std::string& said :
          {std::string("notice: Running without a journal\n"),

@@ -202,7 +202,7 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
 
     const std::string dir = test_work_dir() + "/print-notice";
     std::filesystem::create_directories(dir);
-    const gui::ChildRun run = gui::run_console_child("print-notice", dir);
+    const gui::ChildRun run = gui::run_console_child("notice:lbl_print_server", dir);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
     EXPECT_NE(run.err.find("Print server down: port 5187 unavailable"), std::string::npos)
         << run.err;
