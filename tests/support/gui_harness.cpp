@@ -209,13 +209,13 @@ gboolean drive_to_question(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-// Sells `child_amount` and, once the answer is shown, writes to stderr what the
+// Sells 1250 and, once the answer is shown, writes to stderr what the
 // window shows of it ("shown ID=TEXT" lines) and whether the journal is kept
 // ("journal kept" or "journal not kept"), then closes the window.
 gboolean sell_and_report(gpointer) {
     static bool started = false;
     if (!started) {
-        sell_locked(child_amount.c_str());
+        sell_locked("1250");
         started = true; // the button raised Txnstate already
         return G_SOURCE_CONTINUE;
     }
@@ -279,7 +279,6 @@ gboolean report_notice(gpointer) {
     gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
     std::fprintf(stderr, "page: %s%s\n", gtk_widget_get_visible(pan_jrn) ? "list " : "",
                  shown_label(lbl_jrn_failure).c_str());
-    child_amount = "1250";
     every(20, sell_and_report);
     return G_SOURCE_REMOVE;
 }
