@@ -1,6 +1,7 @@
 // What the window tells the operator besides the fields: which entries only
 // display, where typing starts, what runs now, whether the event server runs and
-// why no receipts can arrive.
+// why no receipts can arrive; the result line's text and colours.
+#include "common_Routines.h"
 #include "transactions.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
@@ -13,9 +14,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -421,6 +424,37 @@ TEST(WindowLook, FilesTheConsoleCannotKeepAreSaidWhileItLasts) {
     gui::click(rbtn_prn_state_ok);
     EXPECT_TRUE(gui::pump_until([&] { return gui::shown_label(notice).empty(); }))
         << gui::shown_label(notice);
+}
+
+// The result-code display and status colours on an entry of its own.
+TEST(DisplayDiagnosisString, ShowsTheTextInItsColourUntilTheNextColour) {
+    GtkWidget* entry = GTK_WIDGET(g_object_ref_sink(gtk_entry_new()));
+    struct Case {
+        short code;
+        const char *text, *colour;
+    };
+    // Alternating colours, so that a colour that is not replaced shows.
+    for (const Case& c : std::vector<Case>{{20, "Event Server Is Down", "#ff0000"},
+                                           {0, "OK", "#008000"},
+                                           {21, "Unknown", "#ff0000"},
+                                           {0, "OK", "#008000"},
+                                           {SHRT_MIN, "Unknown", "#ff0000"}}) {
+        SCOPED_TRACE(c.code);
+        display_diagnosis_string(entry, c.code);
+        EXPECT_STREQ(c.text, gtk_entry_get_text(GTK_ENTRY(entry)));
+        EXPECT_EQ(c.colour, gui::text_color(entry));
+    }
+    display_diagnosis_string(nullptr, 0);
+
+    // A colour stays across new text until the next valid one.
+    setColor(entry, "orange");
+    gtk_entry_set_text(GTK_ENTRY(entry), "track 2 not read");
+    setColor(entry, "no such colour");
+    setColor(entry, nullptr);
+    setColor(nullptr, "red");
+    EXPECT_EQ("#ffa500", gui::text_color(entry));
+    gtk_widget_destroy(entry);
+    g_object_unref(entry);
 }
 
 } // namespace
