@@ -166,10 +166,7 @@ TEST_F(Transactions, WithoutATypeTheOperatorIsToldAndNothingIsSent) {
     gui::set_active(cmb_txn_type, -1);
     gui::set_text(txt_txn_output_txn_status, "old status");
     gui::set_text(txt_request_output, "old result");
-    {
-        gui::Locked lock;
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(rad_sign_ok), TRUE);
-    }
+    gui::set_toggle(rad_sign_ok, true);
     gui::answer_dialogs(GTK_RESPONSE_OK);
     gui::click(btn_start_txn);
     gui::stop_answering_dialogs();
@@ -191,14 +188,10 @@ TEST_F(Transactions, AZeroedAnswerOfAFailedCallShowsEmptyFieldsZerosAndFalse) {
     EXPECT_EQ(gui::text(txt_request_output), "Unable To Connect");
     EXPECT_EQ(gui::settled_color(txt_request_output, kRed), kRed);
     const std::map<std::string, std::string> numbers = {
-        {"txt_txn_output_txn_currency_exp", "0"},
-        {"txt_txn_output_card_currency_exp", "0"},
-        {"txt_txn_output_terminal_currency_exp", "0"},
-        {"txt_txn_output_fx_exp_applied", "0"},
-        {"txt_txn_output_is_dcc_txn", "FALSE"},
-        {"txt_txn_output_tax_free_requirement", "FALSE"},
-        {"txt_txn_output_exchange_rate_update_requirement", "FALSE"},
-    };
+        {"txt_txn_output_txn_currency_exp", "0"}, {"txt_txn_output_card_currency_exp", "0"},
+        {"txt_txn_output_terminal_currency_exp", "0"}, {"txt_txn_output_fx_exp_applied", "0"},
+        {"txt_txn_output_is_dcc_txn", "FALSE"}, {"txt_txn_output_tax_free_requirement", "FALSE"},
+        {"txt_txn_output_exchange_rate_update_requirement", "FALSE"}};
     for (const auto& [id, shown] : output_panel()) {
         const auto special = numbers.find(id);
         EXPECT_EQ(shown, special == numbers.end() ? "" : special->second) << id;
@@ -215,17 +208,14 @@ TEST_F(Transactions, EveryFieldReachesItsOwnEntryAtItsWholeWidth) {
     EXPECT_EQ(gui::settled_color(txt_request_output, kGreen), kGreen);
 
     std::map<std::string, std::string> shown = output_panel();
-    EXPECT_EQ(shown["txt_txn_output_txn_status"], "CashBack Not Allowed");
-    EXPECT_EQ(shown["txt_txn_output_txn_currency_code"], "\xe2\x82\xac");
-    EXPECT_EQ(shown["txt_txn_output_card_currency_code"], "\xc2\xa3");
-    EXPECT_EQ(shown["txt_txn_output_terminal_currency_code"], "$");
-    EXPECT_EQ(shown["txt_txn_output_txn_currency_exp"], "2");
-    EXPECT_EQ(shown["txt_txn_output_card_currency_exp"], "-1");
-    EXPECT_EQ(shown["txt_txn_output_fx_exp_applied"], "300");
-    EXPECT_EQ(shown["txt_txn_output_terminal_currency_exp"], "-32768");
-    EXPECT_EQ(shown["txt_txn_output_is_dcc_txn"], "TRUE");
-    EXPECT_EQ(shown["txt_txn_output_tax_free_requirement"], "FALSE");
-    EXPECT_EQ(shown["txt_txn_output_exchange_rate_update_requirement"], "UNKNOWN");
+    const std::pair<const char*, const char*> coded[] = { // entries txt_txn_output_*
+        {"txn_status", "CashBack Not Allowed"}, {"txn_currency_code", "\u20ac"},
+        {"card_currency_code", "\u00a3"}, {"terminal_currency_code", "$"},
+        {"txn_currency_exp", "2"}, {"card_currency_exp", "-1"}, {"fx_exp_applied", "300"},
+        {"terminal_currency_exp", "-32768"}, {"is_dcc_txn", "TRUE"},
+        {"tax_free_requirement", "FALSE"}, {"exchange_rate_update_requirement", "UNKNOWN"}};
+    for (const auto& [name, text] : coded)
+        EXPECT_EQ(shown[std::string("txt_txn_output_") + name], text) << name;
     EXPECT_EQ(gui::buffer_text(buf_host_msg), "HOST SAYS HELLO");
 
     // Each text field is shown whole, once, in an entry of its own.
