@@ -278,10 +278,7 @@ TEST_F(TerminalEvents, ASignatureAnsweredBeforeTheRequestIsTakenWithoutBlinking)
 }
 
 TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
-    {
-        gui::Locked lock;
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(none_btn_sign), TRUE);
-    }
+    gui::set_toggle(none_btn_sign, true);
     IsSignatureSet = false; // as every transaction starts
     script("CheckSignReq", signature_receipt("99"));
     script("SetSignStatus", Sign_Status_out{9});
