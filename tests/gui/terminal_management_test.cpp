@@ -204,10 +204,7 @@ TEST_F(TerminalManagement, PrintInformationEscapesLineFeedsUpToItsLimit) {
              {y100 + "\n" + std::string(199, 'y'), y100 + "\n" + std::string(154, 'y'), 0,
               " PRINT OK "}}) { // 300 bytes: the first 255
         SCOPED_TRACE(c.typed.size());
-        {
-            gui::Locked lock;
-            gtk_text_buffer_set_text(buf_print_information, c.typed.c_str(), -1);
-        }
+        gui::set_buffer(buf_print_information, c.typed);
         script("PrintInformationsLaunch", PrintInformation_out{0, c.status});
         gui::click(btn_print_information);
         ASSERT_TRUE(idle(PrintInfoState));
