@@ -159,10 +159,7 @@ TEST(WindowLook, ChangesDuringASaleDoNotRedrawThePageOnScreen) {
     GtkWidget* pages = own("nb_pages");
     GtkWidget* indicator = own("spn_activity");
     ASSERT_TRUE(pages && indicator);
-    {
-        gui::Locked lock;
-        gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
-    }
+    gui::show_start_page();
     gui::pump(100);
     for (const Change& change : kChanges) {
         // Once before counting: what the tests before left (an empty view getting
