@@ -22,7 +22,6 @@ bool wait_for_view(const std::string& expected, int timeout_ms = 5000) {
                            timeout_ms);
 }
 
-// Sends one job to the console on port 5187 and returns the reply.
 std::string send(const std::string& bytes) {
     std::string reply, error;
     EXPECT_TRUE(send_print_job("127.0.0.1", kPrintPort, bytes, &reply, &error)) << error;
