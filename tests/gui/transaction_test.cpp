@@ -16,7 +16,6 @@ namespace {
 
 using gui::kGreen, gui::kRed;
 
-// The 60 entries of the transaction output panel, by id.
 std::map<std::string, std::string> output_panel() {
     std::map<std::string, std::string> shown;
     for (GtkWidget* entry : gui::entries_named("txt_txn_output_"))
@@ -25,7 +24,6 @@ std::map<std::string, std::string> output_panel() {
     return shown;
 }
 
-// The text fields that the transaction records share, by name.
 // clang-format off
 #define SHARED_TEXT_FIELDS(X) X(MessageNumberOut) X(EntryMethodOut) X(AcquirerMerchantIDOut) \
     X(DateTimeOut) X(CardSchemeNameOut) X(PANOut) X(StartDateOut) X(ExpiryDateOut) \
