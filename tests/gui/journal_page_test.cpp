@@ -28,7 +28,6 @@
 
 namespace {
 
-// The console's journal, in its working folder.
 std::unique_ptr<JournalStore> open_journal() {
     std::string error;
     std::unique_ptr<JournalStore> store = JournalStore::open(journal_path(test_work_dir()), &error);
