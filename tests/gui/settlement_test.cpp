@@ -33,7 +33,6 @@ class EndOfDay : public ::testing::Test {
              {cmb_get_settlement_data_record_type, cmb_exr_update_mth, cmb_tfr_inp_pay_mth})
             gui::set_active(combo, 0);
     }
-    // Answers the press of `button` with `out` and waits until its worker is done.
     template <class Out>
     static void answered(GtkWidget* button, const char* call, const Out& out,
                          const std::atomic<bool>& busy) {
