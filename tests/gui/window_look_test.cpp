@@ -227,7 +227,6 @@ int pango_width(GtkWidget* widget, const std::string& text) {
     return width;
 }
 
-// Where the widget ends, in the window's coordinates.
 int right_edge(GtkWidget* widget) {
     int x = 0, y = 0;
     gtk_widget_translate_coordinates(widget, MainEcrWindow, gtk_widget_get_allocated_width(widget),
