@@ -145,8 +145,7 @@ TEST_F(ValueAdded, VouchersAndDetailRecordsAreFetchedOneBySelection) {
     gui::set_active(cmb_mt_txn_resp_rec_nbr, 1);
     EXPECT_EQ(last_request<short>("GetVoucherRecord"), 2);
 
-    MobileTopUpSettlementRespOut none{};
-    settlement_answered(none);
+    settlement_answered(MobileTopUpSettlementRespOut{});
     EXPECT_EQ(gui::rows_of(ls_mtu_set_resp_rec).size(), 0u);
     EXPECT_EQ(calls("GetSettlementProductData"), 0u);
     EXPECT_EQ(gui::text(txt_mtu_set_resp_prd_prd_id), "");
