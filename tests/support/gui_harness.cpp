@@ -185,7 +185,6 @@ long long monotonic_ns() { // CLOCK_MONOTONIC
 
 std::string child_amount;
 
-// Starts a sale of `amount` (lock held).
 void sell_locked(const char* amount) {
     gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
     gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), amount);
