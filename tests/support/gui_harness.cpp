@@ -336,13 +336,6 @@ const StartupCalls& startup_calls() {
     return startup;
 }
 
-Locked::Locked() {
-    gdk_lock_enter();
-}
-Locked::~Locked() {
-    gdk_lock_leave();
-}
-
 void pump(int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
@@ -652,8 +645,7 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
     };
     for (;;) {
         drain();
-        const pid_t done = waitpid(child, &run.status, WNOHANG);
-        if (done == child) {
+        if (waitpid(child, &run.status, WNOHANG) == child) {
             run.ended_ns = monotonic_ns();
             break;
         }

@@ -4,6 +4,8 @@
 // the loop leaves it free so the workers can take it.
 #pragma once
 
+#include "gdk_lock.h"
+
 #include <gtk/gtk.h>
 
 #include <atomic>
@@ -22,8 +24,8 @@ constexpr const char* kYellow = "#ffff00";
 // Holds the toolkit lock in a test body (the test thread is the main thread, on
 // which the console's own guard refuses to run).
 struct Locked {
-    Locked();
-    ~Locked();
+    Locked() { gdk_lock_enter(); }
+    ~Locked() { gdk_lock_leave(); }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 };
