@@ -364,14 +364,12 @@ TEST(JournalPageNotice, CorruptJournalIsToldOnTheWindowAndThePage) {
     std::ofstream(journal_path(dir), std::ios::binary) << std::string(4096, '\x5a');
     const gui::ChildRun run = gui::run_console_child("notice:lbl_journal", dir);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
-    for (const std::string& said :
-         {std::string("notice: Running without a journal\n"),
-          "tooltip: " + journal_path(dir) + ": file is not a database",
-          std::string("page: Running without a journal: the operations work"),
-          std::string("shown txt_request_output=OK\n"),
-          std::string("shown txt_txn_output_txn_status=Authorised\n"),
-          std::string("shown txt_txn_output_total_amount=000000001250\n"),
-          std::string("journal not kept\n")})
+    for (const std::string& said : std::vector<std::string>{
+             "notice: Running without a journal\n",
+             "tooltip: " + journal_path(dir) + ": file is not a database",
+             "page: Running without a journal: the operations work",
+             "shown txt_request_output=OK\n", "shown txt_txn_output_txn_status=Authorised\n",
+             "shown txt_txn_output_total_amount=000000001250\n", "journal not kept\n"})
         EXPECT_NE(run.err.find(said), std::string::npos) << said << "\nin:\n" << run.err;
     EXPECT_EQ(run.err.find("page: list"), std::string::npos) << run.err;
 }
