@@ -45,7 +45,6 @@ std::mutex dialogs_mutex;
 bool answering = false;
 int answer_response = GTK_RESPONSE_OK;
 std::vector<DialogAnswer> dialogs_seen;
-StartupCalls startup;
 
 // The toolkit lock as a plain POSIX mutex instead of GDK's own futex-based one: the
 // same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
@@ -62,13 +61,6 @@ std::string last_request(const char* call, std::size_t size) {
     std::string bytes(size, '\0');
     bytes.resize(korvex_sim_last_request(call, bytes.data(), bytes.size()));
     return bytes;
-}
-
-void take_startup_calls() {
-    startup.ip_calls = korvex_sim_request_count("SetIPAddress");
-    startup.path_calls = korvex_sim_request_count("SetPath");
-    startup.ip_request = last_request("SetIPAddress", sizeof(SetTerminalIPAddress_InOut));
-    startup.path_request = last_request("SetPath", sizeof(SetSSLCertificate_InOut));
 }
 
 const char* builder_id(GtkWidget* widget) {
@@ -332,8 +324,12 @@ int run_child(const std::string& mode, int argc, char** argv) {
 
 } // namespace
 
-const StartupCalls& startup_calls() {
-    return startup;
+const StartupCalls& startup_calls() { // taken at the first call, before the first test
+    static const StartupCalls taken{
+        last_request("SetIPAddress", sizeof(SetTerminalIPAddress_InOut)),
+        last_request("SetPath", sizeof(SetSSLCertificate_InOut)),
+        korvex_sim_request_count("SetIPAddress"), korvex_sim_request_count("SetPath")};
+    return taken;
 }
 
 void pump(int ms) {
@@ -685,7 +681,7 @@ int main(int argc, char** argv) {
         std::fputs("the console could not start\n", stderr);
         return 1;
     }
-    gui::take_startup_calls();
+    gui::startup_calls();
     gui::every(20, gui::answer_visible_dialog);
     gui::pump(200); // let the window map and the print server come up
     const int failed = RUN_ALL_TESTS();
