@@ -245,13 +245,9 @@ TEST_F(EndOfDay, TaxFreeRequestAndTheWholeForm) {
 // voucher sale and top-up settlement panels send, how they show the answers
 // (character set of the host message, the two status tables, custom texts), their
 // record selectors, and workers of one operation running at once.
-class ValueAdded : public ::testing::Test {
+// On a fresh terminal, as the end-of-day tests.
+class ValueAdded : public EndOfDay {
   protected:
-    void SetUp() override {
-        korvex_sim_reset();
-        korvex_sim_set_delay_scale(0);
-    }
-
     // Sells with a scripted answer and waits until the worker has shown it.
     static void sale_answered(const MobileTopUpRespOut& answer) {
         script("DoMobileTopUpTransaction", answer);
