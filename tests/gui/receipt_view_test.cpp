@@ -59,15 +59,14 @@ TEST_F(ReceiptView, LinesFromTheTerminalShowWithTheirStyleTag) {
         const char* tag;
     };
     // 0223 and 0240 are the printer's euro and pound bytes.
-    const std::string euro = "\xE2\x82\xAC", pound = "\xC2\xA3";
     const std::vector<Case> cases = {
         {"TOTAL\n", "TOTAL\n", "FONT"},
         {"\033TBold\n", "Bold\n", "BOLD"},
         {std::string("\033a\0Centre\n", 10), "Centre\n", "CENTER_TEXT"},
         {"\033a\001Right\n", "Right\n", "RIGHT_JUSTIFY"},
         {"\033\017half\n", "half\n", "HALF_SIZE"},
-        {"\022TOTAL \2239.99\n", "TOTAL " + euro + "9.99\n", "DOUBLE_SIZE"},
-        {"\016Wide \2401\n", "Wide " + pound + "1\n", "DOUBLE_WIDTH"},
+        {"\022TOTAL \2239.99\n", "TOTAL \u20ac9.99\n", "DOUBLE_SIZE"},
+        {"\016Wide \2401\n", "Wide \u00a31\n", "DOUBLE_WIDTH"},
         {"\n", " \n", "FONT"},
         {"a\rb\tc\n", "a b c\n", "FONT"}, // one line: the pipe splits at line feeds only
         {"caf\xE9\n", "caf\xC3\xA9\n", "FONT"},
