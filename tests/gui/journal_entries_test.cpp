@@ -162,21 +162,17 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         // Every type of transaction runs one worker under its type's name: a sale
         // and a void that the terminal refuses stand for them all.
         {"SALE", transaction(0, {{txt_txn_input_amount1, "1250"}, {txt_txn_input_cashier_id, "C1"}}),
-         "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"},
-         0, "OK", {{txt_txn_output_txn_status, "Authorised", nullptr},
-                   {txt_txn_output_total_amount, "000000001250", nullptr},
-                   {txt_txn_output_cashier_id, "C1", nullptr}}},
+         "Transaction_in", "Amount1In", "000000001250", {"Transaction_out"}, {"1250", "Authorised"}, 0, "OK",
+         {{txt_txn_output_txn_status, "Authorised", nullptr}, {txt_txn_output_total_amount, "000000001250", nullptr},
+          {txt_txn_output_cashier_id, "C1", nullptr}}},
         // Twenty digits reach the terminal cut to the field's thirteen, which it
         // refuses: the list shows no amount rather than another number.
         {"SALE", transaction(0, {{txt_txn_input_amount1, "12345678901234567890"}}),
-         "Transaction_in", "Amount1In", "1234567890123", {"Transaction_out"}, {""}, 3,
-         "Bad Request Format"},
-        {"Last transaction", pressed(btn_get_last_txn_data),
-         "", "", "", {"GetLastTxnData_out"}, {"1250", "Authorised"}},
+         "Transaction_in", "Amount1In", "1234567890123", {"Transaction_out"}, {""}, 3, "Bad Request Format"},
+        {"Last transaction", pressed(btn_get_last_txn_data), "", "", "", {"GetLastTxnData_out"}, {"1250", "Authorised"}},
         {"VOID", transaction(2, {{txt_txn_input_invoice_num, "999999"}}),
          "Transaction_in", "InvoiceNumberIn", "999999", {"Transaction_out"}, {nullptr, "Invoice Not Found"}},
-        {"Terminal status", pressed(btn_get_status, {{chb_periodic_get_terminal_status, "0"}}),
-         "", "", "", {"Status_out"}},
+        {"Terminal status", pressed(btn_get_status, {{chb_periodic_get_terminal_status, "0"}}), "", "", "", {"Status_out"}},
         {"Set date and time", pressed(btn_set_terminal_date_time, {{sp_dt_hour, "13"}}),
          "TimeDate_in", "HourIn", "13", {"TimeDate_out"}},
         {"Set IP address", pressed(btn_set_ip_address, {{txt_new_ip_address, "192.0.2.10"}}),
@@ -197,35 +193,32 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
          "CheckEligibility_in", "TransactionTypeIn", "01", {"CheckEligibility_out"}},
         // The serial number is sent on its nine bytes.
         {"PED authentication", pressed(btn_ped_authentication, {{txt_ped_serial_number, "SIMPED001XYZ"}}),
-         "PEDAuthentication_in", "pedSerialNbrIn", "SIMPED001", {"PEDAuthentication_out"}, {},
-         0, "OK", {{txt_ped_authentication_status, "AUTH OK", gui::kGreen}}},
+         "PEDAuthentication_in", "pedSerialNbrIn", "SIMPED001", {"PEDAuthentication_out"}, {}, 0, "OK",
+         {{txt_ped_authentication_status, "AUTH OK", gui::kGreen}}},
         {"Card reading", pressed(btn_read_mag_card_tracks), "", "", "", {"ReadTracks_out"}},
-        {"Print information", pressed(btn_print_information, {}, [] {
-             gui::set_buffer(buf_print_information, "JOURNAL TEST"); }),
+        {"Print information", pressed(btn_print_information, {}, [] { gui::set_buffer(buf_print_information, "JOURNAL TEST"); }),
          "PrintInformation_in", "PrintBufferIn", "JOURNAL TEST", {"PrintInformation_out"}},
         {"Application enablement", pressed(btn_check_application_enablement, {{cmb_application_identifier, "2"}}),
          "CheckApplicationEnablementIn", "ApplicationIdIn", "2", {"CheckApplicationEnablementOut"}},
         // The first detail record is fetched by the worker, within its operation.
-        {"Settlement", pressed(btn_do_settlement, {{txt_settlement_msg_num, "7"}}, [] {
-             script("DoSettlement", settlement_with_records(2)); }),
-         "SettlementRequestIn", "MessageNumberIn", "7",
-         {"SettlementResponseOut", "SettlementDataRecordOut"}, {nullptr, "Authorised"}},
+        {"Settlement", pressed(btn_do_settlement, {{txt_settlement_msg_num, "7"}},
+                               [] { script("DoSettlement", settlement_with_records(2)); }),
+         "SettlementRequestIn", "MessageNumberIn", "7", {"SettlementResponseOut", "SettlementDataRecordOut"},
+         {nullptr, "Authorised"}},
         // A row the operator picks later is an operation of its own.
         {"Settlement record", [] {
              script("GetTransactionDetailDataRecord", SettlementDataRecordOut{});
              gui::set_active(cmb_settlement_record_num, 1);
          }, "SettlementRequestIn", "TxnDetailDataRecordIndexIn", "2", {"SettlementDataRecordOut"}},
-        {"Settlement data", pressed(btn_get_settlement_data, {{txt_get_settlement_msg_num, "8"}}, [] {
-             script("GetSettlementData", settlement_with_records(1)); }),
-         "SettlementRequestIn", "MessageNumberIn", "8",
-         {"SettlementResponseOut", "SettlementDataRecordOut"}, {nullptr, "Authorised"}},
-        {"Tip adjustment", pressed(btn_adjust_tip_amount,
-             {{txt_ata_invoice_num, "000123"}, {txt_ata_total_amount, "2000"}},
-             [] { script("AdjustTipAmount", AdjustTipAmountOut{}); }),
+        {"Settlement data", pressed(btn_get_settlement_data, {{txt_get_settlement_msg_num, "8"}},
+                                    [] { script("GetSettlementData", settlement_with_records(1)); }),
+         "SettlementRequestIn", "MessageNumberIn", "8", {"SettlementResponseOut", "SettlementDataRecordOut"},
+         {nullptr, "Authorised"}},
+        {"Tip adjustment", pressed(btn_adjust_tip_amount, {{txt_ata_invoice_num, "000123"}, {txt_ata_total_amount, "2000"}},
+                                   [] { script("AdjustTipAmount", AdjustTipAmountOut{}); }),
          "AdjustTipAmountIn", "InvoiceNumberIn", "000123", {"AdjustTipAmountOut"}, {"2000", nullptr, "000123"}},
-        {"Exchange rate update", pressed(btn_exr_do_exr_update, {{cmb_exr_update_mth, "0"}}),
-         "ExchangeRateUpdateIn", "UpdateMethodIn", "0",
-         {"ExchangeRateUpdateOut", "CurrencyDetailsRecordOut"}, {nullptr, "Rates Sent Successfully"}},
+        {"Exchange rate update", pressed(btn_exr_do_exr_update, {{cmb_exr_update_mth, "0"}}), "ExchangeRateUpdateIn",
+         "UpdateMethodIn", "0", {"ExchangeRateUpdateOut", "CurrencyDetailsRecordOut"}, {nullptr, "Rates Sent Successfully"}},
         {"Tax-free refund", pressed(btn_tfr_inp_start_tax_free, {{txt_tfr_inp_form_nbr, "FORM42"}}, [] {
              TFRTransactionOut out{};
              put(out.TransactionStatusOut, "1");
@@ -236,8 +229,7 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
          "PenniesDonationModeIn", "DonationModeIn", "0", {"PenniesDonationModeOut"}},
         {"Donation mode", pressed(btn_pe_set_donation_mode, {{cmb_pe_donation_mode, "1"}}),
          "PenniesDonationModeIn", "DonationModeIn", "1", {"PenniesDonationModeOut"}},
-        {"Donation configuration", pressed(btn_pe_get_pennies_config),
-         "", "", "", {"PenniesConfigDataOut"}},
+        {"Donation configuration", pressed(btn_pe_get_pennies_config), "", "", "", {"PenniesConfigDataOut"}},
         {"Top-up configuration", pressed(btn_mt_cfg_get_config, {{cmb_mt_conf_mode, "1"}}, [] {
              MobileTopUpConfigurationDataOut out{};
              out.MobileTopUpProductNumberOut = 2;
@@ -248,8 +240,7 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
              MobileTopUpRespOut out{};
              out.VoucherNumberOut = 1;
              script("DoMobileTopUpTransaction", out);
-         }), "MobileTopUpReqIn", "VoucherAmountIn", "1500", {"MobileTopUpRespOut", "VoucherRecordOut"},
-         {"1500"}},
+         }), "MobileTopUpReqIn", "VoucherAmountIn", "1500", {"MobileTopUpRespOut", "VoucherRecordOut"}, {"1500"}},
         {"Top-up settlement", pressed(btn_mtu_set_req_do_set, {{txt_mtu_set_req_msg_nbr, "5"}}, [] {
              MobileTopUpSettlementRespOut out{};
              out.TransactionDetailDataRecordNumberOut = 1;
@@ -279,15 +270,12 @@ TEST_F(JournalEntries, EveryOperationOfTheWindowMakesItsEntry) {
         EXPECT_EQ(record_types(e->response), op.response);
         EXPECT_EQ(e->result_code, op.result);
         EXPECT_EQ(e->result_text, op.result_text);
-        if (op.summary.amount) {
-            EXPECT_EQ(e->amount, op.summary.amount);
-        }
-        if (op.summary.status) {
-            EXPECT_EQ(e->status, op.summary.status);
-        }
-        if (op.summary.invoice) {
-            EXPECT_EQ(e->invoice, op.summary.invoice);
-        }
+        for (const auto& [expected, kept] : {std::pair{op.summary.amount, e->amount},
+                                             std::pair{op.summary.status, e->status},
+                                             std::pair{op.summary.invoice, e->invoice}})
+            if (expected) {
+                EXPECT_EQ(kept, expected);
+            }
         for (const auto& [entry, text, colour] : op.shown) {
             EXPECT_EQ(gui::text(entry), text) << gui::id_of(entry);
             if (colour) {
@@ -406,9 +394,6 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
             answer(window);
         };
     };
-    const auto click_in = [](const char* button) {
-        return [button](GtkWidget* window) { gui::click(gui::find_child(window, button)); };
-    };
     const auto signed_with = [](GtkWidget* button) {
         return [button] {
             ASSERT_TRUE(gui::wait_for_text(txt_Sign_Status, "Signature In Progress"));
@@ -426,26 +411,23 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
     std::size_t given_before = 0;
     // clang-format off
     const Question questions[] = {
-        {"10011", signed_with(rad_sign_ok), "Signature", "Accepted", "TotalAmountOut",
-         "000000010011", "Authorised", shows(txt_request_output, "OK")},
+        {"10011", signed_with(rad_sign_ok), "Signature", "Accepted", "TotalAmountOut", "000000010011", "Authorised",
+         shows(txt_request_output, "OK")},
         // The answer to the sale before does not answer this one.
-        {"10011", signed_with(rad_sign_nok), "Signature", "Refused", "TotalAmountOut",
-         "000000010011", "Not authorised"},
+        {"10011", signed_with(rad_sign_nok), "Signature", "Refused", "TotalAmountOut", "000000010011", "Not authorised"},
         {"10012", in_window("win_voice_ref", [](GtkWidget* window) {
              gui::click(gui::find_child(window, "accept_check"));
              gui::set_active(gui::find_child(window, "cb_ref_state"), 0);
              gui::set_text(gui::find_child(window, "txt_auth_code"), "PH0NE1");
              gui::click(gui::find_child(window, "btn_auth_ok"));
-         }),
-         "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199",
-         "Authorised", shows(txt_txn_output_auth_code, "PH0NE1")},
-        {"10012", in_window("win_voice_ref", click_in("btn_auth_cancel")),
+         }), "Voice referral", "Approved with code PH0NE1", "PhoneNumberOut", "0800 555 0199", "Authorised",
+         shows(txt_txn_output_auth_code, "PH0NE1")},
+        {"10012", in_window("win_voice_ref", [](GtkWidget* window) { gui::click(gui::find_child(window, "btn_auth_cancel")); }),
          "Voice referral", "Cancelled", "PhoneNumberOut", "0800 555 0199", nullptr},
         {"10014", in_window("partial_auth_dlg", [](GtkWidget* window) {
              EXPECT_EQ(gui::label_text(gui::find_child(window, "lb_hp_amt")), "000000005007");
              gui::click(gui::find_child(window, "btn_hp_acc"));
-         }),
-         "Partial approval", "Accepted", "PartialAmountOut", "000000005007", "Authorised", [] {
+         }), "Partial approval", "Accepted", "PartialAmountOut", "000000005007", "Authorised", [] {
              EXPECT_EQ(gui::text(txt_txn_output_partial_auth_amount), "000000005007");
              EXPECT_EQ(gui::text(txt_txn_output_total_amount), "000000005007");
          }},
@@ -462,9 +444,8 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
              EXPECT_TRUE(gui::pump_until([&] { return gui::open_dialog_text() == kAnnounced; }, 0));
              EXPECT_EQ(gui::text(txt_txn_output_dcc_amount), gui::text(txt_dcc_dcc_amt));
              gui::answer_dialogs(GTK_RESPONSE_OK);
-         },
-         "DCC quotation", "Shown", "CardCurrencyCodeOut", "840", "Authorised",
-         shows(txt_txn_output_is_dcc_txn, "TRUE"), 1, true},
+         }, "DCC quotation", "Shown", "CardCurrencyCodeOut", "840", "Authorised", shows(txt_txn_output_is_dcc_txn, "TRUE"),
+         1, true},
         // Answered from the Terminal page once each request was shown; the terminal
         // asks again after a wrong password.
         {"10016", [&] {
@@ -479,14 +460,12 @@ TEST_F(JournalEntries, EachCashierAnswerDecidesTheSaleAndGoesIntoItsEntry) {
                  ASSERT_TRUE(gui::pump_until(
                      [&] { return calls("SetPassword") == given_before + attempt; }));
              }
-         },
-         "Password", "Entered", "PasswordTypeOut", "1", "Authorised", [] {
+         }, "Password", "Entered", "PasswordTypeOut", "1", "Authorised", [] {
              const auto sent = last_request<SetPasswordIn>("SetPassword");
              EXPECT_EQ(text_of(sent.PasswordIn), "1234");
              EXPECT_EQ(sent.EntryStatusIn, 1);
          }, 2},
-        {"10017", [] { gui::answer_dialogs(GTK_RESPONSE_YES); },
-         "Suspected fraud", "Void", nullptr, nullptr, nullptr},
+        {"10017", [] { gui::answer_dialogs(GTK_RESPONSE_YES); }, "Suspected fraud", "Void", nullptr, nullptr, nullptr},
     };
     // clang-format on
     ASSERT_TRUE(gui::event_server(true));
@@ -602,9 +581,6 @@ TEST_F(JournalEntries, AJournalThatTakesNoWritesForAWhileIsNamedBesideTheResultL
     EXPECT_TRUE(gui::pump_until([&] { return shown().empty(); }));
 }
 
-} // namespace
-
-namespace {
 // What a poppler tool says about `pdf` (empty when it cannot run).
 std::string poppler(const char* tool, const std::string& pdf) {
     const bool text = g_str_equal(tool, "pdftotext"); // to standard output
@@ -616,7 +592,6 @@ std::string poppler(const char* tool, const std::string& pdf) {
     g_free(out);
     return said;
 }
-} // namespace
 
 // A sale's receipt written as PDF through the real buttons, from the receipt view and
 // from its journal entry, on the roll and on A4: the paper's size, the sale's lines
@@ -692,3 +667,5 @@ TEST_F(JournalEntries, ASalesReceiptExportedAsPdfFromBothPlaces) {
     gui::search_journal("");
     gui::show_start_page();
 }
+
+} // namespace

@@ -16,7 +16,6 @@ namespace {
 
 using gui::kGreen, gui::kRed;
 
-// The 60 entries of the transaction output panel, by id.
 std::map<std::string, std::string> output_panel() {
     std::map<std::string, std::string> shown;
     for (GtkWidget* entry : gui::entries_named("txt_txn_output_"))
@@ -25,7 +24,6 @@ std::map<std::string, std::string> output_panel() {
     return shown;
 }
 
-// The text fields that the transaction records share, by name.
 // clang-format off
 #define SHARED_TEXT_FIELDS(X) X(MessageNumberOut) X(EntryMethodOut) X(AcquirerMerchantIDOut) \
     X(DateTimeOut) X(CardSchemeNameOut) X(PANOut) X(StartDateOut) X(ExpiryDateOut) \
@@ -86,31 +84,20 @@ class Transactions : public ::testing::Test {
         gui::set_active(cmb_txn_type, 0);
     }
 
-    static void start_transaction() {
-        ASSERT_TRUE(gui::press(btn_start_txn, "Transaction_Launch", Txnstate));
-    }
-    static void fetch_last_transaction() {
-        ASSERT_TRUE(gui::press(btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery));
-    }
-
     // Sends the panel with a scripted empty answer and returns the request record.
     Transaction_in sent_request() {
-        script("Transaction_Launch", Transaction_out{});
-        start_transaction();
+        show_transaction(Transaction_out{});
         return last_request<Transaction_in>("Transaction_Launch");
     }
     void show_transaction(const Transaction_out& out) {
         script("Transaction_Launch", out);
-        start_transaction();
+        ASSERT_TRUE(gui::press(btn_start_txn, "Transaction_Launch", Txnstate));
     }
     void show_last_transaction(const GetLastTxnData_out& out) {
         script("GetLastTxnData_Launch", out);
-        fetch_last_transaction();
+        ASSERT_TRUE(gui::press(btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery));
     }
 };
-
-// ---------------------------------------------------------------------------
-// Request encoding
 
 TEST_F(Transactions, AmountsArePaddedToTwelveDigitsAndCutToTheirField) {
     struct Case {
@@ -177,10 +164,7 @@ TEST_F(Transactions, WithoutATypeTheOperatorIsToldAndNothingIsSent) {
     gui::set_active(cmb_txn_type, -1);
     gui::set_text(txt_txn_output_txn_status, "old status");
     gui::set_text(txt_request_output, "old result");
-    {
-        gui::Locked lock;
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(rad_sign_ok), TRUE);
-    }
+    gui::set_toggle(rad_sign_ok, true);
     gui::answer_dialogs(GTK_RESPONSE_OK);
     gui::click(btn_start_txn);
     gui::stop_answering_dialogs();
@@ -195,9 +179,6 @@ TEST_F(Transactions, WithoutATypeTheOperatorIsToldAndNothingIsSent) {
     EXPECT_TRUE(gui::toggled(none_btn_sign)) << "no signature answer is preselected";
 }
 
-// ---------------------------------------------------------------------------
-// Display of the response
-
 TEST_F(Transactions, AZeroedAnswerOfAFailedCallShowsEmptyFieldsZerosAndFalse) {
     Transaction_out out{};
     out.DiagRequestOut = 1;
@@ -205,14 +186,10 @@ TEST_F(Transactions, AZeroedAnswerOfAFailedCallShowsEmptyFieldsZerosAndFalse) {
     EXPECT_EQ(gui::text(txt_request_output), "Unable To Connect");
     EXPECT_EQ(gui::settled_color(txt_request_output, kRed), kRed);
     const std::map<std::string, std::string> numbers = {
-        {"txt_txn_output_txn_currency_exp", "0"},
-        {"txt_txn_output_card_currency_exp", "0"},
-        {"txt_txn_output_terminal_currency_exp", "0"},
-        {"txt_txn_output_fx_exp_applied", "0"},
-        {"txt_txn_output_is_dcc_txn", "FALSE"},
-        {"txt_txn_output_tax_free_requirement", "FALSE"},
-        {"txt_txn_output_exchange_rate_update_requirement", "FALSE"},
-    };
+        {"txt_txn_output_txn_currency_exp", "0"}, {"txt_txn_output_card_currency_exp", "0"},
+        {"txt_txn_output_terminal_currency_exp", "0"}, {"txt_txn_output_fx_exp_applied", "0"},
+        {"txt_txn_output_is_dcc_txn", "FALSE"}, {"txt_txn_output_tax_free_requirement", "FALSE"},
+        {"txt_txn_output_exchange_rate_update_requirement", "FALSE"}};
     for (const auto& [id, shown] : output_panel()) {
         const auto special = numbers.find(id);
         EXPECT_EQ(shown, special == numbers.end() ? "" : special->second) << id;
@@ -229,17 +206,14 @@ TEST_F(Transactions, EveryFieldReachesItsOwnEntryAtItsWholeWidth) {
     EXPECT_EQ(gui::settled_color(txt_request_output, kGreen), kGreen);
 
     std::map<std::string, std::string> shown = output_panel();
-    EXPECT_EQ(shown["txt_txn_output_txn_status"], "CashBack Not Allowed");
-    EXPECT_EQ(shown["txt_txn_output_txn_currency_code"], "\xe2\x82\xac");
-    EXPECT_EQ(shown["txt_txn_output_card_currency_code"], "\xc2\xa3");
-    EXPECT_EQ(shown["txt_txn_output_terminal_currency_code"], "$");
-    EXPECT_EQ(shown["txt_txn_output_txn_currency_exp"], "2");
-    EXPECT_EQ(shown["txt_txn_output_card_currency_exp"], "-1");
-    EXPECT_EQ(shown["txt_txn_output_fx_exp_applied"], "300");
-    EXPECT_EQ(shown["txt_txn_output_terminal_currency_exp"], "-32768");
-    EXPECT_EQ(shown["txt_txn_output_is_dcc_txn"], "TRUE");
-    EXPECT_EQ(shown["txt_txn_output_tax_free_requirement"], "FALSE");
-    EXPECT_EQ(shown["txt_txn_output_exchange_rate_update_requirement"], "UNKNOWN");
+    const std::pair<const char*, const char*> coded[] = { // entries txt_txn_output_*
+        {"txn_status", "CashBack Not Allowed"}, {"txn_currency_code", "\u20ac"},
+        {"card_currency_code", "\u00a3"}, {"terminal_currency_code", "$"},
+        {"txn_currency_exp", "2"}, {"card_currency_exp", "-1"}, {"fx_exp_applied", "300"},
+        {"terminal_currency_exp", "-32768"}, {"is_dcc_txn", "TRUE"},
+        {"tax_free_requirement", "FALSE"}, {"exchange_rate_update_requirement", "UNKNOWN"}};
+    for (const auto& [name, text] : coded)
+        EXPECT_EQ(shown[std::string("txt_txn_output_") + name], text) << name;
     EXPECT_EQ(gui::buffer_text(buf_host_msg), "HOST SAYS HELLO");
 
     // Each text field is shown whole, once, in an entry of its own.
@@ -270,14 +244,12 @@ TEST_F(Transactions, LastTransactionRequestSideAndTypeName) {
     out.SuspectedFraudIndicatorOut = 49;
     out.CardCurrencyExponentOut = 3;
     show_last_transaction(out);
-    EXPECT_EQ(gui::text(txt_gltd_txn_type), "PRE-AUTH INCREMENT");
-    EXPECT_EQ(gui::text(txt_gltd_amount1), "000000006000");
-    EXPECT_EQ(gui::text(txt_gltd_amount2), "1234567890123");
-    EXPECT_EQ(gui::text(txt_gltd_amount3), "");
-    EXPECT_EQ(gui::text(txt_gltd_amount4_label), "Twenty characters!!!");
-    EXPECT_EQ(gui::text(txt_gltd_commercial_code), "AB");
-    EXPECT_EQ(gui::text(txt_gltd_suspected_fraud), "49");
-    EXPECT_EQ(gui::text(txt_txn_output_card_currency_exp), "3");
+    for (const auto& [entry, shown] : std::vector<std::pair<GtkWidget*, const char*>>{
+             {txt_gltd_txn_type, "PRE-AUTH INCREMENT"}, {txt_gltd_amount1, "000000006000"},
+             {txt_gltd_amount2, "1234567890123"}, {txt_gltd_amount3, ""},
+             {txt_gltd_amount4_label, "Twenty characters!!!"}, {txt_gltd_commercial_code, "AB"},
+             {txt_gltd_suspected_fraud, "49"}, {txt_txn_output_card_currency_exp, "3"}})
+        EXPECT_EQ(gui::text(entry), shown) << gui::id_of(entry);
 
     put(out.TransactionTypeOut, ""); // not read as 0, a sale
     out.SuspectedFraudIndicatorOut = -1;

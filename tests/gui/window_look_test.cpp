@@ -1,7 +1,7 @@
 // What the window tells the operator besides the fields: which entries only
 // display, where typing starts, what runs now, whether the event server runs and
-// why no receipts can arrive.
-#include "terminal_events.h"
+// why no receipts can arrive; the result line's text and colours.
+#include "common_Routines.h"
 #include "transactions.h"
 #include "gui_harness.h"
 #include "korvex_sim.h"
@@ -14,9 +14,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -157,10 +159,7 @@ TEST(WindowLook, ChangesDuringASaleDoNotRedrawThePageOnScreen) {
     GtkWidget* pages = own("nb_pages");
     GtkWidget* indicator = own("spn_activity");
     ASSERT_TRUE(pages && indicator);
-    {
-        gui::Locked lock;
-        gtk_notebook_set_current_page(GTK_NOTEBOOK(pages), 0);
-    }
+    gui::show_start_page();
     gui::pump(100);
     for (const Change& change : kChanges) {
         // Once before counting: what the tests before left (an empty view getting
@@ -203,7 +202,7 @@ TEST(WindowLook, PrintServerFailureStaysOnScreen) {
 
     const std::string dir = test_work_dir() + "/print-notice";
     std::filesystem::create_directories(dir);
-    const gui::ChildRun run = gui::run_console_child("print-notice", dir);
+    const gui::ChildRun run = gui::run_console_child("notice:lbl_print_server", dir);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
     EXPECT_NE(run.err.find("Print server down: port 5187 unavailable"), std::string::npos)
         << run.err;
@@ -228,7 +227,6 @@ int pango_width(GtkWidget* widget, const std::string& text) {
     return width;
 }
 
-// Where the widget ends, in the window's coordinates.
 int right_edge(GtkWidget* widget) {
     int x = 0, y = 0;
     gtk_widget_translate_coordinates(widget, MainEcrWindow, gtk_widget_get_allocated_width(widget),
@@ -320,9 +318,7 @@ TEST(WindowLook, EveryOutputShowsItsLongestValueWholeAtTillScreenSizes) {
                                             nullptr);
                 EXPECT_LE(line_width, gtk_widget_get_allocated_width(line));
             }
-            char name[64];
-            std::snprintf(name, sizeof name, "%s-page%02d", size.c_str(), page);
-            save_screenshot(name);
+            save_screenshot(size + (page < 10 ? "-page0" : "-page") + std::to_string(page));
         }
     }
     EXPECT_GT(checked, outputs); // every output, at both sizes
@@ -424,6 +420,37 @@ TEST(WindowLook, FilesTheConsoleCannotKeepAreSaidWhileItLasts) {
     gui::click(rbtn_prn_state_ok);
     EXPECT_TRUE(gui::pump_until([&] { return gui::shown_label(notice).empty(); }))
         << gui::shown_label(notice);
+}
+
+// The result-code display and status colours on an entry of its own.
+TEST(DisplayDiagnosisString, ShowsTheTextInItsColourUntilTheNextColour) {
+    GtkWidget* entry = GTK_WIDGET(g_object_ref_sink(gtk_entry_new()));
+    struct Case {
+        short code;
+        const char *text, *colour;
+    };
+    // Alternating colours, so that a colour that is not replaced shows.
+    for (const Case& c : std::vector<Case>{{20, "Event Server Is Down", "#ff0000"},
+                                           {0, "OK", "#008000"},
+                                           {21, "Unknown", "#ff0000"},
+                                           {0, "OK", "#008000"},
+                                           {SHRT_MIN, "Unknown", "#ff0000"}}) {
+        SCOPED_TRACE(c.code);
+        display_diagnosis_string(entry, c.code);
+        EXPECT_STREQ(c.text, gtk_entry_get_text(GTK_ENTRY(entry)));
+        EXPECT_EQ(c.colour, gui::text_color(entry));
+    }
+    display_diagnosis_string(nullptr, 0);
+
+    // A colour stays across new text until the next valid one.
+    setColor(entry, "orange");
+    gtk_entry_set_text(GTK_ENTRY(entry), "track 2 not read");
+    setColor(entry, "no such colour");
+    setColor(entry, nullptr);
+    setColor(nullptr, "red");
+    EXPECT_EQ("#ffa500", gui::text_color(entry));
+    gtk_widget_destroy(entry);
+    g_object_unref(entry);
 }
 
 } // namespace

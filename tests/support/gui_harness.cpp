@@ -28,10 +28,12 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+// The toolkit lock's calls are deprecated; the console still runs on them.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace gui {
 namespace {
@@ -43,19 +45,22 @@ std::mutex dialogs_mutex;
 bool answering = false;
 int answer_response = GTK_RESPONSE_OK;
 std::vector<DialogAnswer> dialogs_seen;
-StartupCalls startup;
+
+// The toolkit lock as a plain POSIX mutex instead of GDK's own futex-based one: the
+// same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
+// not reported as racing the main loop.
+pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
+void toolkit_lock() {
+    pthread_mutex_lock(&toolkit_mutex);
+}
+void toolkit_unlock() {
+    pthread_mutex_unlock(&toolkit_mutex);
+}
 
 std::string last_request(const char* call, std::size_t size) {
     std::string bytes(size, '\0');
     bytes.resize(korvex_sim_last_request(call, bytes.data(), bytes.size()));
     return bytes;
-}
-
-void take_startup_calls() {
-    startup.ip_calls = korvex_sim_request_count("SetIPAddress");
-    startup.path_calls = korvex_sim_request_count("SetPath");
-    startup.ip_request = last_request("SetIPAddress", sizeof(SetTerminalIPAddress_InOut));
-    startup.path_request = last_request("SetPath", sizeof(SetSSLCertificate_InOut));
 }
 
 const char* builder_id(GtkWidget* widget) {
@@ -66,21 +71,18 @@ GtkWidget* find_below(GtkWidget* widget, const std::string& id) {
     const char* name = builder_id(widget);
     if (name && id == name)
         return widget;
-    if (!GTK_IS_CONTAINER(widget))
-        return nullptr;
-    struct Search {
-        const std::string* id;
-        GtkWidget* found;
-    } search{&id, nullptr};
-    gtk_container_forall(
-        GTK_CONTAINER(widget),
-        [](GtkWidget* child, gpointer data) {
-            auto* s = static_cast<Search*>(data);
-            if (!s->found)
-                s->found = find_below(child, *s->id);
-        },
-        &search);
-    return search.found;
+    std::vector<GtkWidget*> children;
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(
+            GTK_CONTAINER(widget),
+            [](GtkWidget* child, gpointer all) {
+                static_cast<std::vector<GtkWidget*>*>(all)->push_back(child);
+            },
+            &children);
+    for (GtkWidget* child : children)
+        if (GtkWidget* found = find_below(child, id))
+            return found;
+    return nullptr;
 }
 
 std::string text_color_locked(GtkWidget* widget) {
@@ -152,10 +154,7 @@ gboolean answer_visible_dialog(gpointer) {
 
 // Runs `step` every `ms` milliseconds with the toolkit lock held.
 void every(int ms, GSourceFunc step) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_add_timeout(ms, step, nullptr);
-#pragma GCC diagnostic pop
 }
 
 // Mode "close-asking:AMOUNT": starts the event server, sells AMOUNT, and closes
@@ -172,15 +171,12 @@ bool question_on_screen() {
     });
 }
 
-long long monotonic_ns() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
+long long monotonic_ns() { // CLOCK_MONOTONIC
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::string child_amount;
 
-// Starts a sale of `amount` (lock held).
 void sell_locked(const char* amount) {
     gtk_combo_box_set_active(GTK_COMBO_BOX(cmb_txn_type), 0);
     gtk_entry_set_text(GTK_ENTRY(txt_txn_input_amount1), amount);
@@ -204,13 +200,13 @@ gboolean drive_to_question(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-// Sells `child_amount` and, once the answer is shown, writes to stderr what the
+// Sells 1250 and, once the answer is shown, writes to stderr what the
 // window shows of it ("shown ID=TEXT" lines) and whether the journal is kept
 // ("journal kept" or "journal not kept"), then closes the window.
 gboolean sell_and_report(gpointer) {
     static bool started = false;
     if (!started) {
-        sell_locked(child_amount.c_str());
+        sell_locked("1250");
         started = true; // the button raised Txnstate already
         return G_SOURCE_CONTINUE;
     }
@@ -251,40 +247,29 @@ gboolean sell_and_signal(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
-// Mode "print-notice": once the print server has settled (or after 10 s), writes
-// what the window's print server notice shows and its colour, or "hidden", to
-// stderr, then closes the window.
-gboolean report_print_notice(gpointer) {
-    static int ticks = 0;
-    GtkWidget* notice = find_below(MainEcrWindow, "lbl_print_server");
-    const std::string shown = shown_label(notice);
-    if (shown.empty() && print_server_state() != PrintServerState::Serving && ++ticks < 100)
-        return G_SOURCE_CONTINUE;
-    std::fprintf(stderr, "%s\n",
-                 shown.empty() ? "hidden" : (shown + "\n" + text_color_locked(notice)).c_str());
-    gtk_window_close(GTK_WINDOW(MainEcrWindow));
-    return G_SOURCE_REMOVE;
-}
+// Mode "notice:ID": once the window's notice ID shows (or after 10 s), writes its
+// text, colour and tooltip, or "hidden", and what the Journal page shows to stderr,
+// then sells 1250 and reports it (sell_and_report).
+constexpr std::string_view kNotice = "notice:";
+std::string child_notice;
 
-// Mode "journal-notice": once the window says that it runs without a journal (or
-// after 10 s), writes the notice and its tooltip, or "hidden", and what the Journal
-// page shows to stderr, then sells 1250 and reports it (sell_and_report).
-gboolean report_journal_notice(gpointer) {
+gboolean report_notice(gpointer) {
     static int ticks = 0;
-    GtkWidget* notice = find_below(MainEcrWindow, "lbl_journal");
+    GtkWidget* notice = find_below(MainEcrWindow, child_notice);
     const std::string shown = shown_label(notice);
     if (shown.empty() && ++ticks < 100)
         return G_SOURCE_CONTINUE;
+    gchar* tip = notice ? gtk_widget_get_tooltip_text(notice) : nullptr;
     if (shown.empty())
         std::fputs("hidden\n", stderr);
     else
-        std::fprintf(stderr, "notice: %s\ntooltip: %s\n", shown.c_str(),
-                     gtk_widget_get_tooltip_text(notice));
+        std::fprintf(stderr, "notice: %s\ncolour: %s\ntooltip: %s\n", shown.c_str(),
+                     text_color_locked(notice).c_str(), tip ? tip : "");
+    g_free(tip);
     GtkNotebook* pages = GTK_NOTEBOOK(gtk_widget_get_parent(page_journal));
     gtk_notebook_set_current_page(pages, gtk_notebook_page_num(pages, page_journal));
     std::fprintf(stderr, "page: %s%s\n", gtk_widget_get_visible(pan_jrn) ? "list " : "",
                  shown_label(lbl_jrn_failure).c_str());
-    child_amount = "1250";
     every(20, sell_and_report);
     return G_SOURCE_REMOVE;
 }
@@ -320,10 +305,11 @@ int run_child(const std::string& mode, int argc, char** argv) {
         answer_dialogs(GTK_RESPONSE_OK);
         every(20, answer_visible_dialog);
         every(20, drive_to_question);
+    } else if (mode.starts_with(kNotice)) {
+        child_notice = argument;
+        every(100, report_notice);
     } else {
-        every(mode == "close" ? 300 : 100, mode == "print-notice"     ? report_print_notice
-                                           : mode == "journal-notice" ? report_journal_notice
-                                                                      : report_print_status);
+        every(300, report_print_status);
     }
     const pid_t print_child = pid.load();
     ecr_run_main_loop();
@@ -338,15 +324,12 @@ int run_child(const std::string& mode, int argc, char** argv) {
 
 } // namespace
 
-const StartupCalls& startup_calls() {
-    return startup;
-}
-
-Locked::Locked() {
-    gdk_lock_enter();
-}
-Locked::~Locked() {
-    gdk_lock_leave();
+const StartupCalls& startup_calls() { // taken at the first call, before the first test
+    static const StartupCalls taken{
+        last_request("SetIPAddress", sizeof(SetTerminalIPAddress_InOut)),
+        last_request("SetPath", sizeof(SetSSLCertificate_InOut)),
+        korvex_sim_request_count("SetIPAddress"), korvex_sim_request_count("SetPath")};
+    return taken;
 }
 
 void pump(int ms) {
@@ -658,8 +641,7 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
     };
     for (;;) {
         drain();
-        const pid_t done = waitpid(child, &run.status, WNOHANG);
-        if (done == child) {
+        if (waitpid(child, &run.status, WNOHANG) == child) {
             run.ended_ns = monotonic_ns();
             break;
         }
@@ -677,19 +659,6 @@ ChildRun run_console_child(const std::string& mode, const std::string& work_dir,
     return run;
 }
 
-namespace {
-// The toolkit lock as a plain POSIX mutex instead of GDK's own futex-based one: the
-// same lock, but ThreadSanitizer sees it, so the workers' locked widget access is
-// not reported as racing the main loop.
-pthread_mutex_t toolkit_mutex = PTHREAD_MUTEX_INITIALIZER;
-void toolkit_lock() {
-    pthread_mutex_lock(&toolkit_mutex);
-}
-void toolkit_unlock() {
-    pthread_mutex_unlock(&toolkit_mutex);
-}
-} // namespace
-
 GtkWidget* visible_file_chooser() {
     for (GtkWidget* window : visible_toplevels())
         if (GTK_IS_FILE_CHOOSER_DIALOG(window))
@@ -701,10 +670,7 @@ GtkWidget* visible_file_chooser() {
 
 int main(int argc, char** argv) {
     // In the console children too: a child's workers outlive its window.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     gdk_threads_set_lock_functions(G_CALLBACK(gui::toolkit_lock), G_CALLBACK(gui::toolkit_unlock));
-#pragma GCC diagnostic pop
     if (argc > 1 && std::strncmp(argv[1], gui::kChildFlag, std::strlen(gui::kChildFlag)) == 0)
         return gui::run_child(argv[1] + std::strlen(gui::kChildFlag), argc - 1, argv + 1);
 
@@ -715,7 +681,7 @@ int main(int argc, char** argv) {
         std::fputs("the console could not start\n", stderr);
         return 1;
     }
-    gui::take_startup_calls();
+    gui::startup_calls();
     gui::every(20, gui::answer_visible_dialog);
     gui::pump(200); // let the window map and the print server come up
     const int failed = RUN_ALL_TESTS();

@@ -4,6 +4,8 @@
 // the loop leaves it free so the workers can take it.
 #pragma once
 
+#include "gdk_lock.h"
+
 #include <gtk/gtk.h>
 
 #include <atomic>
@@ -21,10 +23,9 @@ constexpr const char* kYellow = "#ffff00";
 
 // Holds the toolkit lock in a test body (the test thread is the main thread, on
 // which the console's own guard refuses to run).
-class Locked {
-  public:
-    Locked();
-    ~Locked();
+struct Locked {
+    Locked() { gdk_lock_enter(); }
+    ~Locked() { gdk_lock_leave(); }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 };
@@ -36,7 +37,6 @@ bool pump_until(const std::function<bool()>& done, int timeout_ms = 10000);
 
 // The entries of the window whose builder ids start with `prefix`, in list order.
 std::vector<GtkWidget*> entries_named(const std::string& prefix);
-// A widget's builder id.
 std::string id_of(GtkWidget* widget);
 
 // Clicks a button (its handler runs at once, with the lock held as GTK would).
@@ -44,6 +44,7 @@ void click(GtkWidget* button);
 std::string text(GtkWidget* entry);
 void set_text(GtkWidget* entry, const std::string& text);
 std::string buffer_text(GtkTextBuffer* buffer);
+void set_buffer(GtkTextBuffer* buffer, const std::string& text);
 void set_active(GtkWidget* combo_box, int row);
 bool toggled(GtkWidget* toggle_button);
 void set_toggle(GtkWidget* toggle_button, bool active);
@@ -55,6 +56,9 @@ bool sensitive(GtkWidget* widget);
 // The text colour that the widget shows in its normal state (whatever state it is
 // in now, e.g. insensitive), as "#rrggbb".
 std::string text_color(GtkWidget* widget);
+// The widget's text colour once a change to `expected` has finished its transition
+// (or the colour it keeps showing after about two seconds).
+std::string settled_color(GtkWidget* widget, const std::string& expected);
 // Empties the transaction panel's inputs, their amount labels excepted.
 void clear_transaction_inputs();
 // Starts a transaction of the type in `row` with these inputs, the others empty.
@@ -62,7 +66,6 @@ void start_transaction(int row, const std::vector<std::pair<GtkWidget*, std::str
 // Starts or stops the event server by its button; false when the loop's state does
 // not follow within the time.
 bool event_server(bool running);
-void set_buffer(GtkTextBuffer* buffer, const std::string& text);
 // The Journal page's search (the page must be shown): types the text and the days
 // and presses Enter.
 void search_journal(const std::string& text, const std::string& from = "",
@@ -84,9 +87,6 @@ bool press(GtkWidget* button, const char* call, const std::atomic<bool>& busy);
 std::string buffer_text_locked(GtkTextBuffer* buffer);
 // Runs the main loop until the entry shows `text` or the time is up.
 bool wait_for_text(GtkWidget* entry, const std::string& text, int timeout_ms = 10000);
-// The widget's text colour once a change to `expected` has finished its transition
-// (or the colour it keeps showing after about two seconds).
-std::string settled_color(GtkWidget* widget, const std::string& expected);
 
 // Windows that the console only shows (built from descriptions of their own and
 // answered by their buttons): every visible toplevel with builder id `id`, and
@@ -103,7 +103,7 @@ GtkWidget* visible_file_chooser();
 GtkWidget* find_child(GtkWidget* root, const std::string& id);
 // A label's text while it is shown, else ""; the caller holds the lock.
 std::string shown_label(GtkWidget* label);
-// The text of a label (or "(no label)" for null).
+// A label's text, or "(no label)" for null.
 std::string label_text(GtkWidget* label);
 // Closes a window the way its title-bar button does: a delete event, handled at once.
 void close_window(GtkWidget* window);
@@ -128,8 +128,8 @@ std::vector<DialogAnswer> answered_dialogs();
 std::string open_dialog_text();
 
 // Runs the program's own main() start-up again in a child process with the given
-// mode of the harness ("close", "missing-ui", "print-notice", "journal-notice": also
-// reports what a sale of 1250 shows and whether the journal is kept,
+// mode of the harness ("close", "missing-ui", "notice:ID": what the window's notice
+// ID says, and what a sale of 1250 shows and whether the journal is kept,
 // "close-asking:AMOUNT": closes the window while the terminal asks the cashier about
 // a sale of AMOUNT, or "signal:NUMBER": sends itself that signal while a sale of 1250
 // prints, after typing "typed" as custom line);

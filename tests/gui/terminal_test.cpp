@@ -1,8 +1,11 @@
 // Terminal events in the real window: the event server's buttons, the event loop
 // and its dispatch (over scripted answers of the terminal library), the signature
 // check, the voice referral, partial authorisation and AVS windows, the password
-// dialog and the DCC panel (whole sales with their questions: see JournalEntries).
+// dialog and the DCC panel (whole sales with their questions: see JournalEntries);
+// then terminal management: status, receipt printing, tracing, printing, busy flags.
+#include "end_of_day.h"
 #include "terminal_events.h"
+#include "terminal_management.h"
 #include "transactions.h"
 #include "gui_harness.h"
 #include "korvex.h"
@@ -11,16 +14,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <initializer_list>
 #include <map>
 #include <set>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using gui::find_child;
+using gui::find_child, gui::kGreen, gui::kRed, gui::kYellow;
 
 constexpr TerminalEventOut terminal_event(short code, short result = 0) {
     return {1, code, result};
@@ -66,7 +72,6 @@ class TerminalEvents : public ::testing::Test {
         korvex_sim_hold("WaitTerminalEvent", 0);
         waits_ = answers.size();
     }
-    // One event, then the end of the loop.
     void run_event(short code) { run_loop({terminal_event(code), terminal_event(0)}); }
     bool loop_ended() const { return calls("WaitTerminalEvent") == waits_ && !WaitEventState; }
 
@@ -82,9 +87,6 @@ class TerminalEvents : public ::testing::Test {
 
     std::size_t waits_ = 0;
 };
-
-// ---------------------------------------------------------------------------
-// Event server and loop
 
 TEST_F(TerminalEvents, StartAndStopButtonsShowTheServersAnswer) {
     // Beside the result line, whether the server runs (shown after the flag is set).
@@ -141,7 +143,7 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
     struct Dispatch {
         short code;
         const char* fetch;  // the call of the handler thread, or null
-        const char* dialog; // the dialog text, or null
+        std::string dialog; // the dialog text, or "" for none
         const char* window; // the window opened, or null
         const char* answer; // the answer call made once dialog or window is closed
         int response = GTK_RESPONSE_OK; // the cashier's answer to the dialog
@@ -149,41 +151,34 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         PasswordParamsOut params = {1, 3, 0, 0}; // what a password request asks for
         const char* shown = nullptr; // the handler's result line, shown after the loop's
     };
+    const std::string password = "Password request entry is received\nPassword Type : ";
+    const char* const fraud = "Void due to suspected fraud?";
+    // clang-format off
     const Dispatch table[] = {
-        {1, "CheckSignReq", "A signature Verification request is received\nTransaction Type = SALE",
-         nullptr, "SetSignStatus"},
-        {2, "CheckVoiceReferralReq", nullptr, "win_voice_ref", "SetAuthorisation"},
+        {1, "CheckSignReq", "A signature Verification request is received\nTransaction Type = SALE", nullptr, "SetSignStatus"},
+        {2, "CheckVoiceReferralReq", "", "win_voice_ref", "SetAuthorisation"},
         {3, "DCCQuotation", "A DCC quotation request is received", nullptr, nullptr},
         {4, nullptr, "An automatic EFT settlement request is received", nullptr, nullptr},
         {5, nullptr, "An automatic MTU settlement request is received", nullptr, nullptr},
-        {6, "GetPasswordParams",
-         "Password request entry is received\nPassword Type : User Password.\nAttempt : 1/3",
-         nullptr, nullptr},
+        {6, "GetPasswordParams", password + "User Password.\nAttempt : 1/3", nullptr, nullptr},
         // The last type with a name, one without, and a request that cannot be read.
-        {6, "GetPasswordParams",
-         "Password request entry is received\nPassword Type : VOID Password.\nAttempt : 2/3",
-         nullptr, nullptr, GTK_RESPONSE_OK, -1, {2, 3, 3, 0}, "OK"},
-        {6, "GetPasswordParams",
-         "Password request entry is received\nPassword Type : Unknown Password (7).\nAttempt : "
-         "200/255", nullptr, nullptr, GTK_RESPONSE_OK, -1, {200, 255, 7, 0}, "OK"},
-        {6, "GetPasswordParams", nullptr, nullptr, nullptr, GTK_RESPONSE_OK, -1, {1, 3, 1, 9},
-         "PED Not Authenticated"},
+        {6, "GetPasswordParams", password + "VOID Password.\nAttempt : 2/3", nullptr, nullptr, GTK_RESPONSE_OK, -1, {2, 3, 3, 0}, "OK"},
+        {6, "GetPasswordParams", password + "Unknown Password (7).\nAttempt : 200/255", nullptr, nullptr, GTK_RESPONSE_OK, -1, {200, 255, 7, 0}, "OK"},
+        {6, "GetPasswordParams", "", nullptr, nullptr, GTK_RESPONSE_OK, -1, {1, 3, 1, 9}, "PED Not Authenticated"},
         // The simulated terminal asks nothing here: the fetches of 7 and 8 fail, and
         // their windows open all the same.
-        {7, "GetPartialAuthData", nullptr, "partial_auth_dlg", "SetPartialAuthStatus"},
-        {8, "GetAVSRejectionData", nullptr, "avs_rej_dlg", "SetAVSRejectionStatus"},
+        {7, "GetPartialAuthData", "", "partial_auth_dlg", "SetPartialAuthStatus"},
+        {8, "GetAVSRejectionData", "", "avs_rej_dlg", "SetAVSRejectionStatus"},
         // Only "Yes" voids (0); "No" and closing the dialog go on (1).
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
-         GTK_RESPONSE_YES, 0},
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
-         GTK_RESPONSE_NO, 1},
-        {9, nullptr, "Void due to suspected fraud?", nullptr, "SetSuspectedFraudStatus",
-         GTK_RESPONSE_DELETE_EVENT, 1},
+        {9, nullptr, fraud, nullptr, "SetSuspectedFraudStatus", GTK_RESPONSE_YES, 0},
+        {9, nullptr, fraud, nullptr, "SetSuspectedFraudStatus", GTK_RESPONSE_NO, 1},
+        {9, nullptr, fraud, nullptr, "SetSuspectedFraudStatus", GTK_RESPONSE_DELETE_EVENT, 1},
         {10, nullptr, "An automatic batch close event was received", nullptr, nullptr},
-        {11, nullptr, nullptr, nullptr, nullptr},
-        {-1, nullptr, nullptr, nullptr, nullptr},
-        {-32768, nullptr, nullptr, nullptr, nullptr},
+        {11, nullptr, "", nullptr, nullptr},
+        {-1, nullptr, "", nullptr, nullptr},
+        {-32768, nullptr, "", nullptr, nullptr},
     };
+    // clang-format on
     const char* const handler_calls[] = {"CheckSignReq",           "CheckVoiceReferralReq",
                                          "DCCQuotation",           "GetPasswordParams",
                                          "GetPartialAuthData",     "GetAVSRejectionData",
@@ -217,14 +212,14 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
             }
         }
         const std::vector<gui::DialogAnswer> dialogs = gui::answered_dialogs();
-        ASSERT_EQ(dialogs.size(), d.dialog ? 1u : 0u);
-        if (d.dialog) {
+        ASSERT_EQ(dialogs.size(), d.dialog.empty() ? 0u : 1u);
+        if (!d.dialog.empty()) {
             EXPECT_EQ(dialogs[0].text, d.dialog);
         }
         if (d.shown) {
             EXPECT_TRUE(gui::wait_for_text(txt_request_output, d.shown));
         }
-        if (d.code == 6 && d.dialog) {
+        if (d.code == 6 && !d.dialog.empty()) {
             EXPECT_EQ(dialogs[0].title, "PASSWORD EVENT");
             // Where to answer, and the cashier taken there once the window closes.
             EXPECT_NE(dialogs[0].secondary.find("Terminal page"), std::string::npos);
@@ -244,9 +239,6 @@ TEST_F(TerminalEvents, EveryEventCodeIsDispatched) {
         }
     }
 }
-
-// ---------------------------------------------------------------------------
-// Signature check
 
 CheckSignReceiptInfo_out signature_receipt(const std::string& type) {
     CheckSignReceiptInfo_out receipt{};
@@ -292,10 +284,7 @@ TEST_F(TerminalEvents, ASignatureAnsweredBeforeTheRequestIsTakenWithoutBlinking)
 }
 
 TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
-    {
-        gui::Locked lock;
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(none_btn_sign), TRUE);
-    }
+    gui::set_toggle(none_btn_sign, true);
     IsSignatureSet = false; // as every transaction starts
     script("CheckSignReq", signature_receipt("99"));
     script("SetSignStatus", Sign_Status_out{9});
@@ -315,9 +304,6 @@ TEST_F(TerminalEvents, ALaterClickIsTakenWithinTwoSeconds) {
               "A signature Verification request is received\nTransaction Type = ");
     EXPECT_TRUE(gui::wait_for_text(txt_request_output, "PED Not Authenticated"));
 }
-
-// ---------------------------------------------------------------------------
-// Voice referral window
 
 class TerminalEventsReferralWindow : public TerminalEvents {
   protected:
@@ -419,9 +405,6 @@ TEST_F(TerminalEventsReferralWindow, DetailsThatCannotBeFetchedOpenNoWindow) {
     EXPECT_EQ(calls("SetAuthorisation"), 0u);
 }
 
-// ---------------------------------------------------------------------------
-// Partial authorisation, AVS and referral windows, two of one kind at once
-
 // The terminal gave up on the first question and asked again: each window shows
 // its own details and answers for itself, exactly once, whichever is answered
 // first; accepted by its button, refused by its own button or by closing it.
@@ -503,9 +486,6 @@ TEST_F(TerminalEvents, TwoWindowsOfOneKindEachAnswerForThemselves) {
     }
 }
 
-// ---------------------------------------------------------------------------
-// DCC quotation panel
-
 TEST_F(TerminalEvents, DccPanelShowsTheQuotationAsItStands) {
     const std::set<std::string> exponents = {"txt_dcc_term_cur_exp", "txt_dcc_card_cur_exp",
                                              "txt_dcc_fx_exp_applied"};
@@ -550,6 +530,284 @@ TEST_F(TerminalEvents, DccPanelShowsTheQuotationAsItStands) {
     gui::answer_dialogs(GTK_RESPONSE_OK);
     ASSERT_TRUE(gui::pump_until([&] { return loop_ended(); }));
     EXPECT_EQ(the_dialog().text, "A DCC quotation request is received");
+}
+
+bool idle(const std::atomic<bool>& busy) {
+    return gui::pump_until([&] { return !busy; });
+}
+
+class TerminalManagement : public ::testing::Test {
+  protected:
+    void SetUp() override { korvex_sim_reset(); }
+    void TearDown() override { korvex_sim_reset(); }
+};
+
+// Status queries run the worker, the polling thread and the window together: these
+// also run under ThreadSanitizer.
+class TerminalStatus : public TerminalManagement {
+  protected:
+    void SetUp() override {
+        TerminalManagement::SetUp();
+        gui::set_toggle(chb_periodic_get_terminal_status, false);
+    }
+    void TearDown() override {
+        if (periodicFlag) { // stops a loop a failed test left running
+            gui::set_toggle(chb_periodic_get_terminal_status, true);
+            gui::click(btn_get_status);
+        }
+        TerminalManagement::TearDown();
+    }
+    std::string label() {
+        gui::Locked lock;
+        return gtk_button_get_label(GTK_BUTTON(btn_get_status));
+    }
+};
+
+TEST_F(TerminalStatus, TheSingleQueryNamesTheStatesOfItsTable) {
+    struct Case {
+        Status_out answer;
+        const char *text, *colour;
+    };
+    // Not the polling's names; the colours by state; past both ends; a failure.
+    for (const Case& c : std::vector<Case>{{{0, 0}, "Unknown", kYellow},
+                                           {{1, 0}, "Idle", kGreen},
+                                           {{5, 0}, "Authorizing", kRed},
+                                           {{8, 0}, "Error", kRed},
+                                           {{-1, 0}, "Error", kRed},
+                                           {{1, 9}, "", nullptr}}) {
+        SCOPED_TRACE(c.text);
+        script("GetTerminalState", c.answer);
+        ASSERT_TRUE(gui::press(btn_get_status, "GetTerminalState", SingleState));
+        EXPECT_EQ(gui::text(txt_get_terminal_status), c.text);
+        if (c.colour) {
+            EXPECT_EQ(gui::settled_color(txt_get_terminal_status, c.colour), c.colour);
+        }
+    }
+    EXPECT_EQ(gui::text(txt_request_output), "PED Not Authenticated");
+}
+
+TEST_F(TerminalStatus, PollingNamesTheStatesOfItsOwnTableAndGoesOnAfterFailures) {
+    for (const Status_out answer : {Status_out{8, 0}, {19, 0}, {20, 0}, {1, 9}, {1, 0}})
+        script("GetTerminalState", answer);
+    gui::set_spin(spbtn_get_terminal_status_per_time, 1);
+    gui::set_toggle(chb_periodic_get_terminal_status, true);
+    gui::click(btn_get_status);
+    EXPECT_EQ(label(), "Stop Periodic Status");
+    for (const auto& [text, colour] : std::vector<std::pair<const char*, const char*>>{
+             {"GRATUITY_ENTRY", kRed}, {"PRINTING_CUSTOMER_COPY", kRed}, {"ERROR", kRed}}) {
+        ASSERT_TRUE(gui::wait_for_text(txt_get_terminal_status, text, 3000)) << text;
+        EXPECT_EQ(gui::settled_color(txt_get_terminal_status, colour), colour);
+    }
+    ASSERT_TRUE(gui::wait_for_text(txt_request_output, "PED Not Authenticated", 3000));
+    EXPECT_EQ(gui::text(txt_get_terminal_status), "");
+    EXPECT_TRUE(gui::wait_for_text(txt_get_terminal_status, "IDLE", 3000)) << "polling goes on";
+    gui::click(btn_get_status);
+    EXPECT_EQ(label(), "Get Status");
+}
+
+TEST_F(TerminalStatus, AStopFollowedAtOnceByAStartLeavesOneLoop) {
+    gui::set_spin(spbtn_get_terminal_status_per_time, 1);
+    gui::set_toggle(chb_periodic_get_terminal_status, true);
+    gui::click(btn_get_status);
+    ASSERT_TRUE(gui::pump_until([] { return calls("GetTerminalState") == 1; }));
+    gui::click(btn_get_status); // stop, while the first loop sleeps
+    gui::click(btn_get_status); // and start again
+    const auto started = std::chrono::steady_clock::now();
+    gui::pump(2500);
+    // The new loop asks at once and after 1 and 2 seconds; the first one, had it
+    // gone on, would have asked twice more.
+    const std::size_t asked = calls("GetTerminalState");
+    EXPECT_GE(asked, 3u);
+    EXPECT_LE(asked, 4u);
+    gui::click(btn_get_status);
+    EXPECT_EQ(label(), "Get Status");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+TEST_F(TerminalManagement, TheDateAndTimeAreSentAsTwoDigitFields) {
+    {
+        gui::Locked lock;
+        gtk_calendar_select_month(GTK_CALENDAR(cal_terminal_date), 11, 2026); // December
+        gtk_calendar_select_day(GTK_CALENDAR(cal_terminal_date), 4);
+    }
+    gui::set_spin(sp_dt_hour, 9);
+    gui::set_spin(sp_dt_min, 5);
+    gui::set_spin(sp_dt_sec, 0);
+    for (const auto& [status, shown, colour] :
+         std::vector<std::tuple<short, const char*, const char*>>{{0, "Success", kGreen},
+                                                                  {1, "Fail", kRed}}) {
+        script("SetTimeDate", TimeDate_out{0, status}); // the terminal's clock stays
+        ASSERT_TRUE(gui::press(btn_set_terminal_date_time, "SetTimeDate", TimerState));
+        EXPECT_EQ(gui::text(txt_set_terminal_date_time_status), shown);
+        EXPECT_EQ(gui::settled_color(txt_set_terminal_date_time_status, colour), colour);
+    }
+    const auto in = last_request<TimeDate_in>("SetTimeDate");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&in), sizeof in),
+              std::string("26\00012\00004\00009\00005\00000\0", 18));
+    gui::Locked lock;
+    set_time_from_system();
+}
+
+TEST_F(TerminalManagement, OneChangeOfTheReceiptPrintButtonsSendsOneRequest) {
+    std::size_t expected_calls = 0;
+    for (const auto& [button, sent] :
+         {std::pair<GtkWidget*, short>{rad_print_txn_receipt_disabled, 0},
+          {rad_print_txn_receipt_enabled, 1},
+          {rad_print_txn_receipt_enabled, 1}}) { // already active
+        gui::click(button);
+        ASSERT_TRUE(idle(TxnReceiptPrint));
+        EXPECT_EQ(calls("SetTxnReceiptPrintStatus"), ++expected_calls);
+        EXPECT_EQ(last_request<InitTxnReceiptPrint_InOut>("SetTxnReceiptPrintStatus").StatusIn, sent);
+        EXPECT_EQ(gui::text(txt_request_output), "OK");
+    }
+}
+
+TEST_F(TerminalManagement, TheTracingCheckButtonIsCorrectedAfterAFailureWithoutARequest) {
+    const std::string folder = test_work_dir() + "/trace-gui";
+    std::filesystem::create_directories(folder);
+    ASSERT_FALSE(IsTraceTlvEnabled);
+    gui::set_text(txt_new_folder_path, folder);
+    SetTraceTlvMessagesEnabelement_InOut failed{};
+    put(failed.FolderPathInOut, "/refused");
+    failed.DiagRequestOut = 3; // and tracing off
+    script("SetTraceTlvMessagesEnabelement", failed);
+
+    gui::click(checkbtn_trace_tlv_enablement);
+    EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 1u);
+    EXPECT_FALSE(gui::toggled(checkbtn_trace_tlv_enablement)) << "shows the library's state";
+    EXPECT_FALSE(IsTraceTlvFailed) << "the correction's click was taken as such";
+    EXPECT_EQ(gui::text(txt_request_output), "Bad Request Format");
+    EXPECT_EQ(gui::settled_color(txt_request_output, kRed), kRed);
+    EXPECT_EQ(gui::text(txt_new_folder_path), "/refused");
+
+    // The next click asks again to switch on, with the folder written back; the
+    // terminal itself refuses that folder too.
+    gui::click(checkbtn_trace_tlv_enablement);
+    EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 2u);
+    auto sent =
+        last_request<SetTraceTlvMessagesEnabelement_InOut>("SetTraceTlvMessagesEnabelement");
+    EXPECT_EQ(sent.TraceEnabelementINOut, 1);
+    EXPECT_EQ(text_of(sent.FolderPathInOut), "/refused");
+    EXPECT_FALSE(gui::toggled(checkbtn_trace_tlv_enablement));
+
+    // A folder the terminal takes: on, and off again.
+    gui::set_text(txt_new_folder_path, folder);
+    for (const bool on : {true, false}) {
+        gui::click(checkbtn_trace_tlv_enablement);
+        EXPECT_EQ(gui::toggled(checkbtn_trace_tlv_enablement), on);
+        EXPECT_EQ(IsTraceTlvEnabled, on);
+        EXPECT_EQ(gui::text(txt_request_output), "OK");
+    }
+    EXPECT_EQ(calls("SetTraceTlvMessagesEnabelement"), 4u);
+    gui::set_text(txt_new_folder_path, ""); // as the window started
+}
+
+TEST_F(TerminalManagement, PrintInformationEscapesLineFeedsUpToItsLimit) {
+    struct Case {
+        std::string typed, sent;
+        short status;
+        const char* shown;
+    };
+    const std::string x245(245, 'x'), z252(252, 'z'), y100(100, 'y');
+    for (const Case& c : std::vector<Case>{
+             {"A\nB", "A\\nB", 0, " PRINT OK "},
+             {x245 + "\n\n\n\n\n", x245 + "\\n\\n\\n\\n\n", 1, " PRINT NOK "},
+             {z252 + "\n", z252 + "\\n", 0, " PRINT OK "},  // 253 bytes: escaped
+             {z252 + "z\n", z252 + "z\n", 0, " PRINT OK "}, // 254 bytes: sent as is
+             {y100 + "\n" + std::string(199, 'y'), y100 + "\n" + std::string(154, 'y'), 0,
+              " PRINT OK "}}) { // 300 bytes: the first 255
+        SCOPED_TRACE(c.typed.size());
+        gui::set_buffer(buf_print_information, c.typed);
+        script("PrintInformationsLaunch", PrintInformation_out{0, c.status});
+        gui::click(btn_print_information);
+        ASSERT_TRUE(idle(PrintInfoState));
+        const auto in = last_request<PrintInformation_in>("PrintInformationsLaunch");
+        EXPECT_EQ(text_of(in.PrintBufferIn), c.sent);
+        EXPECT_EQ(gui::text(txt_print_information_status), c.shown);
+    }
+}
+
+// The eligibility answer's flags: 0, 1 or anything else; the limits and the rest
+// only for an eligible type.
+TEST_F(TerminalManagement, EligibilityFlagsAsTheTerminalGaveThem) {
+    const struct {
+        signed char result, cash_back, code;
+        const char *result_shown, *cash_back_shown, *code_shown;
+    } cases[] = {{1, 5, 1, "ELIGIBLE", "UNKNOWN", "TRUE"},
+                 {1, 0, 0, "ELIGIBLE", "NOT ELIGIBLE", "FALSE"},
+                 {-1, 1, 1, "UNKNOWN", "", ""}};
+    gui::set_active(cmb_txn_type, 0);
+    for (const auto& c : cases) {
+        CheckEligibility_out out{};
+        out.EligibilityResultOut = c.result;
+        out.CashBackEligibilityOut = c.cash_back;
+        out.IsCommercialCodeRequiredOut = c.code;
+        script("CheckEligibilityLaunch", out);
+        ASSERT_TRUE(gui::press(btn_check_eligibilit, "CheckEligibilityLaunch", CheckEligState));
+        EXPECT_EQ(gui::text(txt_check_elig_elig_result), c.result_shown);
+        EXPECT_EQ(gui::text(txt_check_elig_cash_back_elig), c.cash_back_shown);
+        EXPECT_EQ(gui::text(txt_check_elig_comm_code_requirement), c.code_shown);
+    }
+}
+
+// Every button whose operation has a busy flag: a double press (the second press
+// before the worker has run) and a press while the call runs start one worker, and
+// the refused press clears nothing.
+TEST(WorkerButtons, ADoublePressMakesOneCall) {
+    struct Case {
+        GtkWidget** button;
+        const char* call;
+        const std::atomic<bool>& busy;
+    };
+    const Case cases[] = {
+        {&btn_start_txn, "Transaction_Launch", Txnstate},
+        {&btn_get_last_txn_data, "GetLastTxnData_Launch", TxnRecovery},
+        {&btn_get_status, "GetTerminalState", SingleState},
+        {&btn_set_terminal_date_time, "SetTimeDate", TimerState},
+        {&btn_check_eligibilit, "CheckEligibilityLaunch", CheckEligState},
+        {&btn_ped_authentication, "CheckPEDAuthenticity", GetPEDSerialNumState},
+        {&btn_read_mag_card_tracks, "ReadSwipeCardTracks", ReadTracksState},
+        {&btn_print_information, "PrintInformationsLaunch", PrintInfoState},
+        {&btn_check_application_enablement, "CheckAppEnablement", AppEnablement},
+        {&btn_do_settlement, "DoSettlement", DoSettlementState},
+        {&btn_get_settlement_data, "GetSettlementData", GetSettlementDataState},
+        {&btn_adjust_tip_amount, "AdjustTipAmount", AdjustTipAmountState},
+        {&btn_exr_do_exr_update, "Exchange_Rate_Update_Launch", ExchangeRateUpdateState},
+        {&btn_tfr_inp_start_tax_free, "DoTaxFreeRefund", TaxFreeRefundState},
+    };
+    gui::set_active(cmb_txn_type, 0);
+    gui::set_toggle(chb_periodic_get_terminal_status, false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        korvex_sim_reset();
+        korvex_sim_set_delay_scale(0);
+        // Answers of nothing where the terminal would otherwise sell, settle, move
+        // its clock or print.
+        script("Transaction_Launch", Transaction_out{});
+        script("SetTimeDate", TimeDate_out{});
+        script("PrintInformationsLaunch", PrintInformation_out{});
+        script("DoSettlement", SettlementResponseOut{});
+        script("GetSettlementData", SettlementResponseOut{});
+        script("AdjustTipAmount", AdjustTipAmountOut{});
+        script("Exchange_Rate_Update_Launch", ExchangeRateUpdateOut{});
+        script("DoTaxFreeRefund", TFRTransactionOut{});
+        korvex_sim_hold(c.call, 1);
+        gui::click(*c.button);
+        gui::click(*c.button);
+        ASSERT_TRUE(gui::pump_until([&] { return calls(c.call) >= 1; }));
+        // The refused press leaves what the window shows alone.
+        gui::set_text(txt_txn_output_msg_number, "still here");
+        gui::set_text(txt_request_output, "untouched");
+        gui::click(*c.button);
+        gui::pump(50);
+        EXPECT_EQ(gui::text(txt_txn_output_msg_number), "still here");
+        EXPECT_EQ(gui::text(txt_request_output), "untouched");
+        korvex_sim_hold(c.call, 0);
+        ASSERT_TRUE(idle(c.busy));
+        gui::pump(50); // a second worker, if one ran, has made its call by now
+        EXPECT_EQ(calls(c.call), 1u);
+    }
+    korvex_sim_reset();
 }
 
 } // namespace
