@@ -1,28 +1,18 @@
-// The print-job reader's pieces that the wire cannot reach on their own: the
-// unpacked Tag and Length, the cuts at a character boundary, the window side's
-// conversion of a pipe line, the encoders that testers' tools use, and one job
-// read alike by the console and the runner; the simulated terminal's printer against
-// the console's real print-server child; and that child over real loopback sockets:
-// the byte rules of the style scan, malformed and truncated jobs, the 17-byte reply
-// and its status byte, terminals that hang up or stay silent, and the production
-// start on port 5187.
+// The print-job reader's pieces the wire cannot reach, the encoders testers' tools use,
+// the simulated terminal's printer, and the console's print-server child over loopback
+// sockets: style scan, malformed jobs, the reply, hang-ups, silence, port 5187.
 #include "print_child.h"
-#include "print_job.h"
 #include "receipt_server.h"
 #include "sim/sim_printer.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
-#include <chrono>
 #include <climits>
 #include <thread>
-#include <vector>
 
 namespace {
 
-using print_test::job;
+using namespace print_test;
 
 unsigned char* bytes_of(std::string& s) {
     return reinterpret_cast<unsigned char*>(s.data());
@@ -139,7 +129,7 @@ TEST(PrintJob, ConvertedTextIsCutToFitWithItsLineFeed) {
 TEST(PrintJob, ConsoleAndRunnerJournalOneJobAlike) {
     ScopedEnv codeset("SMB_CODESET", "ISO-8859-1");
     constexpr int kRunnerPort = 5190;
-    print_test::PrintChild console(test_work_dir() + "/alike-state");
+    PrintChild console(test_work_dir() + "/alike-state");
     ReceiptServer runner;
     std::string error, reply;
     ASSERT_TRUE(runner.start(kRunnerPort, &error)) << error;
@@ -164,7 +154,7 @@ TEST(PrintJob, ConsoleAndRunnerJournalOneJobAlike) {
 }
 
 TEST(PrintJob, RepliesAreRecognisedOnlyWhole) {
-    std::string good = print_test::reply_with(2);
+    std::string good = reply_with(2);
     unsigned char status = 9;
     EXPECT_TRUE(parse_print_reply(bytes_of(good), good.size(), &status));
     EXPECT_EQ(status, 2);
@@ -207,30 +197,19 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
 // the receipt copies with their style bytes, and what the terminal does with each
 // printer status. The printer's functions are internal to libkorvex (hidden
 // symbols), so this test links their library of its own.
-using print_test::PrintChild;
-using print_test::SimTill;
-
-sim::PrintEndpoint till_at(int port) {
-    sim::PrintEndpoint till;
-    till.port = port;
-    till.timeout_ms = 2000;
-    return till;
-}
 
 sim::ReceiptFacts sale() {
-    sim::ReceiptFacts facts;
-    facts.merchant_name = "CAF\xC3\x89 KORVEX";
-    facts.merchant_address = {"1 Main Street", "", "Springfield"};
-    facts.type_name = "SALE";
-    facts.masked_pan = "************1234";
-    facts.amount_minor = 1234;
-    facts.currency_code = 978;
-    facts.auth_code = "A1B2C3";
-    facts.invoice = "000042";
-    facts.date_time = "2024-05-01 14:03:59";
-    facts.status_text = "Authorised";
-    facts.approved = true;
-    return facts;
+    return {.merchant_name = "CAF\xC3\x89 KORVEX",
+            .merchant_address = {"1 Main Street", "", "Springfield"},
+            .type_name = "SALE",
+            .masked_pan = "************1234",
+            .amount_minor = 1234,
+            .currency_code = 978,
+            .auth_code = "A1B2C3",
+            .invoice = "000042",
+            .date_time = "2024-05-01 14:03:59",
+            .status_text = "Authorised",
+            .approved = true};
 }
 
 TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
@@ -304,9 +283,9 @@ TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
 
 TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
     // A port where nobody listens: the customer copy is not even tried.
-    const int listener = print_test::listen_on_free_port();
+    const int listener = listen_on_free_port();
     ASSERT_GE(listener, 0);
-    const int free_port = print_test::port_of(listener);
+    const int free_port = port_of(listener);
     close(listener);
     {
         ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(free_port).c_str());
@@ -319,7 +298,7 @@ TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
     }
 
     // A till that answers 5 bytes and hangs up.
-    const int till = print_test::listen_on_free_port();
+    const int till = listen_on_free_port();
     ASSERT_GE(till, 0);
     std::thread answer([till] {
         const int conn = accept(till, nullptr, nullptr);
@@ -328,8 +307,9 @@ TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
         send(conn, "\x09\x00\x00\x00\x00", 5, MSG_NOSIGNAL);
         close(conn);
     });
-    const sim::PrintResult bad = sim::print_document(
-        sim::build_receipt(sale(), sim::ReceiptCopy::Customer), till_at(print_test::port_of(till)));
+    const sim::PrintResult bad =
+        sim::print_document(sim::build_receipt(sale(), sim::ReceiptCopy::Customer),
+                            sim::PrintEndpoint{.port = port_of(till), .timeout_ms = 2000});
     answer.join();
     close(till);
     EXPECT_EQ(bad.outcome, sim::PrintOutcome::BadReply);
@@ -364,7 +344,7 @@ TEST(SimPrinter, SenderToolPrintsTheReply) {
     const std::string tool = std::string(KELVRA_BINARY_DIR) + "kelvra-print-send";
     if (access(tool.c_str(), X_OK) != 0)
         GTEST_SKIP() << "kelvra-print-send is not built";
-    PrintChild child(print_test::state_file("PrinterState-tool", "\1"));
+    PrintChild child(state_file("PrinterState-tool", "\1"));
     auto run = [&](const std::string& args, int expected_status) {
         const std::string command =
             tool + " -p " + std::to_string(child.port()) + " " + args + " 2>&1";
@@ -387,14 +367,9 @@ TEST(SimPrinter, SenderToolPrintsTheReply) {
 }
 
 // The print server's child; the common styles are shown through the console's receipt view.
-using print_test::connect_to;
-using print_test::reply_with;
-using print_test::state_file;
-
-// What the child sends on `fd` until it closes, `limit` bytes have come, or two
-// seconds pass.
-std::string receive(int fd, std::size_t limit = SIZE_MAX) {
-    timeval tv{2, 0};
+// What the child sends on `fd` until it closes, `limit` bytes have come, or `seconds` pass.
+std::string receive(int fd, std::size_t limit = SIZE_MAX, long seconds = 2) {
+    timeval tv{seconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     std::string all;
     char chunk[64];
@@ -517,12 +492,7 @@ TEST(PrintServer, ASilentTerminalIsClosedAndOthersAreServed) {
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     // The silent ones got the reply and the end of the connection.
     for (int fd : silent) {
-        timeval tv{kPrintClientIdleSeconds + 3, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        std::string got(kPrintReplySize, '\0');
-        EXPECT_EQ(recv(fd, got.data(), got.size(), MSG_WAITALL),
-                  static_cast<ssize_t>(kPrintReplySize));
-        EXPECT_EQ(got, reply_with(0));
+        EXPECT_EQ(receive(fd, kPrintReplySize, kPrintClientIdleSeconds + 3), reply_with(0));
         char byte;
         EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the connection was ended";
         close(fd);
@@ -583,9 +553,7 @@ TEST(PrintServer, OnlyAllowedPeersPrint) {
 // "Save printed data": the chosen file is replaced whole, owner-only, or stays as it
 // was. A file that cannot be opened says nothing; a write that fails says why.
 TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
-    const std::string dir = test_work_dir() + "/receipt-save";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::string dir = fresh_test_dir("receipt-save");
     struct Case {
         const char* what;
         std::string file;
@@ -623,10 +591,8 @@ TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
         } else {
             EXPECT_EQ(read_file(dir + "/old.txt"), "OLD\n") << "the old file stays whole";
         }
-        std::size_t files = 0;
-        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
-            ++files;
-        EXPECT_EQ(files, 1u) << "no temporary file left behind";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
+            << "no temporary file left behind";
     }
     sigaction(SIGXFSZ, &previous, nullptr);
 }
@@ -634,11 +600,9 @@ TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
 TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
     // A child whose parent is already gone must not keep its port: a grandchild
     // serves, its parent (the middle process) exits at once.
-    ListenStep failed;
-    std::string error;
-    const int listen_fd = print_server_listen(0, "127.0.0.1", &failed, &error);
-    ASSERT_GE(listen_fd, 0) << error;
-    const int port = print_test::port_of(listen_fd);
+    const int listen_fd = listen_on_free_port();
+    ASSERT_GE(listen_fd, 0);
+    const int port = port_of(listen_fd);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const pid_t middle = fork();
@@ -659,6 +623,8 @@ TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
     close(fds[0]);
     // And the port is free again (the exiting child closes its descriptors one
     // after the other, so the socket may go a moment after the pipe).
+    ListenStep failed;
+    std::string error;
     int again = -1;
     for (int attempt = 0; again < 0 && attempt < 100; ++attempt) {
         again = print_server_listen(port, "127.0.0.1", &failed, &error);
