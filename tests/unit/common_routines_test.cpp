@@ -4,16 +4,12 @@
 #include "common_Routines.h"
 #include "test_util.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <clocale>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <tuple>
-#include <vector>
 
 namespace fs = std::filesystem;
 
