@@ -13,18 +13,13 @@
 #include "test_util.h"
 
 #include <glib.h>
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <mutex>
 #include <set>
-#include <string>
 #include <thread>
 #include <type_traits>
-#include <vector>
 
 namespace fs = std::filesystem;
 
