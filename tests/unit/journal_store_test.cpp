@@ -5,23 +5,16 @@
 #include "journal_export.h"
 #include "journal_json.h"
 #include "journal_store.h"
-#include "test_env.h"
 #include "test_util.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <optional>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
