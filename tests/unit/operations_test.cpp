@@ -8,14 +8,9 @@
 #include "sim_txn.h"
 #include "ui_components.h"
 
-#include <gtest/gtest.h>
-
 #include <cstddef>
-#include <cstring>
 #include <set>
-#include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 
