@@ -11,14 +11,9 @@
 #include "receipt_server.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <cstddef>
-#include <cstdlib>
-#include <sstream>
-#include <string>
 
 namespace {
 
