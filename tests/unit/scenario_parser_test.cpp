@@ -8,9 +8,6 @@
 #include "yaml_text.h"
 
 #include <glib.h>
-#include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace {
 
