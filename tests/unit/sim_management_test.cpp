@@ -1,21 +1,13 @@
 // The simulated terminal's management calls: clock, receipt printing, tracing, state, queries.
-#include "korvex.h"
 #include "print_child.h"
 #include "sim/sim_payment.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <thread>
-#include <vector>
 
 namespace {
 
