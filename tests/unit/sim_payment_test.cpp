@@ -2,17 +2,12 @@
 // every transaction type, transactions on earlier ones, the magic amounts, bad
 // requests, and the batch across a restart; and its event server, driven as the
 // till drives it.
-#include "korvex.h"
 #include "print_child.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <functional>
 #include <future>
 #include <thread>
-#include <vector>
 
 namespace {
 
