@@ -1,22 +1,12 @@
 // The simulated terminal's end of day (batch totals, tips, settlement, rates, tax-free
 // forms) and its value-added services (donation, mobile top-up and their persistence).
-#include "korvex.h"
 #include "print_child.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <array>
-#include <chrono>
-#include <cstring>
 #include <ctime>
 #include <future>
 #include <set>
-#include <vector>
 
 namespace {
 
