@@ -4,8 +4,6 @@
 // used.
 #include "test_util.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstdio>
