@@ -329,13 +329,11 @@ TEST(JunitReport, EscapesAndCountsFailures) {
         EXPECT_NE(xml.find(part), std::string::npos) << part << "\nin\n" << xml;
 }
 
-// The runner's answers to the terminal's questions, played in-process through its
-// engine against the simulated terminal: every question answered so that the sale
-// goes through, and a wrong password three times (the other answers and the defaults
-// are played, with their outcomes, by the shipped question scenarios). Each row checks
-// what the terminal made of the answer (the last transaction's status and host text),
-// that the terminal received the answer call as often as the answer needs, and that
-// the runner saw the question (the step's `asked`).
+// The runner's answers to the terminal's questions, played in-process against the
+// simulated terminal: every question answered so that the sale goes through, and a
+// wrong password three times (the other answers and defaults: the shipped question
+// scenarios). Each row checks the last transaction's status and host text, how often
+// the terminal received the answer call, and that the runner saw the question.
 struct Case {
     const char* question; // as a scenario names it
     const char* answer;   // the step's answer in YAML
@@ -362,16 +360,10 @@ const Case kCases[] = {
 };
 // clang-format on
 
-// A one-step scenario: the operation with its amount, the answer, and the
-// question the step expects to be asked.
 std::string scenario_of(const Case& c) {
-    std::ostringstream yaml;
-    yaml << "steps:\n"
-         << "  - op: " << c.op << "\n"
-         << "    inputs: {amount1: " << c.amount << "}\n";
-    yaml << "    answers: {" << c.question << ": " << c.answer << "}\n";
-    yaml << "    expect: {asked: [" << c.question << "]}\n";
-    return yaml.str();
+    return std::string("steps:\n  - op: ") + c.op + "\n    inputs: {amount1: " + c.amount +
+           "}\n    answers: {" + c.question + ": " + c.answer + "}\n    expect: {asked: [" +
+           c.question + "]}\n";
 }
 
 std::string failures_of(const CampaignResult& campaign) {
@@ -391,16 +383,12 @@ class RunnerPolicy : public SimStateTest {
 };
 
 TEST_F(RunnerPolicy, EveryAnswerToEveryQuestionEndsTheTransactionAsTheTerminalSays) {
-    RunOptions options;
-    options.junit.clear();
-    options.journal.clear();
+    RunOptions options = quiet();
     options.print_port = kPrintPort;
-    std::filesystem::create_directories(state_dir_);
     for (const Case& c : kCases) {
         const std::string yaml = scenario_of(c);
         SCOPED_TRACE(yaml);
-        const std::string path = state_dir_ + "/policy.yaml";
-        std::ofstream(path) << yaml;
+        const std::string path = write_file("policy.yaml", yaml);
         const std::size_t calls_before = calls(c.answer_call);
 
         std::ostringstream out, err;
