@@ -23,9 +23,6 @@ std::string hex(const std::string& bytes) {
     return out;
 }
 
-// ---------------------------------------------------------------------------
-// Lookups
-
 TEST(CodeTables, IndexedTablesAtTheirEdges) {
     for (const auto& [idx, name] : std::vector<std::pair<int, const char*>>{
              {0, "SALE"}, {15, "PRE-AUTH INCREMENT"}, {16, ""}, {-1, ""}, {INT_MIN, ""}})
@@ -85,9 +82,6 @@ TEST(CodeTables, CurrencySymbolBytes) {
         EXPECT_EQ(hex(bytes), hex(std::string(out.get(), bytes.size()))) << code;
     }
 }
-
-// ---------------------------------------------------------------------------
-// Text helpers
 
 // Restores the locale that a case changed.
 class CharsetTest : public ::testing::Test {
