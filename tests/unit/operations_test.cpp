@@ -18,13 +18,9 @@ TEST(Operations, EveryWidgetOfEveryTableIsAWidgetOfTheWindow) {
     for (const Operation& op : all_operations()) {
         SCOPED_TRACE(op.name);
         for (const FieldInput& input : op.inputs)
-            if (input.widget) {
-                EXPECT_NE(widget_handle(input.widget), nullptr) << input.widget;
-            }
+            EXPECT_TRUE(!input.widget || widget_handle(input.widget)) << input.widget;
         for (const FieldOutput& output : op.outputs)
-            if (output.widget) {
-                EXPECT_NE(widget_handle(output.widget), nullptr) << output.widget;
-            }
+            EXPECT_TRUE(!output.widget || widget_handle(output.widget)) << output.widget;
     }
     EXPECT_EQ(widget_handle("txt_no_such_entry"), nullptr);
 }
@@ -91,19 +87,11 @@ struct Bytes {
         return std::string(reinterpret_cast<const char*>(b), n);
     }
     long number(std::size_t width) const {
-        long v = 0;
-        if (width == 1)
-            v = static_cast<signed char>(b[0]);
-        else if (width == 2) {
-            std::int16_t s;
-            std::memcpy(&s, b, 2);
-            v = s;
-        } else {
-            std::int32_t s;
-            std::memcpy(&s, b, 4);
-            v = s;
-        }
-        return v;
+        std::int16_t s16;
+        std::int32_t s32;
+        std::memcpy(&s16, b, 2);
+        std::memcpy(&s32, b, 4);
+        return width == 1 ? static_cast<signed char>(b[0]) : width == 2 ? s16 : s32;
     }
 };
 
