@@ -69,8 +69,7 @@ TEST(PrintJob, CutsKeepWholeCharacters) {
     EXPECT_STREQ(out, "1\n");
 }
 
-// The window side: the style digit and the character set. The styles of the wire
-// and the control characters are shown through the receipt view.
+// The window side (the wire's styles and control characters: through the receipt view).
 TEST(PrintJob, PipeLinesBecomeReceiptText) {
     struct Case {
         const char* name;
@@ -166,8 +165,7 @@ TEST(PrintJob, RepliesAreRecognisedOnlyWhole) {
     EXPECT_FALSE(parse_print_reply(bytes_of(good), 16, &status));
 }
 
-// The terminal's encoder and the console's reader must agree: every style the
-// sending side writes comes back as its style, with the text and the money signs.
+// The terminal's encoder and the console's reader agree on styles, text and money signs.
 TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
     const std::pair<PrintStyle, PrintJobFont> styles[] = {
         {PrintStyle::Normal, DEFAULT},         {PrintStyle::Bold, BOLD},
@@ -193,10 +191,8 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
     }
 }
 
-// The simulated terminal's printer against the console's real print-server child:
-// the receipt copies with their style bytes, and what the terminal does with each
-// printer status. The printer's functions are internal to libkorvex (hidden
-// symbols), so this test links their library of its own.
+// The simulated terminal's printer against the console's real print-server child. Its
+// functions are hidden symbols of libkorvex: this test links their library of its own.
 
 sim::ReceiptFacts sale() {
     return {.merchant_name = "CAF\xC3\x89 KORVEX",
@@ -244,9 +240,8 @@ TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
     EXPECT_EQ(lines[merchant + customer - 2], "PLEASE KEEP THIS RECEIPT4\n");
 }
 
-// A refusal stops the rest of that copy; the next copy is still tried.
-// The status is the first byte of the printer state file, 0 when there is none; the
-// child reads it for every job (the free-text print's statuses, one after the other).
+// A refusal stops the rest of that copy; the next copy is still tried. The status is
+// the state file's first byte (0 without one), read for every job.
 TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
     struct Case {
         const char* name;
@@ -366,7 +361,6 @@ TEST(SimPrinter, SenderToolPrintsTheReply) {
     EXPECT_NE(run("--style sideways x", 2).find("unknown style"), std::string::npos);
 }
 
-// The print server's child; the common styles are shown through the console's receipt view.
 // What the child sends on `fd` until it closes, `limit` bytes have come, or `seconds` pass.
 std::string receive(int fd, std::size_t limit = SIZE_MAX, long seconds = 2) {
     timeval tv{seconds, 0};
@@ -636,8 +630,6 @@ TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
         close(again);
 }
 
-// --- the console's own start, on the fixed port ---------------------------------
-
 bool wait_for_state(PrintServerState wanted, int timeout_ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (std::chrono::steady_clock::now() < until && print_server_state() != wanted &&
@@ -648,7 +640,6 @@ bool wait_for_state(PrintServerState wanted, int timeout_ms) {
 
 // Jobs on port 5187 reaching the console's view are tested through its window.
 TEST(PrintServerPort5187, BusyPortIsReportedAndAStartOnTheFreedPortServes) {
-    // Hold the port (unless another process already does).
     ListenStep failed;
     std::string error;
     const int holder = print_server_listen(kPrintPort, nullptr, &failed, &error);
