@@ -26,25 +26,21 @@ TEST(Operations, EveryWidgetOfEveryTableIsAWidgetOfTheWindow) {
 }
 
 TEST(Operations, NamesAreFoundWhateverTheirCaseBlanksAndDashes) {
-    struct Case {
-        const char* written;
-        const char* found; // null: none
-    };
-    const Case cases[] = {
-        {"sale", "SALE"},
-        {"pre-auth reversal", "PRE-AUTH REVERSAL"},
-        {"PRE_AUTH REVERSAL", "PRE-AUTH REVERSAL"},
-        {"preauth", "PRE-AUTH"},
-        {"Pre Auth Increment", "PRE-AUTH INCREMENT"},
-        {"last_transaction", "Last transaction"},
-        {"TERMINAL-STATUS", "Terminal status"},
-        {"set password", "Set password"},
-        {"pre-auth reversals", nullptr},
-        {"", nullptr},
-    };
-    for (const Case& c : cases) {
-        const Operation* op = find_operation(c.written);
-        EXPECT_STREQ(op ? op->name : nullptr, c.found) << c.written;
+    using Written = std::pair<const char*, const char*>; // as written, the name found or null
+    for (const auto& [written, name] : std::initializer_list<Written>{
+             {"sale", "SALE"},
+             {"pre-auth reversal", "PRE-AUTH REVERSAL"},
+             {"PRE_AUTH REVERSAL", "PRE-AUTH REVERSAL"},
+             {"preauth", "PRE-AUTH"},
+             {"Pre Auth Increment", "PRE-AUTH INCREMENT"},
+             {"last_transaction", "Last transaction"},
+             {"TERMINAL-STATUS", "Terminal status"},
+             {"set password", "Set password"},
+             {"pre-auth reversals", nullptr},
+             {"", nullptr},
+         }) {
+        const Operation* op = find_operation(written);
+        EXPECT_STREQ(op ? op->name : nullptr, name) << written;
     }
     // Folded alike, two operations could not both be named.
     std::set<const Operation*> found;
