@@ -281,12 +281,9 @@ TEST_F(JournalRecorderTest, AnUnopenableJournalIsReportedOnceAndOperationsGoOn) 
 // it: the entries wait in memory, and once the lock is gone they are all written,
 // save the oldest past the queue's limit, which an entry of their own counts.
 TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWrittenAfter) {
-    const struct {
-        std::size_t while_locked;
-        std::size_t lost;
-    } cases[] = {{3, 0}, {kJournalQueueLimit + 5, 5}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.while_locked);
+    using Locked = std::pair<std::size_t, std::size_t>; // entries while locked, of them lost
+    for (const auto [while_locked, dropped] : {Locked{3, 0}, Locked{kJournalQueueLimit + 5, 5}}) {
+        SCOPED_TRACE(while_locked);
         fs::remove(path_);
         heard.clear();
         journal_start(path_);
@@ -295,7 +292,7 @@ TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWritten
         sqlite3* other = nullptr;
         ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        for (std::size_t i = 0; i < c.while_locked; ++i) {
+        for (std::size_t i = 0; i < while_locked; ++i) {
             OperationActivity sale("SALE");
             sale.request(sale_request(std::to_string(i + 1).c_str()));
         }
@@ -311,21 +308,21 @@ TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWritten
         EXPECT_EQ(journal_failure(), "");
         const auto entries = written();
         journal_stop();
-        ASSERT_EQ(entries.size(), 1 + c.while_locked - c.lost + (c.lost ? 1 : 0));
+        ASSERT_EQ(entries.size(), 1 + while_locked - dropped + (dropped ? 1 : 0));
         // The oldest are the ones lost, in the entry that spans their time.
         const auto lost = std::find_if(entries.begin(), entries.end(), [](const JournalEntry& e) {
             return e.operation == "Journal entries lost";
         });
-        ASSERT_EQ(lost != entries.end(), c.lost > 0);
+        ASSERT_EQ(lost != entries.end(), dropped > 0);
         std::vector<std::size_t> kept; // the sales' amounts are their numbers
         for (const JournalEntry& e : entries)
             if (!e.amount.empty())
                 kept.push_back(std::stoul(e.amount));
         std::sort(kept.begin(), kept.end());
-        EXPECT_EQ(kept.front(), c.lost + 1);
-        EXPECT_EQ(kept.back(), c.while_locked);
-        if (c.lost) {
-            EXPECT_EQ(lost->status, std::to_string(c.lost) + " entries not written");
+        EXPECT_EQ(kept.front(), dropped + 1);
+        EXPECT_EQ(kept.back(), while_locked);
+        if (dropped) {
+            EXPECT_EQ(lost->status, std::to_string(dropped) + " entries not written");
             EXPECT_EQ(lost->host_text, problem);
         }
     }
