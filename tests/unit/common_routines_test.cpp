@@ -238,16 +238,13 @@ TEST(ReadLine, CountsConsumedAndStoredBytes) {
     std::rewind(file);
     // Exactly the documented size on the heap, so that a write past it is caught.
     auto buffer = std::make_unique<char[]>(kSettingsLineSize);
-    struct LineRead {
-        int consumed;
-        std::string text;
-    };
-    for (const LineRead& expected : {LineRead{301, std::string(300, 'a')},
-                                     LineRead{303, std::string(300, 'b')}, LineRead{1, "z"}}) {
+    for (const auto& [consumed, text] :
+         {std::pair{301, std::string(300, 'a')}, std::pair{303, std::string(300, 'b')},
+          std::pair{1, std::string("z")}}) {
         int length = -1;
-        EXPECT_EQ(expected.consumed, read_line(buffer.get(), &length, file));
-        EXPECT_EQ(static_cast<int>(expected.text.size()), length);
-        EXPECT_EQ(expected.text, std::string(buffer.get()));
+        EXPECT_EQ(consumed, read_line(buffer.get(), &length, file));
+        EXPECT_EQ(static_cast<int>(text.size()), length);
+        EXPECT_EQ(text, std::string(buffer.get()));
     }
     int length = 42;
     EXPECT_EQ(0, read_line(buffer.get(), &length, file)) << "at the end";
