@@ -43,19 +43,15 @@ TEST(PrintJob, UnpackKeepsTheLow16BitsOfTagAndLengthAndRejectsLeaveOutputsAlone)
 }
 
 TEST(PrintJob, CutsKeepWholeCharacters) {
-    struct Case {
-        std::string text;
-        std::size_t limit;
-        std::size_t expected;
-    };
-    for (const Case& c : std::vector<Case>{
+    for (const auto& [text, limit, expected] : std::vector<std::tuple<std::string, int, int>>{
              {"abc", 2, 2},
              {"a\xE2\x82\xAC", 3, 1}, // the euro sign would be split
              {"a\xE2\x82\xAC", 4, 4},
              {"\xF0\x9F\x98\x80x", 2, 0},
              {"\x80\x80\x80\x80\x80", 2, 0}, // malformed: never more than 3 bytes back
          })
-        EXPECT_EQ(utf8_prefix_length(c.text.data(), c.text.size(), c.limit), c.expected) << c.text;
+        EXPECT_EQ(utf8_prefix_length(text.data(), text.size(), limit), std::size_t(expected))
+            << text;
 
     // A pipe line keeps room for its style digit and line feed.
     char out[8];
@@ -312,18 +308,9 @@ TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
 }
 
 TEST(SimPrinter, AmountsAndLinesAsPrinted) {
-    struct Case {
-        long long minor;
-        int exponent;
-        int currency;
-        std::string text;
-    };
-    for (const Case& c : std::vector<Case>{
-             {-100, 2, 840, "-$1.00"},
-             {7, 3, 999, "999 0.007"},
-             {LLONG_MIN, 0, 840, "-$9223372036854775808"},
-         })
-        EXPECT_EQ(sim::format_amount(c.minor, c.exponent, c.currency), c.text);
+    EXPECT_EQ(sim::format_amount(-100, 2, 840), "-$1.00");
+    EXPECT_EQ(sim::format_amount(7, 3, 999), "999 0.007");
+    EXPECT_EQ(sim::format_amount(LLONG_MIN, 0, 840), "-$9223372036854775808");
 
     // A line too long for one job is cut to fit the till's single read.
     const std::string job = encode_print_line(PrintStyle::Centered, std::string(300, 'x'));
