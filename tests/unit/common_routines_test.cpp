@@ -1,6 +1,5 @@
-// Code tables and text helpers shared by every operation, and the settings file
-// ECRConf with the line reader under it. Each table is checked at its first and last
-// entries and just outside them, which proves the lookup.
+// Code tables and text helpers shared by every operation, and the settings file ECRConf
+// with its line reader. Tables are checked at both ends and just outside them.
 #include "common_Routines.h"
 #include "test_util.h"
 
