@@ -1,8 +1,6 @@
-// What the journal keeps of a record (card numbers masked, track data and passwords
-// left out, numbers decoded, texts made UTF-8) and the record descriptions it reads
-// them through; and the recorder: operations, the cashier's questions and receipt
-// lines become entries, written by its own thread; a journal it cannot write never
-// stops an operation.
+// What the journal keeps of a record (secrets masked or left out, numbers decoded, texts
+// made UTF-8), the record descriptions, and the recorder: operations, questions and
+// receipt lines become entries on its own thread; an unwritable journal stops nothing.
 #include "activity.h"
 #include "card_masking.h"
 #include "fields.h"
