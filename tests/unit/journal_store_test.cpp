@@ -1,6 +1,5 @@
-// The journal's database and its exports: round trips, paging, search by text and
-// dates, keeping, the files it refuses to open, and exports that read back to the
-// same entries.
+// The journal's database and its exports: round trips, paging, search by text and dates,
+// keeping, the files it refuses, and exports that read back to the same entries.
 #include "fields.h"
 #include "journal_export.h"
 #include "journal_json.h"
