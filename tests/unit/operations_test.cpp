@@ -1,7 +1,5 @@
-// The operation tables and the two field functions every reader and writer of
-// records goes through: the widgets the tables name exist, scenario names find
-// their operation, texts become request fields and fields become shown texts; and
-// operations played as the runner plays them.
+// The operation tables and the field functions every record goes through: widgets,
+// scenario names, texts to request fields, fields to shown texts; operations as played.
 #include "field_rules.h"
 #include "fields.h"
 #include "operations.h"
