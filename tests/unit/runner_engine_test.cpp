@@ -1,7 +1,5 @@
-// The engine in-process against the simulated terminal: what each step reports
-// when an expectation does not hold, the answers it gives to the terminal's
-// questions, and a print port taken stops the runner; its golden receipts and its
-// JUnit report.
+// The engine in-process against the simulated terminal: failed expectations, its answers
+// to the terminal's questions, a print port taken; golden receipts and the JUnit report.
 #include "golden.h"
 #include "junit.h"
 #include "play.h"
