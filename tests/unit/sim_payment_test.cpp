@@ -1,7 +1,5 @@
-// The simulated terminal's payment engine, through the library's own calls:
-// every transaction type, transactions on earlier ones, the magic amounts, bad
-// requests, and the batch across a restart; and its event server, driven as the
-// till drives it.
+// The simulated terminal's payment engine through the library's own calls, and its event
+// server driven as the till drives it.
 #include "print_child.h"
 #include "sim_txn.h"
 
