@@ -229,7 +229,9 @@ void expect_no_event_until_the_stop(std::chrono::milliseconds quiet) {
 class Sale {
   public:
     explicit Sale(std::string amount)
-        : result_(std::async(std::launch::async, [=] { return launch({"00", amount}); })) {}
+        : result_(std::async(std::launch::async, [=] {
+              return launch({"00", amount});
+          })) {}
     std::string status() {
         EXPECT_EQ(result_.wait_for(10s), std::future_status::ready) << "the sale did not end";
         out = result_.get();
