@@ -156,9 +156,10 @@ using Fields = std::map<std::string, std::string>; // the fields that are not em
 
 Fields fields_of(const SettingsSave& s) {
     Fields fields;
-#define ADD(f) if (strnlen(s.f, sizeof s.f)) fields[#f] = std::string(s.f, strnlen(s.f, sizeof s.f));
+#define ADD(f) fields[#f] = std::string(s.f, strnlen(s.f, sizeof s.f));
     SETTINGS_FIELDS(ADD);
 #undef ADD
+    std::erase_if(fields, [](const auto& field) { return field.second.empty(); });
     return fields;
 }
 
