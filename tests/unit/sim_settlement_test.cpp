@@ -40,16 +40,6 @@ Figures figures(const SettlementResponseOut& o) {
             number(o.RefundsVoidCountOut), number(o.RefundsVoidAmountOut)};
 }
 
-AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,
-                       const std::string& old_tip, const std::string& new_tip) {
-    AdjustTipAmountIn in{};
-    put(in.InvoiceNumberIn, invoice);
-    put(in.TotalAmountIn, total);
-    put(in.OldTipAmountIn, old_tip);
-    put(in.NewTipAmountIn, new_tip);
-    return answer_of(AdjustTipAmount, in);
-}
-
 using SimSettlement = SimNoTillTest;
 
 // Every type's category in the open batch's data and the settlement: the batch
@@ -134,7 +124,12 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        const AdjustTipAmountOut out = tip(c.invoice, c.total, c.old_tip, c.new_tip);
+        AdjustTipAmountIn in{};
+        put(in.InvoiceNumberIn, c.invoice);
+        put(in.TotalAmountIn, c.total);
+        put(in.OldTipAmountIn, c.old_tip);
+        put(in.NewTipAmountIn, c.new_tip);
+        const AdjustTipAmountOut out = answer_of(AdjustTipAmount, in);
         EXPECT_EQ(out.TipUpdateResultOut, c.result);
         EXPECT_EQ(out.DiagRequestOut, c.diag);
     }
