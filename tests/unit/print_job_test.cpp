@@ -55,11 +55,7 @@ TEST(PrintJob, CutsKeepWholeCharacters) {
 
     // A pipe line keeps room for its style digit and line feed.
     char out[8];
-    EXPECT_EQ(format_pipe_line(out, sizeof out,
-                               "abc\xE2\x82\xAC"
-                               "d",
-                               CENTER_TEXT),
-              5u);
+    EXPECT_EQ(format_pipe_line(out, sizeof out, "abc\u20ACd", CENTER_TEXT), 5u);
     EXPECT_STREQ(out, "abc4\n");
     EXPECT_EQ(format_pipe_line(out, sizeof out, "", BOLD), 2u);
     EXPECT_STREQ(out, "1\n");
@@ -171,9 +167,7 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
     };
     for (const auto& [style, font] : styles) {
         SCOPED_TRACE(static_cast<int>(style));
-        std::string bytes = encode_print_line(style, "Caf\xC3\xA9 \xE2\x82\xAC"
-                                                     "5 \xC2\xA3"
-                                                     "1");
+        std::string bytes = encode_print_line(style, "Caf\u00E9 \u20AC5 \u00A31");
         unsigned short tag = 0, length = 0;
         unsigned char line[kPrintBufferSize] = {};
         ASSERT_TRUE(
@@ -181,9 +175,7 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
         char text[kPrintBufferSize] = {};
         EXPECT_EQ(scan_print_line(line, bytes.size() - 16, text, sizeof text), font);
         // Latin-1 stays a byte (the window converts it); the signs come as UTF-8.
-        EXPECT_STREQ(text, "Caf\xE9 \xE2\x82\xAC"
-                           "5 \xC2\xA3"
-                           "1");
+        EXPECT_STREQ(text, "Caf\xE9 \u20AC5 \u00A31");
     }
 }
 
@@ -229,8 +221,7 @@ TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
     EXPECT_EQ(lines[4], "MERCHANT COPY4\n");
     // Label and value over 32 columns.
     EXPECT_EQ(lines[7], "CARD" + std::string(12, ' ') + "************12340\n");
-    EXPECT_EQ(lines[11], "TOTAL \xE2\x82\xAC"
-                         "12.346\n"); // double size, the euro byte expanded
+    EXPECT_EQ(lines[11], "TOTAL \u20AC12.346\n"); // double size, the euro byte expanded
     EXPECT_EQ(lines[13], "APPROVED4\n");
     EXPECT_EQ(lines[merchant + 4], "CUSTOMER COPY4\n");
     EXPECT_EQ(lines[merchant + customer - 2], "PLEASE KEEP THIS RECEIPT4\n");
@@ -339,12 +330,9 @@ TEST(SimPrinter, SenderToolPrintsTheReply) {
         return out;
     };
     // Latin-1 goes as its byte, the euro as the printer's; the child expands only the euro.
-    const std::string out = run("--style bold 'Caf\xC3\xA9 \xE2\x82\xAC"
-                                "5'",
-                                0);
+    const std::string out = run("--style bold 'Caf\u00E9 \u20AC5'", 0);
     EXPECT_NE(out.find("status 1 (out of paper)"), std::string::npos) << out;
-    EXPECT_EQ(child.next_line(), "Caf\xE9 \xE2\x82\xAC"
-                                 "51\n");
+    EXPECT_EQ(child.next_line(), "Caf\xE9 \u20AC51\n");
     EXPECT_NE(run("--style sideways x", 2).find("unknown style"), std::string::npos);
 }
 
