@@ -154,29 +154,24 @@ TEST_F(JournalRecorderTest, ConcurrentOperationsKeepTheirOwnRecordsAndPolledStat
 
 TEST_F(JournalRecorderTest, PolledOperationsAreWrittenOnlyWhenTheirAnswerChanges) {
     journal_start(path_);
-    // Each step: the answer's status, or its result code when no record came.
-    const struct {
-        const char* status;
-        short code;
-        bool written;
-    } steps[] = {
+    // Each step: the answer's status, or its result code when no record came; written.
+    const std::tuple<const char*, short, bool> steps[] = {
         {nullptr, -4, true},                       // the first answer, though it has no record
         {nullptr, -4, false}, {nullptr, -7, true}, // another result code
         {"00", 0, true},      {"00", 0, false},    {"05", 0, true},
         {"00", 0, true},      {"00", 0, false},
     };
-    std::vector<int> expected;
-    for (int i = 0; i < static_cast<int>(std::size(steps)); ++i) {
+    std::size_t expected = 0;
+    for (const auto& [status, code, kept] : steps) {
         OperationActivity poll("Terminal status", Journaling::WhenChanged);
-        if (steps[i].status)
-            poll.response(sale_response(steps[i].status));
+        if (status)
+            poll.response(sale_response(status));
         else
-            poll.result(steps[i].code);
-        if (steps[i].written)
-            expected.push_back(i);
+            poll.result(code);
+        expected += kept;
     }
     const auto entries = written();
-    ASSERT_EQ(entries.size(), expected.size());
+    ASSERT_EQ(entries.size(), expected);
     EXPECT_EQ(entries[0].result_code, -4);
     EXPECT_EQ(entries[1].result_code, -7);
     EXPECT_EQ(entries[2].status, "Authorised");
