@@ -207,15 +207,9 @@ std::vector<IgnoreRule> rules(std::initializer_list<const char*> names) {
     return out;
 }
 
-struct IgnoreCase {
-    const char* rule;
-    const char* line;
-    const char* golden;
-};
-
-// Lines as the simulated terminal prints them (label and value spread over the
-// receipt's width), and as other terminals write dates and codes.
-const IgnoreCase kIgnoreCases[] = {
+// Rule, line, golden line: lines as the simulated terminal prints them (label and value
+// spread over the receipt's width), and as other terminals write dates and codes.
+const std::tuple<const char*, const char*, const char*> kIgnoreCases[] = {
     {"date", "2026-12-06 14:03:59", "<date> 14:03:59"},
     {"date", "DATE 06/12/2026  TIME 14:03", "DATE <date>  TIME 14:03"},
     {"date", "TOTAL \xE2\x82\xAC" "45.00", "TOTAL \xE2\x82\xAC" "45.00"},
@@ -234,8 +228,8 @@ const IgnoreCase kIgnoreCases[] = {
 };
 
 TEST(GoldenReceipt, IgnoreRulesReplaceWhatChangesByNature) {
-    for (const IgnoreCase& c : kIgnoreCases)
-        EXPECT_EQ(golden_line(c.line, rules({c.rule})), c.golden) << c.rule << ": " << c.line;
+    for (const auto& [rule, line, golden] : kIgnoreCases)
+        EXPECT_EQ(golden_line(line, rules({rule})), golden) << rule << ": " << line;
 }
 
 TEST(GoldenReceipt, CardNumbersAreMaskedAndOwnPatternsApply) {
