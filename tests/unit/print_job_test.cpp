@@ -230,28 +230,26 @@ TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
 // A refusal stops the rest of that copy; the next copy is still tried. The status is
 // the state file's first byte (0 without one), read for every job.
 TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
-    struct Case {
-        const char* name;
-        std::optional<std::string> state; // the file's bytes, or no file
-        sim::PrintOutcome outcome;
-    };
+    using Status = std::tuple<const char*, std::optional<std::string>, sim::PrintOutcome>;
     const std::size_t merchant = sim::build_receipt(sale(), sim::ReceiptCopy::Merchant).size();
     const std::size_t customer = sim::build_receipt(sale(), sim::ReceiptCopy::Customer).size();
-    for (const Case& c :
-         {Case{"no state file", std::nullopt, sim::PrintOutcome::Printed},
-          Case{"an empty file", "", sim::PrintOutcome::Printed},
-          Case{"unknown status counts as printed", "\7", sim::PrintOutcome::Printed},
-          Case{"out of paper", "\1", sim::PrintOutcome::PaperOut},
-          Case{"printer error; the first byte counts", "\2\1", sim::PrintOutcome::PrinterError}}) {
-        SCOPED_TRACE(c.name);
+    // The state file's bytes (or no file) and the outcome of each copy.
+    for (const auto& [name, state, outcome] :
+         {Status{"no state file", std::nullopt, sim::PrintOutcome::Printed},
+          Status{"an empty file", "", sim::PrintOutcome::Printed},
+          Status{"unknown status counts as printed", "\7", sim::PrintOutcome::Printed},
+          Status{"out of paper", "\1", sim::PrintOutcome::PaperOut},
+          Status{"printer error; the first byte counts", "\2\1",
+                 sim::PrintOutcome::PrinterError}}) {
+        SCOPED_TRACE(name);
         SimTill child("PrinterState-sim-status");
-        if (c.state)
-            write_file("PrinterState-sim-status", *c.state);
+        if (state)
+            write_file("PrinterState-sim-status", *state);
         const sim::ReceiptsResult result = sim::print_transaction_receipts(sale());
-        const bool whole = c.outcome == sim::PrintOutcome::Printed;
+        const bool whole = outcome == sim::PrintOutcome::Printed;
         for (const auto& [copy, size] :
              {std::pair{result.merchant, merchant}, std::pair{result.customer, customer}}) {
-            EXPECT_EQ(copy.outcome, c.outcome) << copy.detail;
+            EXPECT_EQ(copy.outcome, outcome) << copy.detail;
             EXPECT_EQ(copy.lines_total, size);
             EXPECT_EQ(copy.lines_answered, whole ? size : 1);
         }
