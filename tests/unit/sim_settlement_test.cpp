@@ -258,12 +258,8 @@ PenniesConfigDataOut donation_configuration() {
 
 // The mode and the totals outlive a restart; a refused mode changes nothing.
 TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
-    struct Case {
-        short mode; // -1: never set
-        const char* amount;
-        const char* donation;
-    };
-    const Case cases[] = {
+    // The mode set (-1: never), the sale's amount and its donation.
+    const std::tuple<short, const char*, const char*> sales[] = {
         {-1, "1230", ""},            // donation not set up yet
         {0, "1230", "000000000070"}, // 12.30 rounded up to 13.00
         {0, "1299", "000000000001"},
@@ -273,16 +269,16 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
     };
     long count = 0;
     long value = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("mode ") + std::to_string(c.mode) + " amount " + c.amount);
-        if (c.mode >= 0) {
-            ASSERT_EQ(set_donation_mode(c.mode), 0);
+    for (const auto& [mode, amount, donation] : sales) {
+        SCOPED_TRACE(std::string("mode ") + std::to_string(mode) + " amount " + amount);
+        if (mode >= 0) {
+            ASSERT_EQ(set_donation_mode(mode), 0);
         }
-        const Transaction_out out = launch({"00", c.amount});
-        EXPECT_EQ(text_of(out.DonationAmountOut), c.donation);
-        if (*c.donation) {
+        const Transaction_out out = launch({"00", amount});
+        EXPECT_EQ(text_of(out.DonationAmountOut), donation);
+        if (*donation) {
             ++count;
-            value += std::atol(c.donation);
+            value += std::atol(donation);
         }
         const PenniesConfigDataOut config = donation_configuration();
         EXPECT_EQ(number(config.TxnCountOut), count);
