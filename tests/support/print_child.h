@@ -1,6 +1,5 @@
-// The print server's real child process on a loopback port of its own, for tests
-// that talk to it over sockets without a window: the test reads the pipe lines
-// that the window process would get.
+// The print server's real child process on a loopback port of its own, for tests that
+// talk to it over sockets without a window, reading the pipe lines the window would get.
 #pragma once
 
 #include "print_job.h"

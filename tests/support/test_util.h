@@ -1,5 +1,6 @@
 // Small helpers shared by the tests: fixed-width record fields, files, the
-// environment, and a fresh state folder for the simulated terminal.
+// environment, and a fresh state folder for the simulated terminal. Brings GoogleTest
+// and the standard headers below to every test that includes it.
 #pragma once
 
 #include "korvex_sim.h"

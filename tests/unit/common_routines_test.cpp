@@ -1,19 +1,14 @@
-// Code tables and text helpers shared by every operation, and the settings file
-// ECRConf with the line reader under it. Each table is checked at its first and last
-// entries and just outside them, which proves the lookup.
+// Code tables and text helpers shared by every operation, and the settings file ECRConf
+// with its line reader. Tables are checked at both ends and just outside them.
 #include "common_Routines.h"
 #include "test_util.h"
-
-#include <gtest/gtest.h>
 
 #include <climits>
 #include <clocale>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <tuple>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -26,9 +21,6 @@ std::string hex(const std::string& bytes) {
         out += std::string{digits[b >> 4], digits[b & 15], ' '};
     return out;
 }
-
-// ---------------------------------------------------------------------------
-// Lookups
 
 TEST(CodeTables, IndexedTablesAtTheirEdges) {
     for (const auto& [idx, name] : std::vector<std::pair<int, const char*>>{
@@ -89,9 +81,6 @@ TEST(CodeTables, CurrencySymbolBytes) {
         EXPECT_EQ(hex(bytes), hex(std::string(out.get(), bytes.size()))) << code;
     }
 }
-
-// ---------------------------------------------------------------------------
-// Text helpers
 
 // Restores the locale that a case changed.
 class CharsetTest : public ::testing::Test {
@@ -165,21 +154,13 @@ class SettingsFileTest : public ::testing::Test {
 
 using Fields = std::map<std::string, std::string>; // the fields that are not empty
 
-// One readable line per field, so that a failure shows which field differs.
-std::string dump(const Fields& fields) {
-    std::string out;
-#define ADD(f) out += #f "=[" + (fields.count(#f) ? fields.at(#f) : "") + "]\n";
-    SETTINGS_FIELDS(ADD);
-#undef ADD
-    return out;
-}
-
-std::string dump(const SettingsSave& s) {
+Fields fields_of(const SettingsSave& s) {
     Fields fields;
 #define ADD(f) fields[#f] = std::string(s.f, strnlen(s.f, sizeof s.f));
     SETTINGS_FIELDS(ADD);
 #undef ADD
-    return dump(fields);
+    std::erase_if(fields, [](const auto& field) { return field.second.empty(); });
+    return fields;
 }
 
 // Defaults without a file, any order of keys, CR LF, colons in values and a cut
@@ -217,7 +198,7 @@ TEST_F(SettingsFileTest, ReadsLinesAsKeyColonValue) {
         write_file(c.file);
         g_SettingStruct = SettingsSave{};
         ReadSettingFile();
-        EXPECT_EQ(dump(c.expected), dump(g_SettingStruct));
+        EXPECT_EQ(c.expected, fields_of(g_SettingStruct));
         // It holds a password: a file left readable (written here with the umask's
         // mode) is the owner's alone once read.
         EXPECT_EQ(fs::status("ECRConf").permissions(), fs::perms(0600));
@@ -255,16 +236,13 @@ TEST(ReadLine, CountsConsumedAndStoredBytes) {
     std::rewind(file);
     // Exactly the documented size on the heap, so that a write past it is caught.
     auto buffer = std::make_unique<char[]>(kSettingsLineSize);
-    struct LineRead {
-        int consumed;
-        std::string text;
-    };
-    for (const LineRead& expected : {LineRead{301, std::string(300, 'a')},
-                                     LineRead{303, std::string(300, 'b')}, LineRead{1, "z"}}) {
+    for (const auto& [consumed, text] :
+         {std::pair{301, std::string(300, 'a')}, std::pair{303, std::string(300, 'b')},
+          std::pair{1, std::string("z")}}) {
         int length = -1;
-        EXPECT_EQ(expected.consumed, read_line(buffer.get(), &length, file));
-        EXPECT_EQ(static_cast<int>(expected.text.size()), length);
-        EXPECT_EQ(expected.text, std::string(buffer.get()));
+        EXPECT_EQ(consumed, read_line(buffer.get(), &length, file));
+        EXPECT_EQ(static_cast<int>(text.size()), length);
+        EXPECT_EQ(text, std::string(buffer.get()));
     }
     int length = 42;
     EXPECT_EQ(0, read_line(buffer.get(), &length, file)) << "at the end";

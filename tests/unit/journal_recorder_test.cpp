@@ -1,8 +1,6 @@
-// What the journal keeps of a record (card numbers masked, track data and passwords
-// left out, numbers decoded, texts made UTF-8) and the record descriptions it reads
-// them through; and the recorder: operations, the cashier's questions and receipt
-// lines become entries, written by its own thread; a journal it cannot write never
-// stops an operation.
+// What the journal keeps of a record (secrets masked or left out, numbers decoded, texts
+// made UTF-8), the record descriptions, and the recorder: operations, questions and
+// receipt lines become entries on its own thread; an unwritable journal stops nothing.
 #include "activity.h"
 #include "card_masking.h"
 #include "fields.h"
@@ -13,18 +11,13 @@
 #include "test_util.h"
 
 #include <glib.h>
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <mutex>
 #include <set>
-#include <string>
 #include <thread>
 #include <type_traits>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -161,29 +154,24 @@ TEST_F(JournalRecorderTest, ConcurrentOperationsKeepTheirOwnRecordsAndPolledStat
 
 TEST_F(JournalRecorderTest, PolledOperationsAreWrittenOnlyWhenTheirAnswerChanges) {
     journal_start(path_);
-    // Each step: the answer's status, or its result code when no record came.
-    const struct {
-        const char* status;
-        short code;
-        bool written;
-    } steps[] = {
+    // Each step: the answer's status, or its result code when no record came; written.
+    const std::tuple<const char*, short, bool> steps[] = {
         {nullptr, -4, true},                       // the first answer, though it has no record
         {nullptr, -4, false}, {nullptr, -7, true}, // another result code
         {"00", 0, true},      {"00", 0, false},    {"05", 0, true},
         {"00", 0, true},      {"00", 0, false},
     };
-    std::vector<int> expected;
-    for (int i = 0; i < static_cast<int>(std::size(steps)); ++i) {
+    std::size_t expected = 0;
+    for (const auto& [status, code, kept] : steps) {
         OperationActivity poll("Terminal status", Journaling::WhenChanged);
-        if (steps[i].status)
-            poll.response(sale_response(steps[i].status));
+        if (status)
+            poll.response(sale_response(status));
         else
-            poll.result(steps[i].code);
-        if (steps[i].written)
-            expected.push_back(i);
+            poll.result(code);
+        expected += kept;
     }
     const auto entries = written();
-    ASSERT_EQ(entries.size(), expected.size());
+    ASSERT_EQ(entries.size(), expected);
     EXPECT_EQ(entries[0].result_code, -4);
     EXPECT_EQ(entries[1].result_code, -7);
     EXPECT_EQ(entries[2].status, "Authorised");
@@ -286,12 +274,9 @@ TEST_F(JournalRecorderTest, AnUnopenableJournalIsReportedOnceAndOperationsGoOn) 
 // it: the entries wait in memory, and once the lock is gone they are all written,
 // save the oldest past the queue's limit, which an entry of their own counts.
 TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWrittenAfter) {
-    const struct {
-        std::size_t while_locked;
-        std::size_t lost;
-    } cases[] = {{3, 0}, {kJournalQueueLimit + 5, 5}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.while_locked);
+    using Locked = std::pair<std::size_t, std::size_t>; // entries while locked, of them lost
+    for (const auto [while_locked, dropped] : {Locked{3, 0}, Locked{kJournalQueueLimit + 5, 5}}) {
+        SCOPED_TRACE(while_locked);
         fs::remove(path_);
         heard.clear();
         journal_start(path_);
@@ -300,7 +285,7 @@ TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWritten
         sqlite3* other = nullptr;
         ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        for (std::size_t i = 0; i < c.while_locked; ++i) {
+        for (std::size_t i = 0; i < while_locked; ++i) {
             OperationActivity sale("SALE");
             sale.request(sale_request(std::to_string(i + 1).c_str()));
         }
@@ -316,21 +301,21 @@ TEST_F(JournalRecorderTest, EntriesWaitWhileTheJournalTakesNoWritesAndAreWritten
         EXPECT_EQ(journal_failure(), "");
         const auto entries = written();
         journal_stop();
-        ASSERT_EQ(entries.size(), 1 + c.while_locked - c.lost + (c.lost ? 1 : 0));
+        ASSERT_EQ(entries.size(), 1 + while_locked - dropped + (dropped ? 1 : 0));
         // The oldest are the ones lost, in the entry that spans their time.
         const auto lost = std::find_if(entries.begin(), entries.end(), [](const JournalEntry& e) {
             return e.operation == "Journal entries lost";
         });
-        ASSERT_EQ(lost != entries.end(), c.lost > 0);
+        ASSERT_EQ(lost != entries.end(), dropped > 0);
         std::vector<std::size_t> kept; // the sales' amounts are their numbers
         for (const JournalEntry& e : entries)
             if (!e.amount.empty())
                 kept.push_back(std::stoul(e.amount));
         std::sort(kept.begin(), kept.end());
-        EXPECT_EQ(kept.front(), c.lost + 1);
-        EXPECT_EQ(kept.back(), c.while_locked);
-        if (c.lost) {
-            EXPECT_EQ(lost->status, std::to_string(c.lost) + " entries not written");
+        EXPECT_EQ(kept.front(), dropped + 1);
+        EXPECT_EQ(kept.back(), while_locked);
+        if (dropped) {
+            EXPECT_EQ(lost->status, std::to_string(dropped) + " entries not written");
             EXPECT_EQ(lost->host_text, problem);
         }
     }

@@ -1,27 +1,19 @@
-// The journal's database and its exports: round trips, paging, search by text and
-// dates, keeping, the files it refuses to open, and exports that read back to the
-// same entries.
+// The journal's database and its exports: round trips, paging, search by text and dates,
+// keeping, the files it refuses, and exports that read back to the same entries.
 #include "fields.h"
 #include "journal_export.h"
 #include "journal_json.h"
 #include "journal_store.h"
-#include "test_env.h"
 #include "test_util.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <optional>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -313,23 +305,19 @@ TEST_F(JournalStoreTest, ASearchFindingManyEntriesCountsUpToTheLimit) {
         "'', 'sale' FROM i";
     ASSERT_EQ(run_sql(path_, fill), "");
     auto store = open_store();
-    const struct {
-        JournalQuery query;
-        std::int64_t count;
-    } cases[] = {
-        {q("sale"), JournalStore::kCountLimit + 1},
-        {q("12.50"), JournalStore::kCountLimit + 1},
-        {q("sa"), JournalStore::kCountLimit + 1},
-        {q("sale", 1000, 6000), 5},
-        {q("", 1000, 6000), 5},
-        {q(""), n},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(store->count(c.query), c.count) << c.query.text;
-        const auto page = store->find(c.query, nullptr, 3);
-        ASSERT_FALSE(page.empty()) << c.query.text;
-        EXPECT_EQ(page[0].started_ms, std::min(n * 1000, c.query.to_ms.value_or(INT64_MAX) - 1000))
-            << c.query.text;
+    for (const auto& [query, count] : std::initializer_list<std::pair<JournalQuery, std::int64_t>>{
+             {q("sale"), JournalStore::kCountLimit + 1},
+             {q("12.50"), JournalStore::kCountLimit + 1},
+             {q("sa"), JournalStore::kCountLimit + 1},
+             {q("sale", 1000, 6000), 5},
+             {q("", 1000, 6000), 5},
+             {q(""), n},
+         }) {
+        EXPECT_EQ(store->count(query), count) << query.text;
+        const auto page = store->find(query, nullptr, 3);
+        ASSERT_FALSE(page.empty()) << query.text;
+        EXPECT_EQ(page[0].started_ms, std::min(n * 1000, query.to_ms.value_or(INT64_MAX) - 1000))
+            << query.text;
     }
 }
 
@@ -345,16 +333,12 @@ TEST_F(JournalStoreTest, PurgeDeletesOlderEntriesWithTheirRecordsAndKeepDaysPers
             JournalEntry e = sale(t);
             append(*store, e);
         }
-        const struct {
-            std::int64_t now_ms;
-            int deleted;
-        } purges[] = {
-            {2 * kDay + 2000, 2},   // clock behind the newest entry: from now, 1000 and 1999
-            {20 * 365 * kDay, 1},   // clock years ahead: from the newest entry, kDay only
-            {20 * 365 * kDay, 0},
-        };
-        for (const auto& p : purges)
-            EXPECT_EQ(store->purge_expired(p.now_ms), p.deleted) << p.now_ms;
+        // Clock behind the newest entry: from now, 1000 and 1999 go; clock years ahead:
+        // from the newest entry, kDay only.
+        for (const auto& [now_ms, deleted] :
+             {std::pair{2 * kDay + 2000, 2}, std::pair{20 * 365 * kDay, 1},
+              std::pair{20 * 365 * kDay, 0}})
+            EXPECT_EQ(store->purge_expired(now_ms), deleted) << now_ms;
         EXPECT_EQ(store->count({}), 2);
         EXPECT_TRUE(store->set_keep_days(30));
         EXPECT_FALSE(store->set_keep_days(0));

@@ -1,21 +1,14 @@
-// The operation tables and the two field functions every reader and writer of
-// records goes through: the widgets the tables name exist, scenario names find
-// their operation, texts become request fields and fields become shown texts; and
-// operations played as the runner plays them.
+// The operation tables and the field functions every record goes through: widgets,
+// scenario names, texts to request fields, fields to shown texts; operations as played.
 #include "field_rules.h"
 #include "fields.h"
 #include "operations.h"
 #include "sim_txn.h"
 #include "ui_components.h"
 
-#include <gtest/gtest.h>
-
 #include <cstddef>
-#include <cstring>
 #include <set>
-#include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -23,37 +16,29 @@ TEST(Operations, EveryWidgetOfEveryTableIsAWidgetOfTheWindow) {
     for (const Operation& op : all_operations()) {
         SCOPED_TRACE(op.name);
         for (const FieldInput& input : op.inputs)
-            if (input.widget) {
-                EXPECT_NE(widget_handle(input.widget), nullptr) << input.widget;
-            }
+            EXPECT_TRUE(!input.widget || widget_handle(input.widget)) << input.widget;
         for (const FieldOutput& output : op.outputs)
-            if (output.widget) {
-                EXPECT_NE(widget_handle(output.widget), nullptr) << output.widget;
-            }
+            EXPECT_TRUE(!output.widget || widget_handle(output.widget)) << output.widget;
     }
     EXPECT_EQ(widget_handle("txt_no_such_entry"), nullptr);
 }
 
 TEST(Operations, NamesAreFoundWhateverTheirCaseBlanksAndDashes) {
-    struct Case {
-        const char* written;
-        const char* found; // null: none
-    };
-    const Case cases[] = {
-        {"sale", "SALE"},
-        {"pre-auth reversal", "PRE-AUTH REVERSAL"},
-        {"PRE_AUTH REVERSAL", "PRE-AUTH REVERSAL"},
-        {"preauth", "PRE-AUTH"},
-        {"Pre Auth Increment", "PRE-AUTH INCREMENT"},
-        {"last_transaction", "Last transaction"},
-        {"TERMINAL-STATUS", "Terminal status"},
-        {"set password", "Set password"},
-        {"pre-auth reversals", nullptr},
-        {"", nullptr},
-    };
-    for (const Case& c : cases) {
-        const Operation* op = find_operation(c.written);
-        EXPECT_STREQ(op ? op->name : nullptr, c.found) << c.written;
+    using Written = std::pair<const char*, const char*>; // as written, the name found or null
+    for (const auto& [written, name] : std::initializer_list<Written>{
+             {"sale", "SALE"},
+             {"pre-auth reversal", "PRE-AUTH REVERSAL"},
+             {"PRE_AUTH REVERSAL", "PRE-AUTH REVERSAL"},
+             {"preauth", "PRE-AUTH"},
+             {"Pre Auth Increment", "PRE-AUTH INCREMENT"},
+             {"last_transaction", "Last transaction"},
+             {"TERMINAL-STATUS", "Terminal status"},
+             {"set password", "Set password"},
+             {"pre-auth reversals", nullptr},
+             {"", nullptr},
+         }) {
+        const Operation* op = find_operation(written);
+        EXPECT_STREQ(op ? op->name : nullptr, name) << written;
     }
     // Folded alike, two operations could not both be named.
     std::set<const Operation*> found;
@@ -96,19 +81,11 @@ struct Bytes {
         return std::string(reinterpret_cast<const char*>(b), n);
     }
     long number(std::size_t width) const {
-        long v = 0;
-        if (width == 1)
-            v = static_cast<signed char>(b[0]);
-        else if (width == 2) {
-            std::int16_t s;
-            std::memcpy(&s, b, 2);
-            v = s;
-        } else {
-            std::int32_t s;
-            std::memcpy(&s, b, 4);
-            v = s;
-        }
-        return v;
+        std::int16_t s16;
+        std::int32_t s32;
+        std::memcpy(&s16, b, 2);
+        std::memcpy(&s32, b, 4);
+        return width == 1 ? static_cast<signed char>(b[0]) : width == 2 ? s16 : s32;
     }
 };
 

@@ -1,28 +1,18 @@
-// The print-job reader's pieces that the wire cannot reach on their own: the
-// unpacked Tag and Length, the cuts at a character boundary, the window side's
-// conversion of a pipe line, the encoders that testers' tools use, and one job
-// read alike by the console and the runner; the simulated terminal's printer against
-// the console's real print-server child; and that child over real loopback sockets:
-// the byte rules of the style scan, malformed and truncated jobs, the 17-byte reply
-// and its status byte, terminals that hang up or stay silent, and the production
-// start on port 5187.
+// The print-job reader's pieces the wire cannot reach, the encoders testers' tools use,
+// the simulated terminal's printer, and the console's print-server child over loopback
+// sockets: style scan, malformed jobs, the reply, hang-ups, silence, port 5187.
 #include "print_child.h"
-#include "print_job.h"
 #include "receipt_server.h"
 #include "sim/sim_printer.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
-#include <chrono>
 #include <climits>
 #include <thread>
-#include <vector>
 
 namespace {
 
-using print_test::job;
+using namespace print_test;
 
 unsigned char* bytes_of(std::string& s) {
     return reinterpret_cast<unsigned char*>(s.data());
@@ -53,34 +43,25 @@ TEST(PrintJob, UnpackKeepsTheLow16BitsOfTagAndLengthAndRejectsLeaveOutputsAlone)
 }
 
 TEST(PrintJob, CutsKeepWholeCharacters) {
-    struct Case {
-        std::string text;
-        std::size_t limit;
-        std::size_t expected;
-    };
-    for (const Case& c : std::vector<Case>{
+    for (const auto& [text, limit, expected] : std::vector<std::tuple<std::string, int, int>>{
              {"abc", 2, 2},
              {"a\xE2\x82\xAC", 3, 1}, // the euro sign would be split
              {"a\xE2\x82\xAC", 4, 4},
              {"\xF0\x9F\x98\x80x", 2, 0},
              {"\x80\x80\x80\x80\x80", 2, 0}, // malformed: never more than 3 bytes back
          })
-        EXPECT_EQ(utf8_prefix_length(c.text.data(), c.text.size(), c.limit), c.expected) << c.text;
+        EXPECT_EQ(utf8_prefix_length(text.data(), text.size(), limit), std::size_t(expected))
+            << text;
 
     // A pipe line keeps room for its style digit and line feed.
     char out[8];
-    EXPECT_EQ(format_pipe_line(out, sizeof out,
-                               "abc\xE2\x82\xAC"
-                               "d",
-                               CENTER_TEXT),
-              5u);
+    EXPECT_EQ(format_pipe_line(out, sizeof out, "abc\u20ACd", CENTER_TEXT), 5u);
     EXPECT_STREQ(out, "abc4\n");
     EXPECT_EQ(format_pipe_line(out, sizeof out, "", BOLD), 2u);
     EXPECT_STREQ(out, "1\n");
 }
 
-// The window side: the style digit and the character set. The styles of the wire
-// and the control characters are shown through the receipt view.
+// The window side (the wire's styles and control characters: through the receipt view).
 TEST(PrintJob, PipeLinesBecomeReceiptText) {
     struct Case {
         const char* name;
@@ -139,7 +120,7 @@ TEST(PrintJob, ConvertedTextIsCutToFitWithItsLineFeed) {
 TEST(PrintJob, ConsoleAndRunnerJournalOneJobAlike) {
     ScopedEnv codeset("SMB_CODESET", "ISO-8859-1");
     constexpr int kRunnerPort = 5190;
-    print_test::PrintChild console(test_work_dir() + "/alike-state");
+    PrintChild console(test_work_dir() + "/alike-state");
     ReceiptServer runner;
     std::string error, reply;
     ASSERT_TRUE(runner.start(kRunnerPort, &error)) << error;
@@ -164,7 +145,7 @@ TEST(PrintJob, ConsoleAndRunnerJournalOneJobAlike) {
 }
 
 TEST(PrintJob, RepliesAreRecognisedOnlyWhole) {
-    std::string good = print_test::reply_with(2);
+    std::string good = reply_with(2);
     unsigned char status = 9;
     EXPECT_TRUE(parse_print_reply(bytes_of(good), good.size(), &status));
     EXPECT_EQ(status, 2);
@@ -176,8 +157,7 @@ TEST(PrintJob, RepliesAreRecognisedOnlyWhole) {
     EXPECT_FALSE(parse_print_reply(bytes_of(good), 16, &status));
 }
 
-// The terminal's encoder and the console's reader must agree: every style the
-// sending side writes comes back as its style, with the text and the money signs.
+// The terminal's encoder and the console's reader agree on styles, text and money signs.
 TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
     const std::pair<PrintStyle, PrintJobFont> styles[] = {
         {PrintStyle::Normal, DEFAULT},         {PrintStyle::Bold, BOLD},
@@ -187,9 +167,7 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
     };
     for (const auto& [style, font] : styles) {
         SCOPED_TRACE(static_cast<int>(style));
-        std::string bytes = encode_print_line(style, "Caf\xC3\xA9 \xE2\x82\xAC"
-                                                     "5 \xC2\xA3"
-                                                     "1");
+        std::string bytes = encode_print_line(style, "Caf\u00E9 \u20AC5 \u00A31");
         unsigned short tag = 0, length = 0;
         unsigned char line[kPrintBufferSize] = {};
         ASSERT_TRUE(
@@ -197,40 +175,25 @@ TEST(PrintJob, EveryStyleSentComesBackFromTheReader) {
         char text[kPrintBufferSize] = {};
         EXPECT_EQ(scan_print_line(line, bytes.size() - 16, text, sizeof text), font);
         // Latin-1 stays a byte (the window converts it); the signs come as UTF-8.
-        EXPECT_STREQ(text, "Caf\xE9 \xE2\x82\xAC"
-                           "5 \xC2\xA3"
-                           "1");
+        EXPECT_STREQ(text, "Caf\xE9 \u20AC5 \u00A31");
     }
 }
 
-// The simulated terminal's printer against the console's real print-server child:
-// the receipt copies with their style bytes, and what the terminal does with each
-// printer status. The printer's functions are internal to libkorvex (hidden
-// symbols), so this test links their library of its own.
-using print_test::PrintChild;
-using print_test::SimTill;
-
-sim::PrintEndpoint till_at(int port) {
-    sim::PrintEndpoint till;
-    till.port = port;
-    till.timeout_ms = 2000;
-    return till;
-}
+// The simulated terminal's printer against the console's real print-server child. Its
+// functions are hidden symbols of libkorvex: this test links their library of its own.
 
 sim::ReceiptFacts sale() {
-    sim::ReceiptFacts facts;
-    facts.merchant_name = "CAF\xC3\x89 KORVEX";
-    facts.merchant_address = {"1 Main Street", "", "Springfield"};
-    facts.type_name = "SALE";
-    facts.masked_pan = "************1234";
-    facts.amount_minor = 1234;
-    facts.currency_code = 978;
-    facts.auth_code = "A1B2C3";
-    facts.invoice = "000042";
-    facts.date_time = "2024-05-01 14:03:59";
-    facts.status_text = "Authorised";
-    facts.approved = true;
-    return facts;
+    return {.merchant_name = "CAF\xC3\x89 KORVEX",
+            .merchant_address = {"1 Main Street", "", "Springfield"},
+            .type_name = "SALE",
+            .masked_pan = "************1234",
+            .amount_minor = 1234,
+            .currency_code = 978,
+            .auth_code = "A1B2C3",
+            .invoice = "000042",
+            .date_time = "2024-05-01 14:03:59",
+            .status_text = "Authorised",
+            .approved = true};
 }
 
 TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
@@ -258,39 +221,35 @@ TEST(SimPrinter, BothCopiesReachTheTillWithTheirStyles) {
     EXPECT_EQ(lines[4], "MERCHANT COPY4\n");
     // Label and value over 32 columns.
     EXPECT_EQ(lines[7], "CARD" + std::string(12, ' ') + "************12340\n");
-    EXPECT_EQ(lines[11], "TOTAL \xE2\x82\xAC"
-                         "12.346\n"); // double size, the euro byte expanded
+    EXPECT_EQ(lines[11], "TOTAL \u20AC12.346\n"); // double size, the euro byte expanded
     EXPECT_EQ(lines[13], "APPROVED4\n");
     EXPECT_EQ(lines[merchant + 4], "CUSTOMER COPY4\n");
     EXPECT_EQ(lines[merchant + customer - 2], "PLEASE KEEP THIS RECEIPT4\n");
 }
 
-// A refusal stops the rest of that copy; the next copy is still tried.
-// The status is the first byte of the printer state file, 0 when there is none; the
-// child reads it for every job (the free-text print's statuses, one after the other).
+// A refusal stops the rest of that copy; the next copy is still tried. The status is
+// the state file's first byte (0 without one), read for every job.
 TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
-    struct Case {
-        const char* name;
-        std::optional<std::string> state; // the file's bytes, or no file
-        sim::PrintOutcome outcome;
-    };
+    using Status = std::tuple<const char*, std::optional<std::string>, sim::PrintOutcome>;
     const std::size_t merchant = sim::build_receipt(sale(), sim::ReceiptCopy::Merchant).size();
     const std::size_t customer = sim::build_receipt(sale(), sim::ReceiptCopy::Customer).size();
-    for (const Case& c :
-         {Case{"no state file", std::nullopt, sim::PrintOutcome::Printed},
-          Case{"an empty file", "", sim::PrintOutcome::Printed},
-          Case{"unknown status counts as printed", "\7", sim::PrintOutcome::Printed},
-          Case{"out of paper", "\1", sim::PrintOutcome::PaperOut},
-          Case{"printer error; the first byte counts", "\2\1", sim::PrintOutcome::PrinterError}}) {
-        SCOPED_TRACE(c.name);
+    // The state file's bytes (or no file) and the outcome of each copy.
+    for (const auto& [name, state, outcome] :
+         {Status{"no state file", std::nullopt, sim::PrintOutcome::Printed},
+          Status{"an empty file", "", sim::PrintOutcome::Printed},
+          Status{"unknown status counts as printed", "\7", sim::PrintOutcome::Printed},
+          Status{"out of paper", "\1", sim::PrintOutcome::PaperOut},
+          Status{"printer error; the first byte counts", "\2\1",
+                 sim::PrintOutcome::PrinterError}}) {
+        SCOPED_TRACE(name);
         SimTill child("PrinterState-sim-status");
-        if (c.state)
-            write_file("PrinterState-sim-status", *c.state);
+        if (state)
+            write_file("PrinterState-sim-status", *state);
         const sim::ReceiptsResult result = sim::print_transaction_receipts(sale());
-        const bool whole = c.outcome == sim::PrintOutcome::Printed;
+        const bool whole = outcome == sim::PrintOutcome::Printed;
         for (const auto& [copy, size] :
              {std::pair{result.merchant, merchant}, std::pair{result.customer, customer}}) {
-            EXPECT_EQ(copy.outcome, c.outcome) << copy.detail;
+            EXPECT_EQ(copy.outcome, outcome) << copy.detail;
             EXPECT_EQ(copy.lines_total, size);
             EXPECT_EQ(copy.lines_answered, whole ? size : 1);
         }
@@ -304,9 +263,9 @@ TEST(SimPrinter, PrinterStatusDecidesHowFarEachCopyGoes) {
 
 TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
     // A port where nobody listens: the customer copy is not even tried.
-    const int listener = print_test::listen_on_free_port();
+    const int listener = listen_on_free_port();
     ASSERT_GE(listener, 0);
-    const int free_port = print_test::port_of(listener);
+    const int free_port = port_of(listener);
     close(listener);
     {
         ScopedEnv port("KORVEX_SIM_PRINT_PORT", std::to_string(free_port).c_str());
@@ -319,7 +278,7 @@ TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
     }
 
     // A till that answers 5 bytes and hangs up.
-    const int till = print_test::listen_on_free_port();
+    const int till = listen_on_free_port();
     ASSERT_GE(till, 0);
     std::thread answer([till] {
         const int conn = accept(till, nullptr, nullptr);
@@ -328,8 +287,9 @@ TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
         send(conn, "\x09\x00\x00\x00\x00", 5, MSG_NOSIGNAL);
         close(conn);
     });
-    const sim::PrintResult bad = sim::print_document(
-        sim::build_receipt(sale(), sim::ReceiptCopy::Customer), till_at(print_test::port_of(till)));
+    const sim::PrintResult bad =
+        sim::print_document(sim::build_receipt(sale(), sim::ReceiptCopy::Customer),
+                            sim::PrintEndpoint{.port = port_of(till), .timeout_ms = 2000});
     answer.join();
     close(till);
     EXPECT_EQ(bad.outcome, sim::PrintOutcome::BadReply);
@@ -337,18 +297,9 @@ TEST(SimPrinter, NoTillOrABadReplyEndsTheDocument) {
 }
 
 TEST(SimPrinter, AmountsAndLinesAsPrinted) {
-    struct Case {
-        long long minor;
-        int exponent;
-        int currency;
-        std::string text;
-    };
-    for (const Case& c : std::vector<Case>{
-             {-100, 2, 840, "-$1.00"},
-             {7, 3, 999, "999 0.007"},
-             {LLONG_MIN, 0, 840, "-$9223372036854775808"},
-         })
-        EXPECT_EQ(sim::format_amount(c.minor, c.exponent, c.currency), c.text);
+    EXPECT_EQ(sim::format_amount(-100, 2, 840), "-$1.00");
+    EXPECT_EQ(sim::format_amount(7, 3, 999), "999 0.007");
+    EXPECT_EQ(sim::format_amount(LLONG_MIN, 0, 840), "-$9223372036854775808");
 
     // A line too long for one job is cut to fit the till's single read.
     const std::string job = encode_print_line(PrintStyle::Centered, std::string(300, 'x'));
@@ -364,7 +315,7 @@ TEST(SimPrinter, SenderToolPrintsTheReply) {
     const std::string tool = std::string(KELVRA_BINARY_DIR) + "kelvra-print-send";
     if (access(tool.c_str(), X_OK) != 0)
         GTEST_SKIP() << "kelvra-print-send is not built";
-    PrintChild child(print_test::state_file("PrinterState-tool", "\1"));
+    PrintChild child(state_file("PrinterState-tool", "\1"));
     auto run = [&](const std::string& args, int expected_status) {
         const std::string command =
             tool + " -p " + std::to_string(child.port()) + " " + args + " 2>&1";
@@ -377,24 +328,15 @@ TEST(SimPrinter, SenderToolPrintsTheReply) {
         return out;
     };
     // Latin-1 goes as its byte, the euro as the printer's; the child expands only the euro.
-    const std::string out = run("--style bold 'Caf\xC3\xA9 \xE2\x82\xAC"
-                                "5'",
-                                0);
+    const std::string out = run("--style bold 'Caf\u00E9 \u20AC5'", 0);
     EXPECT_NE(out.find("status 1 (out of paper)"), std::string::npos) << out;
-    EXPECT_EQ(child.next_line(), "Caf\xE9 \xE2\x82\xAC"
-                                 "51\n");
+    EXPECT_EQ(child.next_line(), "Caf\xE9 \u20AC51\n");
     EXPECT_NE(run("--style sideways x", 2).find("unknown style"), std::string::npos);
 }
 
-// The print server's child; the common styles are shown through the console's receipt view.
-using print_test::connect_to;
-using print_test::reply_with;
-using print_test::state_file;
-
-// What the child sends on `fd` until it closes, `limit` bytes have come, or two
-// seconds pass.
-std::string receive(int fd, std::size_t limit = SIZE_MAX) {
-    timeval tv{2, 0};
+// What the child sends on `fd` until it closes, `limit` bytes have come, or `seconds` pass.
+std::string receive(int fd, std::size_t limit = SIZE_MAX, long seconds = 2) {
+    timeval tv{seconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     std::string all;
     char chunk[64];
@@ -517,12 +459,7 @@ TEST(PrintServer, ASilentTerminalIsClosedAndOthersAreServed) {
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     // The silent ones got the reply and the end of the connection.
     for (int fd : silent) {
-        timeval tv{kPrintClientIdleSeconds + 3, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        std::string got(kPrintReplySize, '\0');
-        EXPECT_EQ(recv(fd, got.data(), got.size(), MSG_WAITALL),
-                  static_cast<ssize_t>(kPrintReplySize));
-        EXPECT_EQ(got, reply_with(0));
+        EXPECT_EQ(receive(fd, kPrintReplySize, kPrintClientIdleSeconds + 3), reply_with(0));
         char byte;
         EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the connection was ended";
         close(fd);
@@ -583,9 +520,7 @@ TEST(PrintServer, OnlyAllowedPeersPrint) {
 // "Save printed data": the chosen file is replaced whole, owner-only, or stays as it
 // was. A file that cannot be opened says nothing; a write that fails says why.
 TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
-    const std::string dir = test_work_dir() + "/receipt-save";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::string dir = fresh_test_dir("receipt-save");
     struct Case {
         const char* what;
         std::string file;
@@ -623,10 +558,8 @@ TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
         } else {
             EXPECT_EQ(read_file(dir + "/old.txt"), "OLD\n") << "the old file stays whole";
         }
-        std::size_t files = 0;
-        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
-            ++files;
-        EXPECT_EQ(files, 1u) << "no temporary file left behind";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
+            << "no temporary file left behind";
     }
     sigaction(SIGXFSZ, &previous, nullptr);
 }
@@ -634,11 +567,9 @@ TEST(ReceiptSave, ReplacesTheFileWholeOrNotAtAll) {
 TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
     // A child whose parent is already gone must not keep its port: a grandchild
     // serves, its parent (the middle process) exits at once.
-    ListenStep failed;
-    std::string error;
-    const int listen_fd = print_server_listen(0, "127.0.0.1", &failed, &error);
-    ASSERT_GE(listen_fd, 0) << error;
-    const int port = print_test::port_of(listen_fd);
+    const int listen_fd = listen_on_free_port();
+    ASSERT_GE(listen_fd, 0);
+    const int port = port_of(listen_fd);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const pid_t middle = fork();
@@ -659,6 +590,8 @@ TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
     close(fds[0]);
     // And the port is free again (the exiting child closes its descriptors one
     // after the other, so the socket may go a moment after the pipe).
+    ListenStep failed;
+    std::string error;
     int again = -1;
     for (int attempt = 0; again < 0 && attempt < 100; ++attempt) {
         again = print_server_listen(port, "127.0.0.1", &failed, &error);
@@ -670,8 +603,6 @@ TEST(PrintServer, ChildEndsWhenTheWindowProcessHasGone) {
         close(again);
 }
 
-// --- the console's own start, on the fixed port ---------------------------------
-
 bool wait_for_state(PrintServerState wanted, int timeout_ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (std::chrono::steady_clock::now() < until && print_server_state() != wanted &&
@@ -682,7 +613,6 @@ bool wait_for_state(PrintServerState wanted, int timeout_ms) {
 
 // Jobs on port 5187 reaching the console's view are tested through its window.
 TEST(PrintServerPort5187, BusyPortIsReportedAndAStartOnTheFreedPortServes) {
-    // Hold the port (unless another process already does).
     ListenStep failed;
     std::string error;
     const int holder = print_server_listen(kPrintPort, nullptr, &failed, &error);

@@ -1,7 +1,5 @@
-// The engine in-process against the simulated terminal: what each step reports
-// when an expectation does not hold, the answers it gives to the terminal's
-// questions, and a print port taken stops the runner; its golden receipts and its
-// JUnit report.
+// The engine in-process against the simulated terminal: failed expectations, its answers
+// to the terminal's questions, a print port taken; golden receipts and the JUnit report.
 #include "golden.h"
 #include "junit.h"
 #include "play.h"
@@ -11,14 +9,9 @@
 #include "receipt_server.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <cstddef>
-#include <cstdlib>
-#include <sstream>
-#include <string>
 
 namespace {
 
@@ -214,15 +207,9 @@ std::vector<IgnoreRule> rules(std::initializer_list<const char*> names) {
     return out;
 }
 
-struct IgnoreCase {
-    const char* rule;
-    const char* line;
-    const char* golden;
-};
-
-// Lines as the simulated terminal prints them (label and value spread over the
-// receipt's width), and as other terminals write dates and codes.
-const IgnoreCase kIgnoreCases[] = {
+// Rule, line, golden line: lines as the simulated terminal prints them (label and value
+// spread over the receipt's width), and as other terminals write dates and codes.
+const std::tuple<const char*, const char*, const char*> kIgnoreCases[] = {
     {"date", "2026-12-06 14:03:59", "<date> 14:03:59"},
     {"date", "DATE 06/12/2026  TIME 14:03", "DATE <date>  TIME 14:03"},
     {"date", "TOTAL \xE2\x82\xAC" "45.00", "TOTAL \xE2\x82\xAC" "45.00"},
@@ -241,8 +228,8 @@ const IgnoreCase kIgnoreCases[] = {
 };
 
 TEST(GoldenReceipt, IgnoreRulesReplaceWhatChangesByNature) {
-    for (const IgnoreCase& c : kIgnoreCases)
-        EXPECT_EQ(golden_line(c.line, rules({c.rule})), c.golden) << c.rule << ": " << c.line;
+    for (const auto& [rule, line, golden] : kIgnoreCases)
+        EXPECT_EQ(golden_line(line, rules({rule})), golden) << rule << ": " << line;
 }
 
 TEST(GoldenReceipt, CardNumbersAreMaskedAndOwnPatternsApply) {
@@ -334,13 +321,11 @@ TEST(JunitReport, EscapesAndCountsFailures) {
         EXPECT_NE(xml.find(part), std::string::npos) << part << "\nin\n" << xml;
 }
 
-// The runner's answers to the terminal's questions, played in-process through its
-// engine against the simulated terminal: every question answered so that the sale
-// goes through, and a wrong password three times (the other answers and the defaults
-// are played, with their outcomes, by the shipped question scenarios). Each row checks
-// what the terminal made of the answer (the last transaction's status and host text),
-// that the terminal received the answer call as often as the answer needs, and that
-// the runner saw the question (the step's `asked`).
+// The runner's answers to the terminal's questions, played in-process against the
+// simulated terminal: every question answered so that the sale goes through, and a
+// wrong password three times (the other answers and defaults: the shipped question
+// scenarios). Each row checks the last transaction's status and host text, how often
+// the terminal received the answer call, and that the runner saw the question.
 struct Case {
     const char* question; // as a scenario names it
     const char* answer;   // the step's answer in YAML
@@ -367,25 +352,10 @@ const Case kCases[] = {
 };
 // clang-format on
 
-// A one-step scenario: the operation with its amount, the answer, and the
-// question the step expects to be asked.
 std::string scenario_of(const Case& c) {
-    std::ostringstream yaml;
-    yaml << "steps:\n"
-         << "  - op: " << c.op << "\n"
-         << "    inputs: {amount1: " << c.amount << "}\n";
-    yaml << "    answers: {" << c.question << ": " << c.answer << "}\n";
-    yaml << "    expect: {asked: [" << c.question << "]}\n";
-    return yaml.str();
-}
-
-std::string failures_of(const CampaignResult& campaign) {
-    std::string text;
-    for (const SuiteResult& suite : campaign.suites)
-        for (const StepResult& step : suite.steps)
-            for (const Failure& f : step.failures)
-                text += f.message + ": expected " + f.expected + ", actual " + f.actual + "\n";
-    return text;
+    return std::string("steps:\n  - op: ") + c.op + "\n    inputs: {amount1: " + c.amount +
+           "}\n    answers: {" + c.question + ": " + c.answer + "}\n    expect: {asked: [" +
+           c.question + "]}\n";
 }
 
 // The print port of the runner and of the terminal, away from a console's 5187.
@@ -396,16 +366,12 @@ class RunnerPolicy : public SimStateTest {
 };
 
 TEST_F(RunnerPolicy, EveryAnswerToEveryQuestionEndsTheTransactionAsTheTerminalSays) {
-    RunOptions options;
-    options.junit.clear();
-    options.journal.clear();
+    RunOptions options = quiet();
     options.print_port = kPrintPort;
-    std::filesystem::create_directories(state_dir_);
     for (const Case& c : kCases) {
         const std::string yaml = scenario_of(c);
         SCOPED_TRACE(yaml);
-        const std::string path = state_dir_ + "/policy.yaml";
-        std::ofstream(path) << yaml;
+        const std::string path = write_file("policy.yaml", yaml);
         const std::size_t calls_before = calls(c.answer_call);
 
         std::ostringstream out, err;
@@ -414,7 +380,7 @@ TEST_F(RunnerPolicy, EveryAnswerToEveryQuestionEndsTheTransactionAsTheTerminalSa
 
         EXPECT_EQ(status, 0) << out.str() << err.str();
         EXPECT_EQ(campaign.played, 1);
-        EXPECT_EQ(campaign.failed, 0) << failures_of(campaign);
+        EXPECT_EQ(campaign.failed, 0) << out.str(); // the failures with what was expected
         const GetLastTxnData_out last = last_txn();
         EXPECT_EQ(text_of(last.TransactionStatusOut), c.status);
         EXPECT_EQ(text_of(last.HostTextOut), c.host_text);

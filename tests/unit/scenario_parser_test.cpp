@@ -1,6 +1,5 @@
-// The scenario reader: each broken file gives the error at its file and line, and
-// a campaign with any broken file plays nothing; and scenarios written from journal
-// entries, which the reader reads back.
+// The scenario reader: broken files named at their line, a campaign with one plays
+// nothing; and scenarios written from journal entries, which the reader reads back.
 #include "from_journal.h"
 #include "play.h"
 #include "scenario.h"
@@ -8,9 +7,6 @@
 #include "yaml_text.h"
 
 #include <glib.h>
-#include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace {
 

@@ -1,39 +1,26 @@
 // The simulated terminal's management calls: clock, receipt printing, tracing, state, queries.
-#include "korvex.h"
 #include "print_child.h"
 #include "sim/sim_payment.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <thread>
-#include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class SimManagement : public SimStateTest {};
+using SimManagement = SimStateTest;
 
 Transaction_out sale(const std::string& amount) {
     return launch({"00", amount});
 }
 
 // Year, month, day, hour, minute, second.
-TimeDate_out set_time(const std::vector<const char*>& f) {
-    TimeDate_in in{};
-    char(*fields[])[3] = {&in.YearIn, &in.MonthIn,  &in.DayIn,
-                          &in.HourIn, &in.MinuteIn, &in.SecondIn};
-    for (std::size_t i = 0; i < 6; ++i)
-        put(*fields[i], f[i]);
+TimeDate_out set_time(const TimeDate_in& in) {
     return answer_of(SetTimeDate, in);
 }
 
@@ -283,9 +270,8 @@ TEST_F(SimManagement, TestersCanSpoilOrCancelASwipe) {
         ScopedEnv swipe("KORVEX_SIM_SWIPE", c.swipe);
         const ReadTracks_out out = read_tracks();
         EXPECT_EQ(out.DiagRequestOut, 0);
-        EXPECT_EQ(
-            (std::vector<short>{out.Track1StatusOut, out.Track2StatusOut, out.Track3StatusOut}),
-            (std::vector<short>{c.track1, c.track2, c.track3}));
+        EXPECT_EQ(std::tuple(out.Track1StatusOut, out.Track2StatusOut, out.Track3StatusOut),
+                  std::tuple(c.track1, c.track2, c.track3));
         EXPECT_EQ(text_of(out.Track1BufferOut).empty(), c.track1 != 0);
         EXPECT_EQ(text_of(out.Track2BufferOut).empty(), c.track2 != 0);
         EXPECT_EQ(text_of(out.Track3BufferOut), "");

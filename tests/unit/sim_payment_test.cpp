@@ -1,18 +1,11 @@
-// The simulated terminal's payment engine, through the library's own calls:
-// every transaction type, transactions on earlier ones, the magic amounts, bad
-// requests, and the batch across a restart; and its event server, driven as the
-// till drives it.
-#include "korvex.h"
+// The simulated terminal's payment engine through the library's own calls, and its event
+// server driven as the till drives it.
 #include "print_child.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <functional>
 #include <future>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -120,7 +113,6 @@ TEST_F(SimPayment, LastTransactionCarriesTheRequestValuesAcrossARestart) {
     in.SuspectedFraudIndicatorIn = 49;
     const Transaction_out out = answer_of(Transaction_Launch, in);
     ASSERT_EQ(text_of(out.TransactionStatusOut), "00");
-
     for (const char* when : {"before a restart", "after a restart"}) {
         SCOPED_TRACE(when);
         const GetLastTxnData_out last = last_txn();
@@ -195,7 +187,6 @@ TEST_F(SimPayment, EachNumberedTransactionPrintsBothCopiesOnTheTill) {
 // console's whole sales give are tested through its window.
 using namespace std::chrono_literals;
 
-// The event server's result code for a start or a stop.
 short start_server() {
     return answer_of(StartServer).DiagRequestOut;
 }
@@ -203,7 +194,7 @@ short stop_server() {
     return answer_of(StopServer).DiagRequestOut;
 }
 
-// The till's event loop waiting on its own thread.
+// The till's event loop.
 std::future<TerminalEventOut> wait_in_background() {
     return std::async(std::launch::async, [] {
         TerminalEventOut event{};
@@ -223,8 +214,7 @@ TerminalEventOut next_event() {
     return waiter.get();
 }
 
-// Checks that no event comes within `quiet`, then stops the server, which must
-// wake the wait with no event.
+// The stop must wake the wait with no event.
 void expect_no_event_until_the_stop(std::chrono::milliseconds quiet) {
     auto waiter = wait_in_background();
     EXPECT_EQ(waiter.wait_for(quiet), std::future_status::timeout) << "an event came";
@@ -253,12 +243,11 @@ class Sale {
     std::future<Transaction_out> result_;
 };
 
-// The result code of the cashier's answer given through `call`.
 template <class Call, class In> short answer(Call call, const In& in) {
     return answer_of(call, in).DiagRequestOut;
 }
 
-// Waits until the terminal asks for a signature (its details can be fetched).
+// Whether the terminal asks for a signature within 5 s (its details can be fetched).
 bool signature_question_open() {
     const auto until = std::chrono::steady_clock::now() + 5s;
     do {

@@ -1,22 +1,12 @@
 // The simulated terminal's end of day (batch totals, tips, settlement, rates, tax-free
 // forms) and its value-added services (donation, mobile top-up and their persistence).
-#include "korvex.h"
 #include "print_child.h"
 #include "sim_txn.h"
 
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <array>
-#include <chrono>
-#include <cstring>
 #include <ctime>
 #include <future>
 #include <set>
-#include <vector>
 
 namespace {
 
@@ -50,16 +40,6 @@ Figures figures(const SettlementResponseOut& o) {
             number(o.RefundsVoidCountOut), number(o.RefundsVoidAmountOut)};
 }
 
-AdjustTipAmountOut tip(const std::string& invoice, const std::string& total,
-                       const std::string& old_tip, const std::string& new_tip) {
-    AdjustTipAmountIn in{};
-    put(in.InvoiceNumberIn, invoice);
-    put(in.TotalAmountIn, total);
-    put(in.OldTipAmountIn, old_tip);
-    put(in.NewTipAmountIn, new_tip);
-    return answer_of(AdjustTipAmount, in);
-}
-
 using SimSettlement = SimNoTillTest;
 
 // Every type's category in the open batch's data and the settlement: the batch
@@ -82,20 +62,14 @@ TEST_F(SimSettlement, SettlementClosesTheBatchAndNumbersItsDetailRecords) {
     EXPECT_EQ(figures(out), (Figures{1, 3000, 1, 1000, 0, 0, 1, 4500, 0, 0}));
     ASSERT_EQ(out.TransactionDetailDataRecordNumberOut, 4);
 
-    // Invoice order; a void right after what it voided.
-    const struct {
-        const char* invoice;
-        const char* type;
-        const char* voided_type;
-    } expected[] = {
-        {"000001", "00", ""}, {"000001", "02", "00"}, {"000002", "01", ""}, {"000003", "00", ""}};
+    // Invoice order; a void right after what it voided. Invoice, type, voided type.
+    const char* const expected[] = {"000001 00 ", "000001 02 00", "000002 01 ", "000003 00 "};
     for (short n = 1; n <= 4; ++n) {
-        SCOPED_TRACE(n);
         const SettlementDataRecordOut r = detail(n);
-        EXPECT_EQ(r.DiagRequestOut, 0);
-        EXPECT_EQ(text_of(r.InvoiceNumberOut), expected[n - 1].invoice);
-        EXPECT_EQ(text_of(r.TransactionTypeOut), expected[n - 1].type);
-        EXPECT_EQ(text_of(r.VoidedTransactionTypeOut), expected[n - 1].voided_type);
+        EXPECT_EQ(r.DiagRequestOut, 0) << n;
+        EXPECT_EQ(text_of(r.InvoiceNumberOut) + " " + text_of(r.TransactionTypeOut) + " " +
+                      text_of(r.VoidedTransactionTypeOut),
+                  expected[n - 1]);
     }
     for (short outside : {0, 5, -1}) {
         const SettlementDataRecordOut r = detail(outside);
@@ -150,7 +124,12 @@ TEST_F(SimSettlement, TipsAreCheckedKeptAndSettled) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        const AdjustTipAmountOut out = tip(c.invoice, c.total, c.old_tip, c.new_tip);
+        AdjustTipAmountIn in{};
+        put(in.InvoiceNumberIn, c.invoice);
+        put(in.TotalAmountIn, c.total);
+        put(in.OldTipAmountIn, c.old_tip);
+        put(in.NewTipAmountIn, c.new_tip);
+        const AdjustTipAmountOut out = answer_of(AdjustTipAmount, in);
         EXPECT_EQ(out.TipUpdateResultOut, c.result);
         EXPECT_EQ(out.DiagRequestOut, c.diag);
     }
@@ -279,12 +258,8 @@ PenniesConfigDataOut donation_configuration() {
 
 // The mode and the totals outlive a restart; a refused mode changes nothing.
 TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
-    struct Case {
-        short mode; // -1: never set
-        const char* amount;
-        const char* donation;
-    };
-    const Case cases[] = {
+    // The mode set (-1: never), the sale's amount and its donation.
+    const std::tuple<short, const char*, const char*> sales[] = {
         {-1, "1230", ""},            // donation not set up yet
         {0, "1230", "000000000070"}, // 12.30 rounded up to 13.00
         {0, "1299", "000000000001"},
@@ -294,16 +269,16 @@ TEST_F(SimVas, AnApprovedSaleCarriesTheDonationOfTheModeSet) {
     };
     long count = 0;
     long value = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("mode ") + std::to_string(c.mode) + " amount " + c.amount);
-        if (c.mode >= 0) {
-            ASSERT_EQ(set_donation_mode(c.mode), 0);
+    for (const auto& [mode, amount, donation] : sales) {
+        SCOPED_TRACE(std::string("mode ") + std::to_string(mode) + " amount " + amount);
+        if (mode >= 0) {
+            ASSERT_EQ(set_donation_mode(mode), 0);
         }
-        const Transaction_out out = launch({"00", c.amount});
-        EXPECT_EQ(text_of(out.DonationAmountOut), c.donation);
-        if (*c.donation) {
+        const Transaction_out out = launch({"00", amount});
+        EXPECT_EQ(text_of(out.DonationAmountOut), donation);
+        if (*donation) {
             ++count;
-            value += std::atol(c.donation);
+            value += std::atol(donation);
         }
         const PenniesConfigDataOut config = donation_configuration();
         EXPECT_EQ(number(config.TxnCountOut), count);
@@ -430,28 +405,20 @@ TEST_F(SimVas, TheHostsConfigurationAddsAProductThatStays) {
     const MobileTopUpRespOut early = sell({1, "2000", "1004"});
     EXPECT_EQ(text_of(early.TransactionStatusOut), "1") << "not offered before the host's";
     EXPECT_EQ(text_of(early.ResponseCodeOut), "12");
-    struct Case {
-        short mode;
-        short result;
-        int products;
-    };
-    const Case cases[] = {{0, 0, 3}, {1, 0, 4}, {0, 0, 4}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE("mode " + std::to_string(c.mode));
+    for (const auto [mode, products] : {std::pair<short, short>{0, 3}, {1, 4}, {0, 4}}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
         const auto out =
-            answer_of(GetMobileTopUpConfiguration, MobileTopUpConfigurationDataIn{c.mode});
-        EXPECT_EQ(out.DiagRequestOut, c.result);
-        EXPECT_EQ(out.MobileTopUpProductNumberOut, c.products);
-        for (short n = 1; n <= c.products; ++n) {
+            answer_of(GetMobileTopUpConfiguration, MobileTopUpConfigurationDataIn{mode});
+        EXPECT_EQ(out.DiagRequestOut, 0);
+        EXPECT_EQ(out.MobileTopUpProductNumberOut, products);
+        for (short n = 1; n <= products; ++n) {
             const ProductDataRecordOut p = answer_of(GetProductData, n);
             EXPECT_EQ(p.DiagRequestOut, 0);
             const std::string amounts = text_of(p.AmountsInfoOut);
             EXPECT_EQ(amounts.find('-') != std::string::npos, p.VarAmountEntryOut == 1) << amounts;
             EXPECT_NE(text_of(p.CustomTextOut).find('\n'), std::string::npos);
         }
-        if (c.result == 0) {
-            EXPECT_EQ(answer_of(GetProductData, c.products + 1).DiagRequestOut, 10);
-        }
+        EXPECT_EQ(answer_of(GetProductData, products + 1).DiagRequestOut, 10);
     }
     EXPECT_EQ(sell({1, "2000", "1004"}).VoucherNumberOut, 1);
 }

@@ -1,10 +1,6 @@
-// The launcher that starts the console in the operator's own working folder: the
-// same folder however the console is started, created owner-only (an existing one
-// tightened), and the current folder kept, with the reason told, when it cannot be
-// used.
+// The launcher that starts the console in the operator's own working folder: the same
+// folder however started, owner-only, and the current one kept, with why, when unusable.
 #include "test_util.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
