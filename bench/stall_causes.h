@@ -201,18 +201,32 @@ inline void stop_sampling() {
         watchdog.join();
 }
 
-// The named functions of a sampled stack, innermost first, at most `count`, the
-// signal handler's own frames left out.
+// The functions of a sampled stack, innermost first, at most `count`, the signal
+// handler's own frames left out. A run of frames without a name (functions a library
+// does not export) shows as the library's file name in brackets, once.
 inline std::string named_frames(const Sample& sample, std::size_t count) {
     char** names = backtrace_symbols(sample.frames.data(), int(sample.frames.size()));
     std::string stack;
+    std::string unnamed_in;
     std::size_t shown = 0;
     for (std::size_t i = 2; names && i < sample.frames.size() && shown < count; ++i) {
         const std::string name = names[i];
         const auto open = name.find('('), plus = name.find('+', open);
-        if (open == std::string::npos || plus == std::string::npos || plus == open + 1)
+        if (open == std::string::npos || plus == std::string::npos)
             continue;
-        stack += (shown++ ? " < " : "") + name.substr(open + 1, plus - open - 1);
+        std::string shown_as;
+        if (plus == open + 1) {
+            const std::string library = name.substr(0, open);
+            const std::string file = library.substr(library.rfind('/') + 1);
+            if (file == unnamed_in)
+                continue;
+            unnamed_in = file;
+            shown_as = "[" + file + "]";
+        } else {
+            unnamed_in.clear();
+            shown_as = name.substr(open + 1, plus - open - 1);
+        }
+        stack += (shown++ ? " < " : "") + shown_as;
     }
     std::free(names);
     return stack;
@@ -310,7 +324,7 @@ inline void print(std::vector<Stall> stalls, const char* const* phase_names, std
         for (const Sample& sample : samples) {
             if (sample.at < s.from || sample.at > s.to)
                 continue;
-            std::string stack = named_frames(sample, 7);
+            std::string stack = named_frames(sample, 9);
             if (stack == last)
                 continue;
             std::printf("      main thread at +%.0f ms: %s\n",
