@@ -234,7 +234,8 @@ void pace_frames_only_with_window_manager() {
     GdkDisplay* display = gdk_display_get_default();
     if (!display || !GDK_IS_X11_DISPLAY(display))
         return;
-    const char* manager = gdk_x11_screen_get_window_manager_name(gdk_display_get_default_screen(display));
+    GdkScreen* screen = gdk_display_get_default_screen(display);
+    const char* manager = gdk_x11_screen_get_window_manager_name(screen);
     if (manager && g_strcmp0(manager, "unknown") != 0)
         return;
     g_signal_add_emission_hook(g_signal_lookup("realize", GTK_TYPE_WIDGET), 0,
